@@ -105,7 +105,7 @@ Result<Filepass> parseFilepass(std::span<const uint8_t> s)
             if (vMinor != 2 || vMajor < 2 || vMajor > 4) return makeError(ErrorCode::UnsupportedEncryption);
             if (len < 14 + 32) return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
             uint32_t hs = rd32(p + 10);
-            if (hs < 32 || hs > len || size_t(14) + hs + 74 > len)
+            if (hs < 32 || hs > len || size_t(14) + hs + 60 > len)
                 return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
             uint32_t flags = rd32(p + 14);
             uint32_t alg = rd32(p + 22), algHash = rd32(p + 26), keyBits = rd32(p + 30);

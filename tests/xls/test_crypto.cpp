@@ -1,0 +1,548 @@
+// Workbook stream encryption: published test values, the encrypted fixtures,
+// our own CryptoAPI writer and malformed FILEPASS records. Also writes files for
+// cfb_crypto_check.py, which opens them with independent tools.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include <nettle/arcfour.h>
+#include <nettle/sha1.h>
+
+#include "core/xls/cfb.h"
+#include "core/xls/crypto.h"
+
+using namespace gp::xls;
+using gp::sheet::Encryption;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kFixtures = fs::path(GP_SHARED_DIR) / "fixtures" / "xls";
+const fs::path kOutDir = fs::path(GP_BINARY_DIR) / "tests" / "xls" / "cfb_crypto_out";
+
+std::vector<uint8_t> readAll(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<uint8_t> hex(std::string_view s)
+{
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < s.size(); i += 2) out.push_back(uint8_t(std::stoi(std::string(s.substr(i, 2)), nullptr, 16)));
+    return out;
+}
+
+template <size_t N>
+std::vector<uint8_t> vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
+
+uint16_t rd16(const std::vector<uint8_t>& b, size_t o) { return uint16_t(b[o] | (b[o + 1] << 8)); }
+uint32_t rd32(const std::vector<uint8_t>& b, size_t o) { return rd16(b, o) | (uint32_t(rd16(b, o + 2)) << 16); }
+void wr16(std::vector<uint8_t>& b, size_t o, uint16_t v) { b[o] = uint8_t(v), b[o + 1] = uint8_t(v >> 8); }
+void wr32(std::vector<uint8_t>& b, size_t o, uint32_t v) { wr16(b, o, uint16_t(v)), wr16(b, o + 2, uint16_t(v >> 16)); }
+
+void record(std::vector<uint8_t>& s, uint16_t type, const std::vector<uint8_t>& body)
+{
+    size_t o = s.size();
+    s.resize(o + 4);
+    wr16(s, o, type);
+    wr16(s, o + 2, uint16_t(body.size()));
+    s.insert(s.end(), body.begin(), body.end());
+}
+
+std::vector<uint8_t> bofBody(uint16_t dt) { return {0x00, 0x06, uint8_t(dt), uint8_t(dt >> 8), 0xBB, 0x0D, 0xCC, 0x07, 0, 0, 0, 0, 6, 0, 0, 0}; }
+
+// Minimal values read from an expected dump (the few fields the tests need).
+struct Expected {
+    std::string encryption;
+    std::optional<std::string> password;
+    std::vector<std::string> sheetNames;
+    std::optional<std::string> firstText;
+};
+
+std::string jsonString(const std::string& s, size_t& i) // i at the opening quote
+{
+    std::string out;
+    for (++i; i < s.size() && s[i] != '"'; ++i) {
+        if (s[i] != '\\') { out += s[i]; continue; }
+        char c = s[++i];
+        if (c == 'u') {
+            uint32_t cp = std::stoul(s.substr(i + 1, 4), nullptr, 16);
+            i += 4;
+            if (cp >= 0xD800 && cp < 0xDC00 && s.compare(i + 1, 2, "\\u") == 0) {
+                uint32_t lo = std::stoul(s.substr(i + 3, 4), nullptr, 16);
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                i += 6;
+            }
+            if (cp < 0x80) out += char(cp);
+            else if (cp < 0x800) out += char(0xC0 | (cp >> 6)), out += char(0x80 | (cp & 0x3F));
+            else if (cp < 0x10000)
+                out += char(0xE0 | (cp >> 12)), out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
+            else
+                out += char(0xF0 | (cp >> 18)), out += char(0x80 | ((cp >> 12) & 0x3F)),
+                    out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+        }
+    }
+    return out;
+}
+
+Expected readExpected(const fs::path& json)
+{
+    auto bytes = readAll(json);
+    std::string s(bytes.begin(), bytes.end());
+    Expected e;
+    auto field = [&](const std::string& key) -> std::optional<std::string> {
+        size_t p = s.find("\"" + key + "\": ");
+        if (p == std::string::npos) return std::nullopt;
+        p += key.size() + 4;
+        if (s[p] != '"') return std::nullopt;
+        return jsonString(s, p);
+    };
+    e.encryption = field("encryption").value_or("");
+    e.password = field("password");
+    for (size_t p = s.find("\"name\": \""); p != std::string::npos; p = s.find("\"name\": \"", p)) {
+        p += 8;
+        e.sheetNames.push_back(jsonString(s, p));
+    }
+    size_t t = s.find("\"text\", \"");
+    if (t != std::string::npos) {
+        t += 8;
+        e.firstText = jsonString(s, t);
+    }
+    return e;
+}
+
+bool contains(const std::vector<uint8_t>& hay, const std::vector<uint8_t>& needle)
+{
+    return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
+}
+
+// A decrypted stream must be well formed: BIFF8 globals BOF, records framed
+// to the end, BOUNDSHEET names as expected, each pointing at a sheet BOF.
+void checkPlaintext(const std::vector<uint8_t>& s, const Expected& e)
+{
+    ASSERT_GE(s.size(), 20u);
+    ASSERT_EQ(rd16(s, 0), 0x0809);
+    ASSERT_EQ(rd16(s, 4), 0x0600);
+    ASSERT_EQ(rd16(s, 6), 0x0005);
+    size_t pos = 0;
+    bool globalsEnded = false;
+    std::vector<std::u16string> names;
+    while (pos + 4 <= s.size()) {
+        uint16_t type = rd16(s, pos), len = rd16(s, pos + 2);
+        if (type == 0 && len == 0) break; // zero padding at the end
+        ASSERT_LE(pos + 4 + len, s.size()) << "record at " << pos;
+        ASSERT_LE(len, 8224u);
+        if (!globalsEnded && type == 0x0085) {
+            uint32_t bof = rd32(s, pos + 4);
+            ASSERT_LT(bof + 8, s.size());
+            EXPECT_EQ(rd16(s, bof), 0x0809);
+            EXPECT_EQ(rd16(s, bof + 4), 0x0600);
+            size_t cch = s[pos + 10];
+            bool wide = s[pos + 11] & 1;
+            std::u16string n;
+            for (size_t k = 0; k < cch; ++k) n.push_back(wide ? rd16(s, pos + 12 + 2 * k) : s[pos + 12 + k]);
+            names.push_back(n);
+        }
+        if (type == 0x000A) globalsEnded = true;
+        pos += 4 + len;
+    }
+    EXPECT_TRUE(globalsEnded);
+    for (size_t k = pos; k < s.size(); ++k) ASSERT_EQ(s[k], 0) << "trailing garbage at " << k;
+    ASSERT_EQ(names.size(), e.sheetNames.size());
+    for (size_t i = 0; i < names.size(); ++i) EXPECT_TRUE(names[i] == utf8ToUtf16(e.sheetNames[i])) << e.sheetNames[i];
+    if (e.firstText) {
+        std::u16string u = utf8ToUtf16(*e.firstText).substr(0, 12);
+        std::vector<uint8_t> wide, narrow;
+        bool latin = true;
+        for (char16_t c : u) {
+            wide.push_back(uint8_t(c)), wide.push_back(uint8_t(c >> 8));
+            narrow.push_back(uint8_t(c));
+            latin = latin && c < 256;
+        }
+        EXPECT_TRUE(contains(s, wide) || (latin && contains(s, narrow))) << "text not found: " << *e.firstText;
+    }
+}
+
+std::string flipCase(std::string s)
+{
+    for (char& c : s)
+        if (std::isalpha(static_cast<unsigned char>(c))) c ^= 0x20;
+    return s;
+}
+
+Encryption schemeNamed(const std::string& n)
+{
+    static const std::map<std::string, Encryption> m = {
+        {"none", Encryption::None}, {"xor", Encryption::Xor}, {"rc4", Encryption::Rc4}, {"rc4-cryptoapi", Encryption::Rc4CryptoApi}};
+    return m.at(n);
+}
+
+// Replaces (or removes, with an empty body) the FILEPASS after the globals BOF
+// of a plaintext stream, moving the sheet offsets by the difference.
+std::vector<uint8_t> withFilepass(const std::vector<uint8_t>& s, const std::vector<uint8_t>& body)
+{
+    size_t afterBof = 4 + rd16(s, 2);
+    std::vector<uint8_t> out(s.begin(), s.begin() + afterBof);
+    size_t rest = afterBof;
+    if (rd16(s, afterBof) == 0x002F) rest += 4 + rd16(s, afterBof + 2);
+    if (!body.empty()) record(out, 0x002F, body);
+    long delta = long(out.size()) - long(rest);
+    out.insert(out.end(), s.begin() + rest, s.end());
+    for (size_t pos = 0; pos + 4 <= out.size();) {
+        uint16_t type = rd16(out, pos), len = rd16(out, pos + 2);
+        if (type == 0x0085) wr32(out, pos + 4, uint32_t(long(rd32(out, pos + 4)) + delta));
+        if (type == 0x000A) break;
+        pos += 4 + len;
+    }
+    return out;
+}
+
+// A plausible workbook stream with a CryptoAPI FILEPASS (or none) after the BOF.
+std::vector<uint8_t> syntheticStream(const std::vector<uint8_t>& filepass, size_t cells)
+{
+    std::vector<uint8_t> s;
+    record(s, 0x0809, bofBody(5));
+    if (!filepass.empty()) record(s, 0x002F, filepass);
+    record(s, 0x00E1, {0xB0, 0x04});
+    record(s, 0x0042, {0xB0, 0x04});
+    size_t bs = s.size();
+    record(s, 0x0085, {0, 0, 0, 0, 0, 0, 6, 0, 'F', 'o', 'g', 'l', 'i', 'o'});
+    std::vector<uint8_t> sst = {1, 0, 0, 0, 1, 0, 0, 0, 11, 0, 0};
+    for (char c : std::string("Contratto A")) sst.push_back(uint8_t(c));
+    record(s, 0x00FC, sst);
+    record(s, 0x000A, {});
+    wr32(s, bs + 4, uint32_t(s.size()));
+    record(s, 0x0809, bofBody(0x10));
+    for (size_t i = 0; i < cells; ++i) {
+        std::vector<uint8_t> num(14, 0);
+        num[0] = uint8_t(i), num[1] = uint8_t(i >> 8), num[4] = 15;
+        double v = double(i) * 1.25;
+        std::memcpy(num.data() + 6, &v, 8);
+        record(s, 0x0203, num);
+    }
+    record(s, 0x000A, {});
+    return s;
+}
+
+std::vector<uint8_t> rc4Keystream(const std::array<uint8_t, 16>& key, size_t keyLen)
+{
+    arcfour_ctx ctx;
+    arcfour_set_key(&ctx, keyLen, key.data());
+    std::vector<uint8_t> zeros(1024, 0), ks(1024);
+    arcfour_crypt(&ctx, 1024, ks.data(), zeros.data());
+    return ks;
+}
+
+} // namespace
+
+TEST(Crypto, PublishedTestValues)
+{
+    auto salt = hex("68a75dab8dff01c4fa376368e65efc5f");
+    std::span<const uint8_t, 16> s16(salt.data(), 16);
+    EXPECT_EQ(vec(rc4StandardKey("password", s16, 0)), hex("010d00296bacb9188139831c71e8df5a"));
+    EXPECT_EQ(vec(rc4StandardKey("password", s16, 1)), hex("a93b979d460795cfa68a8bbda5843359"));
+
+    auto salt2 = hex("e2f5f90214a23a31c490916e2015da52");
+    EXPECT_EQ(vec(cryptoApiKey("freedom", salt2, 0, 128)), hex("a1e805aa316455246c98c5ef453dad8f"));
+    EXPECT_EQ(vec(cryptoApiKey("freedom", salt2, 1, 128)), hex("bbf2029360b710e192441b4a60b161d9"));
+    EXPECT_EQ(vec(cryptoApiKey("freedom", salt2, 0, 40)), hex("a1e805aa310000000000000000000000"));
+
+    EXPECT_EQ(xorKey("abc"), 0x514A);
+    EXPECT_EQ(xorVerifier("abc"), 0xCC1A);
+    EXPECT_EQ(vec(xorArray("abc")), hex("95999475DA577857DA7465A87A2F2577"));
+    EXPECT_EQ(xorKey("VelvetSweatshop"), 0xB359);
+    EXPECT_EQ(xorVerifier("VelvetSweatshop"), 0x9A0A);
+
+    EXPECT_TRUE(utf8ToUtf16("Pàss€\xF0\x9F\x98\x80") == u"Pàss€\U0001F600");
+    EXPECT_TRUE(utf8ToUtf16("a\xFF" "b") == u"a\uFFFDb");
+}
+
+TEST(Crypto, EncryptedFixturesOpenOnlyWithTheirPassword)
+{
+    int seen = 0;
+    if (fs::is_directory(kFixtures)) {
+        for (const auto& entry : fs::directory_iterator(kFixtures)) {
+            const fs::path& p = entry.path();
+            if (p.extension() != ".xls") continue;
+            fs::path json = p;
+            json.replace_extension(".expected.json");
+            Expected e = readExpected(json);
+            SCOPED_TRACE(p.filename().string());
+            auto cf = readCompoundFile(readAll(p));
+            ASSERT_TRUE(cf.ok());
+            const CfbEntry* wb = findChild(cf->root, u"Workbook");
+            ASSERT_NE(wb, nullptr);
+            auto scheme = detectEncryption(wb->data);
+            ASSERT_TRUE(scheme.ok()) << scheme.error().message;
+            EXPECT_EQ(*scheme, schemeNamed(e.encryption));
+            if (!e.password) {
+                auto copy = wb->data;
+                auto r = decryptWorkbookStream(copy, "whatever");
+                ASSERT_TRUE(r.ok());
+                EXPECT_EQ(r->scheme, Encryption::None);
+                EXPECT_TRUE(copy == wb->data);
+                checkPlaintext(copy, e);
+                continue;
+            }
+            ++seen;
+            const bool isDefault = *e.password == kDefaultPassword;
+            for (std::string wrong : {std::string("wrong password"), flipCase(*e.password), std::string()}) {
+                if (wrong == *e.password) continue;
+                auto copy = wb->data;
+                auto r = decryptWorkbookStream(copy, wrong);
+                if (isDefault) {
+                    ASSERT_TRUE(r.ok()) << "default password opens with any entry";
+                    EXPECT_TRUE(r->usedDefaultPassword);
+                    checkPlaintext(copy, e);
+                } else {
+                    ASSERT_FALSE(r.ok()) << "opened with '" << wrong << "'";
+                    EXPECT_EQ(r.error().code, ErrorCode::WrongPassword);
+                    EXPECT_TRUE(copy == wb->data) << "stream changed by a failed attempt";
+                }
+            }
+            auto plain = wb->data;
+            auto r = decryptWorkbookStream(plain, *e.password);
+            ASSERT_TRUE(r.ok()) << r.error().message;
+            EXPECT_EQ(r->scheme, schemeNamed(e.encryption));
+            EXPECT_EQ(r->usedDefaultPassword, isDefault);
+            checkPlaintext(plain, e);
+            if (r->scheme == Encryption::Xor) {
+                // Only 15 password bytes count.
+                auto longer = wb->data;
+                auto r16 = decryptWorkbookStream(longer, *e.password + "X");
+                EXPECT_EQ(r16.ok(), e.password->size() >= 15);
+            }
+        }
+    }
+    if (seen == 0) GTEST_SKIP() << "no encrypted fixtures in " << kFixtures;
+    EXPECT_EQ(seen, 6);
+}
+
+TEST(Crypto, CryptoApiWriterRoundTrip)
+{
+    const std::string pw = "Società 2024!";
+    CryptoApiKey key;
+    auto fp = makeCryptoApiFilepass(pw, key);
+    ASSERT_EQ(fp.size(), kCryptoApiFilepassSize);
+    EXPECT_EQ(vec(std::array<uint8_t, 14>{1, 0, 4, 0, 2, 0, 0x0C, 0, 0, 0, 0x7E, 0, 0, 0}),
+              std::vector<uint8_t>(fp.begin(), fp.begin() + 14));
+    EXPECT_EQ(rd32(fp, 30), 128u);
+    EXPECT_EQ(rd32(fp, 140), 16u);
+    EXPECT_EQ(rd32(fp, 176), 20u);
+
+    const auto plain = syntheticStream(fp, 1500); // ~27 KB, many 1024-byte blocks
+    auto enc = plain;
+    encryptWorkbookStream(enc, key);
+    ASSERT_EQ(enc.size(), plain.size());
+    auto det = detectEncryption(enc);
+    ASSERT_TRUE(det.ok());
+    EXPECT_EQ(*det, Encryption::Rc4CryptoApi);
+
+    // Independent keystream check: every byte is either clear or plain ^ Key(p/1024) keystream at p%1024.
+    std::vector<uint8_t> salt(fp.begin() + 144, fp.begin() + 160);
+    std::map<size_t, std::vector<uint8_t>> ks;
+    size_t encrypted = 0, clear = 0;
+    for (size_t pos = 0; pos + 4 <= plain.size();) {
+        uint16_t type = rd16(plain, pos), len = rd16(plain, pos + 2);
+        EXPECT_EQ(rd32(enc, pos), rd32(plain, pos)) << "header at " << pos;
+        bool clearBody = type == 0x0809 || type == 0x002F || type == 0x00E1;
+        for (size_t k = 0; k < len; ++k) {
+            size_t p = pos + 4 + k;
+            if (clearBody || (type == 0x0085 && k < 4)) {
+                EXPECT_EQ(enc[p], plain[p]) << p;
+                ++clear;
+                continue;
+            }
+            if (!ks.count(p / 1024)) ks[p / 1024] = rc4Keystream(cryptoApiKey(pw, salt, uint32_t(p / 1024), 128), 16);
+            ASSERT_EQ(enc[p], plain[p] ^ ks[p / 1024][p % 1024]) << p;
+            ++encrypted;
+        }
+        pos += 4 + len;
+    }
+    EXPECT_GT(encrypted, 15000u);
+    EXPECT_GT(clear, 200u);
+
+    for (std::string wrong : {"società 2024!", "", "Società 2024"}) {
+        auto copy = enc;
+        auto r = decryptWorkbookStream(copy, wrong);
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error().code, ErrorCode::WrongPassword);
+    }
+    auto dec = enc;
+    auto r = decryptWorkbookStream(dec, pw);
+    ASSERT_TRUE(r.ok());
+    EXPECT_FALSE(r->usedDefaultPassword);
+    EXPECT_TRUE(dec == plain);
+
+    // A fresh salt (and so a fresh keystream) every time.
+    CryptoApiKey key2;
+    auto fp2 = makeCryptoApiFilepass(pw, key2);
+    EXPECT_FALSE(std::equal(fp.begin() + 144, fp.begin() + 160, fp2.begin() + 144));
+    EXPECT_NE(key.h0, key2.h0);
+
+    // Saved with the default password: opens without asking.
+    CryptoApiKey vkey;
+    auto vplain = syntheticStream(makeCryptoApiFilepass(kDefaultPassword, vkey), 10);
+    auto venc = vplain;
+    encryptWorkbookStream(venc, vkey);
+    auto vr = decryptWorkbookStream(venc, "");
+    ASSERT_TRUE(vr.ok());
+    EXPECT_TRUE(vr->usedDefaultPassword);
+    EXPECT_TRUE(venc == vplain);
+
+    auto noFilepass = syntheticStream({}, 3);
+    EXPECT_THROW(encryptWorkbookStream(noFilepass, key), std::invalid_argument);
+}
+
+TEST(Crypto, ShorterCryptoApiKeys)
+{
+    // 40-bit keys are padded to 16 bytes; other sizes are used at their length.
+    for (uint32_t bits : {40u, 56u, 64u}) {
+        SCOPED_TRACE(bits);
+        CryptoApiKey unused;
+        auto fp = makeCryptoApiFilepass("x", unused);
+        wr32(fp, 30, bits == 40 ? 0 : bits); // 0 stands for 40
+        std::vector<uint8_t> salt(fp.begin() + 144, fp.begin() + 160);
+        size_t keyLen = bits == 40 ? 16 : bits / 8;
+        auto key0 = cryptoApiKey("pw", salt, 0, bits);
+        std::vector<uint8_t> verifier(36, 0x5A);
+        sha1_ctx ctx;
+        sha1_init(&ctx);
+        sha1_update(&ctx, 16, verifier.data());
+        sha1_digest(&ctx, 20, verifier.data() + 16);
+        arcfour_ctx rc4;
+        arcfour_set_key(&rc4, keyLen, key0.data());
+        arcfour_crypt(&rc4, 16, fp.data() + 160, verifier.data());
+        arcfour_crypt(&rc4, 20, fp.data() + 180, verifier.data() + 16);
+
+        const auto plain = syntheticStream(fp, 100);
+        auto enc = plain;
+        ASSERT_TRUE(decryptWorkbookStream(enc, "pw").ok()); // the transform is its own inverse
+        size_t p = plain.size() - 4 - 3;                    // inside the last NUMBER body
+        auto ks = rc4Keystream(cryptoApiKey("pw", salt, uint32_t(p / 1024), bits), keyLen);
+        EXPECT_EQ(enc[p], plain[p] ^ ks[p % 1024]);
+        auto bad = enc;
+        EXPECT_EQ(decryptWorkbookStream(bad, "PW").error().code, ErrorCode::WrongPassword);
+        ASSERT_TRUE(decryptWorkbookStream(enc, "pw").ok());
+        EXPECT_TRUE(enc == plain);
+    }
+}
+
+TEST(Crypto, MalformedOrUnknownFilepass)
+{
+    auto streamWith = [](std::vector<uint8_t> body) {
+        std::vector<uint8_t> s;
+        record(s, 0x0809, bofBody(5));
+        record(s, 0x002F, body);
+        record(s, 0x000A, {});
+        return s;
+    };
+    CryptoApiKey k;
+    const auto good = makeCryptoApiFilepass("a", k);
+    auto patched = [&](size_t off, uint32_t v) {
+        auto b = good;
+        wr32(b, off, v);
+        return b;
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> stream;
+        ErrorCode code;
+    };
+    std::vector<Case> cases = {
+        {"empty FILEPASS", streamWith({}), ErrorCode::Damaged},
+        {"XOR too short", streamWith({0, 0, 1, 2}), ErrorCode::Damaged},
+        {"RC4 too short", streamWith({1, 0, 1, 0, 1, 0, 9, 9, 9}), ErrorCode::Damaged},
+        {"CryptoAPI cut", streamWith(std::vector<uint8_t>(good.begin(), good.begin() + 150)), ErrorCode::Damaged},
+        {"header size too big", streamWith(patched(10, 0x1000)), ErrorCode::Damaged},
+        {"header size too small", streamWith(patched(10, 4)), ErrorCode::Damaged},
+        {"salt size", streamWith(patched(140, 32)), ErrorCode::Damaged},
+        {"AES flag", streamWith(patched(14, 0x24)), ErrorCode::UnsupportedEncryption},
+        {"no CryptoAPI flag", streamWith(patched(14, 0x08)), ErrorCode::UnsupportedEncryption},
+        {"AES algorithm", streamWith(patched(22, 0x660E)), ErrorCode::UnsupportedEncryption},
+        {"key size", streamWith(patched(30, 129)), ErrorCode::UnsupportedEncryption},
+        {"version 5.2", streamWith(patched(2, 0x00020005)), ErrorCode::UnsupportedEncryption},
+        {"type 2", streamWith({2, 0, 1, 0, 1, 0}), ErrorCode::UnsupportedEncryption},
+        {"not a BOF", std::vector<uint8_t>{0x3C, 0, 0, 0}, ErrorCode::Damaged},
+        {"empty stream", {}, ErrorCode::Damaged},
+    };
+    auto cut = streamWith(good);
+    cut.resize(100); // FILEPASS runs past the end of the stream
+    cases.push_back({"FILEPASS beyond the stream", cut, ErrorCode::Damaged});
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto d = detectEncryption(c.stream);
+        ASSERT_FALSE(d.ok());
+        EXPECT_EQ(d.error().code, c.code);
+        auto r = decryptWorkbookStream(c.stream, "a");
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error().code, c.code);
+    }
+    // A valid one for contrast; WRITEPROTECT may precede FILEPASS.
+    std::vector<uint8_t> s;
+    record(s, 0x0809, bofBody(5));
+    record(s, 0x0086, {});
+    record(s, 0x002F, good);
+    record(s, 0x000A, {});
+    ASSERT_TRUE(detectEncryption(s).ok());
+    EXPECT_EQ(*detectEncryption(s), Encryption::Rc4CryptoApi);
+    EXPECT_TRUE(decryptWorkbookStream(s, "a").ok());
+}
+
+// Writes files for the check through independent tools (cfb_crypto_check.py):
+// fixtures re-encrypted with our CryptoAPI writer and re-wrapped by our container.
+TEST(Crypto, WriteFilesForIndependentCheck)
+{
+    if (!fs::is_directory(kFixtures)) GTEST_SKIP() << "fixtures not found";
+    fs::remove_all(kOutDir);
+    fs::create_directories(kOutDir);
+    std::ofstream manifest(kOutDir / "manifest.tsv");
+    struct Job {
+        const char* fixture;
+        std::string newPassword; // empty: written in clear
+    };
+    const Job jobs[] = {
+        {"poi_password", "Nuova-Pàssword"},         // RC4 1.1 -> CryptoAPI
+        {"poi_xor-encryption-abc", "abc"},          // XOR -> CryptoAPI, small: mini stream
+        {"lo74_plain_it", "Studio2024"},            // plain -> CryptoAPI
+        {"poi_44861_french", ""},                   // other streams and storages kept
+        {"poi_50833_velvetsweatshop", std::string(kDefaultPassword)},
+    };
+    for (const Job& j : jobs) {
+        SCOPED_TRACE(j.fixture);
+        fs::path src = kFixtures / (std::string(j.fixture) + ".xls");
+        Expected e = readExpected(kFixtures / (std::string(j.fixture) + ".expected.json"));
+        auto cf = readCompoundFile(readAll(src));
+        ASSERT_TRUE(cf.ok());
+        CfbEntry* wb = findChild(cf->root, u"Workbook");
+        ASSERT_NE(wb, nullptr);
+        auto stream = wb->data;
+        ASSERT_TRUE(decryptWorkbookStream(stream, e.password.value_or("")).ok());
+        if (j.newPassword.empty()) {
+            stream = withFilepass(stream, {});
+        } else {
+            CryptoApiKey key;
+            stream = withFilepass(stream, makeCryptoApiFilepass(j.newPassword, key));
+            encryptWorkbookStream(stream, key);
+            // Our own reader opens it too, and the plaintext is intact.
+            auto check = stream;
+            ASSERT_TRUE(decryptWorkbookStream(check, j.newPassword).ok());
+            checkPlaintext(check, e);
+        }
+        wb->data = stream;
+        auto bytes = writeCompoundFile(cf.value());
+        std::string name = std::string(j.fixture) + (j.newPassword.empty() ? "_clear" : "_cryptoapi") + ".xls";
+        std::ofstream(kOutDir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                             std::streamsize(bytes.size()));
+        manifest << name << '\t' << j.newPassword << '\t' << (kFixtures / (std::string(j.fixture) + ".expected.json")).string()
+                 << '\n';
+    }
+}
