@@ -1,0 +1,92 @@
+#include "core/ui/navigator.h"
+
+#include "core/ui/form_base.h"
+
+namespace gp::ui {
+
+Navigator::Navigator(QObject* parent) : QObject(parent) {}
+
+Navigator::~Navigator()
+{
+    for (auto& f : forms_)
+        delete f.data();
+}
+
+void Navigator::registerForm(const QString& name, Factory factory) { factories_.insert(name, std::move(factory)); }
+
+bool Navigator::isRegistered(const QString& name) const { return factories_.contains(name) || form(name); }
+
+QStringList Navigator::registeredForms() const { return factories_.keys(); }
+
+FormBase* Navigator::form(const QString& name) const
+{
+    auto it = forms_.constFind(name);
+    return it == forms_.constEnd() ? nullptr : it->data();
+}
+
+QStringList Navigator::loadedForms() const
+{
+    QStringList names;
+    for (auto it = forms_.constBegin(); it != forms_.constEnd(); ++it)
+        if (it->data())
+            names << it.key();
+    return names;
+}
+
+FormBase* Navigator::load(const QString& name)
+{
+    if (FormBase* f = form(name))
+        return f;
+    auto it = factories_.constFind(name);
+    if (it == factories_.constEnd())
+        return nullptr;
+    FormBase* f = (*it)();
+    if (!f)
+        return nullptr;
+    if (f->objectName().isEmpty())
+        f->setObjectName(name);
+    forms_.insert(name, f);
+    return f;
+}
+
+FormBase* Navigator::show(const QString& name)
+{
+    FormBase* f = load(name);
+    if (!f)
+        return nullptr;
+    f->show();
+    f->raise();
+    f->activateWindow();
+    emit formShown(name);
+    return f;
+}
+
+void Navigator::hide(const QString& name)
+{
+    if (FormBase* f = form(name))
+        f->hide();
+}
+
+void Navigator::unload(const QString& name)
+{
+    QPointer<FormBase> f = forms_.take(name);
+    if (!f)
+        return;
+    f->unloadNow();
+    f->deleteLater();
+    emit formUnloaded(name);
+}
+
+void Navigator::unloadAll()
+{
+    const QStringList names = forms_.keys();
+    for (const QString& n : names)
+        unload(n);
+}
+
+void Navigator::adopt(FormBase* f)
+{
+    forms_.insert(f->objectName(), f);
+}
+
+} // namespace gp::ui

@@ -1,0 +1,127 @@
+#include "modal.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QInputDialog>
+#include <QLabel>
+#include <QTest>
+
+namespace {
+const char* kHandled = "gp_test_answered";
+}
+
+ModalAnswerer::ModalAnswerer(QObject* parent) : QObject(parent)
+{
+    timer_.setInterval(10);
+    connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::poll);
+    timer_.start();
+}
+
+ModalAnswerer::~ModalAnswerer() = default;
+
+ModalAnswerer& ModalAnswerer::press(const QString& label)
+{
+    plan_.push_back({Step::Press, label});
+    return *this;
+}
+
+ModalAnswerer& ModalAnswerer::type(const QString& text)
+{
+    plan_.push_back({Step::Type, text});
+    return *this;
+}
+
+ModalAnswerer& ModalAnswerer::cancel()
+{
+    plan_.push_back({Step::Cancel, {}});
+    return *this;
+}
+
+bool ModalAnswerer::waitForBoxes(int count, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (int(seen_.size()) < count && t.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return int(seen_.size()) >= count;
+}
+
+void ModalAnswerer::poll()
+{
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || !w->isVisible() || w->property(kHandled).toBool())
+        return;
+    auto* mb = qobject_cast<QMessageBox*>(w);
+    auto* in = qobject_cast<QInputDialog*>(w);
+    if (!mb && !in)
+        return;
+    w->setProperty(kHandled, true);
+
+    SeenBox box;
+    box.title = w->windowTitle();
+    std::optional<Step> step;
+    if (!plan_.empty()) {
+        step = plan_.front();
+        plan_.pop_front();
+    } else {
+        box.unplanned = true;
+    }
+
+    if (mb) {
+        box.kind = QStringLiteral("message");
+        box.text = mb->text();
+        box.icon = mb->icon();
+        QAbstractButton* target = nullptr;
+        const auto buttons = mb->findChild<QDialogButtonBox*>()->buttons();
+        for (QAbstractButton* b : buttons) {
+            box.buttons << b->text();
+            if (step && step->what == Step::Press && b->text() == step->value)
+                target = b;
+        }
+        if (!target)
+            target = mb->escapeButton() ? mb->escapeButton() : buttons.value(0);
+        box.answered = target ? target->text() : QString();
+        seen_.push_back(box);
+        if (target)
+            QMetaObject::invokeMethod(target, "click", Qt::QueuedConnection);
+        else
+            QMetaObject::invokeMethod(mb, "reject", Qt::QueuedConnection);
+    } else {
+        box.kind = QStringLiteral("input");
+        box.text = in->labelText();
+        box.defaultText = in->textValue();
+        box.buttons << in->okButtonText() << in->cancelButtonText();
+        if (step && step->what == Step::Type) {
+            in->setTextValue(step->value);
+            box.answered = QStringLiteral("type:") + step->value;
+            seen_.push_back(box);
+            QMetaObject::invokeMethod(in, "accept", Qt::QueuedConnection);
+        } else {
+            box.answered = in->cancelButtonText();
+            seen_.push_back(box);
+            QMetaObject::invokeMethod(in, "reject", Qt::QueuedConnection);
+        }
+    }
+}
+
+QString practiceFixtureDir() { return QStringLiteral(GP_SHARED_DIR "/fixtures/practice"); }
+
+bool copyPracticeFixture(const QString& dir)
+{
+    const QDir src(practiceFixtureDir());
+    if (!src.exists(QStringLiteral("Pratiche.xls")))
+        return false;
+    for (const QString& name : {QStringLiteral("Pratiche.xls"), QStringLiteral("Dorvessa.xls"),
+                                QStringLiteral("Istruzioni.txt")}) {
+        const QString to = QDir(dir).filePath(name);
+        QFile::remove(to);
+        if (!QFile::copy(src.filePath(name), to))
+            return false;
+        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+    return true;
+}
