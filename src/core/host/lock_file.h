@@ -1,0 +1,65 @@
+// The "in use" mark of an open workbook.
+//
+// Two files beside the workbook:
+//  - ".~lock.NAME#": the entry other office programs read and write
+//    ("name,login,host,DD.MM.YYYY HH:MM,url;"), so that a person opening the
+//    workbook elsewhere is told who holds it;
+//  - ".~lock.NAME#.pid": a process lock of our own (QLockFile) that tells a
+//    live instance of this program from an entry left behind by a crash, which
+//    the five fields alone cannot do for the same user on the same machine.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+#include "core/host/spreadsheet_host.h"
+
+class QLockFile;
+
+namespace gp::host {
+
+// What we write in field 5 of our entries, to know them again after a crash.
+inline constexpr const char* kLockMarker = "gestione-pratiche";
+
+QString lockFilePath(const QString& documentPath);    // ".../.~lock.Pratiche.xls#"
+QString processLockPath(const QString& documentPath); // ".../.~lock.Pratiche.xls#.pid"
+
+// One entry: fields escaped ("\" before "\", "," and ";"), no newline.
+QByteArray formatLockEntry(const LockOwner& owner, const QString& marker);
+// Parses an entry; nullopt when it is not one (fewer than five fields, a stray "\").
+// `marker` receives field 5.
+std::optional<LockOwner> parseLockEntry(const QByteArray& data, QString* marker = nullptr);
+
+// The user running this program: full name when the system knows it, login,
+// host name, and the current local time as "DD.MM.YYYY HH:MM".
+LockOwner currentLockOwner();
+
+// "La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06.12.2025 10:15."
+QString lockedMessage(const QString& fileName, const LockOwner& owner);
+
+// The lock of one workbook, held from construction to release() or destruction.
+class WorkbookLock {
+public:
+    // Takes the lock; throws HostError naming the holder when someone else has it.
+    // An entry of ours (same login and host, our marker) whose process lock is
+    // free is a left-over of a crash and is taken over.
+    explicit WorkbookLock(const QString& documentPath);
+    ~WorkbookLock();
+    WorkbookLock(const WorkbookLock&) = delete;
+    WorkbookLock& operator=(const WorkbookLock&) = delete;
+
+    void release(); // removes our entry (only if it is still ours) and frees the process lock
+    const QString& lockPath() const { return lockPath_; }
+    bool held() const { return held_; }
+
+private:
+    QString documentPath_, lockPath_;
+    QByteArray entry_;
+    std::unique_ptr<QLockFile> processLock_;
+    bool held_ = false;
+};
+
+} // namespace gp::host

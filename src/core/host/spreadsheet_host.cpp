@@ -1,0 +1,958 @@
+#include "core/host/spreadsheet_host.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+#include "core/host/atomic_save.h"
+#include "core/host/format_copy.h"
+#include "core/host/lock_file.h"
+#include "core/sheet/numfmt.h"
+#include "core/xls/cfb.h"
+#include "core/xls/xls_file.h"
+
+namespace gp::host {
+
+using sheet::Cell;
+using sheet::CellType;
+using sheet::kMaxCols;
+using sheet::kMaxRows;
+
+namespace {
+
+const sheet::Locale& italian()
+{
+    static const sheet::Locale locale = sheet::Locale::italian();
+    return locale;
+}
+
+QString fromStd(const std::string& s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::string toStd(const QString& s)
+{
+    return s.toUtf8().toStdString();
+}
+
+// "La password ..." -> "la password ...", to follow "...: ".
+QString lowerFirst(QString s)
+{
+    if (!s.isEmpty())
+        s[0] = s[0].toLower();
+    return s;
+}
+
+[[noreturn]] void invalidRange()
+{
+    throw HostError(QStringLiteral("Riferimento a un intervallo di celle non valido."));
+}
+
+bool filled(const sheet::Worksheet& ws, int row0, int col0)
+{
+    return ws.cell(row0, col0).type != CellType::Empty;
+}
+
+// End along a column (0-based rows): down == true for Down, else Up.
+int endInColumn(const sheet::Worksheet& ws, int row0, int col0, bool down)
+{
+    const int last = kMaxRows - 1;
+    const int stored = static_cast<int>(ws.rows.size());
+    if (down) {
+        if (row0 >= last)
+            return last;
+        if (filled(ws, row0, col0) && filled(ws, row0 + 1, col0)) {
+            int r = row0 + 1;
+            while (r < last && filled(ws, r + 1, col0))
+                ++r;
+            return r;
+        }
+        for (int r = row0 + 1; r < stored; ++r)
+            if (filled(ws, r, col0))
+                return r;
+        return last;
+    }
+    if (row0 <= 0)
+        return 0;
+    if (filled(ws, row0, col0) && filled(ws, row0 - 1, col0)) {
+        int r = row0 - 1;
+        while (r > 0 && filled(ws, r - 1, col0))
+            --r;
+        return r;
+    }
+    for (int r = std::min(row0 - 1, stored - 1); r >= 0; --r)
+        if (filled(ws, r, col0))
+            return r;
+    return 0;
+}
+
+// End along a row (0-based columns): right == true for ToRight, else ToLeft.
+int endInRow(const sheet::Worksheet& ws, int row0, int col0, bool right)
+{
+    const int last = kMaxCols - 1;
+    const int stored = row0 < static_cast<int>(ws.rows.size()) ? static_cast<int>(ws.rows[row0].cells.size()) : 0;
+    if (right) {
+        if (col0 >= last)
+            return last;
+        if (filled(ws, row0, col0) && filled(ws, row0, col0 + 1)) {
+            int c = col0 + 1;
+            while (c < last && filled(ws, row0, c + 1))
+                ++c;
+            return c;
+        }
+        for (int c = col0 + 1; c < stored; ++c)
+            if (filled(ws, row0, c))
+                return c;
+        return last;
+    }
+    if (col0 <= 0)
+        return 0;
+    if (filled(ws, row0, col0) && filled(ws, row0, col0 - 1)) {
+        int c = col0 - 1;
+        while (c > 0 && filled(ws, row0, c - 1))
+            --c;
+        return c;
+    }
+    for (int c = std::min(col0 - 1, stored - 1); c >= 0; --c)
+        if (filled(ws, row0, c))
+            return c;
+    return 0;
+}
+
+// Date serials of the workbook's date system (whole days).
+double dateToSerial(const QDate& d, bool date1904)
+{
+    if (date1904)
+        return static_cast<double>(QDate(1904, 1, 1).daysTo(d));
+    // The 1900 system counts a 29 February 1900 that never was.
+    if (d < QDate(1900, 3, 1))
+        return static_cast<double>(QDate(1899, 12, 31).daysTo(d));
+    return static_cast<double>(QDate(1899, 12, 30).daysTo(d));
+}
+
+QDate serialToDate(double serial, bool date1904)
+{
+    if (!std::isfinite(serial) || serial < 0 || serial > 2958465)
+        return {};
+    const auto days = static_cast<qint64>(std::floor(serial));
+    if (date1904)
+        return QDate(1904, 1, 1).addDays(days);
+    if (days == 0 || days == 60)
+        return {}; // 0/1/1900 and 29/2/1900 are no real days
+    if (days < 60)
+        return QDate(1899, 12, 31).addDays(days);
+    return QDate(1899, 12, 30).addDays(days);
+}
+
+// "12/10/08", "12-10-2008", "12.10.2008" -> a date; two-digit years 00-29 are 2000s.
+QDate parseDayMonthYear(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2})[/\\-.](\\d{1,2})[/\\-.](\\d{2}|\\d{4})\\s*$"));
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return {};
+    int day = m.captured(1).toInt(), month = m.captured(2).toInt(), year = m.captured(3).toInt();
+    if (m.captured(3).size() == 2)
+        year += year < 30 ? 2000 : 1900;
+    return QDate(year, month, day);
+}
+
+bool isEncryptedXls(const std::vector<uint8_t>& bytes)
+{
+    auto cfb = xls::readCompoundFile(std::span<const uint8_t>(bytes.data(), bytes.size()));
+    if (!cfb)
+        return false;
+    const xls::CfbEntry* wb = xls::findChild(cfb.value().root, u"Workbook");
+    if (!wb || wb->data.size() < 8)
+        return false;
+    const auto& s = wb->data;
+    const auto u16 = [&](size_t at) { return static_cast<uint16_t>(s[at] | (s[at + 1] << 8)); };
+    if (u16(0) != 0x0809)
+        return false;
+    const size_t next = 4 + size_t(u16(2));
+    return next + 2 <= s.size() && u16(next) == 0x002F; // FILEPASS right after the globals BOF
+}
+
+} // namespace
+
+// ================================================================ Range
+
+Range::Range(Sheet* sheet, int firstRow, int firstCol, int lastRow, int lastCol)
+    : sheet_(sheet), r1_(firstRow), c1_(firstCol), r2_(lastRow), c2_(lastCol)
+{
+    if (!sheet || firstRow < 1 || firstCol < 1 || lastRow > kMaxRows || lastCol > kMaxCols || firstRow > lastRow
+        || firstCol > lastCol)
+        invalidRange();
+}
+
+QString Range::address() const
+{
+    if (c1_ == 1 && c2_ == kMaxCols)
+        return QStringLiteral("$%1:$%2").arg(r1_).arg(r2_);
+    if (r1_ == 1 && r2_ == kMaxRows)
+        return QStringLiteral("$%1:$%2").arg(columnLetters(c1_), columnLetters(c2_));
+    QString a = QStringLiteral("$%1$%2").arg(columnLetters(c1_)).arg(r1_);
+    if (r1_ == r2_ && c1_ == c2_)
+        return a;
+    return a + QStringLiteral(":$%1$%2").arg(columnLetters(c2_)).arg(r2_);
+}
+
+QVariant Range::value() const
+{
+    if (!sheet_)
+        invalidRange();
+    const sheet::Worksheet& ws = sheet_->model();
+    const Cell& c = ws.cell(r1_ - 1, c1_ - 1);
+    switch (c.type) {
+    case CellType::Empty: return QString();
+    case CellType::Number: return c.number;
+    case CellType::Text: return fromStd(sheet_->book()->model().string(c.str));
+    case CellType::Boolean: return c.small != 0;
+    case CellType::Error: return fromStd(sheet::errorText(c.small));
+    }
+    return QString();
+}
+
+void Range::setValue(const QVariant& v)
+{
+    if (!sheet_)
+        invalidRange();
+    sheet::Worksheet& ws = sheet_->model();
+    sheet::Workbook& wb = sheet_->book()->model();
+
+    const int type = v.isValid() ? v.typeId() : QMetaType::UnknownType;
+    if (type == QMetaType::UnknownType || v.isNull() || (type == QMetaType::QString && v.toString().isEmpty())) {
+        ws.clearContents({r1_ - 1, r2_ - 1, c1_ - 1, c2_ - 1});
+        sheet_->touch();
+        return;
+    }
+
+    sheet::Value value;
+    const char* dateFormat = nullptr;
+    switch (type) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        value = sheet::Value::makeNumber(v.toDouble());
+        break;
+    case QMetaType::Bool:
+        value = sheet::Value::makeBoolean(v.toBool());
+        break;
+    case QMetaType::QDate: {
+        const QDate d = v.toDate();
+        if (!d.isValid())
+            throw HostError(QStringLiteral("Data non valida."));
+        value = sheet::Value::makeNumber(dateToSerial(d, wb.date1904));
+        dateFormat = "dd/mm/yyyy";
+        break;
+    }
+    case QMetaType::QDateTime: {
+        const QDateTime dt = v.toDateTime();
+        if (!dt.isValid())
+            throw HostError(QStringLiteral("Data non valida."));
+        const QTime t = dt.time();
+        value = sheet::Value::makeNumber(dateToSerial(dt.date(), wb.date1904) + t.msecsSinceStartOfDay() / 86400000.0);
+        dateFormat = "dd/mm/yyyy hh:mm";
+        break;
+    }
+    default:
+        // Texts (and anything else, as its text) are stored exactly as given.
+        value = sheet::Value::makeText(toStd(v.toString()));
+        break;
+    }
+    if (value.type == CellType::Number && !std::isfinite(value.number))
+        throw HostError(QStringLiteral("Valore numerico non valido."));
+
+    for (int r = r1_ - 1; r < r2_; ++r)
+        for (int c = c1_ - 1; c < c2_; ++c) {
+            ws.setValue(r, c, value);
+            if (dateFormat) {
+                const uint16_t xf = ws.cell(r, c).xf;
+                if (!wb.isDateFormat(xf) || wb.numberFormatOfXf(xf) != dateFormat)
+                    ws.setFormat(r, c, wb.xfWithNumberFormat(xf, dateFormat));
+            }
+        }
+    sheet_->touch();
+}
+
+QString Range::text() const
+{
+    if (!sheet_)
+        invalidRange();
+    return fromStd(sheet::cellText(sheet_->book()->model(), sheet_->model(), r1_ - 1, c1_ - 1, italian()));
+}
+
+bool Range::isEmpty() const
+{
+    if (!sheet_)
+        invalidRange();
+    return !filled(sheet_->model(), r1_ - 1, c1_ - 1);
+}
+
+std::optional<double> Range::number() const
+{
+    return toIdentifier(value());
+}
+
+QDate Range::date() const
+{
+    if (!sheet_)
+        invalidRange();
+    const Cell& c = sheet_->model().cell(r1_ - 1, c1_ - 1);
+    if (c.type == CellType::Number)
+        return serialToDate(c.number, sheet_->book()->model().date1904);
+    if (c.type == CellType::Text)
+        return parseDayMonthYear(fromStd(sheet_->book()->model().string(c.str)));
+    return {};
+}
+
+Range Range::offset(int rows, int cols) const
+{
+    return Range(sheet_, r1_ + rows, c1_ + cols, r2_ + rows, c2_ + cols);
+}
+
+Range Range::cells(int row, int col) const
+{
+    const int r = r1_ + row - 1, c = c1_ + col - 1;
+    return Range(sheet_, r, c, r, c);
+}
+
+Range Range::end(Direction d) const
+{
+    if (!sheet_)
+        invalidRange();
+    const sheet::Worksheet& ws = sheet_->model();
+    int r = r1_ - 1, c = c1_ - 1;
+    switch (d) {
+    case Direction::Down: r = endInColumn(ws, r, c, true); break;
+    case Direction::Up: r = endInColumn(ws, r, c, false); break;
+    case Direction::ToRight: c = endInRow(ws, r, c, true); break;
+    case Direction::ToLeft: c = endInRow(ws, r, c, false); break;
+    }
+    return Range(sheet_, r + 1, c + 1, r + 1, c + 1);
+}
+
+Range Range::entireRow() const
+{
+    return Range(sheet_, r1_, 1, r2_, kMaxCols);
+}
+
+Range Range::resize(int rows, int cols) const
+{
+    return Range(sheet_, r1_, c1_, r1_ + rows - 1, c1_ + cols - 1);
+}
+
+void Range::deleteEntireRow()
+{
+    if (!sheet_)
+        invalidRange();
+    sheet_->model().deleteRows(r1_ - 1, rowCount());
+    sheet_->touch();
+}
+
+void Range::insertEntireRow()
+{
+    if (!sheet_)
+        invalidRange();
+    sheet_->model().insertRows(r1_ - 1, rowCount());
+    sheet_->touch();
+}
+
+void Range::deleteShiftUp()
+{
+    if (!sheet_)
+        invalidRange();
+    if (c1_ == 1 && c2_ == kMaxCols) {
+        deleteEntireRow();
+        return;
+    }
+    sheet::Worksheet& ws = sheet_->model();
+    ws.dropFormulas(); // as for every move of cells: formulas become their values
+    const int n = rowCount();
+    const int stored = static_cast<int>(ws.rows.size());
+    for (int r = r1_ - 1; r < stored; ++r) {
+        auto& dst = ws.rows[r].cells;
+        for (int c = c1_ - 1; c < c2_; ++c) {
+            const Cell from = r + n < stored ? ws.cell(r + n, c) : Cell{};
+            if (c >= static_cast<int>(dst.size())) {
+                if (from.type == CellType::Empty && !from.blankFormatted)
+                    continue;
+                dst.resize(c + 1);
+            }
+            dst[c] = from;
+        }
+    }
+    sheet_->touch();
+}
+
+void Range::clearContents()
+{
+    if (!sheet_)
+        invalidRange();
+    sheet_->model().clearContents({r1_ - 1, r2_ - 1, c1_ - 1, c2_ - 1});
+    sheet_->touch();
+}
+
+void Range::clear()
+{
+    if (!sheet_)
+        invalidRange();
+    sheet::Worksheet& ws = sheet_->model();
+    if (r1_ == 1 && r2_ == kMaxRows && c1_ == 1 && c2_ == kMaxCols)
+        ws.clearAll();
+    else
+        ws.clear({r1_ - 1, r2_ - 1, c1_ - 1, c2_ - 1});
+    sheet_->touch();
+}
+
+namespace {
+
+bool boldCell(const sheet::Workbook& wb, const Cell& c)
+{
+    if (c.xf >= wb.formats.size())
+        return false;
+    const uint16_t font = wb.formats[c.xf].fontIndex;
+    return font < wb.fonts.size() && wb.fonts[font].bold;
+}
+
+} // namespace
+
+void Range::sort(int keyColumn, bool ascending, SortHeader header)
+{
+    if (!sheet_)
+        invalidRange();
+    if (keyColumn < c1_ || keyColumn > c2_)
+        throw HostError(QStringLiteral("La colonna di ordinamento %1 è fuori dall'intervallo %2.")
+                            .arg(columnLetters(std::max(1, std::min(keyColumn, kMaxCols))), address()));
+    sheet::Worksheet& ws = sheet_->model();
+    const sheet::Workbook& wb = sheet_->book()->model();
+    bool hasHeader = header == SortHeader::Yes;
+    if (header == SortHeader::Guess && r2_ > r1_) {
+        // The first row is headings when its key is a text over a key that is not
+        // one (a number, a date, a boolean), or a bold text over a plain text.
+        const Cell& a = ws.cell(r1_ - 1, keyColumn - 1);
+        const Cell& b = ws.cell(r1_, keyColumn - 1);
+        hasHeader = a.type == CellType::Text && b.type != CellType::Empty
+            && (b.type != CellType::Text || (boldCell(wb, a) && !boldCell(wb, b)));
+    }
+    const int first = r1_ - 1 + (hasHeader ? 1 : 0);
+    // Rows past the stored ones are empty: blanks stay last, so they need no sorting.
+    const int last = std::min(r2_ - 1, static_cast<int>(ws.rows.size()) - 1);
+    if (last > first)
+        ws.sortRows({first, last, c1_ - 1, c2_ - 1}, keyColumn - 1, ascending);
+    sheet_->touch();
+}
+
+namespace {
+
+// Applies `mapXf` to the format of every cell of the block; whole columns and
+// whole rows also change the column's / row's format, so that cells filled
+// later show it too.
+void applyToFormats(Sheet& sheet, int r1, int c1, int r2, int c2, const std::function<uint16_t(uint16_t)>& mapXf)
+{
+    sheet::Worksheet& ws = sheet.model();
+    const bool wholeCols = r1 == 1 && r2 == kMaxRows;
+    const bool wholeRows = c1 == 1 && c2 == kMaxCols;
+    const int rEnd = wholeCols ? std::min(r2, static_cast<int>(ws.rows.size())) : r2;
+    for (int r = r1 - 1; r < rEnd; ++r) {
+        const int stored = r < static_cast<int>(ws.rows.size()) ? static_cast<int>(ws.rows[r].cells.size()) : 0;
+        const int cEnd = wholeRows ? std::min(c2, stored) : c2;
+        for (int c = c1 - 1; c < cEnd; ++c)
+            ws.setFormat(r, c, mapXf(ws.cell(r, c).xf));
+    }
+    if (wholeCols && !wholeRows) {
+        for (int c = c1 - 1; c < c2; ++c) {
+            ws.setColumnWidth(c, ws.columnWidth(c)); // makes a COLINFO of this column alone
+            for (auto& ci : ws.columns)
+                if (ci.firstCol == c && ci.lastCol == c)
+                    ci.xf = mapXf(ci.xf);
+        }
+    }
+    if (wholeRows && !wholeCols) {
+        if (r2 > static_cast<int>(ws.rows.size()))
+            ws.rows.resize(r2);
+        for (int r = r1 - 1; r < r2; ++r) {
+            auto& info = ws.rows[r].info;
+            info.xf = mapXf((info.flags & 0x80) ? info.xf : 15);
+            info.flags |= 0x80;
+            info.present = true;
+        }
+    }
+    sheet.touch();
+}
+
+} // namespace
+
+void Range::setNumberFormat(const QString& format)
+{
+    if (!sheet_)
+        invalidRange();
+    sheet::Workbook& wb = sheet_->book()->model();
+    const std::string f = toStd(format);
+    applyToFormats(*sheet_, r1_, c1_, r2_, c2_, [&](uint16_t xf) { return wb.xfWithNumberFormat(xf, f); });
+}
+
+void Range::setFontSize(double points)
+{
+    if (!sheet_)
+        invalidRange();
+    if (!(points >= 1 && points <= 409))
+        throw HostError(QStringLiteral("Dimensione del carattere non valida."));
+    sheet::Workbook& wb = sheet_->book()->model();
+    const auto twips = static_cast<uint16_t>(std::lround(points * 20));
+    applyToFormats(*sheet_, r1_, c1_, r2_, c2_, [&](uint16_t xf) { return xfWithFontHeight(wb, xf, twips); });
+}
+
+void Range::autoFitColumns()
+{
+    if (!sheet_)
+        invalidRange();
+    sheet::Worksheet& ws = sheet_->model();
+    const sheet::Workbook& wb = sheet_->book()->model();
+    const int lastCol = std::min(c2_, ws.lastCol() + 1);
+    const int lastRow = std::min(r2_, static_cast<int>(ws.rows.size()));
+    for (int c = c1_; c <= lastCol; ++c) {
+        qsizetype longest = 0;
+        for (int r = r1_; r <= lastRow; ++r) {
+            if (!filled(ws, r - 1, c - 1))
+                continue;
+            const QString t = fromStd(sheet::cellText(wb, ws, r - 1, c - 1, italian()));
+            for (const QString& line : t.split(QLatin1Char('\n')))
+                longest = std::max(longest, line.size());
+        }
+        if (longest == 0)
+            continue;
+        // Width in 1/256 of a digit's width, with a little padding.
+        const long width = std::min<long>(255 * 256, (longest + 1) * 256 + 183);
+        ws.setColumnWidth(c - 1, static_cast<uint16_t>(width));
+    }
+    sheet_->touch();
+}
+
+// ================================================================ Sheet
+
+Sheet::Sheet(Book* book, sheet::Worksheet* model) : book_(book), model_(model) {}
+
+QString Sheet::name() const
+{
+    return fromStd(model_->name);
+}
+
+bool Sheet::visible() const
+{
+    return model_->visibility == sheet::Visibility::Visible;
+}
+
+void Sheet::setVisible(bool visible)
+{
+    const auto v = visible ? sheet::Visibility::Visible : sheet::Visibility::Hidden;
+    if (model_->visibility != v) {
+        model_->visibility = v;
+        touch();
+    }
+}
+
+Range Sheet::range(const QString& a1)
+{
+    int r1, c1, r2, c2;
+    if (!parseA1(a1, r1, c1, r2, c2))
+        throw HostError(QStringLiteral("Riferimento di cella non valido: \"%1\".").arg(a1));
+    return Range(this, r1, c1, r2, c2);
+}
+
+Range Sheet::cells(int row, int col)
+{
+    return Range(this, row, col, row, col);
+}
+
+Range Sheet::rows(int firstRow, int lastRow)
+{
+    return Range(this, firstRow, 1, lastRow, kMaxCols);
+}
+
+Range Sheet::allCells()
+{
+    return Range(this, 1, 1, kMaxRows, kMaxCols);
+}
+
+std::vector<int> Sheet::walkDown(const QString& startA1)
+{
+    const Range start = range(startA1);
+    return walkDown(start.row(), start.column());
+}
+
+std::vector<int> Sheet::walkDown(int startRow, int column)
+{
+    if (startRow < 1 || startRow > kMaxRows || column < 1 || column > kMaxCols)
+        invalidRange();
+    // Down to where End goes, stopping at the first empty cell: that is the
+    // unbroken run that starts here (nothing when the start is empty).
+    std::vector<int> rows;
+    for (int r = startRow - 1; r < kMaxRows && filled(*model_, r, column - 1); ++r)
+        rows.push_back(r + 1);
+    return rows;
+}
+
+int Sheet::findIdentifier(int column, double id, int startRow)
+{
+    if (startRow < 1 || startRow > kMaxRows || column < 1 || column > kMaxCols)
+        invalidRange();
+    const sheet::Workbook& wb = book_->model();
+    for (int r = startRow - 1; r < kMaxRows; ++r) {
+        const Cell& c = model_->cell(r, column - 1);
+        if (c.type == CellType::Empty)
+            break;
+        if (c.type == CellType::Number ? c.number == id
+                                       : c.type == CellType::Text && sameIdentifier(fromStd(wb.string(c.str)), id))
+            return r + 1;
+    }
+    return 0;
+}
+
+void Sheet::pasteRow(const Sheet& from, int fromRow, int toRow)
+{
+    if (fromRow < 1 || fromRow > kMaxRows || toRow < 1 || toRow > kMaxRows)
+        invalidRange();
+    sheet::Worksheet& dst = *model_;
+    const sheet::Worksheet& src = from.model();
+    if (&dst == &src) {
+        dst.copyRow(fromRow - 1, toRow - 1);
+        touch();
+        return;
+    }
+    sheet::Workbook& dwb = book_->model();
+    const sheet::Workbook& swb = from.book()->model();
+    const bool sameBook = &dwb == &swb;
+
+    sheet::Row copy = fromRow - 1 < static_cast<int>(src.rows.size()) ? src.rows[fromRow - 1] : sheet::Row{};
+    FormatCopier formats(dwb, swb);
+    for (Cell& c : copy.cells) {
+        c.formula = 0; // a formula of another sheet arrives as its value
+        if (!sameBook) {
+            if (c.type == CellType::Text)
+                c.str = dwb.intern(swb.string(c.str));
+            c.xf = formats.map(c.xf);
+        }
+    }
+    if (!sameBook && (copy.info.flags & 0x80))
+        copy.info.xf = formats.map(copy.info.xf);
+    if (toRow > static_cast<int>(dst.rows.size()))
+        dst.rows.resize(toRow);
+    dst.rows[toRow - 1] = std::move(copy);
+    touch();
+}
+
+void Sheet::freezePanes(int rows, int cols)
+{
+    model_->frozenRows = std::clamp(rows, 0, kMaxRows - 1);
+    model_->frozenCols = std::clamp(cols, 0, kMaxCols - 1);
+    touch();
+}
+
+void Sheet::setScrollArea(const QString& a1)
+{
+    if (a1.trimmed().isEmpty()) {
+        model_->scrollArea.reset();
+        return;
+    }
+    const Range r = range(a1);
+    model_->scrollArea = sheet::CellRange{r.row() - 1, r.lastRow() - 1, r.column() - 1, r.lastColumn() - 1};
+}
+
+QString Sheet::scrollArea() const
+{
+    if (!model_->scrollArea)
+        return {};
+    const auto& a = *model_->scrollArea;
+    return Range(const_cast<Sheet*>(this), a.firstRow + 1, a.firstCol + 1, a.lastRow + 1, a.lastCol + 1).address();
+}
+
+sheet::PageSetup& Sheet::pageSetup()
+{
+    // Handed out to be changed: the workbook is saved again either way.
+    touch();
+    return model_->pageSetup;
+}
+
+void Sheet::setPrintArea(const QString& a1)
+{
+    if (a1.trimmed().isEmpty()) {
+        model_->pageSetup.printArea.reset();
+    } else {
+        const Range r = range(a1);
+        model_->pageSetup.printArea = sheet::CellRange{r.row() - 1, r.lastRow() - 1, r.column() - 1, r.lastColumn() - 1};
+    }
+    model_->pageSetup.printAreaChanged = true;
+    touch();
+}
+
+void Sheet::touch()
+{
+    book_->model().modified = true;
+}
+
+int Sheet::hPageBreaksCount()
+{
+    if (PrintBackend* backend = book_->host()->printBackend())
+        return backend->pageBreaks(*this);
+    return 0;
+}
+
+void Sheet::printOut(const PrintRequest& request)
+{
+    SpreadsheetHost* host = book_->host();
+    if (PrintBackend* backend = host->printBackend())
+        backend->printOut(*this, request);
+    else
+        host->recordedPrints.push_back({name(), request});
+}
+
+// ================================================================ Book
+
+struct Book::Lock {
+    std::unique_ptr<WorkbookLock> lock;
+};
+
+Book::Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument> doc)
+    : host_(host), path_(std::move(path)), doc_(std::move(doc))
+{
+}
+
+Book::~Book() = default;
+
+QString Book::fileName() const
+{
+    return QFileInfo(path_).fileName();
+}
+
+QString Book::path() const
+{
+    return path_;
+}
+
+sheet::Workbook& Book::model() const
+{
+    return *doc_->workbook;
+}
+
+Sheet* Book::sheetOrNull(const QString& name)
+{
+    sheet::Worksheet* ws = model().sheet(toStd(name));
+    if (!ws)
+        return nullptr;
+    for (const auto& s : sheets_)
+        if (&s->model() == ws)
+            return s.get();
+    sheets_.push_back(std::make_unique<Sheet>(this, ws));
+    return sheets_.back().get();
+}
+
+Sheet* Book::sheet(const QString& name)
+{
+    if (Sheet* s = sheetOrNull(name))
+        return s;
+    throw HostError(QStringLiteral("Il foglio \"%1\" non esiste nella cartella di lavoro %2.").arg(name, fileName()));
+}
+
+QStringList Book::sheetNames() const
+{
+    QStringList names;
+    for (const auto& ws : model().sheets)
+        names << fromStd(ws->name);
+    return names;
+}
+
+Sheet* Book::addSheet(const QString& name)
+{
+    if (model().sheet(toStd(name)))
+        throw HostError(QStringLiteral("Il foglio \"%1\" esiste già nella cartella di lavoro %2.").arg(name, fileName()));
+    static const QRegularExpression bad(QStringLiteral("[\\[\\]:*?/\\\\]"));
+    if (name.trimmed().isEmpty() || name.size() > 31 || name.contains(bad))
+        throw HostError(QStringLiteral("Nome di foglio non valido: \"%1\".").arg(name));
+    model().addSheet(toStd(name));
+    return sheetOrNull(name);
+}
+
+bool Book::modified() const
+{
+    return model().modified;
+}
+
+void Book::save()
+{
+    auto written = xls::writeXls(*doc_);
+    if (!written)
+        throw HostError(QStringLiteral("Impossibile salvare la cartella di lavoro %1: %2.")
+                            .arg(fileName(), lowerFirst(fromStd(written.error().message))));
+    const std::vector<uint8_t>& bytes = written.value();
+    // A workbook with a password never reaches the disk in clear.
+    const bool mustEncrypt = doc_->encryption != sheet::Encryption::None
+        || model().encryption != sheet::Encryption::None || !doc_->password.empty();
+    if (mustEncrypt && !isEncryptedXls(bytes))
+        throw HostError(QStringLiteral("Impossibile salvare la cartella di lavoro %1: il contenuto non risulta cifrato "
+                                       "con la password della cartella di lavoro.")
+                            .arg(fileName()));
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    saveFileAtomically(path_, data, fileName(), host_->writeSink());
+    model().modified = false;
+}
+
+void Book::close()
+{
+    host_->close(this);
+}
+
+// ================================================================ SpreadsheetHost
+
+SpreadsheetHost::SpreadsheetHost(QObject* parent) : QObject(parent) {}
+
+SpreadsheetHost::~SpreadsheetHost()
+{
+    closeAll();
+}
+
+namespace {
+
+QString normalPath(const QString& path)
+{
+    const QFileInfo fi(path);
+    const QString canonical = fi.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(fi.absoluteFilePath()) : canonical;
+}
+
+QString openError(const QString& fileName, const xls::Error& e)
+{
+    return QStringLiteral("Impossibile aprire la cartella di lavoro %1: %2.").arg(fileName, lowerFirst(fromStd(e.message)));
+}
+
+} // namespace
+
+Book* SpreadsheetHost::open(const QString& path, const QString& password)
+{
+    const QString full = normalPath(path);
+    for (const auto& b : books_)
+        if (b->path() == full) {
+            active_ = b.get();
+            return b.get();
+        }
+    const QString fileName = QFileInfo(full).fileName();
+    if (!QFileInfo(full).isFile())
+        throw HostError(openError(fileName, xls::makeError(xls::ErrorCode::FileMissing)));
+
+    auto lock = std::make_unique<WorkbookLock>(full); // throws when someone else has it
+
+    QFile file(full);
+    if (!file.open(QIODevice::ReadOnly))
+        throw HostError(openError(fileName, xls::makeError(xls::ErrorCode::FileUnreadable)));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw HostError(openError(fileName, xls::makeError(xls::ErrorCode::FileUnreadable)));
+    file.close();
+
+    const std::string pw = toStd(password);
+    auto read = xls::readXls(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
+                                                      static_cast<size_t>(data.size())),
+                             pw);
+    if (!read)
+        throw HostError(openError(fileName, read.error()));
+    auto doc = std::make_unique<xls::XlsDocument>(std::move(read.value()));
+    if (doc->encryption != sheet::Encryption::None && doc->password.empty() && !doc->defaultPassword)
+        doc->password = pw;
+    doc->workbook->modified = false;
+
+    std::unique_ptr<Book> book(new Book(this, full, std::move(doc)));
+    book->lock_ = std::make_unique<Book::Lock>(Book::Lock{std::move(lock)});
+    books_.push_back(std::move(book));
+    active_ = books_.back().get();
+    return active_;
+}
+
+Book* SpreadsheetHost::create(const QString& path, const QString& password)
+{
+    const QString full = normalPath(path);
+    for (const auto& b : books_)
+        if (b->path() == full)
+            throw HostError(QStringLiteral("La cartella di lavoro %1 è già aperta.").arg(b->fileName()));
+    auto lock = std::make_unique<WorkbookLock>(full);
+
+    auto doc = std::make_unique<xls::XlsDocument>();
+    doc->workbook = sheet::newWorkbook();
+    doc->container.root.type = 5;
+    doc->container.root.name = u"Root Entry";
+    doc->password = toStd(password);
+    if (!password.isEmpty()) {
+        doc->encryption = sheet::Encryption::Rc4CryptoApi;
+        doc->workbook->encryption = sheet::Encryption::Rc4CryptoApi;
+    }
+    doc->workbook->modified = true;
+
+    std::unique_ptr<Book> book(new Book(this, full, std::move(doc)));
+    book->lock_ = std::make_unique<Book::Lock>(Book::Lock{std::move(lock)});
+    books_.push_back(std::move(book));
+    active_ = books_.back().get();
+    return active_;
+}
+
+Book* SpreadsheetHost::workbook(const QString& fileName) const
+{
+    for (const auto& b : books_)
+        if (b->fileName().compare(fileName, Qt::CaseInsensitive) == 0)
+            return b.get();
+    return nullptr;
+}
+
+std::vector<Book*> SpreadsheetHost::workbooks() const
+{
+    std::vector<Book*> out;
+    for (const auto& b : books_)
+        out.push_back(b.get());
+    return out;
+}
+
+void SpreadsheetHost::saveModified()
+{
+    // Every workbook gets its chance even when an earlier one fails.
+    QStringList errors;
+    for (const auto& b : books_) {
+        if (!b->modified())
+            continue;
+        try {
+            b->save();
+        } catch (const HostError& e) {
+            errors << e.message();
+        }
+    }
+    if (!errors.isEmpty())
+        throw HostError(errors.join(QLatin1Char('\n')));
+}
+
+void SpreadsheetHost::close(Book* book)
+{
+    auto it = std::find_if(books_.begin(), books_.end(), [&](const auto& b) { return b.get() == book; });
+    if (it == books_.end())
+        return;
+    std::unique_ptr<Book> gone = std::move(*it);
+    books_.erase(it);
+    if (active_ == book)
+        active_ = books_.empty() ? nullptr : books_.back().get();
+    gone.reset(); // releases the lock
+}
+
+void SpreadsheetHost::closeAll()
+{
+    while (!books_.empty())
+        close(books_.back().get());
+}
+
+} // namespace gp::host

@@ -1,0 +1,247 @@
+// SpreadsheetHost: the one facade through which the forms read and write the
+// workbooks. Its vocabulary is the spreadsheet's own: workbooks by file name,
+// sheets by name, ranges by A1 reference, Value / Text, Offset, End, whole-row
+// delete and copy, clear, sort, page setup and printing.
+//
+// Rows and columns are counted from 1 here, as in A1 references.
+// Every failure throws HostError, whose message is Italian and ready to show.
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "core/sheet/workbook.h"
+
+namespace gp::xls {
+struct XlsDocument;
+}
+
+namespace gp::host {
+
+class HostError : public std::runtime_error {
+public:
+    explicit HostError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// Directions of End, with the spreadsheet's own constants.
+enum class Direction { Down = -4121, Up = -4162, ToLeft = -4159, ToRight = -4161 };
+
+enum class SortHeader { Guess, Yes, No };
+
+class Sheet;
+class Book;
+class SpreadsheetHost;
+
+// A block of cells of one sheet. A cheap value; it stays valid while its workbook is open.
+class Range {
+public:
+    Range() = default;
+    Range(Sheet* sheet, int firstRow, int firstCol, int lastRow, int lastCol);
+
+    Sheet* sheet() const { return sheet_; }
+    int row() const { return r1_; }          // first row
+    int column() const { return c1_; }       // first column
+    int lastRow() const { return r2_; }
+    int lastColumn() const { return c2_; }
+    int rowCount() const { return r2_ - r1_ + 1; }
+    int columnCount() const { return c2_ - c1_ + 1; }
+    QString address() const;                 // "$A$2" or "$A$2:$M$2"
+
+    // Value of the first cell: empty -> empty QString; number -> double;
+    // text -> QString; boolean -> bool; error -> QString ("#N/A").
+    QVariant value() const;
+    // Writes to every cell of the block. QString stays exactly that text (no
+    // conversion to a number or date); int/double -> number; bool -> boolean;
+    // QDate / QDateTime -> a date value shown "dd/mm/yyyy" (or with the time);
+    // an invalid QVariant or an empty QString empties the cell.
+    void setValue(const QVariant& v);
+    QString text() const;                    // what the first cell displays (Italian)
+    bool isEmpty() const;                    // first cell empty
+    std::optional<double> number() const;    // see toIdentifier()
+    // The first cell as a date: a number (a date serial of the workbook), or a
+    // text that reads as a day/month/year date ("12/10/08", "12-10-2008");
+    // an invalid QDate otherwise.
+    QDate date() const;
+
+    Range offset(int rows, int cols) const;
+    Range cells(int row, int col) const;     // relative: cells(1,1) is the first cell
+    Range end(Direction d) const;            // from the first cell
+    Range entireRow() const;
+    Range resize(int rows, int cols) const;
+
+    void deleteEntireRow();                  // the block's rows go; rows below move up
+    void insertEntireRow();                  // blank rows here; rows move down
+    void deleteShiftUp();                    // the block's cells go; cells below in its columns move up
+    void clearContents();                    // values only
+    void clear();                            // values and formats
+    // Sort the block's rows by one column of the sheet (absolute column number).
+    void sort(int keyColumn, bool ascending = true, SortHeader header = SortHeader::Guess);
+    void setNumberFormat(const QString& format);
+    void setFontSize(double points);         // display only
+    void autoFitColumns();
+
+    bool operator==(const Range&) const = default;
+
+private:
+    Sheet* sheet_ = nullptr;
+    int r1_ = 1, c1_ = 1, r2_ = 1, c2_ = 1;
+};
+
+struct PrintRequest {
+    int from = 0, to = 0;        // pages, 1-based; 0 = all
+    int copies = 1;
+    QString printer;             // empty = the current printer
+};
+
+// Printing is done by a backend that a later layer provides; without one the
+// host only records the calls (for tests and for programs without printing).
+class PrintBackend {
+public:
+    virtual ~PrintBackend() = default;
+    virtual int pageBreaks(const Sheet& sheet) = 0;                     // HPageBreaks.Count
+    virtual void printOut(const Sheet& sheet, const PrintRequest& r) = 0; // throws HostError
+};
+
+class Sheet {
+public:
+    Sheet(Book* book, sheet::Worksheet* model);
+
+    Book* book() const { return book_; }
+    QString name() const;
+    sheet::Worksheet& model() const { return *model_; }
+
+    bool visible() const;
+    void setVisible(bool visible);           // Visible = True / False (hidden)
+
+    Range range(const QString& a1);          // "B2", "A2:M2", "2:2", "A:A"; HostError when not valid
+    Range cells(int row, int col);
+    Range rows(int firstRow, int lastRow);
+    Range allCells();
+
+    // The recurring walk: from `start` down to where End(Down) goes, stopping at
+    // the first empty cell. Returns the rows of the non-empty cells, in order.
+    std::vector<int> walkDown(const QString& startA1);
+    std::vector<int> walkDown(int startRow, int column);
+
+    // First row (from startRow down, up to the first empty cell of `column`) whose
+    // value in `column` equals `id` as a number; 0 when none.
+    int findIdentifier(int column, double id, int startRow = 2);
+
+    // Copies a whole row (values, formats) of any open sheet over row `toRow` of this one.
+    void pasteRow(const Sheet& from, int fromRow, int toRow);
+
+    void freezePanes(int rows, int cols);    // keep `rows` rows / `cols` columns in view
+    void setScrollArea(const QString& a1);   // kept in memory only
+    QString scrollArea() const;
+
+    sheet::PageSetup& pageSetup();           // changes mark the workbook modified via touch()
+    void setPrintArea(const QString& a1);    // PrintArea; empty = none (HostError when not valid)
+    void touch();                            // marks the workbook modified
+    int hPageBreaksCount();                  // through the print backend
+    void printOut(const PrintRequest& request = {});
+
+private:
+    Book* book_;
+    sheet::Worksheet* model_;
+};
+
+class Book {
+public:
+    ~Book();
+    QString fileName() const;                // "Pratiche.xls"
+    QString path() const;                    // full path
+    sheet::Workbook& model() const;
+    SpreadsheetHost* host() const { return host_; }
+
+    Sheet* sheet(const QString& name);       // HostError when the sheet is missing
+    Sheet* sheetOrNull(const QString& name);
+    QStringList sheetNames() const;
+    Sheet* addSheet(const QString& name);
+
+    bool modified() const;
+    void save();                             // atomic, encrypted as it was opened; HostError on failure
+    void close();                            // without saving; releases the lock
+
+private:
+    friend class SpreadsheetHost;
+    Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument> doc);
+    SpreadsheetHost* host_;
+    QString path_;
+    std::unique_ptr<xls::XlsDocument> doc_;
+    std::vector<std::unique_ptr<Sheet>> sheets_;
+    struct Lock;
+    std::unique_ptr<Lock> lock_;
+};
+
+// Who holds a workbook's lock (as written in the lock file).
+struct LockOwner {
+    QString name, login, host, since;
+};
+
+class SpreadsheetHost : public QObject {
+    Q_OBJECT
+public:
+    explicit SpreadsheetHost(QObject* parent = nullptr);
+    ~SpreadsheetHost() override;
+
+    // Opens the workbook with its password and locks it; it becomes the active
+    // workbook. An already open workbook (same path) is returned as it is.
+    Book* open(const QString& path, const QString& password);
+    // Creates a new workbook in memory, saved to `path` (with `password`, may be empty) on save().
+    Book* create(const QString& path, const QString& password);
+
+    Book* workbook(const QString& fileName) const; // by file name, nullptr when not open
+    Book* activeWorkbook() const { return active_; }
+    void setActiveWorkbook(Book* book) { active_ = book; }
+    std::vector<Book*> workbooks() const;
+
+    void saveModified();                     // saves every open workbook with changes
+    void close(Book* book);                  // closes without saving
+    void closeAll();
+
+    void setPrintBackend(std::shared_ptr<PrintBackend> backend) { printBackend_ = std::move(backend); }
+    PrintBackend* printBackend() const { return printBackend_.get(); }
+    // Calls recorded when no backend is set.
+    struct RecordedPrint { QString sheet; PrintRequest request; };
+    std::vector<RecordedPrint> recordedPrints;
+
+    // Test seam: every save writes through this sink when set; it may throw or
+    // stop after N bytes to simulate a full disk.
+    using WriteSink = std::function<bool(const QString& tmpPath, const QByteArray& bytes)>;
+    void setWriteSink(WriteSink sink) { writeSink_ = std::move(sink); }
+    const WriteSink& writeSink() const { return writeSink_; }
+
+private:
+    friend class Book;
+    std::vector<std::unique_ptr<Book>> books_;
+    Book* active_ = nullptr;
+    std::shared_ptr<PrintBackend> printBackend_;
+    WriteSink writeSink_;
+};
+
+// Identifier rule: a client or case number read from a cell or a box. A number
+// is itself; a text is read as a number when, trimmed, it is one ("012", " 12 ",
+// "12,0" in Italian); otherwise nullopt.
+std::optional<double> toIdentifier(const QVariant& v);
+bool sameIdentifier(const QVariant& cellValue, double id);
+
+// Parses an A1 reference ("B2", "$B$2", "A2:M2", "2:2", "A:A") into a 1-based
+// block; false when not valid.
+bool parseA1(const QString& ref, int& r1, int& c1, int& r2, int& c2);
+QString columnLetters(int col);              // 1 -> "A", 27 -> "AA"
+
+} // namespace gp::host
