@@ -111,7 +111,8 @@ INSTANTIATE_TEST_SUITE_P(Fractions, ItalianNumbers, ::testing::Values(
     Case{"# ?/?", 2.99, "3    "},        // fraction rounds up into the whole part
     Case{"# ?\?/?\?", 3.14159, "3 14/99"},
     Case{"# ?/8", 1.3, "1 2/8"},
-    Case{"?/?", 1.5, "3/2"}));
+    Case{"?/?", 1.5, "3/2"},
+    Case{"# ?/?", 1e20, "1E+20"}));
 
 INSTANTIATE_TEST_SUITE_P(CurrencyAndLiterals, ItalianNumbers, ::testing::Values(
     Case{"#,##0.00\\ [$€-410]", 1234.5, "1.234,50 €"},
@@ -148,6 +149,9 @@ INSTANTIATE_TEST_SUITE_P(Sections, ItalianNumbers, ::testing::Values(
     Case{"[Blue][>100]0;[Red][<-100]0;0.0", -150, "150"},
     Case{"[Blue][>100]0;[Red][<-100]0;0.0", 50, "50,0"},
     Case{"@", 12.5, "12,5"},
+    Case{"0;@", -5, "-5"},                 // a text-only last section takes no numbers
+    Case{"[$-410]dd/mm/yyyy;@", 45366, "15/03/2024"},
+    Case{"[$-410]dd/mm/yyyy;@", -1, "#####"},
     Case{"\"Tot. \"General", 1234.5, "Tot. 1234,5"}));
 
 // ------------------------------------------------------------------ dates
@@ -242,6 +246,7 @@ TEST(NumberFormat, TextBooleansAndErrors)
     EXPECT_EQ(formatValue(Value::makeText("abc"), "0;-0;0;\"T: \"@", false, l), "T: abc");
     EXPECT_EQ(formatValue(Value::makeText("abc"), "0;-0;0;[Red]\"fisso\"", false, l), "fisso");
     EXPECT_EQ(formatValue(Value::makeText("abc"), "\"<\"@\">\"", false, l), "<abc>");
+    EXPECT_EQ(formatValue(Value::makeText("abc"), "[$-410]dd/mm/yyyy;@", false, l), "abc");
     EXPECT_EQ(formatValue(Value::makeText("abc"), "_($* #,##0_);_($* (#,##0);_($* \"-\"_);_(@_)", false, l),
               " abc ");
     EXPECT_EQ(formatValue(Value::makeText("3;4"), "General", false, l), "3;4");

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <unordered_map>
 
 namespace gp::sheet {
 
@@ -478,6 +479,15 @@ struct Section {
         case CondOp::Eq: return v == operand;
         case CondOp::Ne: return v != operand;
         }
+        return true;
+    }
+    bool isTextOnly() const
+    {
+        if (!hasText || isDate)
+            return false;
+        for (const auto& t : tokens)
+            if (t.kind != Tok::Literal && t.kind != Tok::At)
+                return false;
         return true;
     }
     // A condition that only negative numbers meet: the section shows them without a sign.
@@ -971,6 +981,10 @@ bool renderFraction(const Section& sec, double a, Out& out)
     if (percent)
         a *= std::pow(100.0, percent);
 
+    if (a >= 1e15) { // beyond the digits a double holds: no fraction to show
+        out.s += formatGeneral(a, out.loc);
+        return true;
+    }
     double whole = intHolders.empty() ? 0 : std::floor(a);
     const double frac = a - whole;
     long long num = 0, den = 1;
@@ -1221,6 +1235,22 @@ std::string renderNumberSection(const Section& sec, double signedValue, double a
     return out.s;
 }
 
+// Parsed sections of a format string; a grid shows few distinct formats, so
+// the parses are kept (per thread) instead of repeated for every cell.
+const std::vector<Section>& parsedFormat(std::string_view format)
+{
+    thread_local std::unordered_map<std::string, std::vector<Section>> cache;
+    auto it = cache.find(std::string(format));
+    if (it != cache.end())
+        return it->second;
+    if (cache.size() >= 512)
+        cache.clear();
+    std::vector<Section> secs;
+    for (auto p : splitSections(format))
+        secs.push_back(parseSection(p));
+    return cache.emplace(std::string(format), std::move(secs)).first->second;
+}
+
 bool allZeroDigits(const std::string& s)
 {
     bool anyDigit = false;
@@ -1236,12 +1266,12 @@ std::string formatNumber(double v, std::string_view format, bool date1904, const
 {
     if (!std::isfinite(v))
         return "#NUM!";
-    const auto parts = splitSections(format);
-    std::vector<Section> secs;
-    for (auto p : parts)
-        secs.push_back(parseSection(p));
-    // A fourth section is for texts only.
+    const std::vector<Section>& secs = parsedFormat(format);
+    // A fourth section is for texts only, and so is a last section that shows
+    // nothing but the text ("dd/mm/yyyy;@").
     size_t numeric = std::min<size_t>(secs.size(), 3);
+    if (secs.size() > 1 && secs.size() <= 3 && secs.back().isTextOnly())
+        numeric = secs.size() - 1;
     const bool conditional = secs[0].op != CondOp::None || (numeric > 1 && secs[1].op != CondOp::None);
 
     size_t idx = 0;
@@ -1326,14 +1356,12 @@ std::string formatValue(const Value& v, std::string_view format, bool date1904, 
     case CellType::Boolean: return v.boolean ? locale.trueText : locale.falseText;
     case CellType::Error: return errorText(v.error);
     case CellType::Text: {
-        const auto parts = splitSections(format);
-        if (parts.size() >= 4)
-            return renderText(parseSection(parts[3]), v.text);
-        for (auto p : parts) {
-            Section s = parseSection(p);
+        const auto& secs = parsedFormat(format);
+        if (secs.size() >= 4)
+            return renderText(secs[3], v.text);
+        for (const auto& s : secs)
             if (s.hasText)
                 return renderText(s, v.text);
-        }
         return v.text;
     }
     case CellType::Number: break;
