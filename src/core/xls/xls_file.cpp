@@ -1,0 +1,149 @@
+// Whole .xls files: compound container, "password to open" and the records.
+#include "core/xls/xls_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/xls/crypto.h"
+
+namespace gp::xls {
+
+using namespace gp::sheet;
+
+namespace {
+
+bool nameStartsWith(const std::u16string& name, std::u16string_view prefix)
+{
+    if (name.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char16_t a = name[i], b = prefix[i];
+        if (a >= u'a' && a <= u'z')
+            a = char16_t(a - 32);
+        if (b >= u'a' && b <= u'z')
+            b = char16_t(b - 32);
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+bool sameName(const std::u16string& name, std::u16string_view other)
+{
+    return name.size() == other.size() && nameStartsWith(name, other);
+}
+
+void removeChildren(CfbEntry& storage, std::initializer_list<std::u16string_view> names)
+{
+    auto& ch = storage.children;
+    ch.erase(std::remove_if(ch.begin(), ch.end(),
+                            [&](const CfbEntry& e) {
+                                for (auto n : names)
+                                    if (sameName(e.name, n))
+                                        return true;
+                                return false;
+                            }),
+             ch.end());
+}
+
+} // namespace
+
+Result<XlsDocument> readXls(std::span<const uint8_t> bytes, const std::string& password)
+{
+    auto cf = readCompoundFile(bytes);
+    if (!cf)
+        return cf.error();
+    XlsDocument doc;
+    doc.container = std::move(cf.value());
+    CfbEntry* wbEntry = findChild(doc.container.root, u"Workbook");
+    if (!wbEntry || wbEntry->type != 2) {
+        const CfbEntry* book = findChild(doc.container.root, u"Book");
+        if (book && book->type == 2)
+            return makeError(ErrorCode::OldFormat);
+        return makeError(ErrorCode::NotSpreadsheet);
+    }
+    std::vector<uint8_t> stream = std::move(wbEntry->data);
+    removeChildren(doc.container.root, {u"Workbook", u"Book", u"encryption"});
+
+    auto scheme = detectEncryption(stream);
+    if (!scheme)
+        return scheme.error();
+    if (scheme.value() != Encryption::None) {
+        auto outcome = decryptWorkbookStream(stream, password);
+        if (!outcome)
+            return outcome.error();
+        doc.encryption = outcome->scheme;
+        doc.defaultPassword = outcome->usedDefaultPassword;
+        doc.password = doc.defaultPassword ? std::string(kDefaultPassword) : password;
+    }
+    auto wb = parseWorkbookStream(stream);
+    if (!wb)
+        return wb.error();
+    doc.workbook = std::move(wb.value());
+    doc.workbook->encryption = doc.encryption;
+    return doc;
+}
+
+Result<XlsDocument> readXlsFile(const std::string& path, const std::string& password)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return makeError(errno == ENOENT ? ErrorCode::FileMissing : ErrorCode::FileUnreadable, path);
+    std::vector<uint8_t> data;
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        data.insert(data.end(), buf, buf + n);
+    bool bad = std::ferror(f) != 0;
+    std::fclose(f);
+    if (bad)
+        return makeError(ErrorCode::FileUnreadable, path);
+    return readXls(data, password);
+}
+
+Result<std::vector<uint8_t>> writeXls(const XlsDocument& doc)
+{
+    if (!doc.workbook)
+        return makeError(ErrorCode::WriteFailed);
+    const bool encrypt = doc.encryption != Encryption::None || doc.workbook->encryption != Encryption::None;
+    std::vector<uint8_t> stream = writeWorkbookStream(*doc.workbook, encrypt ? kCryptoApiFilepassSize : 0);
+
+    CompoundFile out;
+    out.root = doc.container.root;
+    out.root.type = 5;
+    if (out.root.name.empty())
+        out.root.name = u"Root Entry";
+    removeChildren(out.root, {u"Workbook", u"Book", u"encryption"});
+
+    if (encrypt) {
+        std::string password = doc.defaultPassword ? std::string(kDefaultPassword) : doc.password;
+        if (password.empty())
+            return makeError(ErrorCode::WriteFailed, "password mancante");
+        CryptoApiKey key;
+        std::vector<uint8_t> filepass = makeCryptoApiFilepass(password, key);
+        // FILEPASS sits right after the globals BOF.
+        size_t at = 4 + size_t(stream[2] | (stream[3] << 8));
+        if (filepass.size() != kCryptoApiFilepassSize || stream.size() < at + 4 + filepass.size() ||
+            (stream[at] | (stream[at + 1] << 8)) != 0x002F)
+            return makeError(ErrorCode::WriteFailed);
+        std::memcpy(stream.data() + at + 4, filepass.data(), filepass.size());
+        encryptWorkbookStream(stream, key);
+        // Controls and embedded objects would travel in clear beside the encrypted stream.
+        auto& ch = out.root.children;
+        ch.erase(std::remove_if(ch.begin(), ch.end(),
+                                [](const CfbEntry& e) {
+                                    return sameName(e.name, u"Ctls") || (e.type == 1 && nameStartsWith(e.name, u"MBD"));
+                                }),
+                 ch.end());
+    }
+    CfbEntry wbEntry;
+    wbEntry.name = u"Workbook";
+    wbEntry.type = 2;
+    wbEntry.data = std::move(stream);
+    out.root.children.insert(out.root.children.begin(), std::move(wbEntry));
+    return writeCompoundFile(out);
+}
+
+} // namespace gp::xls
