@@ -232,7 +232,7 @@ std::string jsonNumber(double v)
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
     std::string out = neg ? "-" : "";
-    if (exp >= -5 && exp < 16) {
+    if (exp >= -4 && exp < 16) {
         if (exp >= 0) {
             std::string ip = digits.substr(0, std::min<size_t>(digits.size(), exp + 1));
             while (int(ip.size()) < exp + 1)
