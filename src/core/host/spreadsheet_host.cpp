@@ -824,11 +824,18 @@ SpreadsheetHost::~SpreadsheetHost()
 
 namespace {
 
+// One spelling per file, so that the same workbook is never opened twice:
+// links resolved, also for a file that does not exist yet (create).
 QString normalPath(const QString& path)
 {
     const QFileInfo fi(path);
     const QString canonical = fi.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(fi.absoluteFilePath()) : canonical;
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(fi.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty())
+        return QDir::cleanPath(fi.absoluteFilePath());
+    return QDir(folder).filePath(fi.fileName());
 }
 
 QString openError(const QString& fileName, const xls::Error& e)

@@ -61,8 +61,9 @@ public:
     int columnCount() const { return c2_ - c1_ + 1; }
     QString address() const;                 // "$A$2" or "$A$2:$M$2"
 
-    // Value of the first cell: empty -> empty QString; number -> double;
-    // text -> QString; boolean -> bool; error -> QString ("#N/A").
+    // Value of the first cell: empty -> empty QString; number -> double (also
+    // a date: read it with date() or text()); text -> QString; boolean -> bool;
+    // error -> QString ("#N/A").
     QVariant value() const;
     // Writes to every cell of the block. QString stays exactly that text (no
     // conversion to a number or date); int/double -> number; bool -> boolean;
@@ -174,7 +175,7 @@ public:
 
     bool modified() const;
     void save();                             // atomic, encrypted as it was opened; HostError on failure
-    void close();                            // without saving; releases the lock
+    void close();                            // without saving; releases the lock; the Book is gone after it
 
 private:
     friend class SpreadsheetHost;
@@ -202,6 +203,7 @@ public:
     // workbook. An already open workbook (same path) is returned as it is.
     Book* open(const QString& path, const QString& password);
     // Creates a new workbook in memory, saved to `path` (with `password`, may be empty) on save().
+    // It is locked like an opened one; HostError when that path is already open.
     Book* create(const QString& path, const QString& password);
 
     Book* workbook(const QString& fileName) const; // by file name, nullptr when not open
@@ -209,7 +211,7 @@ public:
     void setActiveWorkbook(Book* book) { active_ = book; }
     std::vector<Book*> workbooks() const;
 
-    void saveModified();                     // saves every open workbook with changes
+    void saveModified();                     // saves every open workbook with changes (all are tried; HostError lists the failures)
     void close(Book* book);                  // closes without saving
     void closeAll();
 
