@@ -790,7 +790,8 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
             keep = !isDrawingRecord(r.type);
             break;
         }
-        if (isCellRecord(r.type))
+        // The cell block starts at DIMENSIONS; without cells the window settings still follow it.
+        if (isCellRecord(r.type) || r.type == rDIMENSIONS || r.type == rWINDOW2)
             inCells = true;
         if (!formulaTail)
             fRow = -1;

@@ -1123,6 +1123,7 @@ void Writer::writeSheet(const Worksheet& ws, size_t index)
                 raw(r);
                 break;
             case rDIMENSIONS: case rCOLINFO: case rDEFCOLWIDTH: case rINDEX: case rEOF: case rBOF:
+            case rWINDOW2: case rPANE: case rMERGECELLS:
                 break;
             default:
                 raw(r);
