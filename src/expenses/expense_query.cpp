@@ -1,0 +1,76 @@
+#include "expenses/expense_query.h"
+
+#include "core/host/spreadsheet_host.h"
+#include "core/ui/text_rules.h"
+
+#include <QRegularExpression>
+
+namespace gp::expenses {
+
+const QStringList& resultHeadings()
+{
+    static const QStringList h{QStringLiteral("N/Pratica"),   QStringLiteral("ID Oper"),
+                               QStringLiteral("Data"),        QStringLiteral("Descrizione"),
+                               QStringLiteral("Tipo Spesa"),  QStringLiteral("Importo"),
+                               QStringLiteral("IVA/Esente")};
+    return h;
+}
+
+QueryResult runExpenseQuery(host::Book& practice, int column, double id)
+{
+    QueryResult result;
+    host::Sheet* s = practice.sheet(kResultSheet);
+    host::Sheet* spese = practice.sheet(kExpenseSheet);
+    s->allCells().clear();
+    const QStringList& headings = resultHeadings();
+    for (int c = 0; c < headings.size(); ++c)
+        s->cells(1, c + 1).setValue(headings[c]);
+
+    int target = 2;
+    for (int row : spese->walkDown(2, kColCase)) {
+        if (!host::sameIdentifier(spese->cells(row, column).value(), id))
+            continue;
+        s->cells(target, 1).setValue(spese->cells(row, kColCase).value());
+        s->cells(target, 2).setValue(spese->cells(row, kColIdOper).value());
+        const host::Range dateCell = spese->cells(row, kColDate);
+        const QDate d = dateCell.date();
+        // A date that cannot be read stays as it was written rather than vanish.
+        s->cells(target, 3).setValue(d.isValid() ? QVariant(d) : dateCell.value());
+        for (int c = kColDescription; c <= kColVat; ++c)
+            s->cells(target, c - 1).setValue(spese->cells(row, c).value());
+        const auto cents = amountCents(spese->cells(row, kColAmount).value());
+        if (cents) {
+            ++result.totals.count;
+            result.totals.cents += *cents;
+        } else {
+            ++result.totals.skipped;
+        }
+        result.speseRows.push_back(row);
+        ++target;
+    }
+    return result;
+}
+
+QString clientNameOf(host::Book& practice, double clientNumber)
+{
+    host::Sheet* clienti = practice.sheet(kClientSheet);
+    const int row = clienti->findIdentifier(1, clientNumber, 2);
+    if (row == 0)
+        return QString();
+    return ui::valueText(clienti->cells(row, 2).value());
+}
+
+QDate parseTypedDate(const QString& text)
+{
+    const QString t = ui::strToDate(text.trimmed());
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})$"));
+    const auto m = re.match(t);
+    if (!m.hasMatch())
+        return {};
+    int year = m.captured(3).toInt();
+    if (m.captured(3).size() == 2)
+        year += year < 30 ? 2000 : 1900;
+    return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
+}
+
+} // namespace gp::expenses
