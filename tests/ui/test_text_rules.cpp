@@ -1,0 +1,192 @@
+// The shared text rules of the forms: typed dates, centred numbers, the text
+// of cell values, capitals while typing, the typing-only limit, twips, colours,
+// Italian dates and the clock.
+#include "core/ui/clock.h"
+#include "core/ui/geometry.h"
+#include "core/ui/text_rules.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+using namespace gp::ui;
+
+class TestTextRules : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { setItalianLocale(); }
+
+    void strToDate_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("rewritten"); // the argument after the call
+        QTest::newRow("six digits") << "121008" << "12/10/08" << "121008";
+        QTest::newRow("eight digits") << "12102008" << "12/10/2008" << "12102008";
+        QTest::newRow("dashes") << "12-10-08" << "12/10/08" << "12/10/08";
+        QTest::newRow("dashes four-digit year") << "12-10-2008" << "12/10/2008" << "12/10/2008";
+        QTest::newRow("already slashed") << "12/10/08" << "12/10/08" << "12/10/08";
+        QTest::newRow("four characters") << "1210" << "1210" << "1210";
+        QTest::newRow("seven characters") << "1210200" << "1210200" << "1210200";
+        QTest::newRow("empty") << "" << "" << "";
+        // The mend: slashes not in third place are kept as typed, not doubled.
+        QTest::newRow("one-digit day and month, four-digit year") << "1/2/2008" << "1/2/2008" << "1/2/2008";
+        QTest::newRow("one-digit day, two-digit year") << "1/2/08" << "1/2/08" << "1/2/08";
+        QTest::newRow("dashes, one-digit day") << "1-12-08" << "1/12/08" << "1/12/08";
+        QTest::newRow("letters of six") << "abcdef" << "ab/cd/ef" << "abcdef";
+    }
+    void strToDate()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, result);
+        QFETCH(QString, rewritten);
+        QString arg = typed;
+        QCOMPARE(gp::ui::strToDate(arg), result);
+        QCOMPARE(arg, rewritten);
+        QCOMPARE(gp::ui::strToDate(static_cast<const QString&>(typed)), result);
+    }
+
+    void padC()
+    {
+        QCOMPARE(gp::ui::padC(7, 8), QStringLiteral("   7    "));
+        QCOMPARE(gp::ui::padC(12, 8), QStringLiteral("   12   "));
+        QCOMPARE(gp::ui::padC(101.0, 8), QStringLiteral("  101   "));
+        QCOMPARE(gp::ui::padC(QStringLiteral("12345678"), 8), QStringLiteral("12345678"));
+        QCOMPARE(gp::ui::padC(QStringLiteral("123456789"), 8), QStringLiteral("12345678"));
+        QCOMPARE(gp::ui::padC(QString(), 3), QStringLiteral("   "));
+        QCOMPARE(gp::ui::padC(12.5, 8), QStringLiteral("  12,5  "));
+    }
+
+    void valueText()
+    {
+        QCOMPARE(gp::ui::valueText(QVariant()), QString());
+        QCOMPARE(gp::ui::valueText(QString()), QString());
+        QCOMPARE(gp::ui::valueText(2024.0), QStringLiteral("2024"));
+        QCOMPARE(gp::ui::valueText(-3.0), QStringLiteral("-3"));
+        QCOMPARE(gp::ui::valueText(1234567.25), QStringLiteral("1234567,25"));
+        QCOMPARE(gp::ui::valueText(0.1 + 0.2), QStringLiteral("0,3"));
+        QCOMPARE(gp::ui::valueText(QStringLiteral(" 007 ")), QStringLiteral(" 007 "));
+        QCOMPARE(gp::ui::valueText(true), QStringLiteral("Vero"));
+        QCOMPARE(gp::ui::valueText(QDate(2008, 10, 14)), QStringLiteral("14/10/2008"));
+    }
+
+    void leadingNumber()
+    {
+        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("   12   ")), 12.0);
+        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("12abc")), 12.0);
+        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("abc")), 0.0);
+        QCOMPARE(gp::ui::leadingNumber(QString()), 0.0);
+        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("1 2")), 12.0);
+        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("3.5x")), 3.5);
+        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("3,5")), 3.0);
+        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("-7")), -7.0);
+        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("2e")), 2.0);
+    }
+
+    void upperCaseKeepsCaret()
+    {
+        QLineEdit box;
+        installUpperCase(&box);
+        box.show();
+        box.setFocus();
+        QTest::keyClicks(&box, QStringLiteral("rossi"));
+        QCOMPARE(box.text(), QStringLiteral("ROSSI"));
+        QCOMPARE(box.cursorPosition(), 5);
+        // Typing in the middle keeps the caret where the user is.
+        box.setCursorPosition(2);
+        QTest::sendKeyEvent(QTest::Click, &box, Qt::Key_Agrave, QStringLiteral("à"), Qt::NoModifier);
+        QCOMPARE(box.text(), QStringLiteral("ROÀSSI"));
+        QCOMPARE(box.cursorPosition(), 3);
+        // Text set by the program follows the rule too.
+        box.setText(QStringLiteral("città"));
+        QCOMPARE(box.text(), QStringLiteral("CITTÀ"));
+
+        QPlainTextEdit notes;
+        installUpperCase(&notes);
+        notes.show();
+        notes.setFocus();
+        QTest::keyClicks(&notes, QStringLiteral("nota"));
+        QCOMPARE(notes.toPlainText(), QStringLiteral("NOTA"));
+        QCOMPARE(notes.textCursor().position(), 4);
+    }
+
+    void typingLimitOnlyLimitsTyping()
+    {
+        QLineEdit box;
+        limitTyping(&box, 8);
+        box.show();
+        box.setFocus();
+        QTest::keyClicks(&box, QStringLiteral("1234567890"));
+        QCOMPARE(box.text(), QStringLiteral("12345678"));
+        QTest::qWait(1);
+        // The program's text is never cut.
+        box.setText(QStringLiteral("12/10/2008"));
+        QCOMPARE(box.text(), QStringLiteral("12/10/2008"));
+        box.setFocus();
+        box.end(false);
+        // The user cannot make it longer, but may shorten it.
+        QTest::keyClicks(&box, QStringLiteral("9"));
+        QCOMPARE(box.text(), QStringLiteral("12/10/2008"));
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QCOMPARE(box.text(), QStringLiteral("12/10/200"));
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QTest::keyClicks(&box, QStringLiteral("12"));
+        QCOMPARE(box.text(), QStringLiteral("12/10/21")); // the second digit would pass the limit
+    }
+
+    void dateRuleOnFocusOut()
+    {
+        QWidget w;
+        auto* date = new QLineEdit(&w);
+        auto* other = new QLineEdit(&w);
+        other->move(0, 40);
+        installDateRule(date);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        date->setFocus();
+        QTest::keyClicks(date, QStringLiteral("121008"));
+        QCOMPARE(date->text(), QStringLiteral("121008"));
+        other->setFocus();
+        QCOMPARE(date->text(), QStringLiteral("12/10/08"));
+    }
+
+    void twipsAndColours()
+    {
+        QCOMPARE(twips(1440), 96);
+        QCOMPARE(twips(15), 1);
+        QCOMPARE(twipsRect(150, 300, 1500, 375), QRect(10, 20, 100, 25));
+        QCOMPARE(bgr(0xFFC0C0), QColor(0xC0, 0xC0, 0xFF)); // light blue
+        QCOMPARE(bgr(kLightYellow), QColor(0xFF, 0xFF, 0xC0));
+        QCOMPARE(bgr(0x0000FF), QColor(Qt::red));
+    }
+
+    void italianDates()
+    {
+        QCOMPARE(longDateIt(QDate(2008, 10, 14)), QStringLiteral("martedì 14  ottobre  2008"));
+        QCOMPARE(longDateIt(QDate(2026, 3, 1)), QStringLiteral("domenica 01  marzo  2026"));
+        QCOMPARE(shortDate(QDate(2026, 3, 1)), QStringLiteral("01/03/2026"));
+    }
+
+    void clockIsSettable()
+    {
+        const QDateTime when(QDate(2008, 10, 29), QTime(9, 5, 7));
+        Clock::setFixed(when);
+        QCOMPARE(Clock::today(), QDate(2008, 10, 29));
+        QCOMPARE(Clock::now(), when);
+        QLineEdit box;
+        QObject owner;
+        QTimer* timer = startFormClock(&owner, &box);
+        QCOMPARE(box.text(), QStringLiteral("Ore...09:05:07"));
+        QVERIFY(box.isReadOnly());
+        QCOMPARE(timer->interval(), 1000);
+        Clock::setFixed(when.addSecs(61));
+        QTRY_COMPARE_WITH_TIMEOUT(box.text(), QStringLiteral("Ore...09:06:08"), 3000);
+        Clock::clear();
+        QVERIFY(qAbs(Clock::now().secsTo(QDateTime::currentDateTime())) < 5);
+    }
+};
+
+QTEST_MAIN(TestTextRules)
+#include "test_text_rules.moc"
