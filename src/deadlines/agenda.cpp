@@ -1,0 +1,260 @@
+#include "deadlines/agenda.h"
+
+#include "core/host/spreadsheet_host.h"
+#include "core/ui/app_context.h"
+#include "core/ui/text_rules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace gp::deadlines {
+
+namespace {
+constexpr int kLastSheetRow = 65536;
+
+const QString& heading(int column)
+{
+    static const QString headings[] = {QStringLiteral("ID"),    QStringLiteral("Dorvessa"),
+                                       QStringLiteral("Tipo"),  QStringLiteral("Oggetto"),
+                                       QStringLiteral("Nota"),  QStringLiteral("Importo")};
+    return headings[column - 1];
+}
+
+// Sort by date, undated events after the dated ones, sheet order among equals.
+void sortByDate(std::vector<Event>& list)
+{
+    std::stable_sort(list.begin(), list.end(), [](const Event& a, const Event& b) {
+        if (a.date.isValid() != b.date.isValid())
+            return a.date.isValid();
+        return a.date < b.date;
+    });
+}
+} // namespace
+
+// ----------------------------------------------------------------- the file
+
+bool verifyFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    f.close();
+    return true;
+}
+
+QString missingAgendaMessage(const ui::AppContext& ctx)
+{
+    return QStringLiteral("Impossibile eseguire il programma\nIl file ")
+        + QDir::toNativeSeparators(ctx.path(ui::kDeadlineFile)) + QStringLiteral(" non è stato trovato.");
+}
+
+host::Book* openAgenda(ui::AppContext& ctx)
+{
+    if (host::Book* open = ctx.deadlines())
+        return open;
+    if (!ctx.host)
+        throw host::HostError(QStringLiteral("Il foglio elettronico non è disponibile."));
+    host::Book* previous = ctx.host->activeWorkbook();
+    host::Book* book = ctx.host->open(ctx.path(ui::kDeadlineFile), ui::kDeadlinePassword);
+    if (previous)
+        ctx.host->setActiveWorkbook(previous);
+    return book;
+}
+
+host::Sheet* agendaSheet(ui::AppContext& ctx)
+{
+    host::Book* book = ctx.deadlines();
+    if (!book)
+        throw host::HostError(QStringLiteral("Il file %1 non è aperto.").arg(ui::kDeadlineFile));
+    return book->sheet(kDeadlineSheet);
+}
+
+void prepareDeadlineSheet(host::Sheet* sheet)
+{
+    sheet->allCells().autoFitColumns();
+    for (int c = 1; c <= 6; ++c) {
+        host::Range cell = sheet->cells(1, c);
+        if (cell.value() != QVariant(heading(c)))
+            cell.setValue(heading(c));
+    }
+    sheet->setScrollArea(QStringLiteral("A2:G65536"));
+    sheet->freezePanes(1, 0);
+}
+
+// ----------------------------------------------------------------- reading
+
+QString cellText(const host::Range& cell)
+{
+    const QVariant v = cell.value();
+    if (v.typeId() == QMetaType::Double) {
+        const sheet::Workbook& wb = cell.sheet()->book()->model();
+        const sheet::Cell& c = cell.sheet()->model().cell(cell.row() - 1, cell.column() - 1);
+        if (wb.isDateFormat(c.xf)) {
+            const QDate d = cell.date();
+            if (d.isValid())
+                return ui::shortDate(d);
+        }
+    }
+    return ui::valueText(v);
+}
+
+Event readEvent(host::Sheet* sheet, int row)
+{
+    Event e;
+    e.row = row;
+    const host::Range a = sheet->cells(row, 1);
+    e.id = a.value();
+    e.number = host::toIdentifier(e.id);
+    e.date = a.offset(0, 1).date();
+    for (int c = 0; c < 6; ++c)
+        e.texts << cellText(a.offset(0, c));
+    e.type = e.texts[2];
+    e.subject = e.texts[3];
+    e.note = e.texts[4];
+    e.amount = a.offset(0, 5).value();
+    return e;
+}
+
+std::vector<Event> readEvents(host::Sheet* sheet)
+{
+    std::vector<Event> events;
+    for (int row : sheet->walkDown(2, 1))
+        events.push_back(readEvent(sheet, row));
+    return events;
+}
+
+bool isExpired(const Event& e, const QDate& today) { return e.date.isValid() && e.date < today; }
+
+bool isWithinWeek(const Event& e, const QDate& today)
+{
+    return e.date.isValid() && e.date >= today && e.date <= today.addDays(7);
+}
+
+std::vector<Event> selectEvents(const std::vector<Event>& events, ListKind kind, const QDate& today)
+{
+    std::vector<Event> list;
+    for (const Event& e : events) {
+        bool take = false;
+        switch (kind) {
+        case ListKind::All: take = true; break;
+        case ListKind::Due: take = !isExpired(e, today); break;
+        case ListKind::Expired: take = isExpired(e, today); break;
+        case ListKind::Summary: take = isExpired(e, today) || isWithinWeek(e, today); break;
+        }
+        if (take)
+            list.push_back(e);
+    }
+    if (kind != ListKind::All)
+        sortByDate(list);
+    return list;
+}
+
+// ----------------------------------------------------------------- writing
+
+int lastFilledRow(host::Sheet* sheet)
+{
+    const host::Range last = sheet->cells(kLastSheetRow, 1);
+    if (!last.isEmpty())
+        return kLastSheetRow;
+    return last.end(host::Direction::Up).row();
+}
+
+double nextId(host::Sheet* sheet)
+{
+    double highest = 0;
+    const int last = lastFilledRow(sheet);
+    for (int row = 2; row <= last; ++row) {
+        const std::optional<double> id = host::toIdentifier(sheet->cells(row, 1).value());
+        if (id && *id > highest)
+            highest = *id;
+    }
+    return std::floor(highest) + 1;
+}
+
+int findEventRow(host::Sheet* sheet, double id)
+{
+    const int last = lastFilledRow(sheet);
+    for (int row = 2; row <= last; ++row)
+        if (host::sameIdentifier(sheet->cells(row, 1).value(), id))
+            return row;
+    return 0;
+}
+
+void writeEventFields(host::Sheet* sheet, int row, const EventFields& f)
+{
+    sheet->cells(row, 2).setValue(f.date.isValid() ? QVariant(f.date) : QVariant());
+    sheet->cells(row, 3).setValue(f.type);
+    sheet->cells(row, 4).setValue(f.subject);
+    sheet->cells(row, 5).setValue(f.note);
+    host::Range amount = sheet->cells(row, 6);
+    if (f.amount) {
+        amount.setValue(*f.amount);
+        amount.setNumberFormat(QStringLiteral("#,##0.00"));
+    } else {
+        amount.setValue(QVariant());
+    }
+}
+
+double appendEvent(host::Sheet* sheet, const EventFields& f, int* rowOut)
+{
+    const int row = lastFilledRow(sheet) + 1;
+    if (row > kLastSheetRow)
+        throw host::HostError(QStringLiteral("Il foglio Dorvessa è pieno: non c'è posto per un nuovo evento."));
+    const double id = nextId(sheet);
+    sheet->cells(row, 1).setValue(id);
+    writeEventFields(sheet, row, f);
+    if (rowOut)
+        *rowOut = row;
+    return id;
+}
+
+void deleteEventRow(host::Sheet* sheet, int row) { sheet->cells(row, 1).entireRow().deleteEntireRow(); }
+
+// ----------------------------------------------------------------- fields
+
+QDate parseEventDate(const QString& text)
+{
+    const QString t = ui::strToDate(text.trimmed());
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})$"));
+    const auto m = re.match(t);
+    if (!m.hasMatch())
+        return {};
+    int year = m.captured(3).toInt();
+    if (m.captured(3).size() == 2)
+        year += year < 30 ? 2000 : 1900;
+    return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
+}
+
+Amount parseAmount(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return {};
+    static const QRegularExpression re(
+        QStringLiteral("^[-+]?(\\d{1,3}(\\.\\d{3})+|\\d+)(,\\d+)?$|^[-+]?,\\d+$"));
+    if (!re.match(t).hasMatch())
+        return {AmountState::Invalid, 0};
+    QString plain = t;
+    plain.remove(QLatin1Char('.'));
+    plain.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = plain.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return {AmountState::Invalid, 0};
+    return {AmountState::Number, v};
+}
+
+QString ctrNumD(double value)
+{
+    if (!std::isfinite(value))
+        return QString();
+    QLocale loc(QLocale::Italian, QLocale::Italy);
+    return loc.toString(value, 'f', 2);
+}
+
+} // namespace gp::deadlines

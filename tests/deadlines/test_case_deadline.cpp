@@ -1,0 +1,148 @@
+// The case form's deadline: the date into column N of the case in
+// "Pratiche.xls", into the case form's Text10, and an event of type "Pratica"
+// into "Dorvessa.xls" — each workbook reached by name.
+#include "common/modal.h"
+#include "core/ui/clock.h"
+#include "deadlines/agenda.h"
+#include "deadlines/scadenza_pratica.h"
+#include "support_agenda.h"
+
+#include <QCalendarWidget>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace gp;
+using namespace gp::deadlines;
+
+namespace {
+const QString kTitle = QStringLiteral("Gestione Pratica");
+
+ui::FormBase* startCase(AgendaEnv& env, double number, const QString& subject)
+{
+    ui::FormBase* form = env.nav->load(QStringLiteral("ScadenzaPratica"));
+    if (!form)
+        return nullptr;
+    // As the case form does it: by name, through the slot.
+    if (!QMetaObject::invokeMethod(form, "startForCase", Q_ARG(double, number), Q_ARG(QString, subject)))
+        return nullptr;
+    return form;
+}
+
+void pick(ui::FormBase* form, const QDate& d)
+{
+    auto* cal = child<QCalendarWidget>(form, "Calendario");
+    cal->setSelectedDate(d);
+    emit cal->clicked(d);
+}
+} // namespace
+
+class TestCaseDeadline : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(8, 0))); }
+    void cleanup() { ui::Clock::clear(); }
+
+    void writesColumnNTheCaseFormAndTheEvent();
+    void unknownCaseWritesNothing();
+    void missingAgendaWritesNothing();
+};
+
+void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
+{
+    AgendaEnv env;
+    SKIP_WITHOUT_FIXTURE(env);
+    env.nav->registerForm(QStringLiteral("Form4"), [&env] { return new CaseFormStub(env.ctx); });
+    auto* form4 = qobject_cast<CaseFormStub*>(env.nav->show(QStringLiteral("Form4")));
+    QVERIFY(form4);
+    // The agenda is open and active, as after the launcher: the case sheet is still reached.
+    env.host->setActiveWorkbook(openAgenda(env.ctx));
+
+    ui::FormBase* form = startCase(env, 106, QStringLiteral("RECUPERO CREDITO"));
+    QVERIFY(form);
+    QVERIFY(form->isVisible());
+    QCOMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("PRATICA 106 \u2014 RECUPERO CREDITO"));
+    pick(form, QDate(2027, 1, 15));
+    QCOMPARE(child<QLineEdit>(form, "Text1")->text(), QStringLiteral("15/01/2027"));
+    child<QPlainTextEdit>(form, "Text3")->setPlainText(QStringLiteral("DEPOSITO MEMORIA"));
+
+    ModalAnswerer boxes;
+    boxes.press("OK");
+    child<QPushButton>(form, "Command1")->click();
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QCOMPARE(boxes.seen()[0].title, kTitle);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Dorvessa del 15/01/2027 registrata per la pratica n. 106."));
+    QCOMPARE(form4->deadlineTexts, QStringList{QStringLiteral("15/01/2027")});
+    QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(QStringLiteral("ScadenzaPratica")); }, 2000));
+
+    SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
+    host::Sheet* cases = practice.sheet(QStringLiteral("Pratica"));
+    const int row = cases->findIdentifier(1, 106);
+    QCOMPARE(row, 4);
+    QCOMPARE(cases->cells(row, 14).text(), QStringLiteral("15/01/2027"));
+    QCOMPARE(cases->cells(row - 1, 14).text(), QStringLiteral("*")); // the neighbour untouched
+
+    SavedBook agenda(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
+    host::Sheet* s = agenda.sheet(kDeadlineSheet);
+    const Event e = readEvent(s, 22);
+    QCOMPARE(e.number.value(), 21.0);
+    QCOMPARE(e.date, QDate(2027, 1, 15));
+    QCOMPARE(s->cells(22, 2).value().typeId(), int(QMetaType::Double));
+    QCOMPARE(e.type, QStringLiteral("Pratica"));
+    QCOMPARE(e.subject, QStringLiteral("PRATICA 106 \u2014 RECUPERO CREDITO"));
+    QCOMPARE(e.note, QStringLiteral("DEPOSITO MEMORIA"));
+    QVERIFY(e.texts[5].isEmpty());
+}
+
+void TestCaseDeadline::unknownCaseWritesNothing()
+{
+    AgendaEnv env;
+    SKIP_WITHOUT_FIXTURE(env);
+    ui::FormBase* form = startCase(env, 999, QString());
+    QVERIFY(form);
+    QCOMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("PRATICA 999"));
+
+    {   // no date yet
+        ModalAnswerer boxes;
+        boxes.press("OK");
+        child<QPushButton>(form, "Command1")->click();
+        QCOMPARE(int(boxes.seen().size()), 1);
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Il campo \"Dorvessa\" non contiene una data valida.\n"
+                                                      "Scrivere la data come gg/mm/aaaa o sceglierla nel calendario."));
+    }
+    pick(form, QDate(2027, 1, 15));
+    ModalAnswerer boxes;
+    boxes.press("OK");
+    child<QPushButton>(form, "Command1")->click();
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QCOMPARE(boxes.seen()[0].title, kTitle);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("La pratica n. 999 non è presente nel foglio Pratica.\n"
+                                                  "La Dorvessa non è stata registrata."));
+    QVERIFY(form->isVisible());
+    QCOMPARE(lastFilledRow(agendaSheet(env.ctx)), 21);
+    QVERIFY(!env.ctx.practice()->modified());
+}
+
+void TestCaseDeadline::missingAgendaWritesNothing()
+{
+    AgendaEnv env;
+    if (!env.start(false))
+        QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent");
+    ui::FormBase* form = startCase(env, 106, QStringLiteral("X"));
+    QVERIFY(form);
+    pick(form, QDate(2027, 1, 15));
+    ModalAnswerer boxes;
+    boxes.press("OK");
+    child<QPushButton>(form, "Command1")->click();
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Il file ") + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
+                                       + QStringLiteral(" non è stato trovato.\nLa Dorvessa non è stata registrata."));
+    host::Sheet* cases = env.ctx.practice()->sheet(QStringLiteral("Pratica"));
+    QCOMPARE(cases->cells(cases->findIdentifier(1, 106), 14).text(), QStringLiteral("26/12/2026"));
+    QVERIFY(!env.ctx.practice()->modified());
+}
+
+QTEST_MAIN(TestCaseDeadline)
+#include "test_case_deadline.moc"

@@ -1,0 +1,199 @@
+// The viewer's lists with a fixed clock, its headings and refresh, and the
+// start-up summary of the main menu.
+#include "common/modal.h"
+#include "core/ui/clock.h"
+#include "core/ui/geometry.h"
+#include "deadlines/agenda.h"
+#include "deadlines/inserisci.h"
+#include "deadlines/startup_summary.h"
+#include "deadlines/visualizza.h"
+#include "support_agenda.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace gp;
+using namespace gp::deadlines;
+
+namespace {
+QStringList column(QTreeWidget* list, int c)
+{
+    QStringList out;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        out << list->topLevelItem(i)->text(c);
+    return out;
+}
+} // namespace
+
+class TestViewer : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(8, 0))); }
+    void cleanup() { ui::Clock::clear(); }
+
+    void dueAndExpiredLists();
+    void searchListsEverythingAndRefreshesOnActivation();
+    void openedForNothingStaysEmpty();
+    void startupSummary();
+    void noAgendaNoSummary();
+};
+
+void TestViewer::dueAndExpiredLists()
+{
+    AgendaEnv env;
+    SKIP_WITHOUT_FIXTURE(env);
+    ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
+    QVERIFY(launcher);
+    child<QCheckBox>(launcher, "Check1")->setChecked(true);
+    env.waitActive(QStringLiteral("Inserisci"));
+    ui::FormBase* editor = env.nav->form(QStringLiteral("Inserisci"));
+
+    child<QCheckBox>(editor, "Check4")->setChecked(true);
+    env.waitActive(QStringLiteral("Visualizza"));
+    auto* viewer = env.nav->formAs<Visualizza>(QStringLiteral("Visualizza"));
+    QVERIFY(viewer);
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Eventi in Dorvessa"));
+    QCOMPARE(child<QLabel>(viewer, "Label1")->text(), QString());
+    auto* list = child<QTreeWidget>(viewer, "ListView1");
+    QCOMPARE(list->columnCount(), 6);
+    QStringList headers;
+    for (int c = 0; c < 6; ++c)
+        headers << list->headerItem()->text(c);
+    QCOMPARE(headers, (QStringList{"ID", "Dorvessa", "Tipo", "Oggetto", "Nota", "Importo"}));
+    QCOMPARE(list->columnWidth(0), ui::twips(500));
+    QCOMPARE(list->columnWidth(1), ui::twips(1000));
+    QCOMPARE(list->columnWidth(2), ui::twips(2000));
+    QCOMPARE(list->columnWidth(5), ui::twips(1000));
+
+    // Due today or later, by date; none in red.
+    QCOMPARE(list->topLevelItemCount(), 15);
+    QCOMPARE(column(list, 0).mid(0, 4), (QStringList{"5", "1", "16", "8"}));
+    QCOMPARE(column(list, 1).mid(0, 2), (QStringList{"28/12/2026", "17/01/2027"}));
+    QCOMPARE(list->topLevelItem(1)->text(5), QStringLiteral("394,12")); // plain number, no grouping
+    QVERIFY(list->topLevelItem(0)->foreground(0).color() != QColor(Qt::red));
+
+    // Back to the editor (its reset), then the expired events, in red.
+    env.show(QStringLiteral("Inserisci"));
+    child<QCheckBox>(editor, "Check5")->setChecked(true);
+    env.waitActive(QStringLiteral("Visualizza"));
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Eventi Scaduti"));
+    QCOMPARE(column(list, 0), (QStringList{"10", "15", "4", "18", "6"}));
+    QCOMPARE(column(list, 1), (QStringList{"01/09/2026", "03/09/2026", "11/09/2026", "21/09/2026", "05/11/2026"}));
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        for (int c = 0; c < 6; ++c)
+            QCOMPARE(list->topLevelItem(i)->foreground(c).color(), QColor(Qt::red));
+
+    // The next day the list follows the clock.
+    ui::Clock::setFixed(QDateTime(QDate(2026, 12, 29), QTime(8, 0)));
+    viewer->refresh();
+    QCOMPARE(column(list, 0).last(), QStringLiteral("5"));
+}
+
+void TestViewer::searchListsEverythingAndRefreshesOnActivation()
+{
+    AgendaEnv env;
+    SKIP_WITHOUT_FIXTURE(env);
+    ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
+    QVERIFY(launcher);
+    child<QCheckBox>(launcher, "Check1")->setChecked(true);
+    env.waitActive(QStringLiteral("Inserisci"));
+    ui::FormBase* editor = env.nav->form(QStringLiteral("Inserisci"));
+    child<QCheckBox>(editor, "Check2")->setChecked(true);
+    child<QCheckBox>(editor, "Check6")->setChecked(true);
+    env.waitActive(QStringLiteral("Visualizza"));
+    auto* viewer = env.nav->formAs<Visualizza>(QStringLiteral("Visualizza"));
+    QVERIFY(viewer);
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Visualizza")); // caption unchanged
+    QCOMPARE(child<QLabel>(viewer, "Label1")->text(), QStringLiteral("Seleziona  la Dorvessa"));
+    auto* list = child<QTreeWidget>(viewer, "ListView1");
+    QStringList ids;
+    for (int i = 1; i <= 20; ++i)
+        ids << QString::number(i);
+    QCOMPARE(column(list, 0), ids); // sheet order, expired ones included
+    QCOMPARE(list->topLevelItem(3)->foreground(0).color(), QColor(Qt::red)); // event 4 expired
+    QVERIFY(!column(list, 4).join(' ').contains(QStringLiteral("colonna G")));
+
+    // A gap ends the list; a change in the sheet shows on the next activation.
+    host::Sheet* sheet = agendaSheet(env.ctx);
+    sheet->cells(8, 1).setValue(QVariant());
+    sheet->cells(2, 4).setValue(QStringLiteral("CAMBIATO"));
+    env.show(QStringLiteral("Attiva"));
+    env.show(QStringLiteral("Visualizza"));
+    QCOMPARE(list->topLevelItemCount(), 6);
+    QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("CAMBIATO"));
+
+    // The close box unloads it; the next opening starts from the design caption.
+    viewer->close();
+    QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(QStringLiteral("Visualizza")); }, 2000));
+}
+
+void TestViewer::openedForNothingStaysEmpty()
+{
+    AgendaEnv env;
+    SKIP_WITHOUT_FIXTURE(env);
+    openAgenda(env.ctx);
+    ui::FormBase* viewer = env.show(QStringLiteral("Visualizza"));
+    QVERIFY(viewer);
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Visualizza"));
+    QCOMPARE(child<QTreeWidget>(viewer, "ListView1")->topLevelItemCount(), 0);
+}
+
+void TestViewer::startupSummary()
+{
+    AgendaEnv env;
+    SKIP_WITHOUT_FIXTURE(env);
+    QVERIFY(!env.ctx.deadlines());
+    const StartupSummary s = deadlines::startupSummary(env.ctx);
+    QVERIFY(s.available);
+    QCOMPARE(s.expired, 5);
+    QCOMPARE(s.upcoming, 1);
+    QCOMPARE(s.text, QStringLiteral("Dorvessa: 5 eventi scaduti, 1 evento nei prossimi sette giorni."));
+    QVERIFY(env.ctx.deadlines());                               // opened once for the run
+    QCOMPARE(env.host->activeWorkbook(), env.ctx.practice());  // the case files stay active
+    QVERIFY(!env.ctx.deadlines()->modified());
+    QCOMPARE(summaryText(0, 0), QStringLiteral("Dorvessa: nessun evento scaduto, nessun evento nei prossimi sette giorni."));
+    QCOMPARE(summaryText(1, 2), QStringLiteral("Dorvessa: 1 evento scaduto, 2 eventi nei prossimi sette giorni."));
+
+    // The main menu's panel and its command.
+    ui::FormBase* menu = env.show(QStringLiteral("MenuPrincipale"));
+    QWidget* panel = startupSummaryPanel(env.ctx, menu->body());
+    QVERIFY(panel);
+    auto* layout = new QVBoxLayout(menu->body());
+    layout->addWidget(panel);
+    QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(), s.text);
+    child<QPushButton>(panel, "CmdVediScadenze")->click();
+    env.waitActive(QStringLiteral("Visualizza"));
+    auto* viewer = env.nav->formAs<Visualizza>(QStringLiteral("Visualizza"));
+    QVERIFY(viewer);
+    QCOMPARE(viewer->windowTitle(), Visualizza::kSummaryCaption);
+    QCOMPARE(column(child<QTreeWidget>(viewer, "ListView1"), 0), (QStringList{"10", "15", "4", "18", "6", "5"}));
+
+    // Back to the menu after an event was added: the text follows.
+    EventFields f;
+    f.date = QDate(2026, 12, 26);
+    appendEvent(agendaSheet(env.ctx), f);
+    env.show(QStringLiteral("MenuPrincipale"));
+    QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(),
+             QStringLiteral("Dorvessa: 5 eventi scaduti, 2 eventi nei prossimi sette giorni."));
+}
+
+void TestViewer::noAgendaNoSummary()
+{
+    AgendaEnv env;
+    if (!env.start(false))
+        QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent");
+    ModalAnswerer boxes;
+    ui::FormBase* menu = env.show(QStringLiteral("MenuPrincipale"));
+    QVERIFY(!deadlines::startupSummary(env.ctx).available);
+    QVERIFY(!startupSummaryPanel(env.ctx, menu->body()));
+    QTest::qWait(50);
+    QVERIFY(boxes.seen().empty());
+    QVERIFY(!env.ctx.deadlines());
+}
+
+QTEST_MAIN(TestViewer)
+#include "test_viewer.moc"
