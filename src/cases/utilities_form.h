@@ -1,0 +1,38 @@
+// "Utilità": saving the workbooks now, and a dated backup copy of both
+// workbooks ("Pratiche.xls" and "Dorvessa.xls") into a folder the user chooses.
+#pragma once
+
+#include "core/ui/form_base.h"
+
+#include <QStringList>
+
+#include <functional>
+
+namespace gp::cases {
+
+class UtilitiesForm : public ui::FormBase {
+    Q_OBJECT
+public:
+    static inline const QString kName = QStringLiteral("Utilita");
+    static inline const QString kCaption = QStringLiteral("Utilità");
+
+    explicit UtilitiesForm(ui::AppContext& ctx);
+
+    // "&Salva Ora": saves every open workbook with changes and says so.
+    void saveNow();
+    // "&Copia di Sicurezza...": asks for a folder, then backupTo(folder).
+    void chooseAndBackup();
+    // Saves what changed, then copies both workbooks of the application folder
+    // into `folder` as "Pratiche AAAA-MM-GG.xls" and "Dorvessa AAAA-MM-GG.xls"
+    // (with the time added when a copy of that day is already there); an
+    // existing file is never overwritten. Reports the outcome in a box and
+    // returns the files written (empty on failure).
+    QStringList backupTo(const QString& folder);
+
+    // The folder chooser (a directory dialog); tests replace it. An empty
+    // result means the user cancelled.
+    using FolderChooser = std::function<QString(QWidget* parent)>;
+    static FolderChooser& folderChooser();
+};
+
+} // namespace gp::cases
