@@ -1,0 +1,28 @@
+// Reading the PDF files the tests print, with Debian's poppler-utils.
+#pragma once
+
+#include <QSizeF>
+#include <QString>
+#include <QVector>
+
+namespace gp::printing {
+class SheetPrinter;
+}
+
+bool havePoppler();
+#define SKIP_WITHOUT_POPPLER()                                                                                        \
+    do {                                                                                                              \
+        if (!havePoppler())                                                                                           \
+            QSKIP("poppler-utils (pdfinfo, pdftotext) are not installed");                                            \
+    } while (0)
+
+struct PdfInfo {
+    int pages = -1;           // -1: pdfinfo failed
+    QVector<QSizeF> sizes;    // page sizes in points, one per page
+};
+PdfInfo pdfInfo(const QString& path);
+// Text of pages first..last (0 = all), blanks collapsed to one.
+QString pdfText(const QString& path, int first = 0, int last = 0);
+
+// Makes `printer` write its PDF runs to `path` and counts how often it asked.
+void answerPdfPath(gp::printing::SheetPrinter* printer, const QString& path, int* asked = nullptr);

@@ -1,0 +1,320 @@
+// The print backend: page layout and page breaks checked against the PDF
+// files it writes (poppler-utils), page ranges, copies, print runs, header
+// codes, plain text, and the errors it reports.
+#include "core/host/spreadsheet_host.h"
+#include "core/ui/clock.h"
+#include "printing/print_support.h"
+#include "support_pdf.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace gp;
+using namespace gp::printing;
+
+namespace {
+
+// A sheet of `rows` rows (a heading and data rows "RIGA 001"...) in columns A to F.
+host::Sheet* makeSheet(host::SpreadsheetHost& h, const QString& dir, int rows)
+{
+    host::Sheet* s = h.create(dir + QStringLiteral("/t.xls"), QString())->addSheet(QStringLiteral("Elenco"));
+    s->cells(1, 1).setValue(QStringLiteral("TITOLO"));
+    for (int r = 2; r <= rows; ++r) {
+        s->cells(r, 1).setValue(QStringLiteral("RIGA %1").arg(r - 1, 3, 10, QLatin1Char('0')));
+        s->cells(r, 2).setValue(QDate(2026, 1, 1).addDays(r));
+        s->cells(r, 6).setValue(double(r) * 1.5);
+    }
+    s->setPrintArea(QStringLiteral("$F$1:$A$%1").arg(rows));
+    sheet::PageSetup& ps = s->pageSetup();
+    ps.leftMargin = ps.rightMargin = 0.21;
+    ps.topMargin = 0.5;
+    ps.bottomMargin = 0.21;
+    ps.headerMargin = 0.21;
+    return s;
+}
+
+} // namespace
+
+class TestSheetPrinter : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(9, 5, 7))); }
+    void cleanup() { ui::Clock::clear(); }
+
+    void pageCountMatchesBreaks_data();
+    void pageCountMatchesBreaks();
+    void fitToPagesWithoutZoom();
+    void columnsWiderThanThePageGoAcross();
+    void rowsOfEachPageFromTo();
+    void oneRunOneFile();
+    void headerCodesAndDate();
+    void errorsInItalian();
+    void plainTextPages();
+};
+
+void TestSheetPrinter::pageCountMatchesBreaks_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<bool>("portrait");
+    QTest::addColumn<int>("pages"); // worked out by hand: rows of 12.75 pt in the body height
+    // Portrait body: 841.89 - 0.71 in = 790.77 pt; landscape: 595.28 - 51.12 = 544.16 pt.
+    QTest::newRow("10 rows 100% portrait") << 10 << 100 << true << 1;
+    QTest::newRow("62 rows 100% portrait") << 62 << 100 << true << 1;
+    QTest::newRow("63 rows 100% portrait") << 63 << 100 << true << 2;
+    QTest::newRow("150 rows 100% portrait") << 150 << 100 << true << 3;
+    QTest::newRow("150 rows 50% portrait") << 150 << 50 << true << 2;
+    QTest::newRow("150 rows 200% portrait") << 150 << 200 << true << 5;
+    QTest::newRow("150 rows 110% portrait") << 150 << 110 << true << 3;
+    QTest::newRow("150 rows 100% landscape") << 150 << 100 << false << 4;
+    QTest::newRow("43 rows 100% landscape") << 43 << 100 << false << 2;
+}
+
+void TestSheetPrinter::pageCountMatchesBreaks()
+{
+    SKIP_WITHOUT_POPPLER();
+    QFETCH(int, rows);
+    QFETCH(int, zoom);
+    QFETCH(bool, portrait);
+    QFETCH(int, pages);
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    auto printer = std::make_shared<SheetPrinter>();
+    h.setPrintBackend(printer);
+    host::Sheet* s = makeSheet(h, dir.path(), rows);
+    s->pageSetup().zoom = uint16_t(zoom);
+    s->pageSetup().portrait = portrait;
+
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    answerPdfPath(printer.get(), pdf);
+    QCOMPARE(s->hPageBreaksCount() + 1, pages);
+    s->printOut({0, 0, 1, kPdfPrinter});
+    const PdfInfo info = pdfInfo(pdf);
+    QCOMPARE(info.pages, pages);
+    QCOMPARE(info.sizes.size(), pages);
+    for (const QSizeF& size : info.sizes) {
+        QCOMPARE(size.width() > size.height(), !portrait); // landscape pages are landscape
+        QVERIFY(qAbs(qMax(size.width(), size.height()) - 841.89) < 1.0); // A4
+    }
+    // The last row is on the last page, and only there.
+    const QString lastRow = QStringLiteral("RIGA %1").arg(rows - 1, 3, 10, QLatin1Char('0'));
+    if (rows > 1) {
+        QVERIFY(pdfText(pdf, pages, pages).contains(lastRow));
+        if (pages > 1)
+            QVERIFY(!pdfText(pdf, 1, pages - 1).contains(lastRow));
+    }
+}
+
+void TestSheetPrinter::fitToPagesWithoutZoom()
+{
+    SKIP_WITHOUT_POPPLER();
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    auto printer = std::make_shared<SheetPrinter>();
+    h.setPrintBackend(printer);
+    host::Sheet* s = makeSheet(h, dir.path(), 150);
+    s->pageSetup().fitToPages = true;
+    s->pageSetup().fitWidth = 1;
+    s->pageSetup().fitHeight = 1;
+    QCOMPARE(s->hPageBreaksCount(), 0);
+    QVERIFY(printer->layout(*s).scale < 0.45);
+    // Fit only shrinks: a short list stays at full size.
+    QTemporaryDir dir2;
+    host::SpreadsheetHost h2;
+    host::Sheet* small = makeSheet(h2, dir2.path(), 5);
+    small->pageSetup().fitToPages = true;
+    QCOMPARE(printer->layout(*small).scale, 1.0);
+    // Two pages tall: two pages.
+    s->pageSetup().fitHeight = 2;
+    QCOMPARE(s->hPageBreaksCount(), 1);
+    const QString pdf = dir.filePath(QStringLiteral("fit.pdf"));
+    answerPdfPath(printer.get(), pdf);
+    s->printOut({0, 0, 1, kPdfPrinter});
+    QCOMPARE(pdfInfo(pdf).pages, 2);
+}
+
+void TestSheetPrinter::columnsWiderThanThePageGoAcross()
+{
+    SKIP_WITHOUT_POPPLER();
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    auto printer = std::make_shared<SheetPrinter>();
+    h.setPrintBackend(printer);
+    host::Sheet* s = makeSheet(h, dir.path(), 100);
+    // Column C hidden; D and E about 410 pt wide each: A, B, D fill the first
+    // page across (565 pt of body), E and F go to the next one.
+    s->model().columns.push_back({2, 2, 2340, 15, true, 0});
+    s->model().setColumnWidth(3, 20000);
+    s->model().setColumnWidth(4, 20000);
+    for (int r = 2; r <= 100; ++r)
+        s->cells(r, 3).setValue(QStringLiteral("NASCOSTA"));
+    const SheetLayout layout = printer->layout(*s);
+    QCOMPARE(int(layout.colBands.size()), 2);
+    QCOMPARE(s->hPageBreaksCount(), 1); // the horizontal breaks only
+    const QString pdf = dir.filePath(QStringLiteral("across.pdf"));
+    answerPdfPath(printer.get(), pdf);
+    s->printOut({0, 0, 1, kPdfPrinter});
+    QCOMPARE(pdfInfo(pdf).pages, 4); // (1 break + 1) pages down, times 2 across
+    const QString all = pdfText(pdf);
+    QVERIFY(all.contains(QStringLiteral("RIGA 001")));
+    QVERIFY(!all.contains(QStringLiteral("NASCOSTA")));
+    // Down first: page 2 continues the rows, page 3 is the right part of page 1.
+    QVERIFY(pdfText(pdf, 2, 2).contains(QStringLiteral("RIGA 099")));
+    const QString third = pdfText(pdf, 3, 3);
+    QVERIFY(!third.contains(QStringLiteral("RIGA")));
+    QVERIFY(third.contains(QStringLiteral("4,5"))); // F3 = 4.5
+    QVERIFY(!pdfText(pdf, 1, 1).contains(QStringLiteral("4,5")));
+}
+
+void TestSheetPrinter::rowsOfEachPageFromTo()
+{
+    SKIP_WITHOUT_POPPLER();
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    auto printer = std::make_shared<SheetPrinter>();
+    h.setPrintBackend(printer);
+    host::Sheet* s = makeSheet(h, dir.path(), 150); // 62 rows a page: 1-62, 63-124, 125-150
+    const QString pdf = dir.filePath(QStringLiteral("p2.pdf"));
+    answerPdfPath(printer.get(), pdf);
+    s->printOut({2, 2, 2, kPdfPrinter}); // page 2, two copies
+    QCOMPARE(pdfInfo(pdf).pages, 2);
+    for (int page = 1; page <= 2; ++page) {
+        const QString text = pdfText(pdf, page, page);
+        QVERIFY2(text.contains(QStringLiteral("RIGA 062")), qPrintable(text.left(200))); // sheet row 63
+        QVERIFY(text.contains(QStringLiteral("RIGA 123")));                             // sheet row 124
+        QVERIFY(!text.contains(QStringLiteral("RIGA 061")));
+        QVERIFY(!text.contains(QStringLiteral("RIGA 124")));
+        QVERIFY(!text.contains(QStringLiteral("TITOLO")));
+    }
+    // To past the end stops at the last page.
+    const QString tail = dir.filePath(QStringLiteral("tail.pdf"));
+    answerPdfPath(printer.get(), tail);
+    s->printOut({3, 9, 1, kPdfPrinter});
+    QCOMPARE(pdfInfo(tail).pages, 1);
+    QVERIFY(pdfText(tail).contains(QStringLiteral("RIGA 149")));
+}
+
+void TestSheetPrinter::oneRunOneFile()
+{
+    SKIP_WITHOUT_POPPLER();
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    auto printer = std::make_shared<SheetPrinter>();
+    h.setPrintBackend(printer);
+    host::Sheet* s = makeSheet(h, dir.path(), 150);
+    const QString pdf = dir.filePath(QStringLiteral("run.pdf"));
+    int asked = 0;
+    answerPdfPath(printer.get(), pdf, &asked);
+    {
+        PrintRun run(printer.get());
+        s->printOut({1, 1, 1, kPdfPrinter});
+        s->pageSetup().portrait = false; // the orientation may change from one call to the next
+        s->printOut({1, 1, 1, kPdfPrinter});
+        s->pageSetup().portrait = true;
+        s->printOut({3, 3, 1, kPdfPrinter});
+        QVERIFY(!QFile::exists(pdf) || QFile(pdf).size() == 0 || printer->inRun());
+        run.finish();
+    }
+    QCOMPARE(asked, 1);
+    QCOMPARE(printer->lastPdfFile(), pdf);
+    const PdfInfo info = pdfInfo(pdf);
+    QCOMPARE(info.pages, 3);
+    QVERIFY(info.sizes[0].width() < info.sizes[0].height());
+    QVERIFY(info.sizes[1].width() > info.sizes[1].height());
+    QVERIFY(pdfText(pdf, 3, 3).contains(QStringLiteral("RIGA 149")));
+    // A new run asks again.
+    s->printOut({1, 1, 1, kPdfPrinter});
+    QCOMPARE(asked, 2);
+    QCOMPARE(pdfInfo(pdf).pages, 1);
+}
+
+void TestSheetPrinter::headerCodesAndDate()
+{
+    const QStringList parts = expandHeader(QStringLiteral("&LSx &A&C&\"Arial,Grassetto\"&12Pag. &P di &N && &D&R&F &T"),
+                                           2, 5, QStringLiteral("Elenco"), QStringLiteral("t.xls"));
+    QCOMPARE(parts, (QStringList{QStringLiteral("Sx Elenco"), QStringLiteral("Pag. 2 di 5 & 25/12/2026"),
+                                 QStringLiteral("t.xls 09:05")}));
+    QCOMPARE(expandHeader(QStringLiteral("solo testo"), 1, 1, QString(), QString())[1], QStringLiteral("solo testo"));
+    sheet::PageSetup ps;
+    setCenterHeader(ps, QStringLiteral("A & B"));
+    QCOMPARE(QString::fromStdString(ps.header), QStringLiteral("&CA && B"));
+    QCOMPARE(expandHeader(QString::fromStdString(ps.header), 1, 1, {}, {})[1], QStringLiteral("A & B"));
+
+    SKIP_WITHOUT_POPPLER();
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    auto printer = std::make_shared<SheetPrinter>();
+    h.setPrintBackend(printer);
+    host::Sheet* s = makeSheet(h, dir.path(), 100);
+    s->pageSetup().header = "&CElenco del &D pagina &P di &N";
+    const QString pdf = dir.filePath(QStringLiteral("h.pdf"));
+    answerPdfPath(printer.get(), pdf);
+    s->printOut({0, 0, 1, kPdfPrinter});
+    QVERIFY(pdfText(pdf, 1, 1).contains(QStringLiteral("Elenco del 25/12/2026 pagina 1 di 2")));
+    QVERIFY(pdfText(pdf, 2, 2).contains(QStringLiteral("Elenco del 25/12/2026 pagina 2 di 2")));
+}
+
+void TestSheetPrinter::errorsInItalian()
+{
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    auto printer = std::make_shared<SheetPrinter>();
+    h.setPrintBackend(printer);
+    host::Sheet* s = makeSheet(h, dir.path(), 20);
+    auto failure = [&](const host::PrintRequest& r) -> QString {
+        try {
+            s->printOut(r);
+        } catch (const host::HostError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    QVERIFY(failure({0, 0, 1, QStringLiteral("Seleziona la stampante")}).contains(QStringLiteral("non esiste")));
+    QVERIFY(!printerExists(QStringLiteral("Seleziona la stampante")));
+    QVERIFY(printerExists(kPdfPrinter));
+    QCOMPARE(printerNames().last(), kPdfPrinter);
+
+    answerPdfPath(printer.get(), dir.filePath(QStringLiteral("manca/cartella/x.pdf")));
+    QVERIFY(failure({0, 0, 1, kPdfPrinter}).startsWith(QStringLiteral("Impossibile scrivere il file PDF")));
+    answerPdfPath(printer.get(), QString()); // the user closed the file dialog
+    QVERIFY(failure({0, 0, 1, kPdfPrinter}).startsWith(QStringLiteral("Stampa annullata")));
+    answerPdfPath(printer.get(), dir.filePath(QStringLiteral("ok.pdf")));
+    QVERIFY(failure({4, 4, 1, kPdfPrinter}).contains(QStringLiteral("La pagina 4 non esiste")));
+    QVERIFY(!printer->inRun()); // a failure leaves no run open
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("ok.pdf"))));
+
+    host::Sheet* empty = h.workbooks().front()->addSheet(QStringLiteral("Vuoto"));
+    QCOMPARE(empty->hPageBreaksCount(), 0);
+    try {
+        empty->printOut({0, 0, 1, kPdfPrinter});
+        QFAIL("an empty sheet printed");
+    } catch (const host::HostError& e) {
+        QVERIFY(e.message().contains(QStringLiteral("non contiene nulla da stampare")));
+    }
+}
+
+void TestSheetPrinter::plainTextPages()
+{
+    SKIP_WITHOUT_POPPLER();
+    QTemporaryDir dir;
+    auto printer = std::make_shared<SheetPrinter>();
+    const QString pdf = dir.filePath(QStringLiteral("testo.pdf"));
+    answerPdfPath(printer.get(), pdf);
+    QStringList lines;
+    for (int i = 1; i <= 130; ++i)
+        lines << QStringLiteral("Riga numero %1 delle istruzioni, con virgole e accenti: perché.").arg(i);
+    lines << QString(300, QLatin1Char('x')); // longer than the width: broken over lines
+    printer->printText(lines.join(QStringLiteral("\r\n")), kPdfPrinter, QStringLiteral("Istruzioni"));
+    const PdfInfo info = pdfInfo(pdf);
+    QVERIFY2(info.pages >= 2, qPrintable(QString::number(info.pages)));
+    const QString text = pdfText(pdf);
+    QVERIFY(text.contains(QStringLiteral("Riga numero 1 delle istruzioni")));
+    QVERIFY(text.contains(QStringLiteral("Riga numero 130 delle istruzioni, con virgole e accenti: perché.")));
+    QVERIFY(pdfText(pdf, 1, 1).contains(QStringLiteral("Istruzioni")));
+    QVERIFY(!pdfText(pdf, 1, 1).contains(QStringLiteral("Riga numero 130 ")));
+    QVERIFY(!text.contains(QString(300, QLatin1Char('x'))));
+}
+
+QTEST_MAIN(TestSheetPrinter)
+#include "test_sheet_printer.moc"
