@@ -1,0 +1,271 @@
+// The client-assignment form in its two uses, driven in-process on a copy of
+// the practice's data: typing a new client (the number, the row, Y1, the
+// messages, the way back to the client form) and giving a new case number to a
+// picked client (never a number given before, the row below the last case, the
+// hand-over to the case form).
+#include "support_env.h"
+
+#include "clients/anagrafe.h"
+#include "clients/assegna.h"
+#include "clients/client_fields.h"
+#include "clients/client_register.h"
+#include "common/modal.h"
+#include "core/ui/text_rules.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+using namespace gp;
+using gp::clients::Anagrafe;
+using gp::clients::Assegna;
+
+namespace {
+const QString kCl = QStringLiteral("Clienti");
+const QString kPr = QStringLiteral("Pratica");
+const QString kCo = QStringLiteral("Codice");
+} // namespace
+
+class TestAssegna : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ClientEnv> env;
+
+    Assegna* assegna() { return env->nav().formAs<Assegna>("Assegna"); }
+    template <class T>
+    T* on(Assegna* f, const char* name) { return f->findChild<T*>(QString::fromLatin1(name)); }
+
+    // Opens the client form and its "&Aggiungi Cliente".
+    Assegna* openForNewClient()
+    {
+        env->show("Anagrafe");
+        env->nav().form("Anagrafe")->findChild<QAction*>("MnAgg")->trigger();
+        QTest::qWait(20);
+        return assegna();
+    }
+    double addClient(const QString& name)
+    {
+        Assegna* f = openForNewClient();
+        f->fields()->setText("Text1", name);
+        ModalAnswerer boxes;
+        boxes.press("Sì").press("OK");
+        on<QPushButton>(f, "Command1")->click();
+        return env->cell(kCl, 1, 25).toDouble(); // Y1
+    }
+    QList<double> column(const QString& sheet, int col)
+    {
+        QList<double> out;
+        for (int r : env->sheet(sheet).walkDown(2, col))
+            out << env->cell(sheet, r, col).toDouble();
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        env = std::make_unique<ClientEnv>();
+        if (!env->open())
+            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+    }
+    void cleanup() { env.reset(); }
+
+    void newClientIsAppendedWithTheNextNumber()
+    {
+        Assegna* f = openForNewClient();
+        QVERIFY(f && f->isVisible());
+        QVERIFY(!env->nav().form("Anagrafe")->isVisible());
+        QCOMPARE(f->windowTitle(), QStringLiteral("Maschera -Assegnazione/Pratica/Cliente"));
+        QVERIFY(!on<QComboBox>(f, "Combo1")->isVisible());
+        QVERIFY(!on<QLabel>(f, "Label2")->isVisible());
+        QVERIFY(!on<QListWidget>(f, "List1")->isVisible());
+        QCOMPARE(f->fields()->text("Text2"), QStringLiteral("25"));
+
+        // No name typed: the error, nothing written.
+        ModalAnswerer boxes;
+        boxes.press("OK");
+        on<QPushButton>(f, "Command1")->click();
+        QCOMPARE(boxes.seen().size(), size_t(1));
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(boxes.seen()[0].text,
+                 QStringLiteral(" ERRORE- Il Cliente deve essere prima inserito nella Maschera -Assegnazione/Pratica/Cliente ...."));
+
+        // The same input rules as the client form.
+        QLineEdit* name = f->fields()->line("Text1");
+        QTest::keyClicks(name, "verdi anna");
+        QCOMPARE(name->text(), QStringLiteral("VERDI ANNA"));
+        f->fields()->setText("Text5", "00010");
+        f->fields()->setText("Text11", "01234567890");
+        QLineEdit* date = f->fields()->line("Text18");
+        QTest::keyClicks(date, "010226");
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(date, &out);
+        QCOMPARE(date->text(), QStringLiteral("01/02/26"));
+
+        // A No writes nothing.
+        boxes.clear();
+        boxes.press("No");
+        on<QPushButton>(f, "Command1")->click();
+        QCOMPARE(boxes.seen().at(0).text, QStringLiteral(" Vuoi Inserire questo Cliente ?"));
+        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratiche"));
+        QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
+
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        on<QPushButton>(f, "Command1")->click();
+        QCOMPARE(boxes.seen().size(), size_t(2));
+        QCOMPARE(boxes.seen()[1].title, QStringLiteral(" Gestione Pratiche"));
+        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Cliente Aggiunto"));
+        QCOMPARE(boxes.seen()[1].icon, QMessageBox::NoIcon);
+        QCOMPARE(env->cell(kCl, 26, 1), QVariant(25.0));
+        QCOMPARE(env->cell(kCl, 26, 2).toString(), QStringLiteral("VERDI ANNA"));
+        QCOMPARE(env->cell(kCl, 26, 4).toString(), QStringLiteral("01/02/26"));
+        QCOMPARE(env->cell(kCl, 26, 6).toString(), QStringLiteral("00010"));
+        QCOMPARE(env->cell(kCl, 26, 14).toString(), QStringLiteral("01234567890"));
+        QCOMPARE(env->cell(kCl, 1, 25), QVariant(25.0));
+        QCOMPARE(column(kCo, 5).last(), 25.0);
+        // Back to the client form, whose list holds the new client.
+        QVERIFY(!f->isVisible());
+        auto* anagrafe = env->nav().formAs<Anagrafe>("Anagrafe");
+        QVERIFY(anagrafe->isVisible());
+        QTest::qWaitFor([&] { return ui::FormBase::lastActivated() == anagrafe; }, 2000);
+        auto* combo = anagrafe->findChild<QComboBox*>("Combo1");
+        QCOMPARE(combo->count(), 25);
+        QCOMPARE(combo->itemText(24), QStringLiteral("VERDI ANNA"));
+    }
+
+    void numberAfterDeletionAndWithABadY1()
+    {
+        // The last client deleted: the next number is still Y1 + 1.
+        env->sheet(kCl).rows(25, 25).deleteEntireRow();
+        QCOMPARE(addClient("PRIMO"), 25.0);
+        QCOMPARE(env->cell(kCl, 25, 1), QVariant(25.0));
+        // Y1 behind the register, or not a number: the highest number in use wins.
+        env->setCell(kCl, 1, 25, 3.0);
+        QCOMPARE(addClient("SECONDO"), 26.0);
+        env->setCell(kCl, 1, 25, QStringLiteral("abc"));
+        QCOMPARE(addClient("TERZO"), 27.0);
+        QCOMPARE(env->cell(kCl, 27, 1), QVariant(27.0));
+        QCOMPARE(column(kCo, 5).mid(23), QList<double>({24, 25, 26, 27}));
+    }
+
+    void newClientFillsAGapOfColumnA()
+    {
+        env->sheet(kCl).rows(10, 10).clearContents();
+        addClient("NEL BUCO");
+        QCOMPARE(env->cell(kCl, 10, 2).toString(), QStringLiteral("NEL BUCO"));
+        QCOMPARE(env->cell(kCl, 10, 1), QVariant(25.0));
+        QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
+    }
+
+    void caseNumberIsNeverGivenTwice()
+    {
+        const int lastCaseRow = 41; // 40 cases from row 2, the highest 181
+        QCOMPARE(env->cell(kPr, lastCaseRow, 1), QVariant(181.0));
+        Assegna* f = qobject_cast<Assegna*>(env->nav().load("Assegna"));
+        QVERIFY(QMetaObject::invokeMethod(f, "startCaseAssignment"));
+        QTest::qWait(20);
+        QVERIFY(f->isVisible());
+        QVERIFY(on<QListWidget>(f, "List1")->isVisible());
+        QVERIFY(on<QLabel>(f, "Label2")->isVisible());
+        QVERIFY(!on<QComboBox>(f, "Combo2")->isVisible());
+        QVERIFY(!on<QLabel>(f, "Label3")->isVisible());
+        QCOMPARE(on<QLabel>(f, "Label1")->text(), QStringLiteral("Seleziona il Cliente "));
+
+        // Nothing picked.
+        ModalAnswerer boxes;
+        boxes.press("OK");
+        on<QPushButton>(f, "Command1")->click();
+        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Seleziona un Cliente !!"));
+        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratiche"));
+
+        // The second "ROSSI MARIO" is client 24.
+        QListWidget* list = on<QListWidget>(f, "List1");
+        QCOMPARE(list->count(), 24);
+        list->setCurrentRow(23);
+        QCOMPARE(on<QComboBox>(f, "Combo1")->currentIndex(), 23);
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        on<QPushButton>(f, "Command1")->click();
+        QCOMPARE(boxes.seen().size(), size_t(2));
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"));
+        QCOMPARE(boxes.seen()[1].title, QStringLiteral(" Gestione Pratiche"));
+        QCOMPARE(boxes.seen()[1].text,
+                 QStringLiteral("Al Cliente ROSSI MARIO è stata assegnata la Pratica numero 182"));
+        QCOMPARE(env->cell(kPr, lastCaseRow + 1, 1), QVariant(182.0));
+        QCOMPARE(env->cell(kPr, lastCaseRow + 1, 2), QVariant(24.0));
+        QVERIFY(env->sheet(kPr).cells(lastCaseRow + 2, 1).isEmpty());
+        const QList<double> given = column(kCo, 2);
+        QCOMPARE(given.last(), 182.0);
+        QVERIFY(std::is_sorted(given.begin(), given.end()));
+        // Back to the case form, asked to show the new case.
+        QVERIFY(!f->isVisible());
+        ui::FormBase* caseForm = env->nav().form("Form4");
+        QVERIFY(caseForm && caseForm->isVisible());
+        if (env->caseFormIsStandIn()) {
+            QCOMPARE(static_cast<CaseFormStandIn*>(caseForm)->shownCases, QList<double>({182.0}));
+        } else {
+            // The real case form shows the new case: its number and its client.
+            auto* number = caseForm->findChild<QComboBox*>("Combo1");
+            auto* client = caseForm->findChild<QLineEdit*>("Text4");
+            QVERIFY(number && client);
+            QTest::qWaitFor([&] { return ui::FormBase::lastActivated() == caseForm; }, 2000);
+            QTest::qWait(50);
+            QCOMPARE(ui::leadingNumber(number->currentText()), 182.0);
+            QCOMPARE(client->text(), QStringLiteral("24"));
+        }
+
+        // The highest case deleted from "Pratica": its number is not given again.
+        env->sheet(kPr).rows(lastCaseRow + 1, lastCaseRow + 1).deleteEntireRow();
+        env->nav().hide("Form4");
+        QMetaObject::invokeMethod(f, "startCaseAssignment");
+        list->setCurrentRow(0);
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        on<QPushButton>(f, "Command1")->click();
+        QCOMPARE(env->cell(kPr, lastCaseRow + 1, 1), QVariant(183.0));
+        QCOMPARE(env->cell(kPr, lastCaseRow + 1, 2), QVariant(1.0));
+    }
+
+    void archivedAndGappedCases()
+    {
+        // An archived case above every other, and a gap in column A of "Pratica".
+        env->setCell("Storico", 4, 1, 900.0);
+        env->setCell(kPr, 20, 1, QVariant());
+        auto* f = qobject_cast<Assegna*>(env->nav().load("Assegna"));
+        f->startCaseAssignment();
+        on<QListWidget>(f, "List1")->setCurrentRow(2); // client 3
+        ModalAnswerer boxes;
+        boxes.press("Sì").press("OK");
+        f->confirm();
+        QCOMPARE(f->lastCaseNumber(), 901.0);
+        // Directly below the last filled row of column A; the gap stays as it was.
+        QCOMPARE(env->cell(kPr, 42, 1), QVariant(901.0));
+        QCOMPARE(env->cell(kPr, 42, 2), QVariant(3.0));
+        QVERIFY(env->sheet(kPr).cells(20, 1).isEmpty());
+        QCOMPARE(column(kCo, 2).last(), 901.0);
+    }
+
+    void cancelGoesBack()
+    {
+        Assegna* f = openForNewClient();
+        f->fields()->setText("Text1", "NON SCRITTO");
+        on<QPushButton>(f, "Command2")->click();
+        QVERIFY(!f->isVisible());
+        QVERIFY(env->nav().form("Anagrafe")->isVisible());
+        QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
+        QCOMPARE(env->cell(kCl, 1, 25), QVariant(24.0));
+
+        f->startCaseAssignment();
+        f->close(); // the close box goes back as "&Esci" does
+        QVERIFY(!f->isVisible());
+        QVERIFY(env->nav().form("Form4")->isVisible());
+        QCOMPARE(env->tableLength(kPr, 1), 40);
+    }
+};
+
+QTEST_MAIN(TestAssegna)
+#include "test_assegna.moc"
