@@ -1,0 +1,478 @@
+// The case form on a copy of the practice's data: its controls, the activation
+// and the case list, the selection, storing, archiving and deleting (rows and
+// columns written, the expense cascade, the error report that leaves a saved
+// workbook), and every message of these commands by title and text.
+#include "support_env.h"
+
+#include "cases/case_form.h"
+#include "cases/case_sheet.h"
+#include "common/modal.h"
+#include "core/ui/geometry.h"
+#include "core/ui/text_rules.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace gp;
+using gp::cases::Form4;
+
+namespace {
+const QString kPr = QStringLiteral("Pratica");
+const QString kSt = QStringLiteral("Storico");
+const QString kSp = QStringLiteral("Spese");
+const QString kCl = QStringLiteral("Clienti");
+const QDate kToday(2026, 3, 14);
+
+QStringList rowValues(CaseEnv& env, const QString& sheet, int row, int cols = 14)
+{
+    QStringList out;
+    for (int c = 1; c <= cols; ++c)
+        out << ui::valueText(env.cell(sheet, row, c));
+    return out;
+}
+} // namespace
+
+class TestCaseForm : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<CaseEnv> env;
+
+    QComboBox* combo(const char* n) { return env->control<QComboBox>(n); }
+    QLineEdit* text(const char* n) { return env->control<QLineEdit>(n); }
+    QPlainTextEdit* memo(const char* n) { return env->control<QPlainTextEdit>(n); }
+    QPushButton* button(const char* n) { return env->control<QPushButton>(n); }
+    QAction* menu(const char* n) { return env->caseFormRaw()->findChild<QAction*>(QString::fromUtf8(n)); }
+    int listIndexOf(double caseNumber)
+    {
+        QComboBox* c = combo("Combo1");
+        for (int i = 0; i < c->count(); ++i)
+            if (ui::leadingNumber(c->itemText(i)) == caseNumber)
+                return i;
+        return -1;
+    }
+
+private slots:
+    void init()
+    {
+        env = std::make_unique<CaseEnv>();
+        if (!env->openFixture(false))
+            QSKIP("shared practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+    }
+    void cleanup() { env.reset(); }
+
+    void controlsAsDesigned()
+    {
+        Form4* f = env->caseForm();
+        QVERIFY(f);
+        QCOMPARE(f->windowTitle(), QStringLiteral("Gestione della Pratica "));
+        QCOMPARE(combo("Combo1")->geometry(), ui::twipsRect(600, 720, 1695, 390));
+        QCOMPARE(text("Text9")->geometry(), ui::twipsRect(2400, 720, 4575, 390));
+        QCOMPARE(text("Text10")->geometry(), ui::twipsRect(7320, 3240, 2295, 390));
+        QCOMPARE(env->control<QPlainTextEdit>("Text6")->geometry(), ui::twipsRect(600, 5160, 9135, 1125));
+        QCOMPARE(env->control<QCheckBox>("Check1")->pos(), QPoint(ui::twips(6360), ui::twips(3360)));
+        for (const char* locked : {"Text9", "Text3", "Text4", "Text10", "Text8"})
+            QVERIFY2(text(locked)->isReadOnly(), locked);
+        for (const char* free : {"Text1", "Text2", "Text5"})
+            QVERIFY2(!text(free)->isReadOnly(), free);
+        QCOMPARE(combo("Combo1")->palette().color(QPalette::Base), ui::bgr(0xFFFFC0));
+        QCOMPARE(text("Text3")->palette().color(QPalette::Base), ui::bgr(0xFFFFC0));
+        QCOMPARE(text("Text10")->palette().color(QPalette::Base), ui::bgr(0xFFFFFF));
+        QCOMPARE(button("Command2")->palette().color(QPalette::Button), ui::bgr(0xC0E0FF));
+        QCOMPARE(text("Text1")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+        QCOMPARE(button("Command4")->toolTip(), QStringLiteral("Permette di spostare la pratica nell'Archivio Storico"));
+        QCOMPARE(button("Command7")->toolTip(), QStringLiteral("Pratiche Collegate al Cliente"));
+        // The column of commands, top to bottom.
+        const char* order[] = {"Command7", "Command2", "Command9", "Command10", "Command1",
+                               "Command6", "Command5", "Command4", "Command3", "Command8"};
+        const QStringList captions = {"&Ricerca", "&Inserisci-Aggiorna", "&Altre Inform.", "Stato Pratica", "&Pulisci",
+                                      "&Fatturazione", "&Nota Spese", "&Storicizza", "&Elimina", "&Esci"};
+        int lastTop = -1;
+        for (int i = 0; i < 10; ++i) {
+            QPushButton* b = button(order[i]);
+            QCOMPARE(b->text(), captions[i]);
+            QCOMPARE(b->x(), ui::twips(10200));
+            QCOMPARE(b->width(), ui::twips(2055));
+            QVERIFY(b->y() > lastTop);
+            lastTop = b->y();
+        }
+        QCOMPARE(menu("MnAgg")->text(), QStringLiteral("&Assegna  Numero Pratica"));
+        QCOMPARE(menu("MUtilità")->text(), QStringLiteral("&Utilità"));
+        // Tab order of the editable fields.
+        QList<QWidget*> chain;
+        QWidget* w = combo("Combo1");
+        for (int i = 0; i < 20; ++i) {
+            chain << w;
+            w = w->nextInFocusChain();
+            while (w && w->focusPolicy() == Qt::NoFocus)
+                w = w->nextInFocusChain();
+        }
+        QStringList names;
+        for (QWidget* c : chain) {
+            QWidget* named = c;
+            while (named && !named->objectName().startsWith(QLatin1String("Text"))
+                   && !named->objectName().startsWith(QLatin1String("Combo")))
+                named = named->parentWidget();
+            const QString n = named ? named->objectName() : QString();
+            if (names.isEmpty() || names.back() != n) // a combo box and its edit line are one field
+                names << n;
+        }
+        names = names.mid(0, 10);
+        QCOMPARE(names, QStringList({"Combo1", "Text1", "Text2", "Combo3", "Combo4", "Combo5", "Combo2", "Text5",
+                                     "Text6", "Text7"}));
+        QVERIFY(text("Text8")->text().startsWith(QStringLiteral("Ore...")));
+    }
+
+    void activationBuildsListsOnce()
+    {
+        env->caseForm();
+        QComboBox* list = combo("Combo1");
+        QCOMPARE(list->count(), env->tableLength(kPr));
+        QCOMPARE(list->itemText(0), QStringLiteral("  101   "));
+        QCOMPARE(env->control<QLabel>("Label14")->text(), QStringLiteral("Oggi....14/03/2026"));
+        // The choice lists: Codice J (one entry a number), K, M, L.
+        QCOMPARE(combo("Combo3")->itemText(3), QStringLiteral("2024"));
+        const int assignees = combo("Combo3")->count();
+        QCOMPARE(assignees, 4);
+        // Activated again (coming back from another window): each entry once.
+        env->nav().hide("Form4");
+        env->caseForm();
+        QCOMPARE(list->count(), env->tableLength(kPr));
+        QCOMPARE(combo("Combo3")->count(), assignees);
+        // Entry p is the case of row p + 2.
+        for (int p : {0, 7, list->count() - 1})
+            QCOMPARE(ui::leadingNumber(list->itemText(p)), env->cell(kPr, p + 2, 1).toDouble());
+    }
+
+    void selectionFillsFields()
+    {
+        env->caseForm();
+        env->pick(2); // row 4: case 106 of client 1
+        QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("106"));
+        QCOMPARE(text("Text4")->text(), QStringLiteral("1"));
+        QCOMPARE(text("Text9")->text(), QStringLiteral("ROSSI MARIO"));
+        QCOMPARE(text("Text1")->text(), QStringLiteral("01/05/22"));
+        QCOMPARE(text("Text2")->text(), QString());
+        QCOMPARE(text("Text3")->text(), QStringLiteral("27/05/2025")); // a date value
+        QCOMPARE(combo("Combo3")->currentText(), QStringLiteral("AVV. ROSSI"));
+        QCOMPARE(text("Text10")->text(), QStringLiteral("26/12/2026"));
+        QCOMPARE(memo("Text6")->toPlainText(), QStringLiteral("DEPOSITARE MEMORIA\nNOTIFICARE ATTO"));
+        // A client number that is not in "Clienti" leaves the name empty.
+        env->setCell(kPr, 6, 2, 999.0);
+        env->pick(4);
+        QCOMPARE(text("Text4")->text(), QStringLiteral("999"));
+        QCOMPARE(text("Text9")->text(), QString());
+        QCOMPARE(text("Text5")->text(), QStringLiteral("PRATICA N. 110 — RECUPERO CREDITO / RICORSO"));
+        // The showCase hand-over chooses by number.
+        QVERIFY(QMetaObject::invokeMethod(env->caseFormRaw(), "showCase", Q_ARG(double, 104)));
+        QCOMPARE(combo("Combo1")->currentIndex(), 1);
+        QCOMPARE(text("Text4")->text(), QStringLiteral("8"));
+        QVERIFY(QMetaObject::invokeMethod(env->caseFormRaw(), "setDeadlineText", Q_ARG(QString, "01/02/2027")));
+        QCOMPARE(text("Text10")->text(), QStringLiteral("01/02/2027"));
+    }
+
+    void storeWritesTheRow()
+    {
+        env->caseForm();
+        env->pick(4); // case 110, row 6, column M filled
+        const QStringList before = rowValues(*env, kPr, 6);
+        const QStringList neighbour = rowValues(*env, kPr, 7);
+        text("Text5")->setText(QStringLiteral("nuovo oggetto"));
+        QCOMPARE(text("Text5")->text(), QStringLiteral("NUOVO OGGETTO"));
+        text("Text2")->setText(QStringLiteral("01/03/26"));
+        text("Text10")->clear();
+        combo("Combo3")->setEditText(QStringLiteral("Avv. Nuovo"));
+        ModalAnswerer boxes;
+        boxes.press("Sì").press("OK");
+        button("Command2")->click();
+        QCOMPARE(int(boxes.seen().size()), 2);
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si  vuole Aggiornare la Pratica Selezionata  ?"));
+        QCOMPARE(boxes.seen()[0].buttons, QStringList({"Sì", "No"}));
+        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Pratica modificata................................."));
+
+        const QStringList after = rowValues(*env, kPr, 6);
+        QCOMPARE(after[0], before[0]);                          // A
+        QCOMPARE(after[12], QStringLiteral("DATO RISERVATO 5")); // M untouched
+        QCOMPARE(env->cell(kPr, 6, 2), QVariant(20.0));        // B a number
+        QCOMPARE(after[3], QStringLiteral("01/03/26"));
+        QCOMPARE(env->sheet(kPr).cells(6, 5).date(), kToday);   // E today, a date value
+        QCOMPARE(env->cell(kPr, 6, 5).typeId(), int(QMetaType::Double));
+        QCOMPARE(after[5], QStringLiteral("Avv. Nuovo"));       // typed, not converted
+        QCOMPARE(after[9], QStringLiteral("NUOVO OGGETTO"));
+        QCOMPARE(after[13], QStringLiteral("*"));               // no deadline
+        QCOMPARE(rowValues(*env, kPr, 7), neighbour);
+
+        // The form is empty; the list holds the plain numbers, entry p = row p + 2.
+        QComboBox* list = combo("Combo1");
+        QCOMPARE(list->currentText(), QString());
+        QCOMPARE(text("Text5")->text(), QString());
+        QCOMPARE(list->count(), env->tableLength(kPr));
+        QCOMPARE(list->itemText(0), QStringLiteral("101"));
+        QCOMPARE(combo("Combo3")->count(), 4);
+        env->pick(4);
+        QCOMPARE(text("Text5")->text(), QStringLiteral("NUOVO OGGETTO"));
+        QCOMPARE(text("Text3")->text(), QStringLiteral("14/03/2026"));
+        // Back to centred entries at the next activation.
+        env->nav().hide("Form4");
+        env->caseForm();
+        QCOMPARE(list->itemText(0), QStringLiteral("  101   "));
+        env->pick(4);
+        QCOMPARE(combo("Combo1")->currentText(), QStringLiteral("  110   "));
+
+        // A deadline is written as it is.
+        text("Text10")->setText(QStringLiteral("30/06/2026"));
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        button("Command2")->click();
+        QCOMPARE(ui::valueText(env->cell(kPr, 6, 14)), QStringLiteral("30/06/2026"));
+    }
+
+    void storeRefusedOrCaseMissing()
+    {
+        env->caseForm();
+        ModalAnswerer boxes;
+        boxes.press("OK");
+        button("Command2")->click();
+        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Bisogna selezionare la pratica......."));
+
+        // "No" changes nothing.
+        env->pick(0);
+        text("Text5")->setText(QStringLiteral("X"));
+        const QStringList before = rowValues(*env, kPr, 2);
+        boxes.clear();
+        boxes.press("No");
+        button("Command2")->click();
+        QCOMPARE(rowValues(*env, kPr, 2), before);
+        QCOMPARE(text("Text5")->text(), QStringLiteral("X"));
+
+        // A number that is not in column A: nothing written, no "modificata".
+        combo("Combo1")->setEditText(QStringLiteral("  9999 "));
+        const int rows = env->tableLength(kPr);
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        button("Command2")->click();
+        QCOMPARE(int(boxes.seen().size()), 2);
+        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen()[1].text, QStringLiteral("La Pratica 9999 non esiste nell'elenco delle Pratiche: "
+                                                      "nessuna operazione eseguita."));
+        QCOMPARE(env->tableLength(kPr), rows);
+        QCOMPARE(rowValues(*env, kPr, 2), before);
+        QCOMPARE(text("Text5")->text(), QStringLiteral("X")); // the typed fields stay
+    }
+
+    void archiveCopiesWholeRowTwice()
+    {
+        env->caseForm();
+        const int firstFree = env->tableLength(kSt) + 2;
+        env->pick(4); // case 110, M filled
+        const QStringList source = rowValues(*env, kPr, 6);
+        ModalAnswerer boxes;
+        boxes.press("Sì").press("OK");
+        button("Command4")->click();
+        QCOMPARE(int(boxes.seen().size()), 2);
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si vuole storicizzare la pratica selezionata ?"));
+        QCOMPARE(boxes.seen()[1].title, QStringLiteral(" Gestione Pratica"));
+        QCOMPARE(boxes.seen()[1].text,
+                 QStringLiteral("Pratica    110      è stata  Storicizzata , ora si può eliminarla"));
+        QCOMPARE(boxes.seen()[1].icon, QMessageBox::Information);
+        QCOMPARE(rowValues(*env, kSt, firstFree), source);
+        QCOMPARE(rowValues(*env, kPr, 6), source); // the case stays in "Pratica"
+        QVERIFY(!env->caseFormRaw()->isVisible());
+
+        env->caseForm();
+        env->pick(4);
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        button("Command4")->click();
+        QCOMPARE(rowValues(*env, kSt, firstFree + 1), source);
+        QCOMPARE(env->tableLength(kSt), firstFree - 1 + 1);
+    }
+
+    void archiveMessagesWithoutCase()
+    {
+        env->caseForm();
+        ModalAnswerer boxes;
+        boxes.press("OK");
+        button("Command4")->click();
+        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Bisogna Selezionare la Pratica......."));
+        const int archived = env->tableLength(kSt);
+        combo("Combo1")->setEditText(QStringLiteral("4242"));
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        button("Command4")->click();
+        QCOMPARE(boxes.seen().at(1).text, QStringLiteral("La Pratica 4242 non esiste nell'elenco delle Pratiche: "
+                                                         "nessuna operazione eseguita."));
+        QCOMPARE(env->tableLength(kSt), archived);
+        QVERIFY(env->caseFormRaw()->isVisible());
+    }
+
+    void deleteWithExpenseCascade()
+    {
+        env->caseForm();
+        const int cases = env->tableLength(kPr);
+        const int expenses = env->tableLength(kSp, 2);
+        const int own = env->countRows(kSp, 2, 2, 138);
+        QCOMPARE(own, 3);
+        const int others164 = env->countRows(kSp, 2, 2, 164);
+        const int row = listIndexOf(138) + 2;
+        const QStringList next = rowValues(*env, kPr, row + 1);
+        env->pick(row - 2);
+        ModalAnswerer boxes;
+        boxes.press("No").press("Sì").press("OK").press("Sì");
+        button("Command3")->click();
+        QCOMPARE(int(boxes.seen().size()), 4);
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Vuoi Storicizzare la Pratica Prima di Eliminarla ?"));
+        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Si vuole eliminare la Pratica selezionata ?"));
+        QCOMPARE(boxes.seen()[2].title, QStringLiteral(" Gestione Pratica"));
+        QCOMPARE(boxes.seen()[2].text, QStringLiteral("Pratica    138      Eliminata"));
+        QCOMPARE(boxes.seen()[3].title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(boxes.seen()[3].text, QStringLiteral("Si vuole Eliminare le Spese Associate alla Pratica   ?"));
+        QCOMPARE(env->tableLength(kPr), cases - 1);
+        QCOMPARE(rowValues(*env, kPr, row), next); // the rows below moved up
+        QCOMPARE(env->countRows(kSp, 2, 2, 138), 0);
+        QCOMPARE(env->tableLength(kSp, 2), expenses - own);
+        QCOMPARE(env->countRows(kSp, 2, 2, 164), others164);
+        QVERIFY(!env->caseFormRaw()->isVisible());
+        // The next activation no longer offers the case.
+        env->caseForm();
+        QCOMPARE(listIndexOf(138), -1);
+    }
+
+    void deleteKeepsExpensesOrStopsForArchive()
+    {
+        env->caseForm();
+        const int cases = env->tableLength(kPr);
+        env->pick(0); // case 101, four expenses
+        ModalAnswerer boxes;
+        boxes.press("Sì"); // archive first: nothing happens
+        button("Command3")->click();
+        QCOMPARE(int(boxes.seen().size()), 1);
+        QCOMPARE(env->tableLength(kPr), cases);
+        QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("101"));
+
+        boxes.clear();
+        boxes.press("No").press("Sì").press("OK").press("No");
+        button("Command3")->click();
+        QCOMPARE(env->tableLength(kPr), cases - 1);
+        QCOMPARE(env->countRows(kSp, 2, 2, 101), 4);
+
+        env->caseForm();
+        boxes.clear();
+        boxes.press("OK");
+        button("Command3")->click();
+        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Bisogna Selezionare  la   Pratica......."));
+        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen().at(0).icon, QMessageBox::Information);
+    }
+
+    void otherCommandsAndNotAvailable()
+    {
+        env->caseForm();
+        ModalAnswerer boxes;
+        boxes.press("OK");
+        button("Command6")->click();
+        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
+        QCOMPARE(boxes.seen().at(0).text, QStringLiteral(" Funzione ancora in Progettazione "));
+
+        boxes.clear();
+        boxes.press("OK");
+        button("Command10")->click();
+        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(boxes.seen().at(0).text,
+                 QStringLiteral(" Per Interrogare lo Stato, occorre che il Campo Pratica sia compilato"));
+
+        auto* check = env->control<QCheckBox>("Check1");
+        boxes.clear();
+        boxes.press("OK");
+        check->setChecked(true);
+        QCOMPARE(int(boxes.seen().size()), 1);
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Occorre selezionare una Pratica "));
+        QVERIFY(!check->isChecked());
+
+        // The windows of other parts of the program are not registered here.
+        env->pick(0);
+        const struct { const char* what; bool isMenu; } commands[] = {
+            {"Check1", false}, {"Command5", false}, {"MnCliente", true}, {"MnIstruzioni", true}};
+        for (const auto& c : commands) {
+            boxes.clear();
+            boxes.press("OK");
+            if (c.isMenu)
+                menu(c.what)->trigger();
+            else if (QString::fromLatin1(c.what) == QLatin1String("Check1"))
+                check->setChecked(true);
+            else
+                button(c.what)->click();
+            QCOMPARE(int(boxes.seen().size()), 1);
+            QCOMPARE(boxes.seen()[0].text, QStringLiteral("Funzione non ancora disponibile."));
+            QVERIFY2(env->caseFormRaw()->isVisible(), c.what);
+        }
+        QVERIFY(!check->isChecked());
+        QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("101")); // Nota Spese left it alone
+
+        // "&Assegna Dorvessa" marks the deadline box, still locked.
+        menu("MnDorvessa")->trigger();
+        QCOMPARE(text("Text10")->palette().color(QPalette::Base), ui::bgr(0xC0FFFF));
+        QVERIFY(text("Text10")->isReadOnly());
+
+        // "&Pulisci" empties every text, the lists stay.
+        button("Command1")->click();
+        QCOMPARE(combo("Combo1")->currentText(), QString());
+        QCOMPARE(text("Text4")->text(), QString());
+        QCOMPARE(memo("Text6")->toPlainText(), QString());
+        QCOMPARE(combo("Combo1")->count(), env->tableLength(kPr));
+
+        // The date rule on leaving a date field.
+        text("Text1")->setText(QStringLiteral("12-10-2008"));
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(text("Text1"), &out);
+        QCOMPARE(text("Text1")->text(), QStringLiteral("12/10/2008"));
+
+        // "&Esci" releases the form; the next opening builds a new one.
+        QPointer<ui::FormBase> old = env->caseFormRaw();
+        button("Command8")->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(old.isNull());
+    }
+
+    void statusAndClientRecord()
+    {
+        env->caseForm();
+        env->pick(listIndexOf(138));
+        button("Command10")->click();
+        auto* status = env->nav().form("StatoPratica");
+        QVERIFY(status);
+        auto shown = [&](const char* n) { return status->findChild<QLabel*>(QString::fromLatin1(n))->text(); };
+        QCOMPARE(shown("Pratica"), QStringLiteral("138"));
+        QCOMPARE(shown("Stato"), env->cell(kPr, listIndexOf(138) + 2, 4).toString().isEmpty()
+                                     ? QStringLiteral("Aperta") : QStringLiteral("Chiusa"));
+        QCOMPARE(shown("Spese"), QStringLiteral("3"));
+        QCOMPARE(shown("Totale"), QStringLiteral("€ 1.026,76")); // 211,51 + 16,16 + 799,09
+        QVERIFY(shown("Cliente").startsWith(QStringLiteral("5 - ESPOSITO GENNARO")));
+
+        button("Command9")->click();
+        auto* info = env->nav().form("AltreInform");
+        QVERIFY(info);
+        auto* list = info->findChild<QTreeWidget*>("ListView1");
+        QVERIFY(list);
+        QCOMPARE(list->topLevelItemCount(), 17); // headings A to Q of "Clienti"
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("Ragione Sociale/Cognome-Nome"));
+        QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("ESPOSITO GENNARO"));
+    }
+};
+
+QTEST_MAIN(TestCaseForm)
+#include "test_case_form.moc"
