@@ -39,6 +39,7 @@ Visualizza::Visualizza(AppContext& ctx) : FormBase(ctx, kName)
     listView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     listView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listView1_->setColumnCount(0);
+    listView1_->header()->setStretchLastSection(false);
     layout->addWidget(listView1_, 1);
 
     connect(listView1_, &QTreeWidget::itemDoubleClicked, this,

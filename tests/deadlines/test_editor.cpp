@@ -4,6 +4,7 @@
 // saving of both workbooks on each way out.
 #include "common/modal.h"
 #include "core/ui/clock.h"
+#include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
 #include "deadlines/inserisci.h"
 #include "deadlines/visualizza.h"
@@ -439,13 +440,15 @@ void TestEditor::modifyChosenInViewer()
 
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("15/02/2027"));
     child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("600,10"));
-    ModalAnswerer boxes;
-    boxes.press("Sì").press("OK");
-    child<QPushButton>(editor, "Command2")->click();
-    QCOMPARE(int(boxes.seen().size()), 2);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Modificare l'evento n. 3 in Dorvessa?"));
-    QCOMPARE(boxes.seen()[0].title, kTitle);
-    QCOMPARE(boxes.seen()[1].text, QStringLiteral("Evento n. 3 modificato."));
+    {
+        ModalAnswerer boxes;
+        boxes.press("Sì").press("OK");
+        child<QPushButton>(editor, "Command2")->click();
+        QCOMPARE(int(boxes.seen().size()), 2);
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Modificare l'evento n. 3 in Dorvessa?"));
+        QCOMPARE(boxes.seen()[0].title, kTitle);
+        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Evento n. 3 modificato."));
+    }
 
     SavedBook saved(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
     host::Sheet* s = saved.sheet(kDeadlineSheet);
