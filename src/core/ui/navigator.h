@@ -20,6 +20,8 @@
 // show() builds a new instance (fields and lists start afresh).
 #pragma once
 
+#include "core/ui/form_base.h"
+
 #include <QHash>
 #include <QObject>
 #include <QPointer>

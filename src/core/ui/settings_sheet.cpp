@@ -61,7 +61,7 @@ int releaseFirst(AppContext& ctx, const QString& numberText, const QString& colu
         freed = 1;
         break;
     }
-    sheet->range(QStringLiteral("%12:%1%2").arg(column).arg(1000)).sort(col, true, host::SortHeader::Guess);
+    sheet->range(column + QStringLiteral("2:") + column + QStringLiteral("1000")).sort(col, true, host::SortHeader::Guess);
     return freed;
 }
 

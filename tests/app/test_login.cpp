@@ -1,0 +1,253 @@
+// Start-up and login of the real program, run in-process on a practice folder.
+#include "app/form8.h"
+#include "app/program.h"
+#include "core/host/spreadsheet_host.h"
+#include "core/ui/clock.h"
+#include "core/ui/form_base.h"
+#include "core/ui/navigator.h"
+#include "core/ui/text_rules.h"
+
+#include "common/modal.h"
+#include "support_practice.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace gp;
+
+class TestLogin : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { ui::setItalianLocale(); }
+
+    void loginFormAsDesigned()
+    {
+        QTemporaryDir dir;
+        writeSmallPractice(dir.path(), QStringLiteral("x"));
+        ui::Clock::setFixed(QDateTime(QDate(2008, 10, 29), QTime(10, 0)));
+        app::Program program;
+        QVERIFY(program.start(dir.path()));
+        ui::FormBase* login = program.navigator().form(QStringLiteral("Form8"));
+        QVERIFY(login);
+        QVERIFY(login->isVisible());
+        QCOMPARE(login->windowTitle(),
+                 QStringLiteral("Gestione Pratiche Versione 4  del 14-10-08- AGGIORNAMENTO del 29-10-08"));
+        auto* text1 = login->findChild<QLineEdit*>(QStringLiteral("Text1"));
+        QCOMPARE(text1->text(), QStringLiteral("nori"));
+        QCOMPARE(text1->echoMode(), QLineEdit::Password);
+        QCOMPARE(login->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+                 QStringLiteral("Benvenuto !    Inserisci la Password"));
+        QCOMPARE(login->findChild<QLabel*>(QStringLiteral("Label3"))->text(),
+                 QStringLiteral("Questa applicazione sarà migliorata se anche tu ci aiuterai"));
+        QVERIFY(QTest::qWaitForWindowActive(login));
+        QCOMPARE(login->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+                 QStringLiteral("mercoledì 29  ottobre  2008"));
+        ui::Clock::clear();
+
+        // The start-up made the work sheets visible and prepared "Dorvessa".
+        host::Book* book = program.context().practice();
+        QVERIFY(book);
+        for (const char* name : {"Codice", "Foglio1", "S"})
+            QVERIFY2(book->sheet(QString::fromLatin1(name))->visible(), name);
+        host::Sheet* dorvessa = book->sheet(QStringLiteral("Dorvessa"));
+        QCOMPARE(dorvessa->range(QStringLiteral("B1")).value().toString(), QStringLiteral("Dorvessa"));
+        QCOMPARE(dorvessa->range(QStringLiteral("D1")).value().toString(), QStringLiteral("Nota"));
+        QCOMPARE(dorvessa->scrollArea(), QStringLiteral("$A$2:$E$65536"));
+
+        // The close box does nothing.
+        QVERIFY(!login->close());
+        QVERIFY(login->isVisible());
+        QVERIFY(!program.context().ended);
+    }
+
+    void emptyPasswordMatchesEmptyCell()
+    {
+        QTemporaryDir dir;
+        writeSmallPractice(dir.path(), QString());
+        app::Program program;
+        QVERIFY(program.start(dir.path()));
+        ModalAnswerer boxes;
+        typeLogin(program, QString());
+        QTRY_VERIFY(program.navigator().form(QStringLiteral("MenuPrincipale")));
+        QVERIFY(program.navigator().form(QStringLiteral("MenuPrincipale"))->isVisible());
+        QVERIFY(!program.navigator().form(QStringLiteral("Form8"))->isVisible());
+        QVERIFY(boxes.seen().empty());
+    }
+
+    void passwordIsCaseSensitive()
+    {
+        QTemporaryDir dir;
+        if (!copyPracticeFixture(dir.path()))
+            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        app::Program program;
+        QVERIFY(program.start(dir.path()));
+        ModalAnswerer boxes;
+        boxes.press(QStringLiteral("OK"));
+        typeLogin(program, QStringLiteral("Segreta"));
+        QCOMPARE(boxes.seen().size(), size_t(1));
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral("NON E' VALIDA -Riprova!"));
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Prova # 1"));
+        QCOMPARE(boxes.seen()[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes.seen()[0].buttons, QStringList{QStringLiteral("OK")});
+        QVERIFY(!program.navigator().isLoaded(QStringLiteral("MenuPrincipale")));
+        // A blank more is a different password too.
+        boxes.press(QStringLiteral("OK"));
+        typeLogin(program, QStringLiteral("segreta "));
+        QCOMPARE(boxes.seen().size(), size_t(2));
+        QVERIFY(!program.navigator().isLoaded(QStringLiteral("MenuPrincipale")));
+    }
+
+    void twoWrongThenRight()
+    {
+        QTemporaryDir dir;
+        if (!copyPracticeFixture(dir.path()))
+            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        app::Program program;
+        QVERIFY(program.start(dir.path()));
+        ModalAnswerer boxes;
+        boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
+        typeLogin(program, QStringLiteral("nori"));
+        typeLogin(program, QStringLiteral("SEGRETA"));
+        typeLogin(program, QStringLiteral("segreta"));
+        QCOMPARE(boxes.seen().size(), size_t(2));
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Prova # 1"));
+        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Prova # 2"));
+        auto* login = qobject_cast<app::Form8*>(program.navigator().form(QStringLiteral("Form8")));
+        QCOMPARE(login->loginAttempts(), 3);
+        QVERIFY(!login->isVisible());
+        ui::FormBase* menu = program.navigator().form(QStringLiteral("MenuPrincipale"));
+        QVERIFY(menu && menu->isVisible());
+        QCOMPARE(menu->windowTitle(), QStringLiteral("Gestione Pratiche"));
+        QVERIFY(!program.context().ended);
+    }
+
+    void threeWrongEndTheProgramWithoutSaving()
+    {
+        QTemporaryDir dir;
+        if (!copyPracticeFixture(dir.path()))
+            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        const QString path = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
+        const QByteArray before = fileBytes(path);
+        {
+            app::Program program;
+            QVERIFY(program.start(dir.path()));
+            QVERIFY(QFile::exists(QDir(dir.path()).filePath(QStringLiteral(".~lock.Pratiche.xls#"))));
+            ModalAnswerer boxes;
+            boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK")).press(QStringLiteral("OK"));
+            typeLogin(program, QStringLiteral("uno"));
+            typeLogin(program, QStringLiteral("due"));
+            QVERIFY(!program.context().ended);
+            typeLogin(program, QStringLiteral("tre"));
+            QCOMPARE(boxes.seen().size(), size_t(3));
+            QCOMPARE(boxes.seen()[0].title, QStringLiteral("Prova # 1"));
+            QCOMPARE(boxes.seen()[1].title, QStringLiteral("Prova # 2"));
+            QCOMPARE(boxes.seen()[2].title, QStringLiteral("Ultima prova"));
+            for (const SeenBox& b : boxes.seen())
+                QCOMPARE(b.text, QStringLiteral("NON E' VALIDA -Riprova!"));
+            QVERIFY(program.context().ended);
+            QVERIFY(program.context().exitCode != 0);
+            QVERIFY(program.host().workbooks().empty());
+            QVERIFY(!program.navigator().isLoaded(QStringLiteral("MenuPrincipale")));
+        }
+        QCOMPARE(fileBytes(path), before);
+        const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left, (QStringList{QStringLiteral("Dorvessa.xls"), QStringLiteral("Istruzioni.txt"),
+                                    QStringLiteral("Pratiche.xls")}));
+    }
+
+    void missingWorkbook()
+    {
+        QTemporaryDir dir;
+        app::Program program;
+        ModalAnswerer boxes;
+        QVERIFY(!program.start(dir.path()));
+        QCOMPARE(boxes.seen().size(), size_t(1));
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Impossibile eseguire il programma\nIl file ")
+                                           + QDir::cleanPath(dir.path()) + QStringLiteral("/Pratiche.xls")
+                                           + QStringLiteral(" non è stato trovato."));
+        QCOMPARE(boxes.seen()[0].icon, QMessageBox::NoIcon);
+        QVERIFY(program.context().ended);
+        QVERIFY(!program.navigator().isLoaded(QStringLiteral("Form8")));
+    }
+
+    void hostFailuresEndTheStart()
+    {
+        // A damaged file.
+        {
+            QTemporaryDir dir;
+            QFile f(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("questo non è un foglio di lavoro");
+            f.close();
+            app::Program program;
+            ModalAnswerer boxes;
+            QVERIFY(!program.start(dir.path()));
+            QCOMPARE(boxes.seen().size(), size_t(1));
+            QCOMPARE(boxes.seen()[0].icon, QMessageBox::Critical);
+            QVERIFY(!boxes.seen()[0].text.isEmpty());
+            qInfo() << "damaged file:" << boxes.seen()[0].text;
+            QVERIFY(program.context().ended);
+        }
+        // A workbook without the sheet "S".
+        {
+            QTemporaryDir dir;
+            {
+                host::SpreadsheetHost h;
+                host::Book* b = h.create(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")),
+                                         QStringLiteral("Tesm4061"));
+                b->addSheet(QStringLiteral("Codice"));
+                b->addSheet(QStringLiteral("Foglio1"));
+                b->addSheet(QStringLiteral("Dorvessa"));
+                b->save();
+            }
+            app::Program program;
+            ModalAnswerer boxes;
+            QVERIFY(!program.start(dir.path()));
+            QCOMPARE(boxes.seen().size(), size_t(1));
+            QVERIFY2(boxes.seen()[0].text.contains(QLatin1String("S")), qPrintable(boxes.seen()[0].text));
+            QVERIFY(program.context().ended);
+            QVERIFY(program.host().workbooks().empty());
+        }
+        // A workbook in use by someone else.
+        {
+            QTemporaryDir dir;
+            writeSmallPractice(dir.path(), QStringLiteral("x"));
+            host::SpreadsheetHost other;
+            other.open(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")), QStringLiteral("Tesm4061"));
+            app::Program program;
+            ModalAnswerer boxes;
+            QVERIFY(!program.start(dir.path()));
+            QCOMPARE(boxes.seen().size(), size_t(1));
+            QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
+            qInfo() << "in use:" << boxes.seen()[0].text;
+            QVERIFY(program.context().ended);
+            other.closeAll();
+        }
+    }
+
+    void applicationFolderRule()
+    {
+        QTemporaryDir exe, docs;
+        const QStringList plain{QStringLiteral("gestione-pratiche")};
+        QCOMPARE(app::applicationFolder(plain, exe.path(), docs.path()),
+                 QDir(docs.path()).filePath(QStringLiteral("Gestione Pratiche")));
+        QFile f(QDir(exe.path()).filePath(QStringLiteral("Pratiche.xls")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QCOMPARE(app::applicationFolder(plain, exe.path(), docs.path()), exe.path());
+        QCOMPARE(app::applicationFolder(plain + QStringList{QStringLiteral("--cartella"), docs.path()}, exe.path(),
+                                        docs.path()),
+                 docs.path());
+        QCOMPARE(app::applicationFolder(plain + QStringList{QStringLiteral("--cartella=") + docs.path()}, exe.path(),
+                                        docs.path()),
+                 docs.path());
+    }
+};
+
+QTEST_MAIN(TestLogin)
+#include "test_login.moc"
