@@ -1,0 +1,229 @@
+// The case form on small workbooks written for the case: case numbers typed
+// with blanks or leading zeros, numbers stored as text, the error report of
+// archiving and deleting (three boxes, the workbook saved and still usable),
+// the no-client branch of "&Assegna  Numero Pratica", a table with a gap, and
+// the backup copy of the utilities window.
+#include "support_env.h"
+
+#include "cases/case_form.h"
+#include "cases/utilities_form.h"
+#include "common/modal.h"
+#include "core/ui/text_rules.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace gp;
+using gp::cases::Form4;
+
+namespace {
+const QString kPr = QStringLiteral("Pratica");
+const QString kCl = QStringLiteral("Clienti");
+const QStringList kAllSheets = {"Clienti", "Pratica", "Storico", "Spese", "Codice", "S"};
+
+void fillSmall(CaseEnv& env)
+{
+    env.setCell(kCl, 2, 1, 1.0);
+    env.setCell(kCl, 2, 2, QStringLiteral("VERDI ANNA"));
+    env.setCell(kCl, 3, 1, 2.0);
+    env.setCell(kCl, 3, 2, QStringLiteral("NERI LUIGI"));
+    // Case 12 stored as a number, case 7 stored as the text "007".
+    env.setCell(kPr, 2, 1, 12.0);
+    env.setCell(kPr, 2, 2, 1.0);
+    env.setCell(kPr, 2, 13, QStringLiteral("RISERVATO"));
+    env.setCell(kPr, 3, 1, QStringLiteral("007"));
+    env.setCell(kPr, 3, 2, 2.0);
+    env.setCell(kPr, 4, 1, 30.0);
+    env.setCell(kPr, 4, 2, 2.0);
+    env.setCell(QStringLiteral("Codice"), 1, 10, QStringLiteral("AVV. UNO"));
+}
+
+QByteArray digest(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+} // namespace
+
+class TestCasePaths : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<CaseEnv> env;
+    QComboBox* combo(const char* n) { return env->control<QComboBox>(n); }
+    QLineEdit* text(const char* n) { return env->control<QLineEdit>(n); }
+    QPushButton* button(const char* n) { return env->control<QPushButton>(n); }
+
+private slots:
+    void cleanup() { env.reset(); }
+
+    void numericMatchingOfTypedNumbers()
+    {
+        env = std::make_unique<CaseEnv>();
+        env->openSmall(kAllSheets);
+        fillSmall(*env);
+        env->caseForm();
+        QCOMPARE(combo("Combo1")->count(), 3);
+        QCOMPARE(combo("Combo1")->itemText(1), QStringLiteral("  007   "));
+        for (const QString& typed : {QStringLiteral(" 12 "), QStringLiteral("012")}) {
+            combo("Combo1")->setEditText(typed);
+            text("Text5")->setText(QStringLiteral("oggetto ") + typed.trimmed());
+            ModalAnswerer boxes;
+            boxes.press("Sì").press("OK");
+            button("Command2")->click();
+            QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Pratica modificata................................."));
+            QCOMPARE(env->cell(kPr, 2, 10).toString(), QStringLiteral("OGGETTO ") + typed.trimmed());
+            QCOMPARE(env->cell(kPr, 2, 1), QVariant(12.0)); // A untouched
+            QCOMPARE(env->cell(kPr, 2, 13).toString(), QStringLiteral("RISERVATO"));
+        }
+        // A case number stored as text is the same number.
+        combo("Combo1")->setEditText(QStringLiteral("7"));
+        ModalAnswerer boxes;
+        boxes.press("Sì").press("OK");
+        button("Command2")->click();
+        QCOMPARE(env->cell(kPr, 3, 14).toString(), QStringLiteral("*"));
+        QCOMPARE(env->cell(kPr, 3, 1).toString(), QStringLiteral("007"));
+        // Typed, not picked: the row gets the (empty) fields of the form.
+        QCOMPARE(ui::valueText(env->cell(kPr, 3, 2)), QString());
+        env->setCell(kPr, 3, 2, 2.0);
+        // Picking "  007   " reads row 3.
+        env->nav().hide("Form4");
+        env->caseForm();
+        env->pick(1);
+        QCOMPARE(text("Text9")->text(), QStringLiteral("NERI LUIGI"));
+    }
+
+    void tableWithGapAndSingleCase()
+    {
+        env = std::make_unique<CaseEnv>();
+        env->openSmall(kAllSheets);
+        fillSmall(*env);
+        env->setCell(kPr, 3, 1, QString()); // a gap after the first case
+        env->caseForm();
+        QCOMPARE(combo("Combo1")->count(), 1);
+        QCOMPARE(combo("Combo1")->itemText(0), QStringLiteral("   12   "));
+    }
+
+    void deleteErrorReportsThreeBoxesAndSaves()
+    {
+        env = std::make_unique<CaseEnv>();
+        env->openSmall({"Clienti", "Pratica", "Storico", "Codice", "S"}); // no "Spese"
+        fillSmall(*env);
+        env->book().save();
+        env->caseForm();
+        env->pick(2); // case 30
+        ModalAnswerer boxes;
+        boxes.press("No").press("Sì").press("OK").press("Sì").press("OK").press("OK").press("OK");
+        button("Command3")->click();
+        QCOMPARE(int(boxes.seen().size()), 7);
+        QCOMPARE(boxes.seen()[2].text, QStringLiteral("Pratica    30      Eliminata"));
+        QCOMPARE(boxes.seen()[4].title, QStringLiteral("Dorvessa"));
+        QCOMPARE(boxes.seen()[4].text, QStringLiteral("errore numero: 1004"));
+        QCOMPARE(boxes.seen()[4].buttons, QStringList({"OK"}));
+        QCOMPARE(boxes.seen()[5].title, QStringLiteral("Dorvessa"));
+        QVERIFY(boxes.seen()[5].text.startsWith(QStringLiteral("descrizione: ")));
+        QVERIFY(boxes.seen()[5].text.contains(QStringLiteral("Spese")));
+        QCOMPARE(boxes.seen()[6].title, QStringLiteral("Dorvessa"));
+        QCOMPARE(boxes.seen()[6].text, QStringLiteral("sorgente dell'errore: Form4.Elimina"));
+        // The form stays as it was at the error; what was written is saved.
+        QVERIFY(env->caseFormRaw()->isVisible());
+        QVERIFY(!env->book().modified());
+        env->reopen();
+        QCOMPARE(env->tableLength(kPr), 2);
+        QCOMPARE(env->cell(kPr, 2, 1), QVariant(12.0));
+        QCOMPARE(env->cell(kPr, 3, 1).toString(), QStringLiteral("007"));
+        // The program goes on: the next command works on the open workbook.
+        env->nav().hide("Form4");
+        env->caseForm();
+        env->pick(0);
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        button("Command2")->click();
+        QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Pratica modificata................................."));
+        QCOMPARE(env->cell(kPr, 2, 14).toString(), QStringLiteral("*"));
+    }
+
+    void archiveErrorWithoutArchiveSheet()
+    {
+        env = std::make_unique<CaseEnv>();
+        env->openSmall({"Clienti", "Pratica", "Spese", "Codice", "S"}); // no "Storico"
+        fillSmall(*env);
+        env->caseForm();
+        env->pick(0);
+        ModalAnswerer boxes;
+        boxes.press("Sì").press("OK").press("OK").press("OK");
+        button("Command4")->click();
+        QCOMPARE(int(boxes.seen().size()), 4);
+        QCOMPARE(boxes.seen()[1].text, QStringLiteral("errore numero: 1004"));
+        QVERIFY(boxes.seen()[2].text.contains(QStringLiteral("Storico")));
+        QCOMPARE(boxes.seen()[3].text, QStringLiteral("sorgente dell'errore: Form4.Storicizza"));
+        QVERIFY(!env->book().modified()); // saved
+        QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("12"));
+    }
+
+    void assignWithoutClients()
+    {
+        env = std::make_unique<CaseEnv>();
+        env->openSmall(kAllSheets);
+        env->setCell(kPr, 2, 1, 5.0);
+        env->caseForm();
+        env->pick(0);
+        ModalAnswerer boxes;
+        boxes.press("OK").press("OK");
+        env->caseFormRaw()->findChild<QAction*>("MnAgg")->trigger();
+        QCOMPARE(int(boxes.seen().size()), 2);
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(boxes.seen()[0].text,
+                 QStringLiteral("Operazione Annullata , non puoi  assegnare una pratica senza aver registrato prima "
+                                "un Cliente  nella Gestione Anagrafica ...."));
+        QCOMPARE(boxes.seen()[0].icon, QMessageBox::Information);
+        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Funzione non ancora disponibile."));
+        // Nothing written, the form not emptied.
+        QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("5"));
+        QCOMPARE(env->tableLength(kPr), 1);
+    }
+
+    void backupCopiesBothWorkbooks()
+    {
+        env = std::make_unique<CaseEnv>();
+        if (!env->openFixture(false))
+            QSKIP("shared practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        env->setCell(kCl, 2, 17, QStringLiteral("MODIFICA NON SALVATA"));
+        QTemporaryDir target;
+        auto* form = qobject_cast<cases::UtilitiesForm*>(env->show("Utilita"));
+        QVERIFY(form);
+        ModalAnswerer boxes;
+        boxes.press("OK");
+        const QStringList written = form->backupTo(target.path());
+        QCOMPARE(written.size(), 2);
+        QCOMPARE(QFileInfo(written[0]).fileName(), QStringLiteral("Pratiche 2026-03-14.xls"));
+        QCOMPARE(QFileInfo(written[1]).fileName(), QStringLiteral("Dorvessa 2026-03-14.xls"));
+        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratiche"));
+        // The changes were saved first, so the copy is the workbook as it is now.
+        QVERIFY(!env->book().modified());
+        QCOMPARE(digest(written[0]), digest(env->ctx().path("Pratiche.xls")));
+        QCOMPARE(digest(written[1]), digest(env->ctx().path("Dorvessa.xls")));
+        // A second copy the same day never overwrites the first.
+        boxes.clear();
+        boxes.press("OK");
+        const QStringList again = form->backupTo(target.path());
+        QCOMPARE(again.size(), 2);
+        QCOMPARE(QFileInfo(again[0]).fileName(), QStringLiteral("Pratiche 2026-03-14 09.30.05.xls"));
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files).size(), 4);
+        // A folder that does not exist.
+        boxes.clear();
+        boxes.press("OK");
+        QVERIFY(form->backupTo(target.path() + "/manca").isEmpty());
+        QCOMPARE(boxes.seen().at(0).icon, QMessageBox::Critical);
+    }
+};
+
+QTEST_MAIN(TestCasePaths)
+#include "test_case_paths.moc"
