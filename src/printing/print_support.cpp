@@ -416,8 +416,7 @@ void SheetPrinter::abortRun()
 
 PrintRun::PrintRun(SheetPrinter* printer, QWidget* dialogParent) : printer_(printer)
 {
-    if (dialogParent)
-        printer_->setDialogParent(dialogParent);
+    printer_->setDialogParent(dialogParent);
     printer_->beginRun();
 }
 

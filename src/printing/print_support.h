@@ -31,15 +31,16 @@
 
 #include "core/host/spreadsheet_host.h"
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
 
 class QPrinter;
 class QPainter;
-class QWidget;
 
 namespace gp::ui {
 struct AppContext;
@@ -137,7 +138,7 @@ private:
 
     RenderOptions options_;
     PdfPathProvider pdfPath_;
-    QWidget* dialogParent_ = nullptr;
+    QPointer<QWidget> dialogParent_; // forms come and go
     QString pdfFolder_;
     QString lastPdf_;
     QString runPdfPath_;
@@ -145,7 +146,8 @@ private:
     std::vector<std::unique_ptr<Job>> jobs_;
 };
 
-// Opens a print run on the program's printer for its lifetime; finish()
+// Opens a print run on the program's printer for its lifetime (dialogs of the
+// run, the PDF file name, open over `dialogParent`); finish()
 // ends it and reports failures by throwing HostError; the destructor
 // ends it quietly when finish() was not called (after an error).
 class PrintRun {

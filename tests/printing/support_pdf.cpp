@@ -45,7 +45,7 @@ PdfInfo pdfInfo(const QString& path)
 
 QString pdfText(const QString& path, int first, int last)
 {
-    QStringList args;
+    QStringList args{QStringLiteral("-layout")};
     if (first > 0)
         args << QStringLiteral("-f") << QString::number(first);
     if (last > 0)

@@ -21,7 +21,7 @@ struct PdfInfo {
     QVector<QSizeF> sizes;    // page sizes in points, one per page
 };
 PdfInfo pdfInfo(const QString& path);
-// Text of pages first..last (0 = all), blanks collapsed to one.
+// Text of pages first..last (0 = all) in reading layout, blanks collapsed to one.
 QString pdfText(const QString& path, int first = 0, int last = 0);
 
 // Makes `printer` write its PDF runs to `path` and counts how often it asked.

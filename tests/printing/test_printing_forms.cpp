@@ -1,0 +1,388 @@
+// The printer form "Stampa" on the real deadline workbook, the client list
+// printing and the printing of the expense query result, with the boxes
+// answered by the test and the PDF files read back with poppler-utils.
+#include "../common/modal.h"
+#include "core/host/spreadsheet_host.h"
+#include "core/ui/app_context.h"
+#include "core/ui/clock.h"
+#include "core/ui/form_base.h"
+#include "core/ui/message_box.h"
+#include "core/ui/navigator.h"
+#include "printing/print_support.h"
+#include "printing/register_forms.h"
+#include "support_pdf.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace gp;
+using namespace gp::printing;
+
+namespace {
+
+struct Env {
+    QTemporaryDir dir;
+    std::unique_ptr<host::SpreadsheetHost> host = std::make_unique<host::SpreadsheetHost>();
+    std::unique_ptr<ui::Navigator> nav = std::make_unique<ui::Navigator>();
+    ui::AppContext ctx;
+    SheetPrinter* printer = nullptr;
+    int asked = 0;
+
+    bool start()
+    {
+        if (!copyPracticeFixture(dir.path()))
+            return false;
+        if (qEnvironmentVariableIsSet("GP_KEEP_PRINTS")) { // to look at the pages by hand
+            dir.setAutoRemove(false);
+            qInfo("prints kept in %s", qPrintable(dir.path()));
+        }
+        ctx.host = host.get();
+        ctx.navigator = nav.get();
+        ctx.folder = dir.path();
+        registerForms(ctx);
+        printer = sheetPrinter(ctx);
+        host->open(ctx.path(ui::kPracticeFile), ui::kPracticePassword);
+        host->open(ctx.path(ui::kDeadlineFile), ui::kDeadlinePassword); // as the launcher does
+        answerPdfPath(printer, pdf(), &asked);
+        return true;
+    }
+    ~Env()
+    {
+        nav.reset();
+        host->closeAll();
+    }
+    QString pdf() const { return dir.filePath(QStringLiteral("stampa.pdf")); }
+    host::Sheet* agenda() { return ctx.deadlines()->sheet(QStringLiteral("Dorvessa")); }
+    template <class T>
+    T* control(const QString& form, const char* name)
+    {
+        ui::FormBase* f = nav->form(form);
+        return f ? f->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    }
+};
+
+#define START_OR_SKIP(env)                                                                                            \
+    do {                                                                                                              \
+        if (!(env).start())                                                                                           \
+            QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is not available");                       \
+    } while (0)
+
+QString pageQuestion(int page, int pages)
+{
+    return QStringLiteral("Vuoi Procedere alla stampa   ?  Pagine     %1    di    %2").arg(page).arg(pages);
+}
+
+const QString kZoomPrompt = QStringLiteral("Digita la percentuale di Zoom della Stampa 80-90-100..................");
+const QString kPortraitQuestion =
+    QStringLiteral(" Vuoi la Stampa Verticale ?.........................................................");
+
+} // namespace
+
+class TestPrintingForms : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(10, 15, 30))); }
+    void cleanup() { ui::Clock::clear(); }
+
+    void stampaLoadsPrinters();
+    void stampaWholeRunPortrait();
+    void stampaNoAtSecondPageLandscape();
+    void stampaZoomCancelledKeepsPrevious();
+    void stampaWrongPrinterSaysSo();
+    void clientListOneLandscapePage();
+    void expenseResultWithBalance();
+};
+
+void TestPrintingForms::stampaLoadsPrinters()
+{
+    Env env;
+    START_OR_SKIP(env);
+    ui::FormBase* form = env.nav->show(QStringLiteral("Stampa"));
+    QVERIFY(form);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Seleziona Stampante"));
+    auto* combo = env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1");
+    QCOMPARE(combo->currentText(), QStringLiteral("Seleziona la stampante"));
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    QCOMPARE(items, printerNames());
+    QCOMPARE(env.control<QLabel>(QStringLiteral("Stampa"), "Label1")->text(),
+             QStringLiteral("La stampante predefinita è: \n") + currentPrinter());
+    QCOMPARE(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1")->text(), QStringLiteral("Seleziona"));
+
+    // "No" to the confirmation: nothing happens, not even the work cells.
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("No"));
+    combo->setEditText(kPdfPrinter);
+    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampo ?  dalla Stampante ........PDF"));
+    QCOMPARE(boxes.seen()[0].title, QStringLiteral(" Stampa Clienti"));
+    QVERIFY(env.agenda()->range(QStringLiteral("AZ1")).isEmpty());
+    QVERIFY(env.nav->isLoaded(QStringLiteral("Stampa")));
+}
+
+void TestPrintingForms::stampaWholeRunPortrait()
+{
+    SKIP_WITHOUT_POPPLER();
+    Env env;
+    START_OR_SKIP(env);
+    host::Sheet* sheet = env.agenda();
+    sheet->range(QStringLiteral("AU1")).setValue(QStringLiteral("vecchio"));
+    sheet->range(QStringLiteral("AW1")).setValue(QStringLiteral("CELLA DI LAVORO"));
+    env.nav->show(QStringLiteral("Stampa"));
+    env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(kPdfPrinter);
+
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("Sì"))      // Stampo ?
+        .type(QStringLiteral("abc"))       // not a number: refused, asked again
+        .press(QStringLiteral("OK"))
+        .type(QStringLiteral("401"))       // out of range: refused
+        .press(QStringLiteral("OK"))
+        .type(QStringLiteral(" 100 "))     // accepted
+        .press(QStringLiteral("Sì"))       // portrait
+        .press(QStringLiteral("Sì"));      // page 1 of 1
+    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+
+    const auto& seen = boxes.seen();
+    QCOMPARE(int(seen.size()), 8);
+    QCOMPARE(seen[1].kind, QStringLiteral("input"));
+    QCOMPARE(seen[1].text, kZoomPrompt);
+    QCOMPARE(seen[1].title, QStringLiteral("Gestione....................."));
+    QCOMPARE(seen[1].defaultText, QStringLiteral("110"));
+    QCOMPARE(seen[2].text, QStringLiteral("La percentuale di Zoom deve essere un numero intero da 10 a 400."));
+    QCOMPARE(seen[3].kind, QStringLiteral("input"));
+    QCOMPARE(seen[5].kind, QStringLiteral("input"));
+    QCOMPARE(seen[6].text, kPortraitQuestion);
+    QCOMPARE(seen[6].title, ui::kAppTitle);
+    QCOMPARE(seen[7].text, pageQuestion(1, 1));
+    QCOMPARE(seen[7].title, QStringLiteral("Stampa Risultato "));
+    for (const SeenBox& b : seen)
+        QVERIFY(!b.unplanned);
+
+    // Work cells, print area A1:F21 (20 events under the headings), page setup.
+    QCOMPARE(sheet->range(QStringLiteral("AZ1")).value().toDouble(), 110.0);
+    QCOMPARE(sheet->range(QStringLiteral("AU1")).value().toDouble(), 1.0);
+    QCOMPARE(sheet->range(QStringLiteral("AV1")).value().toDouble(), 1.0);
+    const sheet::PageSetup& ps = sheet->model().pageSetup;
+    QVERIFY(ps.printArea);
+    QCOMPARE(*ps.printArea, (sheet::CellRange{0, 20, 0, 5}));
+    QCOMPARE(QString::fromStdString(ps.header), QStringLiteral("&C Stampa Elenco   ------ del     25/12/2026"));
+    QCOMPARE(ps.zoom, uint16_t(100));
+    QVERIFY(!ps.fitToPages);
+    QVERIFY(ps.portrait);
+    QCOMPARE(ps.leftMargin, 0.21);
+    QCOMPARE(ps.topMargin, 0.5);
+
+    // The complete run unloads the form; the PDF holds the one page.
+    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("Stampa")));
+    QCOMPARE(env.asked, 1);
+    const PdfInfo info = pdfInfo(env.pdf());
+    QCOMPARE(info.pages, 1);
+    QVERIFY(info.sizes[0].width() < info.sizes[0].height());
+    const QString text = pdfText(env.pdf());
+    QVERIFY2(text.contains(QStringLiteral("Stampa Elenco ------ del 25/12/2026")), qPrintable(text.left(300)));
+    QVERIFY(text.contains(QStringLiteral("SCADENZA FISCALE")));
+    QVERIFY(text.contains(QStringLiteral("17/01/2027")));
+    QVERIFY(text.contains(QStringLiteral("394,12")));
+    QVERIFY(!text.contains(QStringLiteral("colonna G"))); // column G is outside the area
+    QVERIFY(!text.contains(QStringLiteral("CELLA DI LAVORO"))); // nor the cells beside the work cells
+}
+
+void TestPrintingForms::stampaNoAtSecondPageLandscape()
+{
+    SKIP_WITHOUT_POPPLER();
+    Env env;
+    START_OR_SKIP(env);
+    host::Sheet* sheet = env.agenda();
+    // 120 more events: several pages.
+    for (int r = 22; r <= 141; ++r) {
+        sheet->cells(r, 1).setValue(double(r - 1));
+        sheet->cells(r, 2).setValue(QDate(2027, 5, 1).addDays(r));
+        sheet->cells(r, 3).setValue(QStringLiteral("EVENTO %1").arg(r - 1));
+    }
+    env.nav->show(QStringLiteral("Stampa"));
+    env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(kPdfPrinter);
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("Sì")).type(QStringLiteral("100")).press(QStringLiteral("No")); // landscape
+    boxes.press(QStringLiteral("Sì")).press(QStringLiteral("No"));                               // page 1, not page 2
+    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+
+    const int pages = sheet->hPageBreaksCount() + 1;
+    QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
+    const auto& seen = boxes.seen();
+    QCOMPARE(int(seen.size()), 5);
+    QCOMPARE(seen[3].text, pageQuestion(1, pages));
+    QCOMPARE(seen[4].text, pageQuestion(2, pages));
+    QCOMPARE(QString::fromStdString(sheet->model().pageSetup.header),
+             QStringLiteral("&C Stampa Elenco ------ del     25/12/2026"));
+    QVERIFY(!sheet->model().pageSetup.portrait);
+    QCOMPARE(*sheet->model().pageSetup.printArea, (sheet::CellRange{0, 140, 0, 5}));
+    QCOMPARE(sheet->range(QStringLiteral("AU1")).value().toDouble(), 2.0);
+    QCOMPARE(sheet->range(QStringLiteral("AV1")).value().toDouble(), double(pages));
+    QVERIFY(env.nav->isLoaded(QStringLiteral("Stampa"))); // stays for another try
+
+    // Only page 1 was printed, landscape, with the first rows and not the last.
+    const PdfInfo info = pdfInfo(env.pdf());
+    QCOMPARE(info.pages, 1);
+    QVERIFY(info.sizes[0].width() > info.sizes[0].height());
+    const QString text = pdfText(env.pdf());
+    QVERIFY(text.contains(QStringLiteral("SCADENZA FISCALE")));
+    QVERIFY(!text.contains(QStringLiteral("EVENTO 140")));
+
+    // The whole list printed in one run: one file with every page.
+    boxes.clear();
+    boxes.press(QStringLiteral("Sì")).type(QStringLiteral("100")).press(QStringLiteral("No"));
+    for (int p = 1; p <= pages; ++p)
+        boxes.press(QStringLiteral("Sì"));
+    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    QCOMPARE(int(boxes.seen().size()), 3 + pages);
+    QCOMPARE(pdfInfo(env.pdf()).pages, pages);
+    QVERIFY(pdfText(env.pdf(), pages, pages).contains(QStringLiteral("EVENTO 140")));
+    QCOMPARE(env.asked, 2); // once per run
+    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("Stampa")));
+}
+
+void TestPrintingForms::stampaZoomCancelledKeepsPrevious()
+{
+    Env env;
+    START_OR_SKIP(env);
+    host::Sheet* sheet = env.agenda();
+    sheet->pageSetup().zoom = 80;
+    sheet->pageSetup().fitToPages = false;
+    env.nav->show(QStringLiteral("Stampa"));
+    env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(kPdfPrinter);
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("Sì")).cancel().press(QStringLiteral("Sì")).press(QStringLiteral("No"));
+    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    QCOMPARE(int(boxes.seen().size()), 4);
+    QCOMPARE(boxes.seen()[2].text, kPortraitQuestion); // the run goes on
+    QCOMPARE(boxes.seen()[3].text, pageQuestion(1, 1));
+    QCOMPARE(sheet->model().pageSetup.zoom, uint16_t(80));
+    QVERIFY(!sheet->model().pageSetup.fitToPages);
+    QCOMPARE(sheet->range(QStringLiteral("AZ1")).value().toDouble(), 110.0);
+    QCOMPARE(env.asked, 0); // nothing printed
+}
+
+void TestPrintingForms::stampaWrongPrinterSaysSo()
+{
+    Env env;
+    START_OR_SKIP(env);
+    env.nav->show(QStringLiteral("Stampa"));
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
+    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    QCOMPARE(int(boxes.seen().size()), 2);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampo ?  dalla Stampante ........Seleziona la stampante"));
+    QVERIFY(boxes.seen()[1].text.contains(QStringLiteral("\"Seleziona la stampante\" non esiste")));
+    QCOMPARE(boxes.seen()[1].icon, QMessageBox::Warning);
+    // Nothing was changed and nothing printed.
+    QVERIFY(env.agenda()->range(QStringLiteral("AZ1")).isEmpty());
+    QVERIFY(!env.agenda()->model().pageSetup.printArea);
+    QCOMPARE(env.asked, 0);
+    QVERIFY(env.nav->isLoaded(QStringLiteral("Stampa")));
+}
+
+void TestPrintingForms::clientListOneLandscapePage()
+{
+    SKIP_WITHOUT_POPPLER();
+    Env env;
+    START_OR_SKIP(env);
+    if (!systemDefaultPrinter().isEmpty())
+        QSKIP("this system has a default printer: the client list would go to it");
+    host::Sheet* clients = env.ctx.practice()->sheet(QStringLiteral("Clienti"));
+    std::vector<uint16_t> xfs;
+    for (int r = 0; r < 25; ++r)
+        for (int c = 0; c < 17; ++c)
+            xfs.push_back(clients->model().cell(r, c).xf);
+    const size_t fonts = env.ctx.practice()->model().fonts.size();
+
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("OK"));
+    QVERIFY(printClientList(env.ctx, nullptr));
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampa  Eseguita"));
+    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Anagrafica 2008"));
+    QCOMPARE(boxes.seen()[0].icon, QMessageBox::NoIcon);
+
+    const sheet::PageSetup& ps = clients->model().pageSetup;
+    QCOMPARE(*ps.printArea, (sheet::CellRange{0, 24, 0, 16})); // A1:Q25
+    QCOMPARE(ps.zoom, uint16_t(70));
+    QVERIFY(!ps.portrait);
+    QCOMPARE(QString::fromStdString(ps.header),
+             QStringLiteral("&CStampa  Elenco Clienti ..............  25/12/2026 10:15:30"));
+    // The 8 points were the printed copy's: the workbook's formats are as they were.
+    std::vector<uint16_t> after;
+    for (int r = 0; r < 25; ++r)
+        for (int c = 0; c < 17; ++c)
+            after.push_back(clients->model().cell(r, c).xf);
+    QCOMPARE(after, xfs);
+    QCOMPARE(env.ctx.practice()->model().fonts.size(), fonts);
+    QCOMPARE(env.printer->renderOptions().fontPoints, 0.0);
+
+    const PdfInfo info = pdfInfo(env.pdf());
+    QCOMPARE(info.pages, 1);
+    QVERIFY(info.sizes[0].width() > info.sizes[0].height());
+    QVERIFY(qAbs(info.sizes[0].width() - 841.89) < 1.0);
+    const QString text = pdfText(env.pdf());
+    QVERIFY(text.contains(QStringLiteral("Stampa Elenco Clienti .............. 25/12/2026 10:15:30")));
+    const QString lastClient = clients->range(QStringLiteral("B25")).text();
+    QVERIFY2(text.contains(lastClient), qPrintable(lastClient));
+    QVERIFY(text.contains(clients->range(QStringLiteral("B2")).text()));
+}
+
+void TestPrintingForms::expenseResultWithBalance()
+{
+    SKIP_WITHOUT_POPPLER();
+    Env env;
+    START_OR_SKIP(env);
+    host::Sheet* s = env.ctx.practice()->sheet(QStringLiteral("S"));
+    const QStringList headings{"Pratica", "ID Oper", "Data", "Descrizione", "Tipo Spesa", "Importo", "IVA/Esente"};
+    for (int c = 0; c < 7; ++c)
+        s->cells(1, c + 1).setValue(headings[c]);
+    for (int r = 2; r <= 4; ++r) {
+        s->cells(r, 1).setValue(101.0);
+        s->cells(r, 2).setValue(double(r));
+        s->cells(r, 3).setValue(QDate(2026, 3, r));
+        s->cells(r, 4).setValue(QStringLiteral("SPESA DI PROVA %1").arg(r));
+        s->cells(r, 6).setValue(QStringLiteral("12,50"));
+    }
+    printExpenseResult(env.ctx, nullptr, QStringLiteral("37,50"));
+    ui::FormBase* form = env.nav->form(QStringLiteral("StampaSpese"));
+    QVERIFY(form);
+    QVERIFY(form->isVisible());
+    auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+    combo->setCurrentText(kPdfPrinter);
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("OK"));
+    QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampa  Eseguita"));
+    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("StampaSpese")));
+
+    QCOMPARE(pdfInfo(env.pdf()).pages, 1);
+    const QString text = pdfText(env.pdf());
+    QVERIFY(text.contains(QStringLiteral("Descrizione")));
+    QVERIFY(text.contains(QStringLiteral("SPESA DI PROVA 4")));
+    QVERIFY(text.contains(QStringLiteral("Saldo Scheda................ € 37,50")));
+    QVERIFY(text.contains(QStringLiteral("Interrogazione Spese del 25/12/2026 - Pagina 1 di 1")));
+
+    // An empty result says so and prints nothing.
+    s->allCells().clear();
+    printExpenseResult(env.ctx, nullptr, QStringLiteral("0"));
+    form = env.nav->form(QStringLiteral("StampaSpese"));
+    boxes.clear();
+    boxes.press(QStringLiteral("OK"));
+    QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QVERIFY(boxes.seen()[0].text.startsWith(QStringLiteral("Nessun risultato da stampare")));
+    QCOMPARE(env.asked, 1);
+}
+
+QTEST_MAIN(TestPrintingForms)
+#include "test_printing_forms.moc"
