@@ -7,7 +7,13 @@
 #include "deadlines/scadenza_pratica.h"
 #include "support_agenda.h"
 
+#if __has_include("cases/register_forms.h")
+#include "cases/register_forms.h"
+#define GP_WITH_CASE_FORM 1
+#endif
+
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -46,6 +52,7 @@ private slots:
     void cleanup() { ui::Clock::clear(); }
 
     void writesColumnNTheCaseFormAndTheEvent();
+    void fromTheCaseFormsDeadlineBox();
     void unknownCaseWritesNothing();
     void missingAgendaWritesNothing();
 };
@@ -94,6 +101,39 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
     QCOMPARE(e.subject, QStringLiteral("PRATICA 106 \u2014 RECUPERO CREDITO"));
     QCOMPARE(e.note, QStringLiteral("DEPOSITO MEMORIA"));
     QVERIFY(e.texts[5].isEmpty());
+}
+
+void TestCaseDeadline::fromTheCaseFormsDeadlineBox()
+{
+#ifndef GP_WITH_CASE_FORM
+    QSKIP("the case form is not part of this build");
+#else
+    AgendaEnv env;
+    SKIP_WITHOUT_FIXTURE(env);
+    cases::registerForms(env.ctx);
+    ui::FormBase* form4 = env.show(QStringLiteral("Form4"));
+    QVERIFY(form4);
+    QVERIFY(QMetaObject::invokeMethod(form4, "showCase", Q_ARG(double, 106)));
+    child<QCheckBox>(form4, "Check1")->setChecked(true);
+    ui::FormBase* form = env.nav->form(QStringLiteral("ScadenzaPratica"));
+    QVERIFY(form && form->isVisible());
+    QVERIFY(child<QLineEdit>(form, "Text2")->text().startsWith(QStringLiteral("PRATICA 106 \u2014 ")));
+    pick(form, QDate(2027, 2, 1));
+    ModalAnswerer boxes;
+    boxes.press("OK");
+    child<QPushButton>(form, "Command1")->click();
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Dorvessa del 01/02/2027 registrata per la pratica n. 106."));
+    // Shown in the case form at once, and already in both saved files.
+    QCOMPARE(child<QLineEdit>(form4, "Text10")->text(), QStringLiteral("01/02/2027"));
+    SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
+    host::Sheet* cases = practice.sheet(QStringLiteral("Pratica"));
+    QCOMPARE(cases->cells(cases->findIdentifier(1, 106), 14).text(), QStringLiteral("01/02/2027"));
+    SavedBook agenda(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
+    const Event e = readEvent(agenda.sheet(kDeadlineSheet), 22);
+    QCOMPARE(e.type, QStringLiteral("Pratica"));
+    QCOMPARE(e.date, QDate(2027, 2, 1));
+#endif
 }
 
 void TestCaseDeadline::unknownCaseWritesNothing()
