@@ -4,7 +4,10 @@
 //
 // Printers are named as the system names them (CUPS); besides them there is
 // always the printer "PDF", which asks once per print run where to save the
-// file and puts every page of the run into that one file.
+// file and puts every page of the run into that one file. A system printer
+// that is itself called "PDF" is hidden behind it. The file name comes from a
+// settable provider (a file dialog by default); a test that reaches a print
+// sets it with sheetPrinter(ctx)->setPdfPathProvider(...), or the dialog opens.
 //
 // A print run groups the printOut calls of one user action (the page-by-page
 // questions of the deadline list print one page per call): while a run is open
