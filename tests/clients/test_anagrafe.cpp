@@ -15,6 +15,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QFileInfo>
+
+#if __has_include("printing/print_support.h")
+#include "printing/print_support.h"
+#endif
 
 using namespace gp;
 using gp::clients::Anagrafe;
@@ -456,6 +461,23 @@ private slots:
             QCOMPARE(boxes.seen().size(), size_t(1));
             checkBox(boxes.seen()[0], "Gestione Pratiche", "Funzione non ancora disponibile.",
                      QMessageBox::Information);
+        }
+#else
+        {
+            // The printing of the register is reached: the sheet is printed
+            // (to a PDF file here, when the system has no printer) and the
+            // printing routine reports it.
+            if (printing::currentPrinter() == printing::kPdfPrinter) {
+                const QString pdf = env->ctx().folder + QStringLiteral("/clienti.pdf");
+                printing::installPrinting(env->ctx())->setPdfPathProvider([pdf](QWidget*) { return pdf; });
+                ModalAnswerer boxes;
+                boxes.press("OK");
+                item("MnStampa")->trigger();
+                QVERIFY(boxes.waitForBoxes(1));
+                QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Anagrafica 2008"));
+                QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampa  Eseguita"));
+                QVERIFY(QFileInfo(pdf).size() > 0);
+            }
         }
 #endif
         pick("BIANCHI LUCIA");
