@@ -249,6 +249,33 @@ private slots:
         QCOMPARE(column(kCo, 2).last(), 901.0);
     }
 
+    void fromTheCaseFormAndBack()
+    {
+        if (env->caseFormIsStandIn())
+            QSKIP("the case form is not part of this build");
+        ui::FormBase* caseForm = env->show("Form4");
+        QAction* assign = caseForm->findChild<QAction*>("MnAgg");
+        QVERIFY(assign);
+        assign->trigger();
+        QTest::qWait(20);
+        Assegna* f = assegna();
+        QVERIFY(f && f->isVisible());
+        QCOMPARE(f->mode(), Assegna::Mode::CaseAssignment);
+        QVERIFY(!caseForm->isVisible());
+        on<QListWidget>(f, "List1")->setCurrentRow(4); // client 5
+        ModalAnswerer boxes;
+        boxes.press("Sì").press("OK");
+        on<QPushButton>(f, "Command1")->click();
+        QCOMPARE(boxes.seen().size(), size_t(2));
+        QCOMPARE(env->cell(kPr, 42, 1), QVariant(182.0));
+        QCOMPARE(env->cell(kPr, 42, 2), QVariant(5.0));
+        QVERIFY(caseForm->isVisible());
+        QTest::qWaitFor([&] { return ui::FormBase::lastActivated() == caseForm; }, 2000);
+        QTest::qWait(50);
+        QCOMPARE(ui::leadingNumber(caseForm->findChild<QComboBox*>("Combo1")->currentText()), 182.0);
+        QCOMPARE(caseForm->findChild<QLineEdit*>("Text4")->text(), QStringLiteral("5"));
+    }
+
     void cancelGoesBack()
     {
         Assegna* f = openForNewClient();
