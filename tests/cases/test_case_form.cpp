@@ -448,6 +448,48 @@ private slots:
         QVERIFY(old.isNull());
     }
 
+    void handOversToOtherWindows()
+    {
+        env = std::make_unique<CaseEnv>();
+        QVERIFY(env->openFixture(true));
+        for (const char* name : {"Assegna", "ScadenzaPratica", "NotaSpese", "Anagrafe", "Istruzioni"})
+            if (!env->nav().isRegistered(QString::fromLatin1(name)))
+                QSKIP("the other windows are not all part of this build");
+        env->caseForm();
+        env->pick(0);
+        // The deadline box opens the case's deadline form and stays ticked.
+        auto* check = env->control<QCheckBox>("Check1");
+        check->setChecked(true);
+        QVERIFY(env->nav().form("ScadenzaPratica") && env->nav().form("ScadenzaPratica")->isVisible());
+        QVERIFY(check->isChecked());
+        env->nav().hide("ScadenzaPratica");
+        // "&Istruzioni" opens beside the case form.
+        menu("MnIstruzioni")->trigger();
+        QVERIFY(env->nav().form("Istruzioni")->isVisible());
+        QVERIFY(env->caseFormRaw()->isVisible());
+        // "&Nuovo Cliente": the client form, the case form hidden.
+        menu("MnCliente")->trigger();
+        QVERIFY(env->nav().form("Anagrafe")->isVisible());
+        QVERIFY(!env->caseFormRaw()->isVisible());
+        env->nav().hide("Anagrafe");
+        // "&Assegna  Numero Pratica": the form emptied and hidden, the assignment form shown.
+        env->caseForm();
+        env->pick(0);
+        menu("MnAgg")->trigger();
+        QVERIFY(env->nav().form("Assegna")->isVisible());
+        QVERIFY(!env->caseFormRaw()->isVisible());
+        QCOMPARE(combo("Combo1")->currentText(), QString());
+        env->nav().hide("Assegna");
+        // "&Nota Spese": the case form is released and the note form shown.
+        env->caseForm();
+        env->pick(0);
+        QPointer<ui::FormBase> old = env->caseFormRaw();
+        button("Command5")->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(old.isNull());
+        QVERIFY(env->nav().form("NotaSpese")->isVisible());
+    }
+
     void statusAndClientRecord()
     {
         env->caseForm();
