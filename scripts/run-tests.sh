@@ -7,4 +7,4 @@ build="${GP_BUILD_DIR:-$here/build}"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build"
 cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 900
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 300

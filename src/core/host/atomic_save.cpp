@@ -1,5 +1,7 @@
 #include "core/host/atomic_save.h"
 
+#include <sys/stat.h>
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -95,8 +97,15 @@ void saveFileAtomically(const QString& path, const QByteArray& bytes, const QStr
         tmpPath = tmp.fileName();
         tmp.close();
     }
-    if (target.exists())
+    if (target.exists()) {
         QFile::setPermissions(tmpPath, QFile::permissions(path));
+    } else {
+        // A new file gets the permissions any program of the user would give it
+        // (a temporary file is private to its owner).
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(QFile::encodeName(tmpPath).constData(), 0666 & ~mask);
+    }
 
     bool written = false;
     try {
