@@ -48,6 +48,21 @@ inline double rdf64(const uint8_t* p)
     std::memcpy(&d, p, 8);
     return d;
 }
+// Value of an RK number (a packed integer or the high half of a double, maybe /100).
+inline double rkValue(uint32_t rk)
+{
+    double v;
+    if (rk & 2) {
+        v = double(int32_t(rk) >> 2);
+    } else {
+        uint64_t bits = uint64_t(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&v, &bits, 8);
+    }
+    if (rk & 1)
+        v /= 100;
+    return v;
+}
+
 inline void wr16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
 inline void wr32(uint8_t* p, uint32_t v)
 {

@@ -214,20 +214,6 @@ bool isDrawingRecord(uint16_t t)
     return t == rMSODRAWING || t == rOBJ || t == rTXO || t == rNOTE || t == rMSODRAWINGSELECTION;
 }
 
-double rkValue(uint32_t rk)
-{
-    double v;
-    if (rk & 2) {
-        v = double(int32_t(rk) >> 2);
-    } else {
-        uint64_t bits = uint64_t(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&v, &bits, 8);
-    }
-    if (rk & 1)
-        v /= 100;
-    return v;
-}
-
 class Reader {
 public:
     explicit Reader(std::span<const uint8_t> s) : st_(s), budget_(std::max<size_t>(size_t(1) << 22, s.size() * 64)) {}

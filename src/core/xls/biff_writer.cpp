@@ -67,20 +67,6 @@ std::vector<uint8_t> xlStringBody(std::string_view text, size_t maxUnits)
     return std::move(o.buf);
 }
 
-double rkDecode(uint32_t rk)
-{
-    double v;
-    if (rk & 2) {
-        v = double(int32_t(rk) >> 2);
-    } else {
-        uint64_t bits = uint64_t(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&v, &bits, 8);
-    }
-    if (rk & 1)
-        v /= 100;
-    return v;
-}
-
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, 8) == 0; }
 
 bool toRk(double v, uint32_t& rk)
@@ -95,12 +81,12 @@ bool toRk(double v, uint32_t& rk)
     std::memcpy(&bits, &v, 8);
     if ((bits & 0x3FFFFFFFFull) == 0) {
         rk = uint32_t(bits >> 32) & ~3u;
-        return sameBits(rkDecode(rk), v);
+        return sameBits(rkValue(rk), v);
     }
     double v100 = v * 100;
     if (v100 >= -536870912.0 && v100 < 536870912.0 && v100 == std::floor(v100)) {
         rk = (uint32_t(int32_t(v100)) << 2) | 3;
-        if (sameBits(rkDecode(rk), v))
+        if (sameBits(rkValue(rk), v))
             return true;
     }
     return false;
