@@ -127,6 +127,7 @@ InterSpese::InterSpese(AppContext& ctx) : FormBase(ctx, kName)
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setColumnCount(0);
     list_->setHeaderHidden(true);
+    list_->header()->setMinimumSectionSize(twips(300));
     placeTwips(list_, 240, 1320, 11400, 4800);
 
     placeTwips(makeLabel(b, "Label4", QStringLiteral("Saldo Scheda................ €")), 5400, 6360, 3000, 315);
@@ -321,10 +322,11 @@ void InterSpese::fillList()
     list_->setHeaderLabels({QStringLiteral("Pratica"), QStringLiteral("ID Oper."), QStringLiteral("Data "),
                             QStringLiteral("Descrizione"), QStringLiteral("TipoSpesa"), QStringLiteral("Importo"),
                             QStringLiteral("IVA/Esente")});
+    list_->setHeaderHidden(false);
+    list_->header()->setStretchLastSection(false);
     const int widths[] = {1000, 1000, 1500, 4000, 1000, 1500, 1000};
     for (int c = 0; c < 7; ++c)
-        list_->setColumnWidth(c, twips(widths[c]));
-    list_->setHeaderHidden(false);
+        list_->header()->resizeSection(c, twips(widths[c]));
     hostGuard(this, [&] {
         host::Sheet* s = ctx().practice()->sheet(kResultSheet);
         QList<QTreeWidgetItem*> items;

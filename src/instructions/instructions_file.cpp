@@ -86,7 +86,7 @@ LoadedText decodeText(const QByteArray& bytes)
         loaded.format.lineEnd = QStringLiteral("\r\n");
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
-    loaded.format.finalLineEnd = text.endsWith(u'\n') || text.isEmpty();
+    loaded.format.finalLineEnd = text.endsWith(u'\n');
     if (text.endsWith(u'\n'))
         text.chop(1);
     loaded.text = text;
@@ -103,7 +103,7 @@ QByteArray encodeText(const QString& text, FileFormat& format, bool* switchedToU
     t.replace(QChar::ParagraphSeparator, u'\n');
     t.replace(QChar::LineSeparator, u'\n');
     // One line end closes the text when the file had one: never one more per save.
-    if (format.finalLineEnd && !t.isEmpty())
+    if (format.finalLineEnd)
         t += u'\n';
     t.replace(u'\n', format.lineEnd);
     if (format.encoding == Encoding::Windows1252) {

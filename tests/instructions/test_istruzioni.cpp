@@ -1,0 +1,333 @@
+// The instructions text: shown as it is, line by line, in either encoding;
+// written back unchanged in encoding and line ends, without growing; the
+// missing-file message; the hidden save button and "&Modifica"; the printout.
+#include "common/modal.h"
+#include "core/ui/app_context.h"
+#include "core/ui/form_base.h"
+#include "core/ui/navigator.h"
+#include "instructions/instructions_file.h"
+#include "instructions/istruzioni.h"
+#include "instructions/register_forms.h"
+
+#include <QAction>
+#include <QDir>
+#include <QPdfWriter>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace gp::instructions;
+
+namespace {
+// "Perché", "così", "€" and typographic quotes in Windows-1252 bytes.
+const QByteArray kCp1252 = QByteArray("Istruzioni\r\nuno,due\r\n\"tre, quattro\"\r\nPerch\xE9 cos\xEC: \x80 10\r\n"
+                                      "\x93virgolette\x94 e \"doppi\"\r\n\r\nfine\r\n");
+const QString kShown = QStringLiteral("Istruzioni\nuno,due\n\"tre, quattro\"\nPerché così: € 10\n"
+                                      "“virgolette” e \"doppi\"\n\nfine");
+
+class Env {
+public:
+    Env()
+    {
+        ctx.host = nullptr;
+        ctx.navigator = &nav;
+        ctx.folder = dir.path();
+        registerForms(ctx);
+    }
+    ~Env()
+    {
+        nav.unloadAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QString file() const { return QDir(dir.path()).filePath(QStringLiteral("Istruzioni.txt")); }
+    void write(const QByteArray& bytes) const
+    {
+        QFile f(file());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray read() const
+    {
+        QFile f(file());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    Istruzioni* show()
+    {
+        auto* f = qobject_cast<Istruzioni*>(nav.show(Istruzioni::kName));
+        if (f) {
+            f->activateWindow();
+            (void)QTest::qWaitForWindowActive(f, 2000);
+            QCoreApplication::processEvents();
+        }
+        return f;
+    }
+    QTemporaryDir dir;
+    gp::ui::Navigator nav;
+    gp::ui::AppContext ctx;
+};
+
+QPlainTextEdit* text1(QWidget* f) { return f->findChild<QPlainTextEdit*>(QStringLiteral("Text1")); }
+QPushButton* button(QWidget* f, const char* name) { return f->findChild<QPushButton*>(QString::fromLatin1(name)); }
+} // namespace
+
+class TestIstruzioni : public QObject {
+    Q_OBJECT
+private slots:
+    void decodeBothEncodings();
+    void roundTripKeepsBytes_data();
+    void roundTripKeepsBytes();
+    void characterOutsideWindows1252();
+    void formShowsTheFileAsItIs();
+    void savingTwiceDoesNotGrow();
+    void missingFile();
+    void saveFailureIsReported();
+    void printToPdf();
+    void longTextSpansPages();
+    void fixtureFile();
+};
+
+void TestIstruzioni::decodeBothEncodings()
+{
+    const LoadedText a = decodeText(kCp1252);
+    QCOMPARE(a.format.encoding, Encoding::Windows1252);
+    QCOMPARE(a.format.lineEnd, QStringLiteral("\r\n"));
+    QVERIFY(a.format.finalLineEnd);
+    QCOMPARE(a.text, kShown);
+
+    const QByteArray utf8 = (kShown + QStringLiteral("\n")).toUtf8();
+    const LoadedText b = decodeText(utf8);
+    QCOMPARE(b.format.encoding, Encoding::Utf8);
+    QCOMPARE(b.format.lineEnd, QStringLiteral("\n"));
+    QCOMPARE(b.text, kShown);
+
+    // A lone byte that is no UTF-8 sends the whole file to Windows-1252.
+    const LoadedText c = decodeText(QByteArray("caf\xC3\xA9 e caff\xE8"));
+    QCOMPARE(c.format.encoding, Encoding::Windows1252);
+    QCOMPARE(c.text, QStringLiteral("cafÃ© e caffè"));
+
+    // The five bytes without a character come back as they were.
+    const QByteArray odd("\x81\x8D\x8F\x90\x9D");
+    QCOMPARE(encodeWindows1252(decodeWindows1252(odd)).value(), odd);
+}
+
+void TestIstruzioni::roundTripKeepsBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("windows-1252 crlf") << kCp1252;
+    QTest::newRow("utf-8 crlf") << QByteArray(kShown.toUtf8()).replace("\n", "\r\n") + "\r\n";
+    QTest::newRow("utf-8 lf") << kShown.toUtf8() + "\n";
+    QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF") + kShown.toUtf8() + "\n";
+    QTest::newRow("no final line end") << QByteArray("uno\r\ndue");
+    QTest::newRow("empty lines at the end") << QByteArray("uno\r\n\r\n\r\n");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("only one line end") << QByteArray("\r\n");
+    QTest::newRow("classic mac") << QByteArray("uno\rdue\r");
+}
+
+void TestIstruzioni::roundTripKeepsBytes()
+{
+    QFETCH(QByteArray, bytes);
+    LoadedText t = decodeText(bytes);
+    QByteArray again = encodeText(t.text, t.format);
+    QCOMPARE(again, bytes);
+    // and once more, from what was written
+    LoadedText u = decodeText(again);
+    QCOMPARE(encodeText(u.text, u.format), bytes);
+}
+
+void TestIstruzioni::characterOutsideWindows1252()
+{
+    LoadedText t = decodeText(kCp1252);
+    bool switched = false;
+    const QByteArray out = encodeText(t.text + QStringLiteral(" Ω"), t.format, &switched);
+    QVERIFY(switched);
+    QCOMPARE(t.format.encoding, Encoding::Utf8);
+    QString expected = kShown + QStringLiteral(" Ω\n");
+    expected.replace(u'\n', QStringLiteral("\r\n"));
+    QCOMPARE(QString::fromUtf8(out), expected);
+}
+
+void TestIstruzioni::formShowsTheFileAsItIs()
+{
+    Env env;
+    env.write(kCp1252);
+    Istruzioni* f = env.show();
+    QVERIFY(f);
+    QCOMPARE(f->windowTitle(), QStringLiteral("Istruzioni"));
+    QCOMPARE(text1(f)->toPlainText(), kShown);
+    QCOMPARE(button(f, "Command2")->text(), QStringLiteral("Stampa"));
+    QCOMPARE(button(f, "Command1")->text(), QStringLiteral("Aggiorna/Salva"));
+    QVERIFY(!button(f, "Command1")->isVisible());
+    auto* modifica = f->findChild<QAction*>(QStringLiteral("MnModifica"));
+    QVERIFY(modifica);
+    QCOMPARE(modifica->text(), QStringLiteral("&Modifica"));
+    modifica->trigger();
+    QVERIFY(button(f, "Command1")->isVisible());
+
+    // Saving what was read writes the same bytes.
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("OK"));
+    QTest::mouseClick(button(f, "Command1"), Qt::LeftButton);
+    QCOMPARE(boxes.seen().size(), size_t(1));
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Aggiornameno Eseguito !"));
+    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
+    QCOMPARE(env.read(), kCp1252);
+
+    // An edit with an accented letter is written in Windows-1252 with CRLF.
+    text1(f)->setPlainText(kShown + QStringLiteral("\nNovità, \"sì\""));
+    boxes.press(QStringLiteral("OK"));
+    f->save();
+    QCOMPARE(env.read(), kCp1252 + QByteArray("Novit\xE0, \"s\xEC\"\r\n"));
+
+    // Another form of the program gets the focus and gives it back: the file is read again
+    // and the save button hidden.
+    gp::ui::FormBase other(env.ctx, QStringLiteral("Altro"));
+    other.show();
+    other.activateWindow();
+    (void)QTest::qWaitForWindowActive(&other, 2000);
+    env.show();
+    QVERIFY(!button(f, "Command1")->isVisible());
+    QCOMPARE(text1(f)->toPlainText(), kShown + QStringLiteral("\nNovità, \"sì\""));
+}
+
+void TestIstruzioni::savingTwiceDoesNotGrow()
+{
+    Env env;
+    const QByteArray utf8 = QByteArray("Prima riga, con virgola\n\"citata\"\nÈ già così\n");
+    env.write(utf8);
+    Istruzioni* f = env.show();
+    f->startEditing();
+    ModalAnswerer boxes;
+    for (int i = 0; i < 3; ++i) {
+        boxes.press(QStringLiteral("OK"));
+        f->save();
+        QCOMPARE(env.read(), utf8);
+        f->reload();
+    }
+    QCOMPARE(boxes.seen().size(), size_t(3));
+}
+
+void TestIstruzioni::missingFile()
+{
+    Env env;
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("OK"));
+    Istruzioni* f = env.show();
+    QVERIFY(boxes.waitForBoxes(1));
+    QCoreApplication::processEvents();
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Il file  Istruzioni.txt è mancante !"));
+    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
+    QCOMPARE(boxes.seen()[0].buttons, QStringList{QStringLiteral("OK")});
+    QVERIFY(!f->isVisible());
+
+    // An empty file is no error.
+    env.write(QByteArray());
+    boxes.clear();
+    f = env.show();
+    QVERIFY(f->isVisible());
+    QCOMPARE(text1(f)->toPlainText(), QString());
+    QCOMPARE(boxes.seen().size(), size_t(0));
+}
+
+void TestIstruzioni::saveFailureIsReported()
+{
+    Env env;
+    env.write("uno\r\n");
+    Istruzioni* f = env.show();
+    f->startEditing();
+    text1(f)->setPlainText(QStringLiteral("due"));
+    // The file's place is taken by a folder: it cannot be written.
+    QVERIFY(QFile::remove(env.file()));
+    QVERIFY(QDir().mkdir(env.file()));
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("OK"));
+    f->save();
+    QCOMPARE(boxes.seen().size(), size_t(1));
+    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
+    QVERIFY(!boxes.seen()[0].text.isEmpty());
+    QVERIFY(boxes.seen()[0].text != QStringLiteral(" Aggiornameno Eseguito !"));
+    QVERIFY(QFileInfo(env.file()).isDir());
+}
+
+void TestIstruzioni::printToPdf()
+{
+    Env env;
+    env.write(kCp1252);
+    Istruzioni* f = env.show();
+    const QString pdf = QDir(env.dir.path()).filePath(QStringLiteral("istruzioni.pdf"));
+    f->setUseSystemPrinters(false);
+    int asked = 0;
+    f->setPdfChooser([&](QWidget*) {
+        ++asked;
+        return pdf;
+    });
+    text1(f)->appendPlainText(QStringLiteral("riga non salvata"));
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("OK"));
+    f->print();
+    QCOMPARE(boxes.seen().size(), size_t(1));
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Vuoi  procedere alla Stampa "));
+    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
+    QCOMPARE(boxes.seen()[0].icon, QMessageBox::Information);
+    QCOMPARE(asked, 1);
+    QVERIFY(QFileInfo(pdf).size() > 0);
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext is not installed: the PDF was written but its text is not checked");
+    QProcess p;
+    p.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(30000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(out.contains(printHeader()), qPrintable(out));
+    for (const QString& line : {QStringLiteral("uno,due"), QStringLiteral("\"tre, quattro\""),
+                                QStringLiteral("Perché così: € 10"), QStringLiteral("riga non salvata")})
+        QVERIFY2(out.contains(line), qPrintable(line + QStringLiteral(" missing in:\n") + out));
+
+    // Giving up the file choice prints nothing.
+    f->setPdfChooser([](QWidget*) { return QString(); });
+    QFile::remove(pdf);
+    boxes.press(QStringLiteral("OK"));
+    f->print();
+    QVERIFY(!QFile::exists(pdf));
+}
+
+void TestIstruzioni::longTextSpansPages()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lungo.pdf"));
+    QPdfWriter writer(path);
+    QStringList lines;
+    for (int i = 0; i < 40000; ++i) // beyond a 16-bit line counter
+        lines << QStringLiteral("riga %1").arg(i);
+    const int pages = printText(writer, lines.join(u'\n'));
+    QVERIFY2(pages > 100, qPrintable(QString::number(pages)));
+
+    QPdfWriter empty(dir.filePath(QStringLiteral("vuoto.pdf")));
+    QCOMPARE(printText(empty, QString()), 1);
+}
+
+void TestIstruzioni::fixtureFile()
+{
+    Env env;
+    if (!copyPracticeFixture(env.dir.path()))
+        QSKIP("the shared practice fixture is absent");
+    const QByteArray before = env.read();
+    Istruzioni* f = env.show();
+    QCOMPARE(f->fileFormat().encoding, Encoding::Windows1252);
+    QCOMPARE(f->fileFormat().lineEnd, QStringLiteral("\r\n"));
+    QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("12-10-2008.")));
+    QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("Perché la ricerca funzioni, scrivere parte del nome: ROSSI, BIANCHI.")));
+    QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("\"Conferma la Password\"")));
+    f->startEditing();
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
+    f->save();
+    f->save();
+    QCOMPARE(env.read(), before);
+}
+
+QTEST_MAIN(TestIstruzioni)
+#include "test_istruzioni.moc"
