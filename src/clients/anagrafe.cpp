@@ -2,7 +2,7 @@
 
 #include "clients/client_fields.h"
 #include "clients/client_register.h"
-#include "clients/print_hook.h"
+#include "printing/print_support.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -302,10 +302,7 @@ void Anagrafe::otherData()
 
 void Anagrafe::printClients()
 {
-    bool available = true;
-    hostGuard(this, [&] { available = printClientRegister(ctx(), this); });
-    if (!available)
-        msgBox(this, QStringLiteral("Funzione non ancora disponibile."), OkOnly | Information, kTitle);
+    hostGuard(this, [&] { printing::printClientList(ctx(), this); });
 }
 
 void Anagrafe::leave()

@@ -8,7 +8,7 @@
 #include "core/ui/text_rules.h"
 #include "expenses/balance.h"
 #include "expenses/expense_query.h"
-#include "expenses/print_hook.h"
+#include "printing/print_support.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -439,8 +439,7 @@ void InterSpese::printBoxToggled(bool checked)
 {
     if (!checked)
         return;
-    if (!printExpenseResult(ctx(), this))
-        msgBox(this, kNotAvailable, OkOnly | Information, kTitle);
+    hostGuard(this, [&] { printing::printExpenseResult(ctx(), this); });
 }
 
 void InterSpese::showInstructions()
