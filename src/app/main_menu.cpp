@@ -7,10 +7,7 @@
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
 #include "core/ui/text_rules.h"
-#if __has_include("deadlines/startup_summary.h")
 #include "deadlines/startup_summary.h"
-#define GP_HAS_DEADLINE_SUMMARY 1
-#endif
 
 #include <QAction>
 #include <QCloseEvent>
@@ -87,11 +84,9 @@ MainMenu::MainMenu(AppContext& ctx) : FormBase(ctx, kName)
         ++row;
     }
     outer->addLayout(grid);
-#ifdef GP_HAS_DEADLINE_SUMMARY
     // The agenda's summary: expired events and those of the next seven days.
     if (QWidget* deadlines = gp::deadlines::startupSummaryPanel(ctx, body()))
         outer->addWidget(deadlines);
-#endif
     outer->addStretch(1);
 
     auto* esci = new QPushButton(QStringLiteral("&Esci"), body());

@@ -16,35 +16,14 @@
 #include <QSessionManager>
 #include <QStandardPaths>
 
-// Every subsystem that is present registers its forms (see core/ui/navigator.h).
-#if __has_include("clients/register_forms.h")
+// Every subsystem registers its forms (see core/ui/navigator.h).
 #include "clients/register_forms.h"
-#define GP_HAS_CLIENTS 1
-#endif
-#if __has_include("cases/register_forms.h")
 #include "cases/register_forms.h"
-#define GP_HAS_CASES 1
-#endif
-#if __has_include("search/register_forms.h")
 #include "search/register_forms.h"
-#define GP_HAS_SEARCH 1
-#endif
-#if __has_include("expenses/register_forms.h")
 #include "expenses/register_forms.h"
-#define GP_HAS_EXPENSES 1
-#endif
-#if __has_include("instructions/register_forms.h")
 #include "instructions/register_forms.h"
-#define GP_HAS_INSTRUCTIONS 1
-#endif
-#if __has_include("deadlines/register_forms.h")
 #include "deadlines/register_forms.h"
-#define GP_HAS_DEADLINES 1
-#endif
-#if __has_include("printing/register_forms.h")
 #include "printing/register_forms.h"
-#define GP_HAS_PRINTING 1
-#endif
 
 namespace gp::app {
 
@@ -71,27 +50,13 @@ void registerAllForms(AppContext& ctx)
     nav.registerForm(QStringLiteral("Form8"), [&ctx] { return new Form8(ctx); });
     nav.registerForm(MainMenu::kName, [&ctx] { return new MainMenu(ctx); });
     nav.setMainMenuName(MainMenu::kName);
-#ifdef GP_HAS_CLIENTS
     gp::clients::registerForms(ctx);
-#endif
-#ifdef GP_HAS_CASES
     gp::cases::registerForms(ctx);
-#endif
-#ifdef GP_HAS_SEARCH
     gp::search::registerForms(ctx);
-#endif
-#ifdef GP_HAS_EXPENSES
     gp::expenses::registerForms(ctx);
-#endif
-#ifdef GP_HAS_INSTRUCTIONS
     gp::instructions::registerForms(ctx);
-#endif
-#ifdef GP_HAS_DEADLINES
     gp::deadlines::registerForms(ctx);
-#endif
-#ifdef GP_HAS_PRINTING
     gp::printing::registerForms(ctx);
-#endif
 }
 
 void prepareDorvessaSheet(AppContext& ctx)
