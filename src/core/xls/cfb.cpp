@@ -5,6 +5,7 @@
 // set, sizes are compared with the file length before anything is allocated,
 // and the directory tree is walked iteratively with each entry allowed once.
 #include "core/xls/cfb.h"
+#include "core/xls/large_buffer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -139,6 +140,7 @@ bool Reader::readFatStream(uint32_t start, uint64_t size, std::vector<uint8_t>& 
     std::vector<uint32_t> sectors;
     if (!chain(start, sectors, nSectors_) || sectors.size() < need) return false;
     out.reserve(need * ss_);
+    adviseLargeBuffer(out.data(), out.capacity());
     for (size_t i = 0; i < need; ++i) appendSector(sectors[i], out);
     out.resize(size_t(size));
     return true;

@@ -1,5 +1,8 @@
 // Whole .xls files: compound container, "password to open" and the records.
 #include "core/xls/xls_file.h"
+#include "core/xls/large_buffer.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -50,13 +53,24 @@ void removeChildren(CfbEntry& storage, std::initializer_list<std::u16string_view
 
 } // namespace
 
+namespace {
+Result<XlsDocument> readContainer(CompoundFile&& container, const std::string& password);
+}
+
 Result<XlsDocument> readXls(std::span<const uint8_t> bytes, const std::string& password)
 {
     auto cf = readCompoundFile(bytes);
     if (!cf)
         return cf.error();
+    return readContainer(std::move(cf.value()), password);
+}
+
+namespace {
+
+Result<XlsDocument> readContainer(CompoundFile&& container, const std::string& password)
+{
     XlsDocument doc;
-    doc.container = std::move(cf.value());
+    doc.container = std::move(container);
     CfbEntry* wbEntry = findChild(doc.container.root, u"Workbook");
     if (!wbEntry || wbEntry->type != 2) {
         const CfbEntry* book = findChild(doc.container.root, u"Book");
@@ -86,21 +100,44 @@ Result<XlsDocument> readXls(std::span<const uint8_t> bytes, const std::string& p
     return doc;
 }
 
+} // namespace
+
 Result<XlsDocument> readXlsFile(const std::string& path, const std::string& password)
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return makeError(errno == ENOENT ? ErrorCode::FileMissing : ErrorCode::FileUnreadable, path);
+    // One read into a buffer of the file's size: a register of tens of
+    // thousands of rows is tens of megabytes, not worth growing piecewise.
     std::vector<uint8_t> data;
+    bool bad = false;
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        data.reserve(size_t(st.st_size));
+        adviseLargeBuffer(data.data(), data.capacity());
+        data.resize(size_t(st.st_size));
+        size_t got = std::fread(data.data(), 1, data.size(), f);
+        data.resize(got);
+    }
     uint8_t buf[65536];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    while (!std::ferror(f) && (n = std::fread(buf, 1, sizeof buf, f)) > 0) // grew meanwhile, or not a plain file
         data.insert(data.end(), buf, buf + n);
-    bool bad = std::ferror(f) != 0;
+    bad = std::ferror(f) != 0;
     std::fclose(f);
     if (bad)
         return makeError(ErrorCode::FileUnreadable, path);
-    return readXls(data, password);
+    return readXls(std::move(data), password);
+}
+
+Result<XlsDocument> readXls(std::vector<uint8_t>&& bytes, const std::string& password)
+{
+    auto cf = readCompoundFile(bytes);
+    // The container holds its own copy of every stream: the file's bytes can go.
+    std::vector<uint8_t>().swap(bytes);
+    if (!cf)
+        return cf.error();
+    return readContainer(std::move(cf.value()), password);
 }
 
 Result<std::vector<uint8_t>> writeXls(const XlsDocument& doc)

@@ -25,6 +25,8 @@ struct XlsDocument {
 // Reads a workbook from the bytes of a file. `password` is used only when the
 // file is encrypted (and the built-in default password does not open it).
 Result<XlsDocument> readXls(std::span<const uint8_t> bytes, const std::string& password = {});
+// The same, releasing the bytes as soon as the container is read (lower peak memory).
+Result<XlsDocument> readXls(std::vector<uint8_t>&& bytes, const std::string& password = {});
 
 // Reads the file at `path` (FileMissing / FileUnreadable when it cannot be read).
 Result<XlsDocument> readXlsFile(const std::string& path, const std::string& password = {});
