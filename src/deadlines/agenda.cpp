@@ -217,18 +217,7 @@ void deleteEventRow(host::Sheet* sheet, int row) { sheet->cells(row, 1).entireRo
 
 // ----------------------------------------------------------------- fields
 
-QDate parseEventDate(const QString& text)
-{
-    const QString t = ui::strToDate(text.trimmed());
-    static const QRegularExpression re(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})$"));
-    const auto m = re.match(t);
-    if (!m.hasMatch())
-        return {};
-    int year = m.captured(3).toInt();
-    if (m.captured(3).size() == 2)
-        year += year < 30 ? 2000 : 1900;
-    return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
-}
+QDate parseEventDate(const QString& text) { return ui::parseTypedDate(text); }
 
 Amount parseAmount(const QString& text)
 {

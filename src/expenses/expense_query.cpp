@@ -60,17 +60,6 @@ QString clientNameOf(host::Book& practice, double clientNumber)
     return ui::valueText(clienti->cells(row, 2).value());
 }
 
-QDate parseTypedDate(const QString& text)
-{
-    const QString t = ui::strToDate(text.trimmed());
-    static const QRegularExpression re(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})$"));
-    const auto m = re.match(t);
-    if (!m.hasMatch())
-        return {};
-    int year = m.captured(3).toInt();
-    if (m.captured(3).size() == 2)
-        year += year < 30 ? 2000 : 1900;
-    return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
-}
+QDate parseTypedDate(const QString& text) { return ui::parseTypedDate(text); }
 
 } // namespace gp::expenses

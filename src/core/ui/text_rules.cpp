@@ -1,5 +1,7 @@
 #include "core/ui/text_rules.h"
 
+#include <QRegularExpression>
+
 #include <QEvent>
 #include <QLineEdit>
 #include <QLocale>
@@ -273,6 +275,19 @@ QString longDateIt(const QDate& d)
     return it.dayName(d.dayOfWeek(), QLocale::LongFormat) + QLatin1Char(' ') + d.toString(QStringLiteral("dd"))
            + QStringLiteral("  ") + it.monthName(d.month(), QLocale::LongFormat) + QStringLiteral("  ")
            + d.toString(QStringLiteral("yyyy"));
+}
+
+QDate parseTypedDate(const QString& text)
+{
+    const QString t = strToDate(text.trimmed());
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})$"));
+    const auto m = re.match(t);
+    if (!m.hasMatch())
+        return {};
+    int year = m.captured(3).toInt();
+    if (m.captured(3).size() == 2)
+        year += year < 30 ? 2000 : 1900;
+    return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
 }
 
 } // namespace gp::ui

@@ -61,6 +61,9 @@ void installDateRule(QLineEdit* box);
 
 // Dates as the program shows them, in Italian.
 QString shortDate(const QDate& d);    // "14/10/2008"
+// A date typed by the user (after strToDate): "d/m/yy" or "d/m/yyyy"; two-digit
+// years 00-29 are 2000-2029, the others 1930-1999. Invalid QDate when it is not one.
+QDate parseTypedDate(const QString& text);
 QString longDateIt(const QDate& d);   // "martedì 14  ottobre  2008" ("dddd dd  mmmm  yyyy")
 
 // The Italian locale used for every number and date (set as the default at start-up).
