@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   python3 python3-xlrd python3-msoffcrypto-tool
   poppler-utils fonts-dejavu-core
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev ccache
 )
 
 missing=()
