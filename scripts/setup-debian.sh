@@ -10,6 +10,7 @@ packages=(
   python3 python3-xlrd python3-msoffcrypto-tool
   poppler-utils fonts-dejavu-core
   clang libclang-rt-14-dev ccache
+  libcups2-dev cups printer-driver-cups-pdf
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "core/ui/geometry.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
+#include "printing/print_queue.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -14,6 +15,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QTextDocument>
 
 namespace gp::instructions {
@@ -99,8 +101,29 @@ void Istruzioni::print()
             info = QPrinterInfo::printerInfo(QPrinterInfo::availablePrinterNames().first());
     }
     std::unique_ptr<QPrinter> printer;
+    std::unique_ptr<QTemporaryFile> spool;
     if (!info.isNull()) {
-        printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        // Drawn into a private PDF document and handed to the queue as one job,
+        // so that a queue that cannot print is reported, naming it and why.
+        const QString queue = info.printerName();
+        try {
+            printing::checkQueue(queue);
+        } catch (const host::HostError& e) {
+            msgBox(this, e.message(), OkOnly | Critical, QStringLiteral("Gestione Pratiche"));
+            return;
+        }
+        spool = std::make_unique<QTemporaryFile>(
+            QDir(QDir::tempPath()).filePath(QStringLiteral("gestione-pratiche-XXXXXX.pdf")));
+        if (!spool->open()) {
+            msgBox(this, QStringLiteral("Stampa non riuscita: %1").arg(spool->errorString()), OkOnly | Critical,
+                   QStringLiteral("Gestione Pratiche"));
+            return;
+        }
+        spool->close();
+        printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setPageSize(info.defaultPageSize());
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(spool->fileName());
     } else {
         const QString file = pdfChooser_ ? pdfChooser_(this) : QString();
         if (file.isEmpty())
@@ -110,9 +133,19 @@ void Istruzioni::print()
         printer->setOutputFileName(file);
     }
     printer->setDocName(QStringLiteral("Istruzioni"));
-    if (printText(*printer, text) == 0)
+    if (printText(*printer, text) == 0) {
         msgBox(this, QStringLiteral("Stampa non riuscita: la stampante non è disponibile."), OkOnly | Critical,
                QStringLiteral("Gestione Pratiche"));
+        return;
+    }
+    if (spool) {
+        printer.reset(); // the document is complete
+        try {
+            printing::submitPdf(info.printerName(), spool->fileName(), QStringLiteral("Istruzioni"));
+        } catch (const host::HostError& e) {
+            msgBox(this, e.message(), OkOnly | Critical, QStringLiteral("Gestione Pratiche"));
+        }
+    }
 }
 
 void Istruzioni::save()

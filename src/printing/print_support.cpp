@@ -1,5 +1,7 @@
 #include "printing/print_support.h"
 
+#include "printing/print_queue.h"
+
 #include "core/sheet/numfmt.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -14,6 +16,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTemporaryFile>
 #include <QTextOption>
 
 #include <algorithm>
@@ -136,29 +139,36 @@ QString printerError(const QString& name)
 
 // ================================================================ printers
 
+namespace {
+QString pdfNameBeside(const QStringList& systemPrinters)
+{
+    return systemPrinters.contains(kPdfPrinter) ? kPdfFilePrinter : kPdfPrinter;
+}
+} // namespace
+
+QString pdfPrinterName() { return pdfNameBeside(QPrinterInfo::availablePrinterNames()); }
+
 QStringList printerNames()
 {
     QStringList names = QPrinterInfo::availablePrinterNames();
-    names.removeAll(kPdfPrinter); // the program's own PDF printer takes that name
-    names << kPdfPrinter;
+    names << pdfNameBeside(names);
     return names;
 }
 
-QString systemDefaultPrinter()
-{
-    const QString name = QPrinterInfo::defaultPrinterName();
-    return name == kPdfPrinter ? QString() : name;
-}
+QString systemDefaultPrinter() { return QPrinterInfo::defaultPrinterName(); }
 
 QString currentPrinter()
 {
     const QString name = systemDefaultPrinter();
-    return name.isEmpty() ? kPdfPrinter : name;
+    return name.isEmpty() ? pdfPrinterName() : name;
 }
 
 bool printerExists(const QString& name)
 {
-    return name == kPdfPrinter || (!name.isEmpty() && QPrinterInfo::availablePrinterNames().contains(name));
+    if (name.isEmpty())
+        return false;
+    const QStringList system = QPrinterInfo::availablePrinterNames();
+    return system.contains(name) || name == pdfNameBeside(system);
 }
 
 // ================================================================ headers
@@ -291,6 +301,7 @@ struct SheetPrinter::Job {
     QString name;
     bool pdf = false;
     QString pdfPath;
+    std::unique_ptr<QTemporaryFile> spool; // a system queue's document until it is sent
     std::unique_ptr<QPrinter> printer;
     std::unique_ptr<QPainter> painter;
     int pages = 0;
@@ -320,7 +331,8 @@ SheetPrinter::Job& SheetPrinter::jobFor(const QString& requested)
 
     auto job = std::make_unique<Job>();
     job->name = name;
-    if (name == kPdfPrinter) {
+    const QStringList system = QPrinterInfo::availablePrinterNames();
+    if (!system.contains(name) && name == pdfNameBeside(system)) {
         job->pdf = true;
         if (runPdfPath_.isEmpty()) {
             QString path = pdfPath_ ? pdfPath_(dialogParent_) : QString();
@@ -343,10 +355,21 @@ SheetPrinter::Job& SheetPrinter::jobFor(const QString& requested)
         job->printer->setOutputFileName(job->pdfPath);
         job->printer->setCreator(QStringLiteral("Gestione Pratiche"));
     } else {
-        if (!QPrinterInfo::availablePrinterNames().contains(name))
+        if (!system.contains(name))
             throw host::HostError(printerError(name));
-        job->printer = std::make_unique<QPrinter>(QPrinterInfo::printerInfo(name), QPrinter::HighResolution);
-        job->printer->setOutputFormat(QPrinter::NativeFormat);
+        checkQueue(name); // a stopped or refusing queue fails before anything is drawn
+        // The pages go into a private PDF document, sent to the queue as one
+        // job when the run ends.
+        job->spool = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(
+            QStringLiteral("gestione-pratiche-XXXXXX.pdf")));
+        if (!job->spool->open())
+            throw host::HostError(QStringLiteral("Impossibile preparare la stampa per la stampante \"%1\" (%2).")
+                                      .arg(name, job->spool->errorString()));
+        job->spool->close();
+        job->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        job->printer->setOutputFormat(QPrinter::PdfFormat);
+        job->printer->setOutputFileName(job->spool->fileName());
+        job->printer->setCreator(QStringLiteral("Gestione Pratiche"));
     }
     job->printer->setFullPage(true);
     job->printer->setDocName(QStringLiteral("Gestione Pratiche"));
@@ -379,14 +402,25 @@ void SheetPrinter::startPage(Job& job, bool landscape)
 void SheetPrinter::finishJobs(bool quietly)
 {
     QStringList failures;
+    lastJobs_.clear();
     for (auto& j : jobs_) {
-        if (j->painter && !j->painter->end())
+        if (j->painter && !j->painter->end()) {
             failures << (j->pdf ? QStringLiteral("Impossibile completare il file PDF \"%1\".")
                                       .arg(QDir::toNativeSeparators(j->pdfPath))
                                 : QStringLiteral("La stampa sulla stampante \"%1\" non è stata completata.")
                                       .arg(j->name));
+            continue;
+        }
         if (j->pdf && j->pages > 0)
             lastPdf_ = j->pdfPath;
+        // A dropped run sends nothing; a finished one sends the whole document.
+        if (j->spool && j->pages > 0 && !quietly) {
+            try {
+                lastJobs_.append({j->name, submitPdf(j->name, j->spool->fileName(), j->printer->docName())});
+            } catch (const host::HostError& e) {
+                failures << e.message();
+            }
+        }
     }
     jobs_.clear();
     runPdfPath_.clear();

@@ -3,11 +3,18 @@
 // call (the client register, the expense query result, plain texts).
 //
 // Printers are named as the system names them (CUPS); besides them there is
-// always the printer "PDF", which asks once per print run where to save the
-// file and puts every page of the run into that one file. A system printer
-// that is itself called "PDF" is hidden behind it. The file name comes from a
-// settable provider (a file dialog by default); a test that reaches a print
-// sets it with sheetPrinter(ctx)->setPdfPathProvider(...), or the dialog opens.
+// always the program's PDF writer, which asks once per print run where to save
+// the file and puts every page of the run into that one file. The writer is
+// called "PDF", or "File PDF" when a queue of the system is itself called "PDF"
+// (pdfPrinterName()), so that the two never share a name. The file name comes
+// from a settable provider (a file dialog by default); a test that reaches a
+// print sets it with sheetPrinter(ctx)->setPdfPathProvider(...), or the dialog
+// opens.
+//
+// A run on a queue of the system is drawn into a private PDF document and
+// handed to the queue as one job when the run ends (print_queue.h): the queue
+// is checked when the run first prints on it and again when the job is sent,
+// and a run that fails or is dropped sends nothing.
 //
 // A print run groups the printOut calls of one user action (the page-by-page
 // questions of the deadline list print one page per call): while a run is open
@@ -34,6 +41,8 @@
 
 #include "core/host/spreadsheet_host.h"
 
+#include <QList>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -51,18 +60,22 @@ struct AppContext;
 
 namespace gp::printing {
 
-// The printer that writes PDF files.
+// The usual name of the printer that writes PDF files.
 inline const QString kPdfPrinter = QStringLiteral("PDF");
+// Its name when a printer of the system is already called "PDF".
+inline const QString kPdfFilePrinter = QStringLiteral("File PDF");
 
 // ---------------------------------------------------------------- printers
 
-// The system's printers in the system's order, then "PDF".
+// The name of the PDF writer now: "PDF", or "File PDF" beside a system "PDF".
+QString pdfPrinterName();
+// The system's printers in the system's order, then the PDF writer.
 QStringList printerNames();
 // The system's default printer; empty when the system has none.
 QString systemDefaultPrinter();
-// The current printer: the system's default one, or "PDF" when there is none.
+// The current printer: the system's default one, or the PDF writer when there is none.
 QString currentPrinter();
-// True for "PDF" and for the name of a printer of the system.
+// True for the PDF writer's name and for the name of a printer of the system.
 bool printerExists(const QString& name);
 
 // ---------------------------------------------------------------- layout
@@ -99,9 +112,9 @@ public:
     int pageBreaks(const host::Sheet& sheet) override;
     // Prints pages From..To (all when 0) `copies` times, collated, on the
     // printer named by the request ("" = currentPrinter()). HostError with an
-    // Italian message when the printer does not exist, the PDF file cannot be
-    // written, the page range is outside the document or the user gives no
-    // PDF file name.
+    // Italian message when the printer does not exist or cannot take a job,
+    // the PDF file cannot be written, the page range is outside the document
+    // or the user gives no PDF file name.
     void printOut(const host::Sheet& sheet, const host::PrintRequest& request) override;
 
     SheetLayout layout(const host::Sheet& sheet) const;
@@ -130,8 +143,10 @@ public:
     void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
     // Folder proposed by the default file dialog.
     void setPdfFolder(const QString& folder) { pdfFolder_ = folder; }
-    // The PDF file of the last run that printed on "PDF" (empty if none).
+    // The PDF file of the last run that printed on the PDF writer (empty if none).
     QString lastPdfFile() const { return lastPdf_; }
+    // The jobs the last run handed to queues of the system (queue, job number).
+    const QList<QPair<QString, int>>& lastJobs() const { return lastJobs_; }
 
 private:
     struct Job;
@@ -144,6 +159,7 @@ private:
     QPointer<QWidget> dialogParent_; // forms come and go
     QString pdfFolder_;
     QString lastPdf_;
+    QList<QPair<QString, int>> lastJobs_;
     QString runPdfPath_;
     int runDepth_ = 0;
     std::vector<std::unique_ptr<Job>> jobs_;
