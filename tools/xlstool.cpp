@@ -10,6 +10,7 @@
 
 #include "core/xls/xls_dump.h"
 #include "core/xls/xls_file.h"
+#include "gp_version.h"
 
 using namespace gp::xls;
 
@@ -55,6 +56,19 @@ int main(int argc, char** argv)
     if (argc < 2)
         return usage();
     std::string cmd = argv[1];
+    if (cmd == "--version") {
+        std::puts("xlstool " GP_VERSION);
+        return 0;
+    }
+    if (cmd == "--help" || cmd == "-h") {
+        std::puts("xlstool: guarda dentro le cartelle di lavoro .xls (Excel 97-2003) con il motore di Gestione "
+                  "Pratiche.\n\n"
+                  "Uso: xlstool dump --json [--password P] FILE     il contenuto in JSON\n"
+                  "     xlstool copy [--password P] ORIGINE DESTINAZIONE   rilegge e riscrive la cartella\n"
+                  "     xlstool info [--password P] FILE            nome e area usata di ogni foglio\n"
+                  "     xlstool --version | --help");
+        return 0;
+    }
     std::string password;
     bool json = false;
     std::vector<std::string> files;

@@ -9,12 +9,16 @@
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
 #include "core/ui/text_rules.h"
+#include "gp_version.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSessionManager>
 #include <QStandardPaths>
+
+#include <cstdio>
+#include <string_view>
 
 // Every subsystem registers its forms (see core/ui/navigator.h).
 #include "clients/register_forms.h"
@@ -120,8 +124,47 @@ QString applicationFolder(const QStringList& arguments, const QString& exeDir, c
     return QDir(documentsDir).filePath(QStringLiteral("Gestione Pratiche"));
 }
 
+namespace {
+
+const char kHelp[] =
+    "Uso: gestione-pratiche [--cartella CARTELLA]\n"
+    "\n"
+    "Gestione Pratiche: clienti, pratiche, spese e scadenze dello studio, nelle cartelle di\n"
+    "lavoro Pratiche.xls e Dorvessa.xls e nel testo Istruzioni.txt di una cartella.\n"
+    "\n"
+    "Opzioni:\n"
+    "  --cartella CARTELLA  usa i file della CARTELLA indicata\n"
+    "  --help               mostra questo aiuto ed esce\n"
+    "  --version            mostra la versione ed esce\n"
+    "\n"
+    "Senza --cartella il programma usa la propria cartella quando vi trova Pratiche.xls,\n"
+    "altrimenti la cartella \"Gestione Pratiche\" nei Documenti dell'utente.\n";
+
+} // namespace
+
+int answerWithoutDisplay(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--version") {
+            std::fputs("gestione-pratiche " GP_VERSION "\n", stdout);
+            return 0;
+        }
+        if (a == "--help" || a == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (a == "--cartella")
+            ++i; // its value is a folder, whatever its name
+    }
+    return -1;
+}
+
 int run(int argc, char** argv)
 {
+    // --version and --help need no display: answered before the application exists.
+    if (const int answered = answerWithoutDisplay(argc, argv); answered >= 0)
+        return answered;
     QApplication app(argc, argv);
     setItalianLocale();
     QApplication::setApplicationName(QStringLiteral("Gestione Pratiche"));

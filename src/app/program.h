@@ -63,6 +63,10 @@ void prepareDorvessaSheet(ui::AppContext& ctx);
 // documents folder.
 QString applicationFolder(const QStringList& arguments, const QString& exeDir, const QString& documentsDir);
 
+// --version and --help: prints the answer (Italian) and returns 0; -1 when
+// the command line asks for neither and the program is to start.
+int answerWithoutDisplay(int argc, char** argv);
+
 // main(): returns the process exit code.
 int run(int argc, char** argv);
 
