@@ -11,6 +11,7 @@ packages=(
   poppler-utils fonts-dejavu-core
   clang libclang-rt-14-dev ccache
   libcups2-dev cups printer-driver-cups-pdf
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
