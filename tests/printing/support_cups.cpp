@@ -10,6 +10,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -235,12 +236,15 @@ bool CupsFixture::readyQueue(const QString& name)
     return admin(QStringLiteral("cupsenable"), {name}) && admin(QStringLiteral("cupsaccept"), {name});
 }
 
-int CupsFixture::jobCount() const
+int CupsFixture::newestJob() const
 {
     cups_job_t* jobs = nullptr;
     const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
+    int newest = 0;
+    for (int i = 0; i < n; ++i)
+        newest = std::max(newest, jobs[i].id);
     cupsFreeJobs(n, jobs);
-    return n;
+    return newest;
 }
 
 QString CupsFixture::waitForJob(int id, int timeoutMs) const

@@ -52,8 +52,9 @@ public:
     bool readyQueue(const QString& name);                         // cupsenable + cupsaccept
     QString lastError() const { return lastError_; }
 
-    // Number of jobs the service has received since it started (any state).
-    int jobCount() const;
+    // The number of the newest job the service holds (any state); 0 when none.
+    // Job numbers only grow, so an unchanged number means no job was sent.
+    int newestJob() const;
     // Waits until job `id` is completed and its PDF written, at most
     // `timeoutMs`; returns the PDF's path, or empty (the job failed, was
     // cancelled or did not finish in time).
