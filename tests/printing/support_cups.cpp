@@ -183,6 +183,10 @@ void CupsFixture::stop()
         QFile::remove(cupsPdfConf_);
         cupsPdfConf_.clear();
     }
+    if (dir_ && qEnvironmentVariableIsSet("GP_KEEP_PRINTS")) { // to look at the jobs by hand
+        dir_->setAutoRemove(false);
+        qInfo("the jobs' PDF files are kept in %s", qPrintable(outputDir()));
+    }
     dir_.reset();
 }
 
