@@ -1,11 +1,33 @@
 #include "core/host/file_identity.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <nettle/sha2.h>
+
 namespace gp::host {
+
+namespace {
+
+// SHA-256 through nettle, which uses the processor's SHA instructions where
+// there are some: the digest is taken at every open and before every save.
+class Sha256 {
+public:
+    Sha256() { sha256_init(&ctx_); }
+    void add(const char* data, qsizetype size) { sha256_update(&ctx_, static_cast<size_t>(size), reinterpret_cast<const uint8_t*>(data)); }
+    QByteArray result()
+    {
+        QByteArray out(SHA256_DIGEST_SIZE, Qt::Uninitialized);
+        sha256_digest(&ctx_, SHA256_DIGEST_SIZE, reinterpret_cast<uint8_t*>(out.data()));
+        return out;
+    }
+
+private:
+    sha256_ctx ctx_;
+};
+
+} // namespace
 
 FileIdentity FileIdentity::of(const QString& path, const QByteArray& bytes)
 {
@@ -13,7 +35,9 @@ FileIdentity FileIdentity::of(const QString& path, const QByteArray& bytes)
     id.exists = true;
     id.size = bytes.size();
     id.modified = QFileInfo(path).lastModified();
-    id.digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    Sha256 hash;
+    hash.add(bytes.constData(), bytes.size());
+    id.digest = hash.result();
     return id;
 }
 
@@ -38,10 +62,19 @@ bool fileUnchangedSince(const QString& path, const FileIdentity& known)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&f) || f.error() != QFileDevice::NoError)
-        return false;
-    return hash.result() == known.digest;
+    Sha256 hash;
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        const qint64 n = f.read(chunk.data(), chunk.size());
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        hash.add(chunk.constData(), n);
+        total += n;
+    }
+    return total == known.size && hash.result() == known.digest;
 }
 
 QString conflictCopyPath(const QString& path, const QDateTime& when)
