@@ -6,6 +6,7 @@
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
+#include "core/ui/shared_workbook.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/startup_summary.h"
 
@@ -68,6 +69,13 @@ MainMenu::MainMenu(AppContext& ctx) : FormBase(ctx, kName)
     head->addLayout(titles, 1);
     outer->addLayout(head);
 
+    readOnly_ = new QLabel(body());
+    readOnly_->setObjectName(QStringLiteral("LabelSolaLettura"));
+    readOnly_->setTextFormat(Qt::PlainText);
+    readOnly_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    readOnly_->setVisible(false);
+    outer->addWidget(readOnly_);
+
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(14);
     grid->setVerticalSpacing(8);
@@ -120,6 +128,9 @@ QPushButton* MainMenu::addCommand(const QString& objectName, const QString& capt
 void MainMenu::onActivate()
 {
     date_->setText(longDateIt(Clock::today()));
+    const QString notice = readOnlyNotice(ctx());
+    readOnly_->setText(notice);
+    readOnly_->setVisible(!notice.isEmpty());
 }
 
 bool MainMenu::openForm(const QString& formName)

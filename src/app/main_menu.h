@@ -34,6 +34,7 @@ private:
     QPushButton* addCommand(const QString& objectName, const QString& caption, const QString& hint,
                             const QString& formName);
     QLabel* date_;
+    QLabel* readOnly_; // red: the workbooks consulted read-only and who holds them
 };
 
 } // namespace gp::app

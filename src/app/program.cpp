@@ -4,10 +4,12 @@
 #include "app/form8.h"
 #include "app/main_menu.h"
 #include "core/host/spreadsheet_host.h"
+#include "core/ui/clock.h"
 #include "core/ui/form_base.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
+#include "core/ui/shared_workbook.h"
 #include "core/ui/text_rules.h"
 #include "gp_version.h"
 
@@ -38,6 +40,7 @@ Program::Program()
 {
     ctx_.host = host_.get();
     ctx_.navigator = navigator_.get();
+    host_->setClock([] { return Clock::now(); }); // names conflict copies
 }
 
 Program::~Program()
@@ -65,6 +68,8 @@ void registerAllForms(AppContext& ctx)
 
 void prepareDorvessaSheet(AppContext& ctx)
 {
+    // Preparing the view: allowed in memory on a workbook open read-only too.
+    host::ScratchChanges scratch(ctx.practice());
     host::Sheet* sheet = ctx.practice()->sheet(QStringLiteral("Dorvessa"));
     sheet->allCells().autoFitColumns();
     const QString headings[] = {QStringLiteral("ID"), QStringLiteral("Dorvessa"), QStringLiteral("Oggetto"),
@@ -95,8 +100,11 @@ bool Program::start(const QString& folder)
         return false;
     }
     const bool opened = hostGuard(nullptr, [&] {
-        host_->open(path, kPracticePassword);
+        openSharedWorkbook(ctx_, nullptr, path, kPracticePassword);
         host::Book* book = ctx_.practice();
+        // The results of the search and of the expense queries: scratch work,
+        // also while the workbook is only consulted.
+        book->setWorkSheets({QStringLiteral("S"), QStringLiteral("Foglio1")});
         for (const QString& name : {QStringLiteral("Codice"), QStringLiteral("Foglio1"), QStringLiteral("S")})
             book->sheet(name)->setVisible(true);
         prepareDorvessaSheet(ctx_);

@@ -514,6 +514,13 @@ void Form4::leaveToMainMenu()
     ctx().navigator->showMainMenu();
 }
 
+bool Form4::refuseWhenReadOnly()
+{
+    // Said plainly before any question, rather than through the three boxes
+    // of the command's error handler.
+    return hostGuard(this, [&] { practice()->ensureWritable(); });
+}
+
 void Form4::reportCommandError(int number, const QString& description, const QString& source)
 {
     msgBox(this, QStringLiteral("errore numero: ") + QString::number(number), OkOnly, kAppTitle);
@@ -579,6 +586,8 @@ void Form4::commandArchive()
         msgBox(this, QStringLiteral("Bisogna Selezionare la Pratica......."), OkOnly, kTitle);
         return;
     }
+    if (!refuseWhenReadOnly())
+        return;
     try {
         if (msgBox(this, QStringLiteral("Si vuole storicizzare la pratica selezionata ?"), YesNo, kTitle)
             != Answer::Yes)
@@ -611,6 +620,8 @@ void Form4::commandDelete()
         msgBox(this, QStringLiteral("Bisogna Selezionare  la   Pratica......."), OkOnly | Information, kTitle);
         return;
     }
+    if (!refuseWhenReadOnly())
+        return;
     if (msgBox(this, QStringLiteral(" Vuoi Storicizzare la Pratica Prima di Eliminarla ?"), YesNo, kTitles)
         == Answer::Yes)
         return;

@@ -112,6 +112,8 @@ private:
     // The error report of archiving and deleting: three boxes, then the
     // workbooks are saved; the program goes on.
     void reportCommandError(int number, const QString& description, const QString& source);
+    // False (and the workbook's read-only message shown) when Pratiche.xls is only consulted.
+    bool refuseWhenReadOnly();
     void leaveToMainMenu();
     void setCaseFields(const CaseFields& f);
     CaseFields caseFields() const;

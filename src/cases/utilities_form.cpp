@@ -59,8 +59,15 @@ UtilitiesForm::UtilitiesForm(AppContext& ctx) : FormBase(ctx, kName)
 
 void UtilitiesForm::saveNow()
 {
-    if (saveModifiedWorkbooks(ctx(), this))
-        msgBox(this, QStringLiteral("Archivi salvati."), OkOnly | Information, kTitles);
+    if (!saveModifiedWorkbooks(ctx(), this))
+        return;
+    // A workbook only consulted was not written: that is said, not "saved".
+    if (!hostGuard(this, [&] {
+            for (host::Book* book : ctx().host->workbooks())
+                book->ensureWritable();
+        }))
+        return;
+    msgBox(this, QStringLiteral("Archivi salvati."), OkOnly | Information, kTitles);
 }
 
 void UtilitiesForm::chooseAndBackup()
@@ -88,7 +95,9 @@ QStringList UtilitiesForm::backupTo(const QString& folder)
     QStringList written;
     QStringList missing;
     for (const QString& file : {kPracticeFile, kDeadlineFile}) {
-        const QString source = ctx().path(file);
+        // Our version: after a conflict it lives in the conflict copy.
+        const host::Book* open = ctx().host ? ctx().host->workbook(file) : nullptr;
+        const QString source = open ? open->savePath() : ctx().path(file);
         if (!QFileInfo::exists(source)) {
             missing << file;
             continue;

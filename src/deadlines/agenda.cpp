@@ -2,6 +2,7 @@
 
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
+#include "core/ui/shared_workbook.h"
 #include "core/ui/text_rules.h"
 
 #include <QDir>
@@ -60,7 +61,7 @@ host::Book* openAgenda(ui::AppContext& ctx)
     if (!ctx.host)
         throw host::HostError(QStringLiteral("Il foglio elettronico non è disponibile."));
     host::Book* previous = ctx.host->activeWorkbook();
-    host::Book* book = ctx.host->open(ctx.path(ui::kDeadlineFile), ui::kDeadlinePassword);
+    host::Book* book = ui::openSharedWorkbook(ctx, nullptr, ctx.path(ui::kDeadlineFile), ui::kDeadlinePassword);
     if (previous)
         ctx.host->setActiveWorkbook(previous);
     return book;
@@ -76,6 +77,7 @@ host::Sheet* agendaSheet(ui::AppContext& ctx)
 
 void prepareDeadlineSheet(host::Sheet* sheet)
 {
+    host::ScratchChanges scratch(sheet->book()); // the view only: also when consulted read-only
     sheet->allCells().autoFitColumns();
     for (int c = 1; c <= 6; ++c) {
         host::Range cell = sheet->cells(1, c);

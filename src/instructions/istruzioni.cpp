@@ -150,6 +150,13 @@ void Istruzioni::print()
 
 void Istruzioni::save()
 {
+    // The text lies beside the case-file workbook and has no lock of its own:
+    // while someone else holds that workbook this program only consults.
+    if (!hostGuard(this, [&] {
+            if (host::Book* practice = ctx().practice())
+                practice->ensureWritable();
+        }))
+        return;
     QString error;
     bool switched = false;
     if (!writeInstructions(filePath(), text1_->document()->toRawText(), format_, &error, &switched)) {

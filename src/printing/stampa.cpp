@@ -6,6 +6,7 @@
 #include "core/ui/geometry.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
+#include "core/ui/shared_workbook.h"
 #include "printing/print_support.h"
 
 #include <QComboBox>
@@ -82,7 +83,7 @@ host::Sheet* Stampa::deadlineSheet()
     if (!book) {
         // Normally the launcher has opened it; the active workbook stays as it was.
         host::Book* active = ctx().host->activeWorkbook();
-        book = ctx().host->open(ctx().path(kDeadlineFile), kDeadlinePassword);
+        book = openSharedWorkbook(ctx(), this, ctx().path(kDeadlineFile), kDeadlinePassword);
         if (active)
             ctx().host->setActiveWorkbook(active);
     }
@@ -111,6 +112,8 @@ void Stampa::printDeadlineList()
     host::Sheet* sheet = nullptr;
     if (!hostGuard(this, [&] {
             sheet = deadlineSheet();
+            // The print's work cells: a print is a consultation, also of a read-only agenda.
+            host::ScratchChanges scratch(sheet->book());
             sheet->range(QStringLiteral("AZ1")).setValue(110.0);
             sheet->range(QStringLiteral("AU1")).clearContents();
             sheet->range(QStringLiteral("AV1")).clearContents();
@@ -157,6 +160,7 @@ void Stampa::printDeadlineList()
     for (int page = 1; page <= pages; ++page) {
         QString question;
         if (!hostGuard(this, [&] {
+                host::ScratchChanges scratch(sheet->book());
                 sheet->range(QStringLiteral("AU1")).setValue(double(page));
                 sheet->range(QStringLiteral("AV1")).setValue(double(pages));
                 question = QStringLiteral("Vuoi Procedere alla stampa   ? ") + QStringLiteral(" Pagine     ")

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QInputDialog>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -77,6 +78,8 @@ void ModalAnswerer::poll()
         box.icon = mb->icon();
         QAbstractButton* target = nullptr;
         const auto buttons = mb->findChild<QDialogButtonBox*>()->buttons();
+        if (mb->defaultButton())
+            box.defaultButton = mb->defaultButton()->text();
         for (QAbstractButton* b : buttons) {
             box.buttons << b->text();
             if (step && step->what == Step::Press && b->text() == step->value)

@@ -33,6 +33,7 @@ struct SeenBox {
     QString defaultText;    // input boxes: the text shown when it opened
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;    // button labels, in the box's order
+    QString defaultButton;  // message boxes: the label of the default button
     QString answered;       // the label pressed ("OK", "Sì", ...), or "type:<text>"
     bool unplanned = false; // no answer was planned for it
 };

@@ -164,10 +164,11 @@ private slots:
                  QStringLiteral("La cartella di lavoro Prova.xls è in uso da un altro utente."));
     }
 
-    void sameUserOtherProgramIsRefused()
+    void sameUserOnAnotherMachineIsRefused()
     {
-        // Our login and host but not our marker: another program of the same user holds it.
-        const LockOwner me = currentLockOwner();
+        // Our login on another machine: whether that program still runs cannot be told from here.
+        LockOwner me = currentLockOwner();
+        me.host += QStringLiteral("-ALTRO");
         const QByteArray entry = formatLockEntry(me, QStringLiteral("file:///home/x/.config/libreoffice/4"));
         writeFile(lockFilePath(path_), entry);
         SpreadsheetHost host;

@@ -101,11 +101,17 @@ LockOwner currentLockOwner()
     return me;
 }
 
-QString lockedMessage(const QString& fileName, const LockOwner& owner)
+QString holderName(const LockOwner& owner)
 {
     QString who = owner.name.trimmed().isEmpty() ? owner.login.trimmed() : owner.name.trimmed();
     if (who.isEmpty())
         who = QStringLiteral("un altro utente");
+    return who;
+}
+
+QString lockedMessage(const QString& fileName, const LockOwner& owner)
+{
+    const QString who = holderName(owner);
     QString msg = QStringLiteral("La cartella di lavoro %1 è in uso da %2").arg(fileName, who);
     if (!owner.host.trimmed().isEmpty())
         msg += QStringLiteral(" (%1)").arg(owner.host.trimmed());
@@ -141,13 +147,75 @@ bool createExclusive(const QString& path, const QByteArray& entry)
     return true;
 }
 
+// The time a refusal states: the entry's date, else when the lock file was written.
+QDateTime lockTime(const LockOwner& owner, const QString& lockPath)
+{
+    const QDateTime t = lockEntryTime(owner);
+    return t.isValid() ? t : QFileInfo(lockPath).lastModified();
+}
+
+[[noreturn]] void inUse(const QString& fileName, const LockOwner& owner, const QString& lockPath)
+{
+    throw WorkbookInUse(lockedMessage(fileName, owner), owner, lockTime(owner, lockPath));
+}
+
+bool isOfficeProgramName(const QByteArray& name)
+{
+    return name == "soffice.bin" || name == "soffice";
+}
+
 } // namespace
 
-WorkbookLock::WorkbookLock(const QString& documentPath)
+QDateTime lockEntryTime(const LockOwner& owner)
+{
+    return QDateTime::fromString(owner.since.trimmed(), QStringLiteral("dd.MM.yyyy HH:mm"));
+}
+
+std::optional<LockOwner> readLockHolder(const QString& documentPath)
+{
+    bool exists = false;
+    const QByteArray data = readAll(lockFilePath(documentPath), &exists);
+    return exists ? parseLockEntry(data) : std::nullopt;
+}
+
+bool officeProcessRunning(unsigned uid, const QString& procRoot)
+{
+    const QDir proc(procRoot);
+    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : entries) {
+        bool numeric = false;
+        pid.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        const QString dir = proc.filePath(pid);
+        if (QFileInfo(dir).ownerId() != uid)
+            continue;
+        QFile comm(dir + QStringLiteral("/comm"));
+        if (comm.open(QIODevice::ReadOnly) && isOfficeProgramName(comm.readAll().trimmed()))
+            return true;
+        // The name the program was started with (the short name may be changed or cut).
+        QFile cmdline(dir + QStringLiteral("/cmdline"));
+        if (cmdline.open(QIODevice::ReadOnly)) {
+            const QByteArray argv0 = cmdline.read(4096).split('\0').value(0);
+            if (isOfficeProgramName(argv0.mid(argv0.lastIndexOf('/') + 1)))
+                return true;
+        }
+    }
+    return false;
+}
+
+WorkbookLock::WorkbookLock(const QString& documentPath, bool takeOver)
     : documentPath_(QFileInfo(documentPath).absoluteFilePath()), lockPath_(lockFilePath(documentPath))
 {
     const QString fileName = QFileInfo(documentPath_).fileName();
     const LockOwner me = currentLockOwner();
+
+    if (takeOver) {
+        // The holder's marks go; a program of ours still running elsewhere
+        // keeps working on its own copy (its next save finds the file changed).
+        QFile::remove(processLockPath(documentPath_));
+        QFile::remove(lockPath_);
+    }
 
     // 1. Our process lock: held by a live instance of this program (in this
     //    process or another) means the workbook is in use. QLockFile removes
@@ -170,7 +238,7 @@ WorkbookLock::WorkbookLock(const QString& documentPath)
         if (processLock_->error() == QLockFile::PermissionError && !exists)
             throw HostError(QStringLiteral("Impossibile bloccare la cartella di lavoro %1: la cartella non è scrivibile.")
                                 .arg(fileName));
-        throw HostError(lockedMessage(fileName, *owner));
+        inUse(fileName, *owner, lockPath_);
     }
 
     // 2. The shared entry, created exclusively so that two programs cannot both win.
@@ -185,14 +253,18 @@ WorkbookLock::WorkbookLock(const QString& documentPath)
         }
         QString marker;
         std::optional<LockOwner> owner = parseLockEntry(data, &marker);
-        const bool staleOwn = owner && owner->login == me.login && owner->host == me.host
-            && marker == QString::fromLatin1(kLockMarker);
-        // We hold the process lock, so no live instance of ours wrote that entry.
-        if (!staleOwn || !QFile::remove(lockPath_) || !createExclusive(lockPath_, entry_)) {
+        const bool mine = owner && owner->login == me.login && owner->host == me.host;
+        const bool ours = marker == QString::fromLatin1(kLockMarker);
+        // We hold the process lock, so no live instance of ours wrote an entry
+        // with our marker; an entry of another office program of ours is left
+        // over when no such program of this user runs on this machine.
+        const bool stale = mine && (ours || !officeProcessRunning(static_cast<unsigned>(::getuid())));
+        if (!stale || !QFile::remove(lockPath_) || !createExclusive(lockPath_, entry_)) {
             processLock_->unlock();
             if (!owner)
-                throw HostError(QStringLiteral("La cartella di lavoro %1 è in uso da un altro utente.").arg(fileName));
-            throw HostError(lockedMessage(fileName, *owner));
+                throw WorkbookInUse(QStringLiteral("La cartella di lavoro %1 è in uso da un altro utente.").arg(fileName),
+                                    LockOwner{}, QFileInfo(lockPath_).lastModified());
+            inUse(fileName, *owner, lockPath_);
         }
     }
     held_ = true;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <memory>
@@ -39,14 +40,47 @@ LockOwner currentLockOwner();
 
 // "La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06.12.2025 10:15."
 QString lockedMessage(const QString& fileName, const LockOwner& owner);
+// The holder as the messages name it: full name, else login, else "un altro utente".
+QString holderName(const LockOwner& owner);
+
+// The workbook is held by someone else. The message is lockedMessage(); the
+// caller may offer to consult it read-only or to take the lock over.
+class WorkbookInUse : public HostError {
+public:
+    WorkbookInUse(const QString& message, const LockOwner& owner, const QDateTime& since)
+        : HostError(message), owner_(owner), since_(since)
+    {
+    }
+    const LockOwner& owner() const { return owner_; }
+    // When the lock was taken: the entry's own date, else the lock file's time.
+    const QDateTime& since() const { return since_; }
+
+private:
+    LockOwner owner_;
+    QDateTime since_;
+};
+
+// The entry's date ("06.12.2026 09:15") as a time; invalid when it does not read.
+QDateTime lockEntryTime(const LockOwner& owner);
+
+// Who holds the lock of `documentPath` now; nullopt when there is no readable entry.
+std::optional<LockOwner> readLockHolder(const QString& documentPath);
+
+// True when a process of the user `uid` named "soffice.bin" or "soffice" runs
+// on this machine (looked up in `procRoot`, normally /proc).
+bool officeProcessRunning(unsigned uid, const QString& procRoot = QStringLiteral("/proc"));
 
 // The lock of one workbook, held from construction to release() or destruction.
 class WorkbookLock {
 public:
-    // Takes the lock; throws HostError naming the holder when someone else has it.
-    // An entry of ours (same login and host, our marker) whose process lock is
-    // free is a left-over of a crash and is taken over.
-    explicit WorkbookLock(const QString& documentPath);
+    // Takes the lock; throws WorkbookInUse naming the holder when someone else
+    // has it (HostError for other failures). Left-overs are taken over without
+    // asking: an entry of ours (same login and host, our marker) whose process
+    // lock is free (a crash of this program), and an entry of another office
+    // program of the same login and host when no such program of this user
+    // runs here. `takeOver` removes whatever lock is there first: the user
+    // was told who held it and chose to open anyway.
+    explicit WorkbookLock(const QString& documentPath, bool takeOver = false);
     ~WorkbookLock();
     WorkbookLock(const WorkbookLock&) = delete;
     WorkbookLock& operator=(const WorkbookLock&) = delete;

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <utility>
 
 #include "core/host/atomic_save.h"
+#include "core/host/file_identity.h"
 #include "core/host/format_copy.h"
 #include "core/host/lock_file.h"
 #include "core/sheet/numfmt.h"
@@ -223,6 +225,7 @@ void Range::setValue(const QVariant& v)
 {
     if (!sheet_)
         invalidRange();
+    sheet_->book()->ensureWritable(sheet_);
     sheet::Worksheet& ws = sheet_->model();
     sheet::Workbook& wb = sheet_->book()->model();
 
@@ -357,6 +360,7 @@ void Range::deleteEntireRow()
 {
     if (!sheet_)
         invalidRange();
+    sheet_->book()->ensureWritable(sheet_);
     sheet_->model().deleteRows(r1_ - 1, rowCount());
     sheet_->touch();
 }
@@ -365,6 +369,7 @@ void Range::insertEntireRow()
 {
     if (!sheet_)
         invalidRange();
+    sheet_->book()->ensureWritable(sheet_);
     sheet_->model().insertRows(r1_ - 1, rowCount());
     sheet_->touch();
 }
@@ -373,6 +378,7 @@ void Range::deleteShiftUp()
 {
     if (!sheet_)
         invalidRange();
+    sheet_->book()->ensureWritable(sheet_);
     if (c1_ == 1 && c2_ == kMaxCols) {
         deleteEntireRow();
         return;
@@ -400,6 +406,7 @@ void Range::clearContents()
 {
     if (!sheet_)
         invalidRange();
+    sheet_->book()->ensureWritable(sheet_);
     sheet_->model().clearContents({r1_ - 1, r2_ - 1, c1_ - 1, c2_ - 1});
     sheet_->touch();
 }
@@ -408,6 +415,7 @@ void Range::clear()
 {
     if (!sheet_)
         invalidRange();
+    sheet_->book()->ensureWritable(sheet_);
     sheet::Worksheet& ws = sheet_->model();
     if (r1_ == 1 && r2_ == kMaxRows && c1_ == 1 && c2_ == kMaxCols)
         ws.clearAll();
@@ -432,6 +440,7 @@ void Range::sort(int keyColumn, bool ascending, SortHeader header)
 {
     if (!sheet_)
         invalidRange();
+    sheet_->book()->ensureWritable(sheet_);
     if (keyColumn < c1_ || keyColumn > c2_)
         throw HostError(QStringLiteral("La colonna di ordinamento %1 è fuori dall'intervallo %2.")
                             .arg(columnLetters(std::max(1, std::min(keyColumn, kMaxCols))), address()));
@@ -498,6 +507,7 @@ void Range::setNumberFormat(const QString& format)
 {
     if (!sheet_)
         invalidRange();
+    sheet_->book()->ensureWritable(sheet_);
     sheet::Workbook& wb = sheet_->book()->model();
     const std::string f = toStd(format);
     applyToFormats(*sheet_, r1_, c1_, r2_, c2_, [&](uint16_t xf) { return wb.xfWithNumberFormat(xf, f); });
@@ -624,6 +634,7 @@ void Sheet::pasteRow(const Sheet& from, int fromRow, int toRow)
 {
     if (fromRow < 1 || fromRow > kMaxRows || toRow < 1 || toRow > kMaxRows)
         invalidRange();
+    book_->ensureWritable(this);
     sheet::Worksheet& dst = *model_;
     const sheet::Worksheet& src = from.model();
     if (&dst == &src) {
@@ -724,9 +735,21 @@ struct Book::Lock {
     std::unique_ptr<WorkbookLock> lock;
 };
 
+// Sharing the folder with others: read-only consultation, and what the file
+// was when last read or written.
+struct Book::Sharing {
+    std::optional<LockOwner> holder;   // set: read-only, held by this one
+    QStringList workSheets;
+    int scratchDepth = 0;
+    QString savePath;                  // the workbook's file, or its conflict copy
+    FileIdentity identity;             // of savePath as last read or written
+    QString conflictNotice;
+};
+
 Book::Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument> doc)
-    : host_(host), path_(std::move(path)), doc_(std::move(doc))
+    : host_(host), path_(std::move(path)), doc_(std::move(doc)), sharing_(std::make_unique<Sharing>())
 {
+    sharing_->savePath = path_;
 }
 
 Book::~Book() = default;
@@ -775,6 +798,7 @@ QStringList Book::sheetNames() const
 
 Sheet* Book::addSheet(const QString& name)
 {
+    ensureWritable();
     if (model().sheet(toStd(name)))
         throw HostError(QStringLiteral("Il foglio \"%1\" esiste già nella cartella di lavoro %2.").arg(name, fileName()));
     static const QRegularExpression bad(QStringLiteral("[\\[\\]:*?/\\\\]"));
@@ -789,8 +813,74 @@ bool Book::modified() const
     return model().modified;
 }
 
+bool Book::readOnly() const
+{
+    return sharing_->holder.has_value();
+}
+
+const LockOwner* Book::holder() const
+{
+    return sharing_->holder ? &*sharing_->holder : nullptr;
+}
+
+void Book::ensureWritable(const Sheet* sheet) const
+{
+    if (!readOnly())
+        return;
+    if (sheet && (sharing_->scratchDepth > 0 || sharing_->workSheets.contains(sheet->name(), Qt::CaseInsensitive)))
+        return;
+    throw HostError(QStringLiteral("%1 è aperta in sola lettura: nessuna modifica è possibile.").arg(fileName()));
+}
+
+void Book::setWorkSheets(const QStringList& names)
+{
+    sharing_->workSheets = names;
+}
+
+QString Book::savePath() const
+{
+    return sharing_->savePath;
+}
+
+QString Book::takeConflictNotice()
+{
+    return std::exchange(sharing_->conflictNotice, QString());
+}
+
+QString Book::saveTarget()
+{
+    Sharing& s = *sharing_;
+    if (fileUnchangedSince(s.savePath, s.identity))
+        return s.savePath;
+    // Someone else's version is there: it stays, ours goes beside it.
+    const QString copy = conflictCopyPath(path_, host_->now());
+    s.conflictNotice = QStringLiteral("Il file %1 è stato modificato da un altro utente o programma dopo che questo "
+                                      "programma lo ha letto: non è stato sovrascritto.\n"
+                                      "Le modifiche fatte qui sono salvate in \"%2\", nella stessa cartella, "
+                                      "fino alla chiusura del programma.")
+                           .arg(QFileInfo(s.savePath).fileName(), QFileInfo(copy).fileName());
+    s.savePath = copy;
+    s.identity = FileIdentity{};
+    return copy;
+}
+
+ScratchChanges::ScratchChanges(Book* book) : book_(book)
+{
+    if (book_)
+        ++book_->sharing_->scratchDepth;
+}
+
+ScratchChanges::~ScratchChanges()
+{
+    if (book_)
+        --book_->sharing_->scratchDepth;
+}
+
 void Book::save()
 {
+    // A consultation copy is never written: its only changes are scratch work.
+    if (readOnly())
+        return;
     auto written = xls::writeXls(*doc_);
     if (!written)
         throw HostError(QStringLiteral("Impossibile salvare la cartella di lavoro %1: %2.")
@@ -804,7 +894,9 @@ void Book::save()
                                        "con la password della cartella di lavoro.")
                             .arg(fileName()));
     const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-    saveFileAtomically(path_, data, fileName(), host_->writeSink());
+    const QString target = saveTarget();
+    saveFileAtomically(target, data, QFileInfo(target).fileName(), host_->writeSink());
+    sharing_->identity = FileIdentity::of(target, data);
     model().modified = false;
 }
 
@@ -845,7 +937,7 @@ QString openError(const QString& fileName, const xls::Error& e)
 
 } // namespace
 
-Book* SpreadsheetHost::open(const QString& path, const QString& password)
+Book* SpreadsheetHost::open(const QString& path, const QString& password, OpenMode mode)
 {
     const QString full = normalPath(path);
     for (const auto& b : books_)
@@ -857,7 +949,10 @@ Book* SpreadsheetHost::open(const QString& path, const QString& password)
     if (!QFileInfo(full).isFile())
         throw HostError(openError(fileName, xls::makeError(xls::ErrorCode::FileMissing)));
 
-    auto lock = std::make_unique<WorkbookLock>(full); // throws when someone else has it
+    // Read-only: no lock of ours, the holder's stays as it is.
+    std::unique_ptr<WorkbookLock> lock;
+    if (mode != OpenMode::ReadOnly)
+        lock = std::make_unique<WorkbookLock>(full, mode == OpenMode::TakeOverLock); // throws when someone else has it
 
     QFile file(full);
     if (!file.open(QIODevice::ReadOnly))
@@ -880,6 +975,9 @@ Book* SpreadsheetHost::open(const QString& path, const QString& password)
 
     std::unique_ptr<Book> book(new Book(this, full, std::move(doc)));
     book->lock_ = std::make_unique<Book::Lock>(Book::Lock{std::move(lock)});
+    book->sharing_->identity = FileIdentity::of(full, data);
+    if (mode == OpenMode::ReadOnly)
+        book->sharing_->holder = readLockHolder(full).value_or(LockOwner{});
     books_.push_back(std::move(book));
     active_ = books_.back().get();
     return active_;
@@ -906,6 +1004,9 @@ Book* SpreadsheetHost::create(const QString& path, const QString& password)
 
     std::unique_ptr<Book> book(new Book(this, full, std::move(doc)));
     book->lock_ = std::make_unique<Book::Lock>(Book::Lock{std::move(lock)});
+    // A file already there is replaced on purpose; one that appears or changes
+    // before the save is someone else's.
+    book->sharing_->identity = FileIdentity::current(full);
     books_.push_back(std::move(book));
     active_ = books_.back().get();
     return active_;

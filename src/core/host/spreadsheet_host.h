@@ -37,6 +37,13 @@ private:
     QString message_;
 };
 
+// The user chose not to go on (for instance "Annulla" when a workbook is in
+// use): the operation ends without a further message.
+class OperationCancelled : public HostError {
+public:
+    OperationCancelled() : HostError(QString()) {}
+};
+
 // Directions of End, with the spreadsheet's own constants.
 enum class Direction { Down = -4121, Up = -4162, ToLeft = -4159, ToRight = -4161 };
 
@@ -45,6 +52,7 @@ enum class SortHeader { Guess, Yes, No };
 class Sheet;
 class Book;
 class SpreadsheetHost;
+struct LockOwner;
 
 // A block of cells of one sheet. A cheap value; it stays valid while its workbook is open.
 class Range {
@@ -177,15 +185,54 @@ public:
     void save();                             // atomic, encrypted as it was opened; HostError on failure
     void close();                            // without saving; releases the lock; the Book is gone after it
 
+    // Consultation of a workbook someone else holds: every change of its data
+    // is refused with HostError "Pratiche.xls è aperta in sola lettura:
+    // nessuna modifica è possibile." before anything changes; save() writes
+    // nothing; closing leaves the holder's lock alone. Display settings
+    // (visibility, panes, widths, page setup) still change in memory.
+    bool readOnly() const;
+    const LockOwner* holder() const;         // who holds it; nullptr unless read-only
+    // Throws the refusal above when read-only. With `sheet`, a work sheet of
+    // the workbook or a change inside ScratchChanges is allowed.
+    void ensureWritable(const Sheet* sheet = nullptr) const;
+    // Sheets that hold the program's own scratch work (query results): they
+    // may change in memory even when the workbook is read-only.
+    void setWorkSheets(const QStringList& names);
+
+    // Where saves go: the workbook's own file, or its conflict copy from the
+    // first save that found the file changed by someone else since this
+    // program read or last wrote it (that file is never overwritten).
+    QString savePath() const;
+    // After a save that started a conflict copy: the message that names both
+    // files (empty otherwise); taking it clears it.
+    QString takeConflictNotice();
+
 private:
     friend class SpreadsheetHost;
+    friend class ScratchChanges;
     Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument> doc);
+    QString saveTarget();                    // checks the file before any write
     SpreadsheetHost* host_;
     QString path_;
     std::unique_ptr<xls::XlsDocument> doc_;
     std::vector<std::unique_ptr<Sheet>> sheets_;
     struct Lock;
     std::unique_ptr<Lock> lock_;
+    struct Sharing;
+    std::unique_ptr<Sharing> sharing_;
+};
+
+// While one lives, cells of `book` may change in memory even when it is
+// read-only: preparing a sheet for display, the work cells of a print.
+class ScratchChanges {
+public:
+    explicit ScratchChanges(Book* book);
+    ~ScratchChanges();
+    ScratchChanges(const ScratchChanges&) = delete;
+    ScratchChanges& operator=(const ScratchChanges&) = delete;
+
+private:
+    Book* book_;
 };
 
 // Who holds a workbook's lock (as written in the lock file).
@@ -201,7 +248,11 @@ public:
 
     // Opens the workbook with its password and locks it; it becomes the active
     // workbook. An already open workbook (same path) is returned as it is.
-    Book* open(const QString& path, const QString& password);
+    // Held by someone else: WorkbookInUse (core/host/lock_file.h) with Normal;
+    // ReadOnly opens it without the lock for consultation; TakeOverLock
+    // removes the holder's lock and takes it.
+    enum class OpenMode { Normal, ReadOnly, TakeOverLock };
+    Book* open(const QString& path, const QString& password, OpenMode mode = OpenMode::Normal);
     // Creates a new workbook in memory, saved to `path` (with `password`, may be empty) on save().
     // It is locked like an opened one; HostError when that path is already open.
     Book* create(const QString& path, const QString& password);
@@ -227,12 +278,17 @@ public:
     void setWriteSink(WriteSink sink) { writeSink_ = std::move(sink); }
     const WriteSink& writeSink() const { return writeSink_; }
 
+    // The time that names conflict copies (the program's clock; the system's by default).
+    void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+    QDateTime now() const { return now_ ? now_() : QDateTime::currentDateTime(); }
+
 private:
     friend class Book;
     std::vector<std::unique_ptr<Book>> books_;
     Book* active_ = nullptr;
     std::shared_ptr<PrintBackend> printBackend_;
     WriteSink writeSink_;
+    std::function<QDateTime()> now_;
 };
 
 // Identifier rule: a client or case number read from a cell or a box. A number

@@ -55,8 +55,8 @@ std::optional<QString> inputBox(QWidget* parent, const QString& prompt, const QS
 // text the error's Italian message.
 void reportHostError(QWidget* parent, const host::HostError& error);
 
-// Runs `action`; a HostError it throws is reported with reportHostError and
-// false is returned (the operation in progress ends). Use it in event handlers
+// Runs `action`; a HostError it throws is reported with reportHostError (an
+// OperationCancelled silently) and false is returned (the operation in progress ends). Use it in event handlers
 // so that no exception crosses the event loop:
 //   ui::hostGuard(this, [&] { sheet->range("A2").setValue(n); });
 template <class F>
@@ -72,6 +72,8 @@ bool gp::ui::hostGuard(QWidget* parent, F&& action)
     try {
         action();
         return true;
+    } catch (const gp::host::OperationCancelled&) {
+        return false; // the user chose so: nothing to report
     } catch (const gp::host::HostError& e) {
         reportHostError(parent, e);
         return false;

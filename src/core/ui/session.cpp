@@ -36,6 +36,18 @@ void AppContext::endProgram(int code)
         onEnd(code);
 }
 
+namespace {
+
+// A save that found the file changed by someone else went to a conflict copy: say so, naming both.
+void reportConflictCopy(host::Book* book, QWidget* parent)
+{
+    const QString notice = book->takeConflictNotice();
+    if (!notice.isEmpty())
+        msgBox(parent, notice, OkOnly | Exclamation, QStringLiteral("Gestione Pratiche"));
+}
+
+} // namespace
+
 bool saveModifiedWorkbooks(AppContext& ctx, QWidget* parent)
 {
     if (!ctx.host)
@@ -46,6 +58,7 @@ bool saveModifiedWorkbooks(AppContext& ctx, QWidget* parent)
             continue;
         try {
             book->save();
+            reportConflictCopy(book, parent);
         } catch (const host::HostError& e) {
             allSaved = false;
             msgBox(parent,
