@@ -115,12 +115,23 @@ void placeWindow(QWidget* window, QWidget* opener, QWidget* control)
 
     // The window manager's frame, as it is around the opener (the same frame
     // goes around the new window once it is shown).
+    // An opener that hid itself to make room keeps the frame it had.
+    const auto frameOf = [](const QWidget* w) {
+        const QRect outer = w->frameGeometry();
+        const QRect inner = w->geometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                        outer.bottom() - inner.bottom());
+    };
     QMargins frame;
-    if (const QWidget* framed = opener && opener->isVisible() ? opener : (window->isVisible() ? window : nullptr)) {
-        const QRect outer = framed->frameGeometry();
-        const QRect inner = framed->geometry();
-        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                         outer.bottom() - inner.bottom());
+    QList<const QWidget*> framed{opener, window};
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            framed << w;
+    for (const QWidget* w : framed) {
+        if (w && w->windowHandle() && !frameOf(w).isNull()) {
+            frame = frameOf(w);
+            break;
+        }
     }
 
     // The size the window will have: its layout's minimum counts.
