@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   python3 python3-xlrd python3-msoffcrypto-tool
   poppler-utils fonts-dejavu-core
+  qt6-translations-l10n
   clang libclang-rt-14-dev ccache
   libcups2-dev cups printer-driver-cups-pdf
   dpkg-dev file lintian desktop-file-utils appstream

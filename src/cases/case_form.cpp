@@ -128,10 +128,10 @@ void Form4::buildControls()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    addMenu(QStringLiteral("MnAgg"), QStringLiteral("&Assegna  Numero Pratica"), &Form4::menuAssignCase);
-    addMenu(QStringLiteral("MnDorvessa"), QStringLiteral("&Assegna Dorvessa"), &Form4::menuMarkDeadline);
-    addMenu(QStringLiteral("MnCliente"), QStringLiteral("&Nuovo Cliente"), &Form4::menuNewClient);
-    addMenu(QStringLiteral("MnIstruzioni"), QStringLiteral("&Istruzioni"), &Form4::menuInstructions);
+    addMenu(QStringLiteral("MnAgg"), QStringLiteral("Assegna  Nu&mero Pratica"), &Form4::menuAssignCase);
+    addMenu(QStringLiteral("MnDorvessa"), QStringLiteral("Assegna &Dorvessa"), &Form4::menuMarkDeadline);
+    addMenu(QStringLiteral("MnCliente"), QStringLiteral("Nuovo &Cliente"), &Form4::menuNewClient);
+    addMenu(QStringLiteral("MnIstruzioni"), QStringLiteral("Is&truzioni"), &Form4::menuInstructions);
     addMenu(QStringLiteral("MUtilità"), QStringLiteral("&Utilità"), &Form4::menuUtilities);
 
     // ---- first row: case, client, last update
@@ -219,7 +219,7 @@ void Form4::buildControls()
         {"Command5", "&Nota Spese", &Form4::commandExpenseNote, false, nullptr},
         {"Command4", "&Storicizza", &Form4::commandArchive, false,
          "Permette di spostare la pratica nell'Archivio Storico"},
-        {"Command3", "&Elimina", &Form4::commandDelete, false, nullptr},
+        {"Command3", "E&limina", &Form4::commandDelete, false, nullptr},
         {"Command8", "&Esci", &Form4::commandExit, true, nullptr},
     };
     QList<QPushButton*> buttons;
@@ -626,7 +626,7 @@ void Form4::commandDelete()
         == Answer::Yes)
         return;
     try {
-        if (msgBox(this, QStringLiteral("Si vuole eliminare la Pratica selezionata ?"), YesNo, kTitle) != Answer::Yes)
+        if (msgBox(this, QStringLiteral("Si vuole eliminare la Pratica selezionata ?"), YesNo | DefaultButton2, kTitle) != Answer::Yes)
             return;
         host::Book* book = practice();
         host::Sheet* pratica = book->sheet(kCaseSheet);
@@ -639,7 +639,8 @@ void Form4::commandDelete()
         pratica->cells(row, ColCase).entireRow().deleteEntireRow();
         msgBox(this, QStringLiteral("Pratica    ") + stored + QStringLiteral("     ") + QStringLiteral(" Eliminata"),
                OkOnly | Information, QStringLiteral(" Gestione Pratica"));
-        if (msgBox(this, QStringLiteral("Si vuole Eliminare le Spese Associate alla Pratica   ?"), YesNo, kTitles)
+        if (msgBox(this, QStringLiteral("Si vuole Eliminare le Spese Associate alla Pratica   ?"), YesNo | DefaultButton2,
+                   kTitles)
             == Answer::Yes)
             deleteCaseExpenses(*book->sheet(kExpenseSheet), *number);
         combo1_->clear();

@@ -36,6 +36,7 @@ CaseStatusForm::CaseStatusForm(AppContext& ctx) : FormBase(ctx, kName)
     close->setObjectName(QStringLiteral("Command1"));
     placeTwips(close, 4800, top += 600, 2055, 435);
     connect(close, &QPushButton::clicked, this, [this] { this->ctx().navigator->unload(kName); });
+    setEscapeCommand(close);
     setClientSizeTwips(7080, top + 600);
 }
 

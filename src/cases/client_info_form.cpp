@@ -36,6 +36,7 @@ ClientInfoForm::ClientInfoForm(AppContext& ctx) : FormBase(ctx, kName)
     close->setObjectName(QStringLiteral("Command1"));
     placeTwips(close, 6585, 6300, 2055, 435);
     connect(close, &QPushButton::clicked, this, [this] { this->ctx().navigator->unload(kName); });
+    setEscapeCommand(close);
     setClientSizeTwips(8880, 6960);
 }
 

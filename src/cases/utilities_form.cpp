@@ -48,12 +48,13 @@ UtilitiesForm::UtilitiesForm(AppContext& ctx) : FormBase(ctx, kName)
         return b;
     };
     addButton(QStringLiteral("Command1"), QStringLiteral("&Salva Ora"), 1020, &UtilitiesForm::saveNow);
-    addButton(QStringLiteral("Command2"), QStringLiteral("&Copia di Sicurezza..."), 1620,
+    addButton(QStringLiteral("Command2"), QStringLiteral("C&opia di Sicurezza..."), 1620,
               &UtilitiesForm::chooseAndBackup);
     auto* close = new QPushButton(QStringLiteral("&Chiudi"), body());
     close->setObjectName(QStringLiteral("Command3"));
     placeTwips(close, 3585, 2340, 2055, 435);
     connect(close, &QPushButton::clicked, this, [this] { this->ctx().navigator->unload(kName); });
+    setEscapeCommand(close);
     setClientSizeTwips(5880, 3000);
 }
 

@@ -45,7 +45,7 @@ Anagrafe::Anagrafe(AppContext& ctx) : FormBase(ctx, kName)
     addItem(menu, QStringLiteral("MnAgg"), QStringLiteral("&Aggiungi Cliente"), &Anagrafe::addClient);
     addItem(menu, QStringLiteral("mnuP"), QStringLiteral("&Pulisci i campi"), &Anagrafe::clearFields);
     addItem(menu, QStringLiteral("MnStampa"), QStringLiteral("&Stampa Elenco Clienti"), &Anagrafe::printClients);
-    addItem(menu, QStringLiteral("MenAltri"), QStringLiteral("&Altri dati"), &Anagrafe::otherData);
+    addItem(menu, QStringLiteral("MenAltri"), QStringLiteral("Altri &dati"), &Anagrafe::otherData);
     menu->addSeparator();
     addItem(menu, QStringLiteral("mnuEsci"), QStringLiteral("&Esci"), &Anagrafe::leave);
 
@@ -230,7 +230,7 @@ void Anagrafe::deleteClient()
         msgBox(this, QStringLiteral("Seleziona un Cliente !!"), OkOnly | Information, kTitle);
         return;
     }
-    if (msgBox(this, QStringLiteral("Si vuole Eliminare il Cliente Selezionato ?"), YesNo, kTitle) != Answer::Yes)
+    if (msgBox(this, QStringLiteral("Si vuole Eliminare il Cliente Selezionato ?"), YesNo | DefaultButton2, kTitle) != Answer::Yes)
         return;
     hostGuard(this, [&] {
         host::Book& book = *ctx().practice();
@@ -250,7 +250,8 @@ void Anagrafe::deleteClient()
         msgBox(this, QStringLiteral("Cliente    ") + name + QStringLiteral("      Eliminato"), OkOnly | Information,
                kTitleReport);
 
-        if (msgBox(this, QStringLiteral("Si vuole eliminare le Pratiche   associate al Cliente  ?"), YesNo, kTitle)
+        if (msgBox(this, QStringLiteral("Si vuole eliminare le Pratiche   associate al Cliente  ?"),
+                   YesNo | DefaultButton2, kTitle)
             != Answer::Yes) {
             leaveToMainMenu();
             return;
@@ -262,7 +263,8 @@ void Anagrafe::deleteClient()
         deleteRowsOf(book, kCaseSheet, 1, 2, number);
         msgBox(this, QStringLiteral("Pratica  associata al Cliente Eliminata"), OkOnly, kTitleReport);
 
-        if (msgBox(this, QStringLiteral("Si vuole Eliminare le Spese  Associate al Cliente  ?"), YesNo, kTitle)
+        if (msgBox(this, QStringLiteral("Si vuole Eliminare le Spese  Associate al Cliente  ?"),
+                   YesNo | DefaultButton2, kTitle)
             != Answer::Yes) {
             leaveToMainMenu();
             return;

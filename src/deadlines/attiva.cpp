@@ -11,7 +11,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QShowEvent>
+#include <QCloseEvent>
 
 namespace gp::deadlines {
 
@@ -64,15 +64,6 @@ Attiva::Attiva(AppContext& ctx) : FormBase(ctx, kName)
     // "Excel" has no action of its own.
 }
 
-void Attiva::showEvent(QShowEvent* e)
-{
-    FormBase::showEvent(e);
-    if (!centred_) {
-        centred_ = true;
-        centreOnScreen();
-    }
-}
-
 void Attiva::check1Toggled(bool checked)
 {
     if (!checked)
@@ -108,10 +99,31 @@ void Attiva::check2Toggled(bool checked)
         return;
     check3_->setChecked(false);
     check1_->setChecked(false);
+    leaveAgenda();
+    check2_->setChecked(false);
+}
+
+bool Attiva::leaveAgenda()
+{
     // Both workbooks are saved, whichever is active; when a save fails the
-    // program stays open so that nothing is lost.
-    if (!saveAndQuit(ctx(), this))
-        check2_->setChecked(false);
+    // agenda stays open so that nothing is lost.
+    if (!saveModifiedWorkbooks(ctx(), this))
+        return false;
+    Navigator* nav = ctx().navigator;
+    // The agenda's other windows go with it.
+    nav->unload(QStringLiteral("Stampa"));
+    nav->unload(QStringLiteral("Visualizza"));
+    hide();
+    nav->showMainMenu();
+    return true;
+}
+
+void Attiva::closeEvent(QCloseEvent* e)
+{
+    // The close box leaves the agenda as "Esci" does.
+    e->ignore();
+    if (isVisible() && !ctx().ended)
+        leaveAgenda();
 }
 
 } // namespace gp::deadlines

@@ -5,7 +5,9 @@
 // when the file is missing the user is told and goes back to the main menu, so
 // the case files' unsaved work is not lost. Its four boxes act as buttons:
 // "Gestione Dorvessa" opens the editor, "Stampe" the printing form, "Excel"
-// does nothing, "Esci" saves both workbooks and ends the program.
+// does nothing, "Esci" saves both workbooks and goes back to the main menu
+// (the agenda is opened from there; the program ends from the menu). The
+// close box does the same as "Esci". The navigator places it on the menu.
 #pragma once
 
 #include "core/ui/form_base.h"
@@ -30,8 +32,13 @@ public:
     // of the engine is reported and false is returned.
     static bool prepareAgenda(ui::AppContext& ctx, QWidget* parent);
 
+    // "Esci": saves both workbooks, closes the agenda's other windows, hides
+    // the launcher and shows the main menu. False (the agenda stays) when a
+    // save failed.
+    bool leaveAgenda();
+
 protected:
-    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void check1Toggled(bool checked);   // "Gestione Dorvessa"
@@ -45,7 +52,6 @@ private:
     QCheckBox* check4_;
     QLineEdit* text1_;
     Logo* image1_;
-    bool centred_ = false;
 };
 
 } // namespace gp::deadlines

@@ -4,6 +4,7 @@
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/geometry.h"
+#include "core/ui/item_views.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "deadlines/inserisci.h"
@@ -12,6 +13,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -42,8 +44,8 @@ Visualizza::Visualizza(AppContext& ctx) : FormBase(ctx, kName)
     listView1_->header()->setStretchLastSection(false);
     layout->addWidget(listView1_, 1);
 
-    connect(listView1_, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) { itemDoubleClicked(item); });
+    onItemOpened(listView1_, [this](QTreeWidgetItem* item) { itemDoubleClicked(item); });
+    setEscapeCloses(true);
 }
 
 void Visualizza::openList(List list, const QString& caption, const QString& prompt)
@@ -84,6 +86,11 @@ void Visualizza::refresh()
         listView1_->setHeaderLabels(headers);
         for (int c = 0; c < 6; ++c)
             listView1_->setColumnWidth(c, twips(kColumnTwips[c]));
+        // The date column holds a whole date in the list's font, year included.
+        const int dateWidth = listView1_->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000"))
+            + 2 * listView1_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, listView1_) + 12;
+        if (listView1_->columnWidth(1) < dateWidth)
+            listView1_->setColumnWidth(1, dateWidth);
 
         const std::vector<Event> events = readEvents(sheet);
         ListKind kind = ListKind::All;

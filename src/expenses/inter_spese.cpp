@@ -3,6 +3,7 @@
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/geometry.h"
+#include "core/ui/item_views.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
@@ -155,7 +156,8 @@ InterSpese::InterSpese(AppContext& ctx) : FormBase(ctx, kName)
     connect(command2_, &QPushButton::clicked, this, &InterSpese::queryByCase);
     connect(command3_, &QPushButton::clicked, this, &InterSpese::clearForm);
     connect(check1_, &QCheckBox::toggled, this, &InterSpese::printBoxToggled);
-    connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { openRow(item); });
+    // A double click or Enter opens the row in the expense note; a click only selects it.
+    onItemOpened(list_, [this](QTreeWidgetItem* item) { openRow(item); });
 }
 
 void InterSpese::onActivate()
@@ -458,13 +460,12 @@ void InterSpese::openRow(QTreeWidgetItem* item)
         msgBox(this, kNotAvailable, OkOnly | Information, kTitle);
         return;
     }
-    const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-    QTreeWidgetItem* row = selected.isEmpty() ? item : selected.first();
-    const int index = row ? list_->indexOfTopLevelItem(row) : -1;
+    const int index = item ? list_->indexOfTopLevelItem(item) : -1;
+    // The query makes room for the note, which opens where the query was.
+    hide();
     FormBase* note = nav->show(QStringLiteral("NotaSpese"));
     if (note && index >= 0 && index < int(listedRows_.size()))
         QMetaObject::invokeMethod(note, "showExpense", Q_ARG(int, listedRows_[size_t(index)]));
-    hide();
 }
 
 void InterSpese::closeEvent(QCloseEvent* e)

@@ -1,7 +1,7 @@
 // InterSpese: the expense query form (caption "Interrogazione/Modifica Spese").
 // Lists the expenses of one client or of one case, copied into the work sheet
-// "S", with their balance in euros and cents; a click on a row hands that
-// expense to the expense-note form "NotaSpese".
+// "S", with their balance in euros and cents; a double click (or Enter) on a
+// row hands that expense to the expense-note form "NotaSpese".
 #pragma once
 
 #include "core/ui/form_base.h"
@@ -40,7 +40,7 @@ public slots:
     void queryByCase();             // Command2 "InterrogaP"
     void clearForm();               // Command3 "Annulla"
     void showInstructions();        // MnIstruzioni
-    void openRow(QTreeWidgetItem* item); // a click on a row of ListView1
+    void openRow(QTreeWidgetItem* item); // a double click or Enter on a row of ListView1
     // Runs the last query again (after the expense-note form changed "Spese").
     void refreshAfterChange();
 

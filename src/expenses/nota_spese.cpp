@@ -127,7 +127,7 @@ NotaSpese::NotaSpese(AppContext& ctx) : FormBase(ctx, kName)
     command2_ = new QPushButton(QStringLiteral("&Salva Modifiche"), b);
     command2_->setObjectName(QStringLiteral("Command2"));
     placeTwips(command2_, 2010, 2760, 1650, 420);
-    command4_ = new QPushButton(QStringLiteral("&Elimina"), b);
+    command4_ = new QPushButton(QStringLiteral("E&limina"), b);
     command4_->setObjectName(QStringLiteral("Command4"));
     placeTwips(command4_, 3780, 2760, 1650, 420);
     auto* command5 = new QPushButton(QStringLiteral("&Pulisci"), b);
@@ -162,6 +162,7 @@ NotaSpese::NotaSpese(AppContext& ctx) : FormBase(ctx, kName)
     connect(command4_, &QPushButton::clicked, this, &NotaSpese::deleteExpense);
     connect(command5, &QPushButton::clicked, this, &NotaSpese::clearFields);
     connect(command3, &QPushButton::clicked, this, &NotaSpese::leave);
+    setEscapeCommand(command3);
 
     hostGuard(this, [&] {
         loadCases();
@@ -452,7 +453,8 @@ void NotaSpese::deleteExpense()
                    OkOnly | Exclamation, kTitle);
             return;
         }
-        if (msgBox(this, QStringLiteral("Si vuole Eliminare la Spesa selezionata ?"), YesNo | Question, kTitle)
+        if (msgBox(this, QStringLiteral("Si vuole Eliminare la Spesa selezionata ?"),
+                   YesNo | Question | DefaultButton2, kTitle)
             != Answer::Yes)
             return;
         spese->cells(row, 1).entireRow().deleteEntireRow();

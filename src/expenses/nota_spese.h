@@ -6,7 +6,7 @@
 // "ID Oper", Text3 date (typed, or picked on the calendar MonthView1), Text4
 // description, Combo2 kind of expense, Text6 amount (Italian decimal comma),
 // Combo3 "IVA"/"Esente"; Command1 "&Registra Nuova", Command2 "&Salva
-// Modifiche", Command4 "&Elimina", Command5 "&Pulisci", Command3 "&Esci".
+// Modifiche", Command4 "E&limina", Command5 "&Pulisci", Command3 "&Esci".
 #pragma once
 
 #include "core/ui/form_base.h"

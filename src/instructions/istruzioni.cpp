@@ -48,6 +48,7 @@ Istruzioni::Istruzioni(AppContext& ctx) : FormBase(ctx, kName)
 
     connect(command2_, &QPushButton::clicked, this, &Istruzioni::print);
     connect(command1_, &QPushButton::clicked, this, &Istruzioni::save);
+    setEscapeCloses(true);
 
     pdfChooser_ = [this](QWidget* parent) {
         return QFileDialog::getSaveFileName(parent, QStringLiteral("Stampa delle istruzioni in un file PDF"),

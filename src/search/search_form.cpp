@@ -1,8 +1,10 @@
 #include "search/search_form.h"
 
+#include "cases/case_form.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/geometry.h"
+#include "core/ui/item_views.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
@@ -62,6 +64,12 @@ SearchForm::SearchForm(AppContext& ctx) : FormBase(ctx, kName)
     listView1_->setColumnWidth(1, twips(1000));
     placeTwips(listView1_, 600, 960, 10575, 1455);
 
+    // A result opens its case in the case form.
+    onItemOpened(listView1_, [this](QTreeWidgetItem* item) { openCase(item); });
+    // Enter in the text box searches; Escape closes the window.
+    setMainCommand(command2_);
+    setEscapeCloses(true);
+
     setTabOrder(text1_, command2_);
     setTabOrder(command2_, listView1_);
     setClientSizeTwips(11520, 2700);
@@ -92,8 +100,11 @@ void SearchForm::fillList(const SearchOutcome& outcome)
     listView1_->setColumnWidth(1, twips(1000));
     QList<QTreeWidgetItem*> items;
     items.reserve(int(outcome.rows.size()));
-    for (const ResultRow& r : outcome.rows)
-        items << new QTreeWidgetItem({valueText(r.name), valueText(r.caseNumber)});
+    for (const ResultRow& r : outcome.rows) {
+        auto* item = new QTreeWidgetItem({valueText(r.name), valueText(r.caseNumber)});
+        item->setData(1, Qt::UserRole, r.caseNumber);
+        items << item;
+    }
     listView1_->setUpdatesEnabled(false);
     listView1_->addTopLevelItems(items);
     listView1_->setUpdatesEnabled(true);
@@ -125,6 +136,17 @@ void SearchForm::execute()
     msgBox(this, QStringLiteral("Ricerca Pratica Conclusa  "), OkOnly, QStringLiteral(" Gestione Pratica"));
     text1_->clear();
     text1_->setFocus();
+}
+
+void SearchForm::openCase(QTreeWidgetItem* item)
+{
+    const auto number = host::toIdentifier(item->data(1, Qt::UserRole));
+    if (!number)
+        return; // a client without a case file
+    ui::Navigator* nav = ctx().navigator;
+    auto* caseForm = qobject_cast<cases::Form4*>(nav->show(cases::Form4::kName));
+    if (caseForm)
+        caseForm->showCase(*number);
 }
 
 void SearchForm::closeEvent(QCloseEvent* e)

@@ -9,6 +9,7 @@
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace gp::search {
 
@@ -26,6 +27,8 @@ public:
     // The work of a search without its boxes: "S" rewritten and the list
     // filled from the result. `text` is searched as given.
     SearchOutcome search(const QString& text);
+    // A result chosen (double click or Enter): its case shown in the case form.
+    void openCase(QTreeWidgetItem* item);
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -92,7 +92,7 @@ private slots:
         const char* order[] = {"Command7", "Command2", "Command9", "Command10", "Command1",
                                "Command6", "Command5", "Command4", "Command3", "Command8"};
         const QStringList captions = {"&Ricerca", "&Inserisci-Aggiorna", "&Altre Inform.", "Stato Pratica", "&Pulisci",
-                                      "&Fatturazione", "&Nota Spese", "&Storicizza", "&Elimina", "&Esci"};
+                                      "&Fatturazione", "&Nota Spese", "&Storicizza", "E&limina", "&Esci"};
         int lastTop = -1;
         for (int i = 0; i < 10; ++i) {
             QPushButton* b = button(order[i]);
@@ -102,7 +102,7 @@ private slots:
             QVERIFY(b->y() > lastTop);
             lastTop = b->y();
         }
-        QCOMPARE(menu("MnAgg")->text(), QStringLiteral("&Assegna  Numero Pratica"));
+        QCOMPARE(menu("MnAgg")->text(), QStringLiteral("Assegna  Nu&mero Pratica"));
         QCOMPARE(menu("MUtilità")->text(), QStringLiteral("&Utilità"));
         // Tab order of the editable fields.
         QList<QWidget*> chain;

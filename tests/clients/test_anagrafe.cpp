@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("Anagrafica "));
         const QStringList items = {"mnuM", "MnuE", "MnAgg", "mnuP", "MenAltri", "mnuEsci", "MnStampa"};
         const QStringList captions = {"Modifica Cliente", "Elimina Cliente", "&Aggiungi Cliente", "&Pulisci i campi",
-                                      "&Altri dati", "&Esci", "&Stampa Elenco Clienti"};
+                                      "Altri &dati", "&Esci", "&Stampa Elenco Clienti"};
         for (int i = 0; i < items.size(); ++i) {
             QVERIFY2(item(items[i]), qPrintable(items[i]));
             QCOMPARE(item(items[i])->text(), captions[i]);

@@ -66,7 +66,7 @@ private slots:
     void missingAgendaGoesBackToMenu();
     void launcherUsesTheOpenAgenda();
     void launcherBoxes();
-    void launcherEsciSavesBothWorkbooksAndEnds();
+    void launcherEsciSavesBothWorkbooksAndReturns();
     void editorModesAndActivationReset();
     void editorEsciTwoStepsSavesBothWorkbooks();
     void amountRules();
@@ -143,9 +143,11 @@ void TestEditor::launcherUsesTheOpenAgenda()
     QCOMPARE(opened->sheet(kDeadlineSheet)->cells(1, 3).text(), QStringLiteral("Tipo"));
     QCOMPARE(opened->sheet(kDeadlineSheet)->cells(1, 7).text(), QString());
     QVERIFY(child<QLineEdit>(launcher, "Text1")->text().startsWith(QStringLiteral("Ore...09:30")));
-    // The close box does nothing.
+    // The close box leaves the agenda as "Esci" does: back to the main menu.
     launcher->close();
-    QVERIFY(launcher->isVisible());
+    QVERIFY(!launcher->isVisible());
+    QVERIFY(env.nav->form(QStringLiteral("MenuPrincipale"))->isVisible());
+    QVERIFY(!env.ctx.ended);
 }
 
 void TestEditor::launcherBoxes()
@@ -188,7 +190,7 @@ void TestEditor::launcherBoxes()
     QCOMPARE(recorder.urls[0].toString(), kMakerPage);
 }
 
-void TestEditor::launcherEsciSavesBothWorkbooksAndEnds()
+void TestEditor::launcherEsciSavesBothWorkbooksAndReturns()
 {
     AgendaEnv env;
     SKIP_WITHOUT_FIXTURE(env);
@@ -199,8 +201,11 @@ void TestEditor::launcherEsciSavesBothWorkbooksAndEnds()
     env.host->setActiveWorkbook(env.ctx.deadlines());
     agendaSheet(env.ctx)->cells(2, 4).setValue(QStringLiteral("OGGETTO CAMBIATO"));
     check(launcher, "Check2");
-    QVERIFY(env.ctx.ended);
-    QCOMPARE(env.ctx.exitCode, 0);
+    // The program goes on from the main menu, where the agenda was opened.
+    QVERIFY(!env.ctx.ended);
+    QVERIFY(!launcher->isVisible());
+    QVERIFY(!child<QCheckBox>(launcher, "Check2")->isChecked());
+    QVERIFY(env.nav->form(QStringLiteral("MenuPrincipale"))->isVisible());
     SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
     QCOMPARE(practice.sheet(QStringLiteral("Pratica"))->cells(2, 12).text(), QStringLiteral("NOTIZIA NUOVA"));
     SavedBook agenda(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);

@@ -64,7 +64,7 @@ private slots:
     void emptyAndNotFoundMessages();
     void annullaClearsTheForm();
     void printBoxAndInstructionsMenu();
-    void rowClickHandsTheExpenseOver();
+    void rowOpenedHandsTheExpenseOver();
     void closingReturnsToTheMainMenu();
     void fixtureQueryByCase();
 };
@@ -294,7 +294,7 @@ void TestInterSpese::printBoxAndInstructionsMenu()
     }
 }
 
-void TestInterSpese::rowClickHandsTheExpenseOver()
+void TestInterSpese::rowOpenedHandsTheExpenseOver()
 {
     ExpensesEnv env;
     env.buildPractice(lookAlikeRows());
@@ -307,9 +307,16 @@ void TestInterSpese::rowClickHandsTheExpenseOver()
     QCOMPARE(boxes.seen().size(), size_t(0));
     auto* list = child<QTreeWidget>(f, "ListView1");
     QCOMPARE(list->topLevelItemCount(), 2);
-    list->setCurrentItem(list->topLevelItem(1));
     const QRect r = list->visualItemRect(list->topLevelItem(1));
+    // A click only selects the row; the query stays.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    QCoreApplication::processEvents();
+    QCOMPARE(list->currentItem(), list->topLevelItem(1));
+    QVERIFY(!env.nav->form(QStringLiteral("NotaSpese")));
+    QVERIFY(f->isVisible());
+    // Enter on the selected row opens it in the expense note.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
     QCoreApplication::processEvents();
     auto* note = env.nav->form(QStringLiteral("NotaSpese"));
     QVERIFY(note && note->isVisible());

@@ -110,8 +110,12 @@ private slots:
         QVERIFY(!parseLockEntry("Mario\\x,mrossi,PC,06.12.2025 10:15,;"));
         QVERIFY(!parseLockEntry(""));
 
+        // The file keeps the time as LibreOffice writes it; the message shows an Italian date.
         QCOMPARE(lockedMessage(QStringLiteral("Pratiche.xls"), *lo),
-                 QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06.12.2025 10:15."));
+                 QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06/12/2025 10:15."));
+        LockOwner odd = *lo;
+        odd.since = QStringLiteral("ieri sera");
+        QVERIFY(lockedMessage(QStringLiteral("Pratiche.xls"), odd).endsWith(QStringLiteral(" dal ieri sera.")));
         LockOwner noName = *lo;
         noName.name.clear();
         QVERIFY(lockedMessage(QStringLiteral("Pratiche.xls"), noName).contains(QStringLiteral("in uso da mrossi (")));
@@ -153,7 +157,7 @@ private slots:
         writeFile(lockFilePath(path_), theirs);
         SpreadsheetHost host;
         QCOMPARE(errorOf([&] { host.create(path_, QString()); }),
-                 QStringLiteral("La cartella di lavoro Prova.xls è in uso da Mario Rossi (STUDIO-PC) dal 06.12.2025 10:15."));
+                 QStringLiteral("La cartella di lavoro Prova.xls è in uso da Mario Rossi (STUDIO-PC) dal 06/12/2025 10:15."));
         QCOMPARE(readFile(lockFilePath(path_)), theirs);
         QVERIFY(!QFile::exists(processLockPath(path_)));
         QVERIFY(host.workbooks().empty());

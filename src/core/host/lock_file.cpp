@@ -101,6 +101,14 @@ LockOwner currentLockOwner()
     return me;
 }
 
+QString shownLockTime(const QString& since)
+{
+    // The lock file keeps "DD.MM.YYYY HH:MM"; the user reads dates as 06/12/2026.
+    const QString text = since.trimmed();
+    const QDateTime t = QDateTime::fromString(text, QStringLiteral("dd.MM.yyyy HH:mm"));
+    return t.isValid() ? t.toString(QStringLiteral("dd/MM/yyyy HH:mm")) : text;
+}
+
 QString holderName(const LockOwner& owner)
 {
     QString who = owner.name.trimmed().isEmpty() ? owner.login.trimmed() : owner.name.trimmed();
@@ -116,7 +124,7 @@ QString lockedMessage(const QString& fileName, const LockOwner& owner)
     if (!owner.host.trimmed().isEmpty())
         msg += QStringLiteral(" (%1)").arg(owner.host.trimmed());
     if (!owner.since.trimmed().isEmpty())
-        msg += QStringLiteral(" dal %1").arg(owner.since.trimmed());
+        msg += QStringLiteral(" dal %1").arg(shownLockTime(owner.since));
     return msg + QLatin1Char('.');
 }
 

@@ -38,7 +38,10 @@ std::optional<LockOwner> parseLockEntry(const QByteArray& data, QString* marker 
 // host name, and the current local time as "DD.MM.YYYY HH:MM".
 LockOwner currentLockOwner();
 
-// "La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06.12.2025 10:15."
+// The time of a lock entry as the user reads it: "06.12.2025 10:15" -> "06/12/2025 10:15";
+// a text in another form is shown as it is.
+QString shownLockTime(const QString& since);
+// "La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06/12/2025 10:15."
 QString lockedMessage(const QString& fileName, const LockOwner& owner);
 // The holder as the messages name it: full name, else login, else "un altro utente".
 QString holderName(const LockOwner& owner);

@@ -3,8 +3,12 @@
 #include "core/ui/app_context.h"
 #include "core/ui/geometry.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
 
@@ -81,6 +85,38 @@ void FormBase::hideEvent(QHideEvent* e)
     if (lastForm() == this && !e->spontaneous())
         lastForm() = nullptr;
     QMainWindow::hideEvent(e);
+}
+
+void FormBase::keyPressEvent(QKeyEvent* e)
+{
+    // Only keys that no control used come here.
+    const auto modifiers = e->modifiers() & ~Qt::KeypadModifier;
+    const auto usable = [this](QAbstractButton* b) {
+        return b && b->window() == this && b->isVisible() && b->isEnabled();
+    };
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        QWidget* focus = focusWidget();
+        if (auto* button = qobject_cast<QAbstractButton*>(focus); usable(button)) {
+            button->click();
+            return;
+        }
+        auto* line = qobject_cast<QLineEdit*>(focus);
+        const bool textBox = line && !qobject_cast<QComboBox*>(line->parentWidget());
+        if (textBox && usable(mainCommand_)) {
+            mainCommand_->click();
+            return;
+        }
+    } else if (e->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+        if (usable(escapeCommand_)) {
+            escapeCommand_->click();
+            return;
+        }
+        if (escapeCloses_) {
+            close();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(e);
 }
 
 void FormBase::unloadNow()

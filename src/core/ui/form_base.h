@@ -12,9 +12,18 @@
 //   ignored). Forms that must stay open use it; they are hidden and shown by the
 //   navigator instead. Navigator::unload() bypasses the refusal.
 // - onUnload() runs when the navigator unloads the form, before it is deleted.
+// - Keys: Enter presses the focused button (push button, check box, option
+//   button); in a one-line text box it presses the form's main command when the
+//   form has one (setMainCommand). Escape presses the form's exit command
+//   (setEscapeCommand) or closes the window (setEscapeCloses); forms that set
+//   neither ignore it. Keys a control uses itself (Enter in a list or a
+//   multi-line box, Escape in an open drop-down) never reach the form.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+
+#include <QAbstractButton>
 
 namespace gp::ui {
 
@@ -38,6 +47,13 @@ public:
     // Centres the window on its screen.
     void centreOnScreen();
 
+    // The command Enter presses in a one-line text box of this form.
+    void setMainCommand(QAbstractButton* button) { mainCommand_ = button; }
+    // The command Escape presses: the form's own exit.
+    void setEscapeCommand(QAbstractButton* button) { escapeCommand_ = button; }
+    // Escape closes the window as its close box does (forms without an exit button).
+    void setEscapeCloses(bool closes) { escapeCloses_ = closes; }
+
     // The form of the program that was last activated (nullptr when none).
     static FormBase* lastActivated();
     // Forgets which form was last active, so that the next activation of any
@@ -54,6 +70,7 @@ protected:
     bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void hideEvent(QHideEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     friend class Navigator;
@@ -62,6 +79,10 @@ private:
     QWidget* body_;
     bool closeRefused_ = false;
     bool unloading_ = false;
+    bool placedOnce_ = false;
+    QPointer<QAbstractButton> mainCommand_;
+    QPointer<QAbstractButton> escapeCommand_;
+    bool escapeCloses_ = false;
 };
 
 } // namespace gp::ui

@@ -1,10 +1,13 @@
 #include "core/ui/navigator.h"
 
 #include "core/ui/form_base.h"
+#include "core/ui/window_placement.h"
+
+#include <QApplication>
 
 namespace gp::ui {
 
-Navigator::Navigator(QObject* parent) : QObject(parent) {}
+Navigator::Navigator(QObject* parent) : QObject(parent) { trackPressedControls(); }
 
 Navigator::~Navigator()
 {
@@ -46,14 +49,23 @@ FormBase* Navigator::load(const QString& name)
     if (f->objectName().isEmpty())
         f->setObjectName(name);
     forms_.insert(name, f);
+    connect(f, &FormBase::activated, this, [this, f] { lastActive_ = f; });
     return f;
 }
 
 FormBase* Navigator::show(const QString& name)
 {
+    // The window the user works in opens this one: the active window, else the
+    // form last active (a form that hides itself before opening another).
+    QWidget* opener = QApplication::activeWindow();
+    if (!opener || opener->isHidden() || !qobject_cast<FormBase*>(opener))
+        opener = lastActive_ ? lastActive_.data() : opener;
     FormBase* f = load(name);
     if (!f)
         return nullptr;
+    if (!f->isVisible() && opener != f && !(f->placedOnce_ && name == mainMenu_))
+        placeWindow(f, opener, opener && opener->isVisible() ? pressedControl(opener) : nullptr);
+    f->placedOnce_ = true;
     f->show();
     f->raise();
     f->activateWindow();
@@ -87,6 +99,7 @@ void Navigator::unloadAll()
 void Navigator::adopt(FormBase* f)
 {
     forms_.insert(f->objectName(), f);
+    connect(f, &FormBase::activated, this, [this, f] { lastActive_ = f; });
 }
 
 } // namespace gp::ui

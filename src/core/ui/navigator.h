@@ -57,7 +57,10 @@ public:
     // name is not registered.
     FormBase* load(const QString& name);
     // load(), then show, raise and activate it (its onActivate() runs). nullptr
-    // when the name is not registered.
+    // when the name is not registered. A form shown from hidden is placed first
+    // (ui::placeWindow): centred on the window that opens it, inside the
+    // screen, off the control pressed; the main menu only the first time, as
+    // the forms come back to it where it was.
     FormBase* show(const QString& name);
     void hide(const QString& name);
     // Hides the form and deletes it (onUnload() runs first; deletion is deferred
@@ -80,6 +83,7 @@ private:
     QHash<QString, Factory> factories_;
     QHash<QString, QPointer<FormBase>> forms_;
     QString mainMenu_;
+    QPointer<FormBase> lastActive_;
 };
 
 } // namespace gp::ui

@@ -4,7 +4,11 @@
 
 #include <QEvent>
 #include <QLineEdit>
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
+#include <QTranslator>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextEdit>
@@ -56,7 +60,28 @@ QLocale italian()
     return loc;
 }
 
-void setItalianLocale() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+void setItalianLocale()
+{
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    if (QCoreApplication::instance())
+        installQtItalian();
+}
+
+bool installQtItalian()
+{
+    static QPointer<QTranslator> installed;
+    if (installed)
+        return true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
+}
 
 QString valueText(const QVariant& v)
 {

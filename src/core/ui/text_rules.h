@@ -68,6 +68,11 @@ QString longDateIt(const QDate& d);   // "martedì 14  ottobre  2008" ("dddd dd 
 
 // The Italian locale used for every number and date (set as the default at start-up).
 QLocale italian();
+// Sets the Italian locale as the default and, once an application object
+// exists, installs Qt's own Italian translation (qtbase_it.qm), so that the
+// toolkit's dialogs (files, printing, colours) speak Italian too.
 void setItalianLocale();
+// Installs qtbase_it.qm once; false when the translation cannot be found.
+bool installQtItalian();
 
 } // namespace gp::ui
