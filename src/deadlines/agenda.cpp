@@ -194,7 +194,7 @@ void writeEventFields(host::Sheet* sheet, int row, const EventFields& f)
     host::Range amount = sheet->cells(row, 6);
     if (f.amount) {
         amount.setValue(*f.amount);
-        amount.setNumberFormat(QStringLiteral("#,##0.00"));
+        amount.setNumberFormat(ui::kMoneyFormat);
     } else {
         amount.setValue(QVariant());
     }
@@ -202,9 +202,8 @@ void writeEventFields(host::Sheet* sheet, int row, const EventFields& f)
 
 double appendEvent(host::Sheet* sheet, const EventFields& f, int* rowOut)
 {
-    const int row = lastFilledRow(sheet) + 1;
-    if (row > kLastSheetRow)
-        throw host::HostError(QStringLiteral("Il foglio Dorvessa è pieno: non c'è posto per un nuovo evento."));
+    // Where the lists, which stop at the first empty cell of column A, show it.
+    const int row = sheet->nextRecordRow(1, 6);
     const double id = nextId(sheet);
     sheet->cells(row, 1).setValue(id);
     writeEventFields(sheet, row, f);
@@ -240,10 +239,7 @@ Amount parseAmount(const QString& text)
 
 QString ctrNumD(double value)
 {
-    if (!std::isfinite(value))
-        return QString();
-    QLocale loc(QLocale::Italian, QLocale::Italy);
-    return loc.toString(value, 'f', 2);
+    return ui::moneyText(value);
 }
 
 } // namespace gp::deadlines
