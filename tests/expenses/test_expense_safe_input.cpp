@@ -76,6 +76,7 @@ void TestExpenseSafeInput::everyQueryStartsFromAnEmptyResult()
     child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("10"));
     f->queryByCase();
     QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(column(list, 5), QStringList({"1.000,00", "0,10"})); // stored in General format
     QCOMPARE(balance->text(), QStringLiteral("1.000,10"));
 
     // A key that is no number: the earlier result is gone from "S", the list and the balance.
