@@ -117,6 +117,9 @@ Event readEvent(host::Sheet* sheet, int row)
     e.subject = e.texts[3];
     e.note = e.texts[4];
     e.amount = a.offset(0, 5).value();
+    // The amount as every list shows money.
+    if (e.amount.typeId() == QMetaType::Double)
+        e.texts[5] = ui::moneyText(e.amount.toDouble());
     return e;
 }
 

@@ -62,7 +62,7 @@ struct Event {
     QVariant id;               // column A as stored
     std::optional<double> number; // the ID as a number, when it is one
     QDate date;                // column B read as a date (invalid when it is none)
-    QStringList texts;         // columns A..F converted to text, as the viewer shows them
+    QStringList texts;         // columns A..F converted to text, as the viewer shows them (F as money)
     QString type, subject, note;
     QVariant amount;           // column F as stored
 };

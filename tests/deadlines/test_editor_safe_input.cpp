@@ -96,6 +96,7 @@ private slots:
         QCOMPARE(int(events.size()), 20);
         QCOMPARE(events[8].row, 10);
         QCOMPARE(events[8].number.value(), 21.0);
+        QCOMPARE(events[8].texts[5], QStringLiteral("1.350,50")); // as the viewer lists it
         QVERIFY(sheet->cells(22, 1).isEmpty());
 
         if (!haveXlrd())
