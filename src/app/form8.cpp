@@ -10,14 +10,37 @@
 #include "core/ui/settings_sheet.h"
 #include "core/ui/text_rules.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace gp::app {
 
 using namespace gp::ui;
+
+namespace {
+// Selects the whole text whenever the box takes the focus, so that the first
+// key typed replaces the masked text the box starts with. The selection waits
+// for the click that gave the focus, which would otherwise place the caret.
+class SelectAllOnFocus : public QObject {
+public:
+    explicit SelectAllOnFocus(QLineEdit* box) : QObject(box), box_(box) { box->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::FocusIn)
+            QTimer::singleShot(0, box_, [box = box_] { box->selectAll(); });
+        return false;
+    }
+
+private:
+    QLineEdit* box_;
+};
+} // namespace
 
 Form8::Form8(AppContext& ctx) : FormBase(ctx, QStringLiteral("Form8"))
 {
@@ -43,6 +66,7 @@ Form8::Form8(AppContext& ctx) : FormBase(ctx, QStringLiteral("Form8"))
     text1_->setEchoMode(QLineEdit::Password);
     text1_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // typing shows "*"
     placeTwips(text1_, 1920, 840, 2400, 375);
+    new SelectAllOnFocus(text1_);
 
     command1_ = new QPushButton(QStringLiteral("Conferma la Password"), b);
     command1_->setObjectName(QStringLiteral("Command1"));
@@ -84,6 +108,7 @@ void Form8::onActivate()
     hostGuard(this, [&] { ctx().practice()->sheet(kSettingsSheet)->setVisible(true); });
     label2_->setText(longDateIt(Clock::today()));
     text1_->setFocus();
+    text1_->selectAll();
 }
 
 void Form8::command1Click()

@@ -176,7 +176,8 @@ int run(int argc, char** argv)
     QApplication app(argc, argv);
     setItalianLocale();
     QApplication::setApplicationName(QStringLiteral("Gestione Pratiche"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Gestione Pratiche"));
+    // No display name: the window system would append it to every title. The
+    // desktop file name ties the windows to the program's menu entry and icon.
     QApplication::setDesktopFileName(QStringLiteral("gestione-pratiche"));
     QApplication::setWindowIcon(practiceIcon());
     // Forms hide and show one another; the program ends only through its own

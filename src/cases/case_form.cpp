@@ -6,6 +6,7 @@
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/geometry.h"
+#include "core/ui/input_checks.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
@@ -15,6 +16,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QComboBox>
 #include <QHideEvent>
 #include <QLabel>
@@ -154,11 +156,11 @@ void Form4::buildControls()
     addLabel(b, QStringLiteral("Label3"), QStringLiteral("Apertura 00 00 00"), 600, 1305, 2295);
     text1_ = addText(b, QStringLiteral("Text1"), 600, 1560, 2295, 390);
     text1_->setAlignment(Qt::AlignCenter);
-    limitTyping(text1_, 8);
+    limitTyping(text1_, 10);
     addLabel(b, QStringLiteral("Label15"), QStringLiteral("Chiusura 00 00 00"), 3120, 1305, 2295);
     text2_ = addText(b, QStringLiteral("Text2"), 3120, 1560, 2295, 390);
     text2_->setAlignment(Qt::AlignCenter);
-    limitTyping(text2_, 8);
+    limitTyping(text2_, 10);
     addLabel(b, QStringLiteral("Label6"), QStringLiteral("Assegnatario"), 5640, 1305, 3975);
     combo3_ = addCombo(b, QStringLiteral("Combo3"), 5640, 1560, 3975, 390);
 
@@ -252,6 +254,9 @@ void Form4::buildControls()
     // ---- the case list
     connect(combo1_, &QComboBox::currentIndexChanged, this, &Form4::onListChanged);
     connect(combo1_, &QComboBox::activated, this, &Form4::onListActivated);
+    // A number typed in the list: Enter, or leaving the box, shows that case.
+    connect(combo1_->lineEdit(), &QLineEdit::returnPressed, this, [this] { onCaseTyped(true); });
+    combo1_->installEventFilter(this);
 
     // ---- tab order: the editable fields first, then the rest
     QList<QWidget*> order = {combo1_, text1_, text2_, combo3_, combo4_, combo5_, combo2_, text5_, text6_, text7_,
@@ -363,14 +368,17 @@ void Form4::selectEntry(int index)
         return;
     host::Sheet* pratica = sheet(kCaseSheet);
     int row = index + 2;
-    const double number = leadingNumber(entry);
-    // The list mirrors the table; should the table have changed since the list
-    // was built, the case is looked up by its number instead.
-    if (!host::sameIdentifier(pratica->cells(row, ColCase).value(), number))
-        row = findCaseRow(*pratica, number);
+    // The list mirrors the table, so the entry is the case of its own row;
+    // should the table have changed since the list was built, the case is
+    // looked up by its number instead.
+    if (caseListEntry(pratica->cells(row, ColCase).value(), false) != entry.trimmed())
+        row = findCaseRow(*pratica, leadingNumber(entry));
     if (row == 0)
         return;
     setCaseFields(readCase(*pratica, row));
+    const QVariant stored = pratica->cells(row, ColCase).value();
+    loadedRow_ = row;
+    loadedNumber_ = host::toIdentifier(stored).value_or(leadingNumber(valueText(stored)));
     if (!text4_->text().trimmed().isEmpty())
         text9_->setText(clientName(*sheet(kClientSheet), leadingNumber(text4_->text())));
 }
@@ -420,6 +428,7 @@ void Form4::clearCaseFields()
         t->clear();
     text6_->clear();
     text7_->clear();
+    loadedRow_ = 0;
 }
 
 std::optional<double> Form4::currentCaseNumber() const
@@ -539,10 +548,93 @@ int Form4::storeFields()
     if (!number)
         return 0;
     host::Sheet* pratica = sheet(kCaseSheet);
-    const int row = findCaseRow(*pratica, *number);
+    // The row the fields were read from, while it still holds that case.
+    int row = 0;
+    if (loadedRow_ && *number == loadedNumber_
+        && host::sameIdentifier(pratica->cells(loadedRow_, ColCase).value(), *number))
+        row = loadedRow_;
+    else
+        row = findCaseRow(*pratica, *number);
     if (row)
         writeCase(*pratica, row, caseFields(), Clock::today());
     return row;
+}
+
+bool Form4::acceptFields()
+{
+    if (!acceptDateBox(this, text1_, QStringLiteral("Apertura"), kTitle)
+        || !acceptDateBox(this, text2_, QStringLiteral("Chiusura"), kTitle))
+        return false;
+    const struct {
+        QString text;
+        const char* field;
+        QWidget* box;
+    } texts[] = {
+        {text5_->text(), "Oggetto", text5_},
+        {text6_->toPlainText(), "Adempimenti", text6_},
+        {text7_->toPlainText(), "Notizie", text7_},
+        {combo3_->currentText(), "Assegnatario", combo3_},
+        {combo4_->currentText(), "Settore", combo4_},
+        {combo5_->currentText(), "Area di indirizzo", combo5_},
+        {combo2_->currentText(), "Posizione/Archivio", combo2_},
+    };
+    for (const auto& t : texts)
+        if (!acceptTextLength(this, t.text, QString::fromUtf8(t.field), kTitle, t.box))
+            return false;
+    return true;
+}
+
+void Form4::onCaseTyped(bool enterPressed)
+{
+    const QString typed = combo1_->currentText().trimmed();
+    if (typed.isEmpty())
+        return;
+    const double number = leadingNumber(typed);
+    // The case already shown stays as it is, with whatever the user changed.
+    if (loadedRow_ && number == loadedNumber_)
+        return;
+    // Leaving the box again says nothing new about the same unknown number.
+    if (!enterPressed && typed == unknownTyped_)
+        return;
+    int index = -1;
+    for (int i = 0; i < combo1_->count() && index < 0; ++i)
+        if (leadingNumber(combo1_->itemText(i)) == number)
+            index = i;
+    if (index < 0) {
+        unknownTyped_ = typed;
+        for (QComboBox* c : {combo2_, combo3_, combo4_, combo5_}) {
+            const QSignalBlocker block(c);
+            c->setCurrentIndex(-1);
+            c->clearEditText();
+        }
+        for (QLineEdit* t : {text1_, text2_, text3_, text4_, text5_, text9_, text10_})
+            t->clear();
+        text6_->clear();
+        text7_->clear();
+        loadedRow_ = 0;
+        msgBox(this, QStringLiteral("La Pratica %1 non esiste nell'elenco delle Pratiche.").arg(typed),
+               OkOnly | Exclamation, kTitle);
+        return;
+    }
+    unknownTyped_.clear();
+    {
+        const QSignalBlocker block(combo1_);
+        combo1_->setCurrentIndex(index);
+    }
+    hostGuard(this, [&] { selectEntry(index); });
+}
+
+bool Form4::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == combo1_ && event->type() == QEvent::FocusOut) {
+        // Leaving the box for another control of the form; not a message box
+        // taking the focus, nor the list's own popup.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason
+            || reason == Qt::ShortcutFocusReason)
+            QTimer::singleShot(0, this, [this] { onCaseTyped(false); });
+    }
+    return FormBase::eventFilter(watched, event);
 }
 
 void Form4::afterStore()
@@ -560,10 +652,27 @@ void Form4::afterStore()
 
 void Form4::commandStore()
 {
-    if (!currentCaseNumber()) {
+    const auto number = currentCaseNumber();
+    if (!number) {
         msgBox(this, QStringLiteral("Bisogna selezionare la pratica......."), OkOnly, kTitle);
         return;
     }
+    // The fields shown belong to one case: they are never written into
+    // another one unnoticed.
+    if (!loadedRow_) {
+        msgBox(this, QStringLiteral("Scegliere la Pratica dall'elenco prima di registrarla."), OkOnly | Exclamation,
+               kTitle);
+        return;
+    }
+    if (*number != loadedNumber_
+        && msgBox(this,
+                  QStringLiteral("I dati mostrati sono della Pratica %1: registrarli nella Pratica %2 ?")
+                      .arg(valueText(loadedNumber_), valueText(*number)),
+                  YesNo | Question | DefaultButton2, kTitle)
+               != Answer::Yes)
+        return;
+    if (!acceptFields())
+        return;
     if (msgBox(this, QStringLiteral("Si  vuole Aggiornare la Pratica Selezionata  ?"), YesNo, kTitle) != Answer::Yes)
         return;
     int row = 0;

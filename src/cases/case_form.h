@@ -64,6 +64,9 @@ public:
     // What follows a store: the fields emptied, the case list rebuilt with the
     // plain numbers, the choice lists reloaded.
     void afterStore();
+    // The checks of the fields before a store (dates, lengths); false after
+    // telling the user what is wrong.
+    bool acceptFields();
 
     // The command handlers (also reached by the buttons and menus).
     void commandStore();        // Command2 "&Inserisci-Aggiorna"
@@ -92,6 +95,7 @@ public slots:
     void setDeadlineText(const QString& text);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void onActivate() override;
     void closeEvent(QCloseEvent* e) override;
     void hideEvent(QHideEvent* e) override;
@@ -101,6 +105,9 @@ private:
     void onDeadlineBox(bool checked);
     void onListChanged(int index);
     void onListActivated(int index);
+    // A case number typed in Combo1 (Enter, or the box left): that case is
+    // shown as if picked, or the user is told that it does not exist.
+    void onCaseTyped(bool enterPressed);
     host::Book* practice();
     host::Sheet* sheet(const QString& name);
     // Shows another window of the program by name; says that the function is
@@ -140,7 +147,10 @@ private:
     QTimer* timer1_ = nullptr;
 
     int changeHandled_ = -1;               // list position just shown by a change of the current entry
-    std::optional<double> pendingCase_;    // a case handed over before the activation that rebuilds the list
+    std::optional<double> pendingCase_;
+    int loadedRow_ = 0;                    // the row of "Pratica" the fields were read from; 0 = none
+    double loadedNumber_ = 0;              // the case number of that row
+    QString unknownTyped_;                 // the unknown number last reported    // a case handed over before the activation that rebuilds the list
 };
 
 } // namespace gp::cases

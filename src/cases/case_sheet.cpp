@@ -51,11 +51,16 @@ QStringList caseListEntries(Sheet& pratica, bool centred)
     QStringList entries;
     const std::vector<int> rows = caseRows(pratica);
     entries.reserve(int(rows.size()));
-    for (int r : rows) {
-        const QVariant v = pratica.cells(r, ColCase).value();
-        entries << (centred ? ui::padC(v, 8) : ui::valueText(v));
-    }
+    for (int r : rows)
+        entries << caseListEntry(pratica.cells(r, ColCase).value(), centred);
     return entries;
+}
+
+QString caseListEntry(const QVariant& caseNumber, bool centred)
+{
+    const QString plain = ui::valueText(caseNumber);
+    // A number too long to be centred is shown whole: a cut one would be another case.
+    return centred && plain.size() < 8 ? ui::padC(caseNumber, 8) : plain;
 }
 
 int findCaseRow(Sheet& pratica, double caseNumber) { return pratica.findIdentifier(ColCase, caseNumber, 2); }

@@ -45,7 +45,9 @@ std::vector<int> caseRows(host::Sheet& pratica);
 
 // The case numbers of the table in sheet order, as the case list shows them:
 // centred in 8 characters (PadC) or, when `centred` is false, as plain text.
+// A number longer than 7 characters is never cut: it is shown whole.
 QStringList caseListEntries(host::Sheet& pratica, bool centred);
+QString caseListEntry(const QVariant& caseNumber, bool centred);
 
 // The first row of the case table whose case number equals `caseNumber`
 // (compared as numbers, so "012" and 12 are the same case); 0 when none.

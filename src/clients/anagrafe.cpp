@@ -195,6 +195,14 @@ void Anagrafe::modifyClient()
         msgBox(this, kNotInserted, OkOnly, kTitle);
         return;
     }
+    // An empty name would end every list of clients at this row.
+    if (text1_->text().trimmed().isEmpty()) {
+        msgBox(this, QStringLiteral("Il nome del Cliente non può essere vuoto."), OkOnly | Exclamation, kTitle);
+        text1_->setFocus();
+        return;
+    }
+    if (!fields_->acceptForStore(this, kTitle))
+        return;
     if (msgBox(this, QStringLiteral("Si vuole modificare il Cliente Selezionato ?"), YesNo, kTitle) != Answer::Yes)
         return;
     hostGuard(this, [&] {

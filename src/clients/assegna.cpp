@@ -185,6 +185,8 @@ void Assegna::addClient()
                OkOnly, kTitle);
         return;
     }
+    if (!fields_->acceptForStore(this, kTitle))
+        return;
     if (msgBox(this, QStringLiteral(" Vuoi Inserire questo Cliente ?"), YesNo, kTitle) != Answer::Yes)
         return;
     bool added = false;

@@ -1,6 +1,7 @@
 #include "clients/client_fields.h"
 
 #include "core/ui/geometry.h"
+#include "core/ui/input_checks.h"
 #include "core/ui/text_rules.h"
 
 #include <QGridLayout>
@@ -23,7 +24,7 @@ const FieldSpec kSpecs[] = {
     {"Text2", "ID Progressivo", 0, true},
     {"Text1", "Ragione Sociale/Cognome-Nome", 0, true},
     {"Text14", "Codice", 0, false},
-    {"Text18", "Data 00 00 00", 8, false},
+    {"Text18", "Data 00 00 00", 10, false},
     {"Text4", "Indirizzo", 0, true},
     {"Text5", "C.A.P.", 5, false},
     {"Text6", "Località", 0, true},
@@ -125,6 +126,20 @@ void ClientFields::setRecord(const ClientRecord& record)
 {
     for (int c = 0; c < kFieldCount; ++c)
         setText(QString::fromLatin1(kFieldBoxes[c]), record[c]);
+}
+
+bool ClientFields::acceptForStore(QWidget* parent, const QString& title)
+{
+    if (!ui::acceptDateBox(parent, line(QStringLiteral("Text18")), QStringLiteral("Data"), title))
+        return false;
+    for (const FieldSpec& f : kSpecs) {
+        const QString name = QString::fromLatin1(f.box);
+        // The second notes box has no label of its own: it goes on with the first.
+        const QString field = *f.caption ? QString::fromUtf8(f.caption) : QStringLiteral("Annotazioni");
+        if (!ui::acceptTextLength(parent, text(name), field, title, box(name)))
+            return false;
+    }
+    return true;
 }
 
 void ClientFields::clear()

@@ -86,11 +86,17 @@ double appendClient(Book& practice, const ClientRecord& fields)
 {
     Sheet* s = practice.sheet(kClientSheet);
     const double number = nextClientNumber(practice);
-    int row = 1;
-    while (row <= kMaxRows && !s->cells(row, kColA).isEmpty())
-        ++row;
-    if (row > kMaxRows)
-        throw host::HostError(QStringLiteral("Il foglio \"Clienti\" è pieno: non c'è una riga libera per il nuovo Cliente."));
+    // Below the clients that every lookup by number reaches; the lists of
+    // names walk column B, so a numbered row without a name would hide the new
+    // client from them.
+    const int row = s->nextRecordRow(kColA, kFieldCount);
+    const std::vector<int> named = s->walkDown(2, kColB);
+    const int firstUnnamed = named.empty() ? 2 : named.back() + 1;
+    if (firstUnnamed < row)
+        throw host::HostError(QStringLiteral("La riga %1 del foglio %2 non ha il nome del Cliente: correggerla prima "
+                                             "di aggiungere.")
+                                  .arg(firstUnnamed)
+                                  .arg(kClientSheet));
     writeClient(practice, row, number, fields);
     s->range(QStringLiteral("Y1")).setValue(number);
     if (practice.sheetOrNull(ui::kSettingsSheet))
@@ -112,9 +118,8 @@ double appendCase(Book& practice, double clientNumber, int* rowOut)
 {
     Sheet* s = practice.sheet(kCaseSheet);
     const double number = nextCaseNumber(practice);
-    const int row = std::max(lastFilledRow(*s, kColA), 1) + 1;
-    if (row > kMaxRows)
-        throw host::HostError(QStringLiteral("Il foglio \"Pratica\" è pieno: non c'è una riga libera per la nuova Pratica."));
+    // Column N is the last of a case.
+    const int row = s->nextRecordRow(kColA, 14);
     s->cells(row, kColA).setValue(number);
     s->cells(row, kColB).setValue(clientNumber);
     if (practice.sheetOrNull(ui::kSettingsSheet))

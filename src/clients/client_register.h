@@ -66,7 +66,9 @@ double highestNumber(host::Sheet& sheet, int column, int fromRow);
 double nextClientNumber(host::Book& practice);
 
 // Appends a new client: its number is nextClientNumber(), its row the first
-// row of "Clienti" whose column A is empty; Y1 receives the number, which is
+// row after the unbroken run of column A (from row 2), which must be empty
+// across A to Q and reached by the run of names in column B, else HostError
+// names the broken row and nothing is written; Y1 receives the number, which is
 // also recorded in column E of "Codice" (kept ascending). Returns the number.
 double appendClient(host::Book& practice, const ClientRecord& fields);
 
@@ -75,8 +77,8 @@ double appendClient(host::Book& practice, const ClientRecord& fields);
 // "Codice", so that a number once given, even of a deleted case, never returns.
 double nextCaseNumber(host::Book& practice);
 
-// Appends a case for the client: the row directly below the last filled row of
-// column A of "Pratica", with the new case number in A and `clientNumber` in B;
+// Appends a case for the client: the first row after the unbroken run of
+// column A of "Pratica" (empty across A to N, else HostError), with the new case number in A and `clientNumber` in B;
 // the number is recorded in column B of "Codice", kept ascending. Returns the
 // new case number; `rowOut` receives the row written.
 double appendCase(host::Book& practice, double clientNumber, int* rowOut = nullptr);

@@ -119,6 +119,9 @@ Event readEvent(host::Sheet* sheet, int row)
     e.subject = e.texts[3];
     e.note = e.texts[4];
     e.amount = a.offset(0, 5).value();
+    // The amount as every list shows money.
+    if (e.amount.typeId() == QMetaType::Double)
+        e.texts[5] = ui::moneyText(e.amount.toDouble());
     return e;
 }
 
@@ -196,7 +199,7 @@ void writeEventFields(host::Sheet* sheet, int row, const EventFields& f)
     host::Range amount = sheet->cells(row, 6);
     if (f.amount) {
         amount.setValue(*f.amount);
-        amount.setNumberFormat(QStringLiteral("#,##0.00"));
+        amount.setNumberFormat(ui::kMoneyFormat);
     } else {
         amount.setValue(QVariant());
     }
@@ -204,9 +207,8 @@ void writeEventFields(host::Sheet* sheet, int row, const EventFields& f)
 
 double appendEvent(host::Sheet* sheet, const EventFields& f, int* rowOut)
 {
-    const int row = lastFilledRow(sheet) + 1;
-    if (row > kLastSheetRow)
-        throw host::HostError(QStringLiteral("Il foglio Dorvessa è pieno: non c'è posto per un nuovo evento."));
+    // Where the lists, which stop at the first empty cell of column A, show it.
+    const int row = sheet->nextRecordRow(1, 6);
     const double id = nextId(sheet);
     sheet->cells(row, 1).setValue(id);
     writeEventFields(sheet, row, f);
@@ -242,10 +244,7 @@ Amount parseAmount(const QString& text)
 
 QString ctrNumD(double value)
 {
-    if (!std::isfinite(value))
-        return QString();
-    QLocale loc(QLocale::Italian, QLocale::Italy);
-    return loc.toString(value, 'f', 2);
+    return ui::moneyText(value);
 }
 
 } // namespace gp::deadlines

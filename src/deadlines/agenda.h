@@ -3,8 +3,8 @@
 // Row 1 holds the headings, events run from row 2 down, one a row:
 //   A "ID" (a number), B "Dorvessa" (the deadline, a date value), C "Tipo",
 //   D "Oggetto", E "Nota", F "Importo" (a number), G spare.
-// Lists stop at the first row whose column A is empty; new events go below the
-// last filled cell of column A.
+// Lists stop at the first row whose column A is empty; a new event goes into
+// that row, which must be empty from A to F.
 //
 // These routines never look at which workbook is active: they work on the
 // agenda workbook reached by name. Host failures throw host::HostError.
@@ -62,7 +62,7 @@ struct Event {
     QVariant id;               // column A as stored
     std::optional<double> number; // the ID as a number, when it is one
     QDate date;                // column B read as a date (invalid when it is none)
-    QStringList texts;         // columns A..F converted to text, as the viewer shows them
+    QStringList texts;         // columns A..F converted to text, as the viewer shows them (F as money)
     QString type, subject, note;
     QVariant amount;           // column F as stored
 };
@@ -104,7 +104,8 @@ int findEventRow(host::Sheet* sheet, double id);
 
 // Writes B..F of `row`.
 void writeEventFields(host::Sheet* sheet, int row, const EventFields& f);
-// Appends below the last filled row of column A with a new ID; returns the ID.
+// Appends after the unbroken run of column A with a new ID; returns the ID.
+// HostError when that row is not empty (nothing is written).
 double appendEvent(host::Sheet* sheet, const EventFields& f, int* rowOut = nullptr);
 // Deletes the event's whole row (rows below move up).
 void deleteEventRow(host::Sheet* sheet, int row);

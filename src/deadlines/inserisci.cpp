@@ -4,6 +4,7 @@
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/geometry.h"
+#include "core/ui/input_checks.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
@@ -79,6 +80,7 @@ Inserisci::Inserisci(AppContext& ctx) : FormBase(ctx, kName)
     label1_ = label(frame2_, "Label1", QString(), 240, 360, 1400);
     text1_ = new QLineEdit(frame2_);
     text1_->setObjectName(QStringLiteral("Text1"));
+    limitTyping(text1_, 10);
     placeTwips(text1_, 1700, 330, 1600, 315);
     label(frame2_, "Label2", QStringLiteral("Tipo Dorvessa"), 240, 840, 1400);
     combo1_ = new QComboBox(frame2_);
@@ -389,13 +391,17 @@ bool Inserisci::readFields(EventFields& out)
 {
     const QDate date = parseEventDate(text1_->text());
     if (!date.isValid()) {
+        const QString typed = text1_->text().trimmed();
         msgBox(this,
-               QStringLiteral("Il campo \"Dorvessa\" non contiene una data valida.\nScrivere la data come "
-                              "gg/mm/aaaa o sceglierla nel calendario."),
+               typed.isEmpty() ? QStringLiteral("Il campo \"Dorvessa\" non contiene una data valida.\nScrivere la "
+                                                "data come gg/mm/aaaa o sceglierla nel calendario.")
+                               : invalidDateMessage(typed, QStringLiteral("Dorvessa")),
                OkOnly | Exclamation, kAgendaTitle);
         text1_->setFocus();
         return false;
     }
+    if (!acceptTextLength(this, text3_->toPlainText(), QStringLiteral("Nota"), kAgendaTitle, text3_))
+        return false;
     const Amount amount = parseAmount(text4_->text());
     if (amount.state == AmountState::Invalid) {
         markAmount(true);

@@ -4,6 +4,7 @@
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/geometry.h"
+#include "core/ui/input_checks.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
@@ -46,6 +47,7 @@ ScadenzaPratica::ScadenzaPratica(AppContext& ctx) : FormBase(ctx, kName)
     label(b, "Label2", QStringLiteral("Dorvessa"), 120, 600, 1200);
     text1_ = new QLineEdit(b);
     text1_->setObjectName(QStringLiteral("Text1"));
+    limitTyping(text1_, 10);
     placeTwips(text1_, 1400, 570, 1600, 315);
     label(b, "Label3", QStringLiteral("Oggetto"), 120, 1080, 1200);
     text2_ = new QLineEdit(b);
@@ -108,13 +110,17 @@ bool ScadenzaPratica::confirm()
     const double number = *caseNumber_;
     const QDate date = parseEventDate(text1_->text());
     if (!date.isValid()) {
+        const QString typed = text1_->text().trimmed();
         msgBox(this,
-               QStringLiteral("Il campo \"Dorvessa\" non contiene una data valida.\nScrivere la data come "
-                              "gg/mm/aaaa o sceglierla nel calendario."),
+               typed.isEmpty() ? QStringLiteral("Il campo \"Dorvessa\" non contiene una data valida.\nScrivere la "
+                                                "data come gg/mm/aaaa o sceglierla nel calendario.")
+                               : invalidDateMessage(typed, QStringLiteral("Dorvessa")),
                OkOnly | Exclamation, kTitle);
         text1_->setFocus();
         return false;
     }
+    if (!acceptTextLength(this, text3_->toPlainText(), QStringLiteral("Nota"), kTitle, text3_))
+        return false;
     if (!ctx().deadlines() && !verifyFile(ctx().path(kDeadlineFile))) {
         msgBox(this,
                QStringLiteral("Il file ") + QDir::toNativeSeparators(ctx().path(kDeadlineFile))

@@ -1,6 +1,7 @@
 #include "expenses/balance.h"
 
 #include "core/host/spreadsheet_host.h"
+#include "core/ui/text_rules.h"
 
 #include <cmath>
 
@@ -168,21 +169,6 @@ ExpenseTotals totalsFor(host::Book& practice, int column, double id)
     return t;
 }
 
-QString formatEuro(qint64 cents)
-{
-    const bool negative = cents < 0;
-    // magnitude as unsigned so that the smallest qint64 does not overflow
-    const quint64 mag = negative ? quint64(0) - quint64(cents) : quint64(cents);
-    const QString units = QString::number(mag / 100);
-    QString grouped;
-    for (qsizetype i = 0; i < units.size(); ++i) {
-        if (i > 0 && (units.size() - i) % 3 == 0)
-            grouped += u'.';
-        grouped += units[i];
-    }
-    const quint64 rest = mag % 100;
-    return (negative ? QStringLiteral("-") : QString()) + grouped + u',' + (rest < 10 ? QStringLiteral("0") : QString())
-        + QString::number(rest);
-}
+QString formatEuro(qint64 cents) { return ui::moneyText(cents); }
 
 } // namespace gp::expenses

@@ -38,6 +38,8 @@ QueryResult runExpenseQuery(host::Book& practice, int column, double id)
         s->cells(target, 3).setValue(d.isValid() ? QVariant(d) : dateCell.value());
         for (int c = kColDescription; c <= kColVat; ++c)
             s->cells(target, c - 1).setValue(spese->cells(row, c).value());
+        if (s->cells(target, kColAmount - 1).value().typeId() == QMetaType::Double)
+            s->cells(target, kColAmount - 1).setNumberFormat(ui::kMoneyFormat);
         const auto cents = amountCents(spese->cells(row, kColAmount).value());
         if (cents) {
             ++result.totals.count;
@@ -49,6 +51,12 @@ QueryResult runExpenseQuery(host::Book& practice, int column, double id)
         ++target;
     }
     return result;
+}
+
+void clearExpenseResult(host::Book& practice)
+{
+    host::Sheet* s = practice.sheet(kResultSheet);
+    s->rows(2, sheet::kMaxRows).clear();
 }
 
 QString clientNameOf(host::Book& practice, double clientNumber)

@@ -36,8 +36,11 @@ struct QueryResult {
 // Clears "S" (values and formats), writes the headings and copies every "Spese"
 // row whose `column` (kColCase or kColClient) holds `id` as a number. The whole
 // unbroken run of column B below the heading is scanned. Each match gets its own
-// row of "S". Throws host::HostError when a sheet is missing.
+// row of "S"; a numeric amount there takes the money format. Throws host::HostError when a sheet is missing.
 QueryResult runExpenseQuery(host::Book& practice, int column, double id);
+
+// Empties "S" below its headings (row 1 stays as it is).
+void clearExpenseResult(host::Book& practice);
 
 // The client number and name of a "Clienti" row found by number: the name, or
 // an empty string when no client has that number.

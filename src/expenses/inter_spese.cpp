@@ -289,7 +289,21 @@ void InterSpese::chooseCase(int index)
     });
 }
 
-bool InterSpese::runQuery(int column, double id)
+bool InterSpese::resetResult()
+{
+    list_->clear();
+    listedRows_.clear();
+    label3_->clear();
+    label5_->clear();
+    return hostGuard(this, [&] {
+        host::Book* book = ctx().practice();
+        if (!book)
+            throw host::HostError(QStringLiteral("La cartella di lavoro Pratiche.xls non è aperta."));
+        clearExpenseResult(*book);
+    });
+}
+
+InterSpese::Outcome InterSpese::runQuery(int column, double id)
 {
     label3_->clear();
     label5_->clear();
@@ -301,8 +315,10 @@ bool InterSpese::runQuery(int column, double id)
             throw host::HostError(QStringLiteral("La cartella di lavoro Pratiche.xls non è aperta."));
         result = runExpenseQuery(*book, column, id);
     });
-    if (!ok || result.speseRows.empty())
-        return false;
+    if (!ok)
+        return Outcome::Failed;
+    if (result.speseRows.empty())
+        return Outcome::NotFound;
     listedRows_ = result.speseRows;
     fillList();
     label3_->setText(formatEuro(result.totals.cents));
@@ -314,7 +330,7 @@ bool InterSpese::runQuery(int column, double id)
                       : QStringLiteral("Saldo calcolato senza %1 righe: il loro Importo non è un numero.").arg(n),
                OkOnly | Information, kTitle);
     }
-    return true;
+    return Outcome::Found;
 }
 
 void InterSpese::fillList()
@@ -337,7 +353,7 @@ void InterSpese::fillList()
         for (int row : rows) {
             QStringList texts;
             for (int c = 1; c <= 7; ++c)
-                texts << s->cells(row, c).text();
+                texts << (c == 6 ? moneyValueText(s->cells(row, c).value()) : s->cells(row, c).text());
             auto* item = new QTreeWidgetItem(texts);
             item->setTextAlignment(5, Qt::AlignRight | Qt::AlignVCenter);
             items << item;
@@ -350,7 +366,8 @@ void InterSpese::fillList()
 
 void InterSpese::queryByClient()
 {
-    list_->clear();
+    if (!resetResult())
+        return;
     const QString key = text2_->text().trimmed();
     if (key.isEmpty()) {
         msgBox(this, QStringLiteral("Nessuna Spesa associata al  Cliente interrogato  , Riprova"), OkOnly | Question,
@@ -360,7 +377,13 @@ void InterSpese::queryByClient()
     const auto id = host::toIdentifier(key);
     lastQuery_ = Query::Client;
     lastId_ = id ? *id : std::numeric_limits<double>::quiet_NaN();
-    if (!id || !runQuery(kColClient, *id)) {
+    const Outcome outcome = id ? runQuery(kColClient, *id) : Outcome::NotFound;
+    if (outcome == Outcome::Failed) {
+        list_->clear();
+        listedRows_.clear();
+        return;
+    }
+    if (outcome == Outcome::NotFound) {
         list_->clear();
         listedRows_.clear();
         msgBox(this, QStringLiteral("Nessuna Pratica trovata per il Cliente selezionato , Riprova"), OkOnly, kTitle);
@@ -370,7 +393,8 @@ void InterSpese::queryByClient()
 
 void InterSpese::queryByCase()
 {
-    list_->clear();
+    if (!resetResult())
+        return;
     const QString key = combo2_->currentText().trimmed();
     if (key.isEmpty()) {
         msgBox(this, QStringLiteral("Il Campo non può essere vuoto !!!!!!"), OkOnly, kTitle);
@@ -381,7 +405,13 @@ void InterSpese::queryByCase()
     const auto id = host::toIdentifier(key);
     lastQuery_ = Query::Case;
     lastId_ = id ? *id : std::numeric_limits<double>::quiet_NaN();
-    if (!id || !runQuery(kColCase, *id)) {
+    const Outcome outcome = id ? runQuery(kColCase, *id) : Outcome::NotFound;
+    if (outcome == Outcome::Failed) {
+        list_->clear();
+        listedRows_.clear();
+        return;
+    }
+    if (outcome == Outcome::NotFound) {
         list_->clear();
         listedRows_.clear();
         msgBox(this, QStringLiteral("Nessuna Pratica trovata, Riprova"), OkOnly, kTitle);
@@ -395,7 +425,7 @@ void InterSpese::refreshAfterChange()
     if (lastQuery_ == Query::None || std::isnan(lastId_))
         return;
     list_->clear();
-    if (!runQuery(lastQuery_ == Query::Client ? kColClient : kColCase, lastId_)) {
+    if (runQuery(lastQuery_ == Query::Client ? kColClient : kColCase, lastId_) != Outcome::Found) {
         list_->clear();
         listedRows_.clear();
     }
@@ -441,6 +471,14 @@ void InterSpese::printBoxToggled(bool checked)
 {
     if (!checked)
         return;
+    // Only the result of this form's own query is printed: never what an
+    // earlier query or another form left in "S".
+    if (listedRows_.empty()) {
+        msgBox(this, QStringLiteral("Nessun risultato da stampare."), OkOnly | Information, kTitle);
+        const QSignalBlocker block(check1_);
+        check1_->setChecked(false);
+        return;
+    }
     hostGuard(this, [&] { printing::printExpenseResult(ctx(), this); });
 }
 

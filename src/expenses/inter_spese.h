@@ -53,8 +53,12 @@ private:
     void printBoxToggled(bool checked);
     void clearExpenseFields();
     void clearOptions();
-    // Runs a query for `id`; false when nothing was found.
-    bool runQuery(int column, double id);
+    enum class Outcome { Found, NotFound, Failed };
+    // Runs a query for `id`. Failed: the error has been shown.
+    Outcome runQuery(int column, double id);
+    // What every query does first: "S" emptied below its headings, the list
+    // and the balance emptied. False when "S" could not be reached (shown).
+    bool resetResult();
     void fillList();
 
     QRadioButton* option1_ = nullptr;

@@ -4,6 +4,7 @@
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/geometry.h"
+#include "core/ui/input_checks.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
@@ -96,6 +97,7 @@ NotaSpese::NotaSpese(AppContext& ctx) : FormBase(ctx, kName)
     text2_->setReadOnly(true);
     makeLabel(b, "Label4", QStringLiteral("Data"), 3600, 720, 900);
     text3_ = makeText(b, "Text3", 4500, 680, 1500);
+    limitTyping(text3_, 10);
     installDateRule(text3_);
     auto* pick = new QPushButton(QStringLiteral("..."), b);
     pick->setObjectName(QStringLiteral("Command6"));
@@ -342,7 +344,7 @@ std::optional<NotaSpese::Entry> NotaSpese::checkedEntry(host::Book& book)
         return refuse(QStringLiteral("Il campo Data è vuoto: scrivere la data della spesa (gg/mm/aaaa)."), text3_);
     e.date = parseTypedDate(dateText);
     if (!e.date.isValid())
-        return refuse(QStringLiteral("Il campo Data non contiene una data valida (gg/mm/aaaa)."), text3_);
+        return refuse(invalidDateMessage(dateText, QStringLiteral("Data")), text3_);
 
     e.description = text4_->text().trimmed();
     if (e.description.isEmpty())
@@ -388,6 +390,7 @@ void NotaSpese::bookExpense()
         spese->cells(target, kColDescription).setValue(e->description);
         spese->cells(target, kColKind).setValue(e->kind);
         spese->cells(target, kColAmount).setValue(e->amount);
+        spese->cells(target, kColAmount).setNumberFormat(kMoneyFormat);
         spese->cells(target, kColVat).setValue(e->vat);
         shownRow_ = target;
         shownId_ = id;
@@ -431,6 +434,7 @@ void NotaSpese::saveExpense()
         spese->cells(row, kColDescription).setValue(e->description);
         spese->cells(row, kColKind).setValue(e->kind);
         spese->cells(row, kColAmount).setValue(e->amount);
+        spese->cells(row, kColAmount).setNumberFormat(kMoneyFormat);
         spese->cells(row, kColVat).setValue(e->vat);
         shownCase_ = e->caseNumber;
         msgBox(this, QStringLiteral("Spesa modificata."), OkOnly | Information, kTitle);

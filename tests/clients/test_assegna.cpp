@@ -1,8 +1,8 @@
 // The client-assignment form in its two uses, driven in-process on a copy of
 // the practice's data: typing a new client (the number, the row, Y1, the
 // messages, the way back to the client form) and giving a new case number to a
-// picked client (never a number given before, the row below the last case, the
-// hand-over to the case form).
+// picked client (never a number given before, the row after the unbroken run of
+// cases, the hand-over to the case form).
 #include "support_env.h"
 
 #include "clients/anagrafe.h"
@@ -241,11 +241,22 @@ private slots:
         ModalAnswerer boxes;
         boxes.press("Sì").press("OK");
         f->confirm();
-        QCOMPARE(f->lastCaseNumber(), 901.0);
-        // Directly below the last filled row of column A; the gap stays as it was.
-        QCOMPARE(env->cell(kPr, 42, 1), QVariant(901.0));
-        QCOMPARE(env->cell(kPr, 42, 2), QVariant(3.0));
+        // The case below the gap would never be listed: refused, the broken row named.
+        QCOMPARE(boxes.seen().at(1).text, QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il "
+                                                         "numero: correggerla prima di aggiungere."));
+        QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
         QVERIFY(env->sheet(kPr).cells(20, 1).isEmpty());
+        // The gap emptied: the new case fills it.
+        env->sheet(kPr).rows(20, 20).clearContents();
+        f->startCaseAssignment();
+        on<QListWidget>(f, "List1")->setCurrentRow(2);
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        f->confirm();
+        QCOMPARE(f->lastCaseNumber(), 901.0);
+        QCOMPARE(env->cell(kPr, 20, 1), QVariant(901.0));
+        QCOMPARE(env->cell(kPr, 20, 2), QVariant(3.0));
+        QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
         QCOMPARE(column(kCo, 2).last(), 901.0);
     }
 

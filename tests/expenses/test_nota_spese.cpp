@@ -209,8 +209,8 @@ void TestNotaSpese::everyFieldIsChecked_data()
     QTest::newRow("case not a number") << "case" << "1*" << "Il campo N/Pratica non corrisponde a nessuna pratica aperta.";
     QTest::newRow("date empty") << "date" << ""
                                 << "Il campo Data è vuoto: scrivere la data della spesa (gg/mm/aaaa).";
-    QTest::newRow("date impossible") << "date" << "31/02/2025" << "Il campo Data non contiene una data valida (gg/mm/aaaa).";
-    QTest::newRow("date words") << "date" << "ieri" << "Il campo Data non contiene una data valida (gg/mm/aaaa).";
+    QTest::newRow("date impossible") << "date" << "31/02/2025" << "La data 31/02/2025 nel campo Data non è valida.";
+    QTest::newRow("date words") << "date" << "ieri" << "La data ieri nel campo Data non è valida.";
     QTest::newRow("description") << "description" << "  " << "Il campo Descrizione è vuoto.";
     QTest::newRow("kind") << "kind" << "" << "Il campo Tipo Spesa è vuoto.";
     QTest::newRow("amount empty") << "amount" << "" << "Il campo Importo è vuoto.";

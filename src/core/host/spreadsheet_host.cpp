@@ -630,6 +630,25 @@ int Sheet::findIdentifier(int column, double id, int startRow)
     return 0;
 }
 
+int Sheet::nextRecordRow(int keyColumn, int lastColumn, int startRow)
+{
+    if (startRow < 1 || startRow > kMaxRows || keyColumn < 1 || keyColumn > kMaxCols || lastColumn < 1
+        || lastColumn > kMaxCols)
+        invalidRange();
+    int r = startRow - 1; // from 0
+    while (r < kMaxRows && filled(*model_, r, keyColumn - 1))
+        ++r;
+    if (r >= kMaxRows)
+        throw HostError(QStringLiteral("Il foglio %1 è pieno: non c'è una riga libera.").arg(name()));
+    for (int c = 0; c < lastColumn; ++c)
+        if (filled(*model_, r, c))
+            throw HostError(QStringLiteral("La riga %1 del foglio %2 non è vuota ma non ha il numero: correggerla "
+                                           "prima di aggiungere.")
+                                .arg(r + 1)
+                                .arg(name()));
+    return r + 1;
+}
+
 void Sheet::pasteRow(const Sheet& from, int fromRow, int toRow)
 {
     if (fromRow < 1 || fromRow > kMaxRows || toRow < 1 || toRow > kMaxRows)

@@ -150,6 +150,13 @@ public:
     // value in `column` equals `id` as a number; 0 when none.
     int findIdentifier(int column, double id, int startRow = 2);
 
+    // Where a new record of a table goes: the first row after the unbroken run
+    // of `keyColumn` that starts at `startRow`, the row every list of the
+    // program reaches. That row must be empty from column A to `lastColumn`:
+    // otherwise HostError says which row of which sheet is broken, and nothing
+    // may be written. HostError also when the sheet has no row left.
+    int nextRecordRow(int keyColumn, int lastColumn, int startRow = 2);
+
     // Copies a whole row (values, formats) of any open sheet over row `toRow` of this one.
     void pasteRow(const Sheet& from, int fromRow, int toRow);
 

@@ -60,6 +60,43 @@ QLocale italian()
     return loc;
 }
 
+QString moneyText(qint64 cents)
+{
+    const bool negative = cents < 0;
+    // magnitude as unsigned so that the smallest qint64 does not overflow
+    const quint64 mag = negative ? quint64(0) - quint64(cents) : quint64(cents);
+    const QString units = QString::number(mag / 100);
+    QString grouped;
+    for (qsizetype i = 0; i < units.size(); ++i) {
+        if (i > 0 && (units.size() - i) % 3 == 0)
+            grouped += u'.';
+        grouped += units[i];
+    }
+    const quint64 rest = mag % 100;
+    return (negative ? QStringLiteral("-") : QString()) + grouped + u',' + (rest < 10 ? QStringLiteral("0") : QString())
+        + QString::number(rest);
+}
+
+QString moneyText(double amount)
+{
+    if (!std::isfinite(amount) || std::fabs(amount) >= 9e16)
+        return QString();
+    return moneyText(qint64(std::llround(amount * 100.0)));
+}
+
+QString moneyValueText(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong: return moneyText(v.toDouble());
+    default: return valueText(v);
+    }
+}
+
 void setItalianLocale()
 {
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
@@ -215,11 +252,19 @@ public:
         box->installEventFilter(this);
     }
 
-    State validate(QString& input, int&) const override
+    State validate(QString& input, int& pos) const override
     {
         if (!userEdit_ || input.size() <= max_ || input.size() <= lastLength_)
             return Acceptable;
-        return Invalid;
+        // What the user typed or pasted ends at the caret: of it, only what
+        // fits stays (a key typed into a full box changes nothing).
+        const int allowed = std::max(max_, lastLength_);
+        const int excess = std::min(int(input.size()) - allowed, pos);
+        if (excess <= 0)
+            return Invalid;
+        input.remove(pos - excess, excess);
+        pos -= excess;
+        return input.size() <= allowed ? Acceptable : Invalid;
     }
 
 protected:

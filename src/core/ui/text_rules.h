@@ -48,9 +48,10 @@ void installUpperCase(QLineEdit* box);
 void installUpperCase(QTextEdit* box);
 void installUpperCase(QPlainTextEdit* box);
 
-// The typing-only length limit (MaxLength): the user cannot type or paste the
-// box's text beyond `maxLength` characters; text the program sets with
-// setText() is never cut, and the user may still shorten an over-long text.
+// The typing-only length limit (MaxLength): the user cannot type the box's
+// text beyond `maxLength` characters, and a paste is cut to what fits; text the
+// program sets with setText() is never cut, and the user may still shorten an
+// over-long text.
 void limitTyping(QLineEdit* box, int maxLength);
 
 // Runs `handler` every time `w` loses the keyboard focus.
@@ -61,10 +62,21 @@ void installDateRule(QLineEdit* box);
 
 // Dates as the program shows them, in Italian.
 QString shortDate(const QDate& d);    // "14/10/2008"
-// A date typed by the user (after strToDate): "d/m/yy" or "d/m/yyyy"; two-digit
+// A date typed by the user, in any form strToDate understands ("ddmmyy",
+// "ddmmyyyy", "d-m-yy", "dd-mm-yyyy", "d/m/yy", "dd/mm/yyyy"); two-digit
 // years 00-29 are 2000-2029, the others 1930-1999. Invalid QDate when it is not one.
 QDate parseTypedDate(const QString& text);
 QString longDateIt(const QDate& d);   // "martedì 14  ottobre  2008" ("dddd dd  mmmm  yyyy")
+
+// Amounts of money. Every amount cell the program writes gets kMoneyFormat,
+// the format of the amounts already in the workbooks; every list and label
+// shows an amount in the Italian money form.
+inline const QString kMoneyFormat = QStringLiteral("#,##0.00");
+QString moneyText(qint64 cents);   // 135050 -> "1.350,50", -50 -> "-0,50" (exact)
+QString moneyText(double amount);  // rounded to the cent: 12.5 -> "12,50", 1000 -> "1.000,00"
+// The text of an amount cell's value in the money form when it is a number;
+// any other value as its default text.
+QString moneyValueText(const QVariant& v);
 
 // The Italian locale used for every number and date (set as the default at start-up).
 QLocale italian();
