@@ -46,6 +46,9 @@ bool saveModifiedWorkbooks(AppContext& ctx, QWidget* parent)
             continue;
         try {
             book->save();
+            // Saved, but without its backup or dated copy: the user must know.
+            for (const QString& warning : book->saveWarnings())
+                msgBox(parent, warning, OkOnly | Exclamation, QStringLiteral("Gestione Pratiche"));
         } catch (const host::HostError& e) {
             allSaved = false;
             msgBox(parent,
