@@ -122,7 +122,29 @@ struct Command {
     QString confirmation;   // the start of the message that confirms it
     QString file, password; // the workbook it changes ("" for Istruzioni.txt)
     QString sheet, text;    // where the change must be found
+    bool gone = false;      // the text must no longer be in the sheet's first column
 };
+
+// The first column of a sheet holds the number `id`.
+bool firstColumnHolds(const QJsonObject& book, const QString& sheet, double id)
+{
+    for (const QJsonValue& row : book[QStringLiteral("sheets")].toObject()[sheet].toArray())
+        if (!row.toArray().isEmpty() && row.toArray().first().toDouble() == id)
+            return true;
+    return false;
+}
+
+// Picks entry `index` of the case form's list as the user would.
+ui::FormBase* caseFormOn(app::Program& p, int index)
+{
+    ui::FormBase* f = showForm(p, QStringLiteral("Form4"));
+    if (!f)
+        return nullptr;
+    auto* combo = child<QComboBox>(f, "Combo1");
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+    return f;
+}
 
 bool filesHold(const QString& folder, const QString& text, QStringList* where)
 {
@@ -163,6 +185,8 @@ private slots:
         QTest::newRow("spesa registrata") << 1;
         QTest::newRow("evento inserito") << 2;
         QTest::newRow("istruzioni aggiornate") << 3;
+        QTest::newRow("pratica storicizzata") << 4;
+        QTest::newRow("pratica eliminata") << 5;
     }
 
     void confirmedCommandSurvivesACrash()
@@ -225,6 +249,23 @@ private slots:
                  QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton);
              },
              QStringLiteral(" Aggiornameno Eseguito !"), QString(), QString(), QString(), QStringLiteral("RIGA DUREVOLE")},
+            {[](app::Program& p, ModalAnswerer& boxes) {
+                 ui::FormBase* f = caseFormOn(p, 4); // case 110
+                 QVERIFY(f);
+                 boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
+                 child<QPushButton>(f, "Command4")->click();
+             },
+             QStringLiteral("Pratica    110      è stata  Storicizzata"), QStringLiteral("Pratiche.xls"),
+             ui::kPracticePassword, QStringLiteral("Storico"), QStringLiteral("110")},
+            {[](app::Program& p, ModalAnswerer& boxes) {
+                 ui::FormBase* f = caseFormOn(p, 4);
+                 QVERIFY(f);
+                 boxes.press(QStringLiteral("No")).press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
+                 boxes.press(QStringLiteral("No"));
+                 child<QPushButton>(f, "Command3")->click();
+             },
+             QStringLiteral("Pratica    110      Eliminata"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
+             QStringLiteral("Pratica"), QStringLiteral("110"), true},
         };
         const Command& command = commands[which];
 
@@ -273,7 +314,12 @@ private slots:
             QVERIFY(ui::saveAndQuit(again.context(), nullptr));
         }
         const QJsonObject book = readWithPython(QDir(crashed.path()).filePath(command.file), command.password);
-        QVERIFY2(sheetHolds(book, command.sheet, command.text), qPrintable(command.text));
+        if (command.gone)
+            QVERIFY2(!firstColumnHolds(book, command.sheet, command.text.toDouble()), qPrintable(command.text));
+        else if (command.sheet == QStringLiteral("Storico"))
+            QVERIFY2(firstColumnHolds(book, command.sheet, command.text.toDouble()), qPrintable(command.text));
+        else
+            QVERIFY2(sheetHolds(book, command.sheet, command.text), qPrintable(command.text));
         // A third start has nothing to recover.
         app::Program third;
         ModalAnswerer none;
