@@ -10,6 +10,8 @@
 #include "app/main_menu.h"
 #include "app/program.h"
 #include "app/termination.h"
+#include "clients/assegna.h"
+#include "clients/client_fields.h"
 #include "core/host/journal.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/clock.h"
@@ -21,6 +23,7 @@
 #include "common/modal.h"
 #include "support_practice.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -187,6 +190,7 @@ private slots:
         QTest::newRow("istruzioni aggiornate") << 3;
         QTest::newRow("pratica storicizzata") << 4;
         QTest::newRow("pratica eliminata") << 5;
+        QTest::newRow("cliente aggiunto") << 6;
     }
 
     void confirmedCommandSurvivesACrash()
@@ -266,6 +270,24 @@ private slots:
              },
              QStringLiteral("Pratica    110      Eliminata"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Pratica"), QStringLiteral("110"), true},
+            {[](app::Program& p, ModalAnswerer& boxes) {
+                 ui::FormBase* register_ = showForm(p, QStringLiteral("Anagrafe"));
+                 QVERIFY(register_);
+                 register_->findChild<QAction*>(QStringLiteral("MnAgg"))->trigger();
+                 QVERIFY(QTest::qWaitFor(
+                     [&] {
+                         ui::FormBase* f = p.navigator().form(QStringLiteral("Assegna"));
+                         return f && f->isVisible();
+                     },
+                     3000));
+                 auto* f = qobject_cast<clients::Assegna*>(p.navigator().form(QStringLiteral("Assegna")));
+                 QVERIFY(f);
+                 f->fields()->setText("Text1", QStringLiteral("CLIENTE DUREVOLE"));
+                 boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
+                 child<QPushButton>(f, "Command1")->click();
+             },
+             QStringLiteral("Cliente Aggiunto"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
+             QStringLiteral("Clienti"), QStringLiteral("CLIENTE DUREVOLE")},
         };
         const Command& command = commands[which];
 
