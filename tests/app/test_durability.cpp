@@ -12,6 +12,7 @@
 #include "app/termination.h"
 #include "clients/assegna.h"
 #include "clients/client_fields.h"
+#include "expenses/nota_spese.h"
 #include "core/host/journal.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/clock.h"
@@ -191,6 +192,7 @@ private slots:
         QTest::newRow("pratica storicizzata") << 4;
         QTest::newRow("pratica eliminata") << 5;
         QTest::newRow("cliente aggiunto") << 6;
+        QTest::newRow("spesa eliminata") << 7;
     }
 
     void confirmedCommandSurvivesACrash()
@@ -288,6 +290,15 @@ private slots:
              },
              QStringLiteral("Cliente Aggiunto"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Clienti"), QStringLiteral("CLIENTE DUREVOLE")},
+            {[](app::Program& p, ModalAnswerer& boxes) {
+                 auto* f = qobject_cast<expenses::NotaSpese*>(showForm(p, QStringLiteral("NotaSpese")));
+                 QVERIFY(f);
+                 f->showExpense(3); // ID Oper 2
+                 boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
+                 f->deleteExpense();
+             },
+             QStringLiteral("Spesa eliminata."), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
+             QStringLiteral("Spese"), QStringLiteral("2"), true},
         };
         const Command& command = commands[which];
 
