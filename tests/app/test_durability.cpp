@@ -193,6 +193,7 @@ private slots:
         QTest::newRow("pratica eliminata") << 5;
         QTest::newRow("cliente aggiunto") << 6;
         QTest::newRow("spesa eliminata") << 7;
+        QTest::newRow("cliente eliminato con le pratiche") << 8;
     }
 
     void confirmedCommandSurvivesACrash()
@@ -299,6 +300,19 @@ private slots:
              },
              QStringLiteral("Spesa eliminata."), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Spese"), QStringLiteral("2"), true},
+            {[](app::Program& p, ModalAnswerer& boxes) {
+                 ui::FormBase* f = showForm(p, QStringLiteral("Anagrafe"));
+                 QVERIFY(f);
+                 auto* combo = child<QComboBox>(f, "Combo1");
+                 const int i = combo->findText(QStringLiteral("BRUNO PAOLO"), Qt::MatchStartsWith);
+                 QVERIFY(i >= 0);
+                 emit combo->activated(i); // client 12
+                 boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK")).press(QStringLiteral("Sì"));
+                 boxes.press(QStringLiteral("OK")).press(QStringLiteral("No"));
+                 f->findChild<QAction*>(QStringLiteral("MnuE"))->trigger();
+             },
+             QStringLiteral("Pratica  associata al Cliente Eliminata"), QStringLiteral("Pratiche.xls"),
+             ui::kPracticePassword, QStringLiteral("Clienti"), QStringLiteral("12"), true},
         };
         const Command& command = commands[which];
 
