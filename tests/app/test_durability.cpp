@@ -42,6 +42,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -539,19 +540,25 @@ private slots:
     void terminationSignalsEndLikeEsci_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGHUP") << int(SIGHUP);
-        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::addColumn<bool>("boxOpen"); // a form waits on a message box meanwhile
+        QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+        QTest::newRow("SIGINT") << int(SIGINT) << false;
+        QTest::newRow("SIGTERM con un messaggio aperto") << int(SIGTERM) << true;
     }
 
     void terminationSignalsEndLikeEsci()
     {
         QFETCH(int, signal);
+        QFETCH(bool, boxOpen);
         QTemporaryDir dir;
         if (!copyPracticeFixture(dir.path()))
             QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
         QProcess childProcess;
-        childProcess.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--figlio"), dir.path()});
+        QStringList args = {QStringLiteral("--figlio"), dir.path()};
+        if (boxOpen)
+            args << QStringLiteral("messaggio");
+        childProcess.start(QCoreApplication::applicationFilePath(), args);
         QVERIFY(childProcess.waitForStarted());
         QVERIFY(QTest::qWaitFor([&] { return childProcess.readAllStandardOutput().contains("pronto"); }, 30000));
         ::kill(pid_t(childProcess.processId()), signal);
@@ -608,8 +615,17 @@ static int runChild(int argc, char** argv)
     program.context().practice()->sheet(QStringLiteral("Foglio1"))->cells(1, 1).setValue(QStringLiteral("DA NON PERDERE"));
     ui::commitChanges(nullptr);
     std::printf("non dumpable: %d\n", ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0 ? 1 : 0);
-    std::fputs("pronto\n", stdout);
-    std::fflush(stdout);
+    if (argc > 3 && qstrcmp(argv[3], "messaggio") == 0) {
+        // A box waits for an answer when the signal comes.
+        QTimer::singleShot(0, [] {
+            std::fputs("pronto\n", stdout);
+            std::fflush(stdout);
+            ui::msgBox(nullptr, QStringLiteral("In attesa"), ui::OkOnly);
+        });
+    } else {
+        std::fputs("pronto\n", stdout);
+        std::fflush(stdout);
+    }
     return app::exec(app, program);
 }
 
