@@ -105,7 +105,7 @@ bool Form8::verifyFile(const QString& fileName)
 
 void Form8::onActivate()
 {
-    hostGuard(this, [&] { ctx().practice()->sheet(kSettingsSheet)->setVisible(true); });
+    hostGuard(this, [&] { ctx().practice()->sheet(kSettingsSheet)->showForWork(); });
     label2_->setText(longDateIt(Clock::today()));
     text1_->setFocus();
     text1_->selectAll();

@@ -3,6 +3,8 @@
 #include "app/artwork.h"
 #include "app/form8.h"
 #include "app/main_menu.h"
+#include "app/termination.h"
+#include "core/host/journal.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/clock.h"
 #include "core/ui/form_base.h"
@@ -14,6 +16,7 @@
 #include "gp_version.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QSessionManager>
@@ -71,7 +74,12 @@ void prepareDorvessaSheet(AppContext& ctx)
     // Preparing the view: allowed in memory on a workbook open read-only too.
     host::ScratchChanges scratch(ctx.practice());
     host::Sheet* sheet = ctx.practice()->sheet(QStringLiteral("Dorvessa"));
-    sheet->allCells().autoFitColumns();
+    {
+        // Arranged for showing: no change of the workbook.
+        host::Book::ViewOnly view(sheet->book());
+        sheet->allCells().autoFitColumns();
+        sheet->freezePanes(1, 0);
+    }
     const QString headings[] = {QStringLiteral("ID"), QStringLiteral("Dorvessa"), QStringLiteral("Oggetto"),
                                 QStringLiteral("Nota")};
     for (int c = 0; c < 4; ++c) {
@@ -82,7 +90,37 @@ void prepareDorvessaSheet(AppContext& ctx)
             cell.setValue(headings[c]);
     }
     sheet->setScrollArea(QStringLiteral("A2:E65536"));
-    sheet->freezePanes(1, 0);
+}
+
+void recoverInterruptedSession(AppContext& ctx)
+{
+    // The agenda's workbook is opened later, by its own forms; a journal left
+    // beside it is played now, so that the one message covers both.
+    host::Book* agenda = nullptr;
+    if (!ctx.deadlines() && QFileInfo::exists(host::Journal::pathFor(ctx.path(kDeadlineFile)))) {
+        host::Book* active = ctx.host->activeWorkbook();
+        try {
+            agenda = ctx.host->open(ctx.path(kDeadlineFile), kDeadlinePassword);
+        } catch (const host::HostError& e) {
+            qWarning() << e.message(); // its forms will say why when they open it
+        }
+        ctx.host->setActiveWorkbook(active);
+    }
+    QStringList recovered;
+    for (host::Book* book : ctx.host->workbooks())
+        if (book->recoveredChanges() > 0)
+            recovered << book->fileName();
+    if (!recovered.isEmpty()) {
+        // Folded into the workbooks at once: the journals go.
+        saveModifiedWorkbooks(ctx, nullptr);
+        msgBox(nullptr,
+               QStringLiteral("Il programma non era stato chiuso correttamente.\n"
+                              "Le ultime operazioni confermate sono state recuperate (%1).")
+                   .arg(recovered.join(QStringLiteral(", "))),
+               OkOnly | Information, QStringLiteral("Gestione Pratiche"));
+    }
+    if (agenda)
+        agenda->close();
 }
 
 bool Program::start(const QString& folder)
@@ -99,20 +137,24 @@ bool Program::start(const QString& folder)
         ctx_.endProgram(1);
         return false;
     }
-    const bool opened = hostGuard(nullptr, [&] {
-        openSharedWorkbook(ctx_, nullptr, path, kPracticePassword);
+    ctx_.preparePractice = [this] {
         host::Book* book = ctx_.practice();
         // The results of the search and of the expense queries: scratch work,
         // also while the workbook is only consulted.
         book->setWorkSheets({QStringLiteral("S"), QStringLiteral("Foglio1")});
         for (const QString& name : {QStringLiteral("Codice"), QStringLiteral("Foglio1"), QStringLiteral("S")})
-            book->sheet(name)->setVisible(true);
+            book->sheet(name)->showForWork();
         prepareDorvessaSheet(ctx_);
+    };
+    const bool opened = hostGuard(nullptr, [&] {
+        openSharedWorkbook(ctx_, nullptr, path, kPracticePassword);
+        ctx_.preparePractice();
     });
     if (!opened) {
         ctx_.endProgram(1);
         return false;
     }
+    recoverInterruptedSession(ctx_);
     FormBase::resetActivation();
     navigator_->show(QStringLiteral("Form8"));
     return true;
@@ -190,9 +232,19 @@ int run(int argc, char** argv)
 
     Program program;
     AppContext& ctx = program.context();
+    installTerminationHandlers(ctx);
     if (!program.start(folder))
         return ctx.exitCode;
+    return exec(app, program);
+}
+
+int exec(QApplication& app, Program& program)
+{
+    AppContext& ctx = program.context();
     ctx.onEnd = [](int code) { QCoreApplication::exit(code); };
+    // A commit after a command without a message failed: the user is told.
+    QObject::connect(ctx.host, &host::SpreadsheetHost::journalFailed, &app,
+                     [](const QString&) { commitChanges(nullptr); });
 
     // No window left on screen (a secondary window closed while the others
     // were hidden): the main menu comes back rather than a hidden process.
@@ -208,11 +260,8 @@ int run(int argc, char** argv)
         else
             ctx.navigator->showMainMenu();
     });
-    // The desktop session ends: save what changed.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&ctx](QSessionManager&) {
-        if (!ctx.ended)
-            saveModifiedWorkbooks(ctx, nullptr);
-    });
+    // The desktop session ends: as "Esci".
+    connectSessionEnd(app, ctx);
 
     const int code = app.exec();
     if (!ctx.ended) {

@@ -18,6 +18,8 @@
 
 #include <memory>
 
+class QApplication;
+
 namespace gp::host {
 class SpreadsheetHost;
 }
@@ -54,6 +56,11 @@ private:
 // Registers the program's own forms and those of every subsystem present.
 void registerAllForms(ui::AppContext& ctx);
 
+// After the workbooks were opened: when changes of a session that ended without
+// saving came back from the journals (Pratiche.xls, and Dorvessa.xls when its
+// journal is there), they are saved and the user is told once.
+void recoverInterruptedSession(ui::AppContext& ctx);
+
 // PrepareDorvessaSheet: headings of sheet "Dorvessa" of the case-file workbook,
 // its scroll area and the frozen heading row.
 void prepareDorvessaSheet(ui::AppContext& ctx);
@@ -69,5 +76,10 @@ int answerWithoutDisplay(int argc, char** argv);
 
 // main(): returns the process exit code.
 int run(int argc, char** argv);
+
+// The event loop of a started program, with every way out wired (the signals
+// and the session end of app/termination.h, a failed commit told); returns the
+// exit code. run() ends with it; a test's child process runs it too.
+int exec(QApplication& app, Program& program);
 
 } // namespace gp::app

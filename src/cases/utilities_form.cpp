@@ -1,5 +1,7 @@
 #include "cases/utilities_form.h"
 
+#include "core/host/atomic_save.h"
+#include "core/host/backup_copies.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -12,6 +14,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
 
@@ -21,7 +24,46 @@ using namespace gp::ui;
 
 namespace {
 const QString kTitles = QStringLiteral("Gestione Pratiche");
+
+struct Offered {
+    QString workbook; // file name in the application folder
+    host::SavedCopy copy;
+};
+
+std::vector<Offered> offeredCopies(const AppContext& ctx)
+{
+    std::vector<Offered> out;
+    for (const QString& file : {kPracticeFile, kDeadlineFile})
+        for (const host::SavedCopy& c : host::savedCopies(ctx.path(file)))
+            out.push_back({file, c});
+    return out;
+}
+
+QString whenText(const host::SavedCopy& c)
+{
+    if (c.backup || c.when.time() != QTime(0, 0))
+        return c.when.toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+    return c.when.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+QString label(const Offered& o)
+{
+    if (o.copy.backup)
+        return QStringLiteral("%1 - copia di sicurezza del %2").arg(o.workbook, whenText(o.copy));
+    return QStringLiteral("%1 - copia del %2").arg(o.workbook, whenText(o.copy));
+}
 } // namespace
+
+UtilitiesForm::CopyChooser& UtilitiesForm::copyChooser()
+{
+    static CopyChooser chooser = [](QWidget* parent, const QStringList& labels) {
+        bool ok = false;
+        const QString picked = QInputDialog::getItem(parent, QStringLiteral("Ripristina"),
+                                                     QStringLiteral("Copia da ripristinare:"), labels, 0, false, &ok);
+        return ok ? int(labels.indexOf(picked)) : -1;
+    };
+    return chooser;
+}
 
 UtilitiesForm::FolderChooser& UtilitiesForm::folderChooser()
 {
@@ -50,12 +92,13 @@ UtilitiesForm::UtilitiesForm(AppContext& ctx) : FormBase(ctx, kName)
     addButton(QStringLiteral("Command1"), QStringLiteral("&Salva Ora"), 1020, &UtilitiesForm::saveNow);
     addButton(QStringLiteral("Command2"), QStringLiteral("C&opia di Sicurezza..."), 1620,
               &UtilitiesForm::chooseAndBackup);
+    addButton(QStringLiteral("Command4"), QStringLiteral("&Ripristina"), 2220, &UtilitiesForm::chooseAndRestore);
     auto* close = new QPushButton(QStringLiteral("&Chiudi"), body());
     close->setObjectName(QStringLiteral("Command3"));
-    placeTwips(close, 3585, 2340, 2055, 435);
+    placeTwips(close, 3585, 2940, 2055, 435);
     connect(close, &QPushButton::clicked, this, [this] { this->ctx().navigator->unload(kName); });
     setEscapeCommand(close);
-    setClientSizeTwips(5880, 3000);
+    setClientSizeTwips(5880, 3600);
 }
 
 void UtilitiesForm::saveNow()
@@ -77,6 +120,91 @@ void UtilitiesForm::chooseAndBackup()
     if (folder.isEmpty())
         return;
     backupTo(folder);
+}
+
+QStringList UtilitiesForm::copyLabels() const
+{
+    QStringList labels;
+    for (const Offered& o : offeredCopies(const_cast<UtilitiesForm*>(this)->ctx()))
+        labels << label(o);
+    return labels;
+}
+
+void UtilitiesForm::chooseAndRestore()
+{
+    const QStringList labels = copyLabels();
+    if (labels.isEmpty()) {
+        msgBox(this, QStringLiteral("Non ci sono copie da ripristinare."), OkOnly | Information, kTitles);
+        return;
+    }
+    const int index = copyChooser()(this, labels);
+    if (index >= 0)
+        restoreCopy(index);
+}
+
+bool UtilitiesForm::restoreCopy(int index)
+{
+    const std::vector<Offered> offered = offeredCopies(ctx());
+    if (index < 0 || index >= int(offered.size()))
+        return false;
+    const Offered& chosen = offered[index];
+    const QString what = chosen.copy.backup ? QStringLiteral("dalla copia di sicurezza del %1")
+                                            : QStringLiteral("dalla copia del %1");
+    if (msgBox(this,
+               QStringLiteral("Ripristinare %1 %2?\nLa versione attuale sarà conservata come copia nella cartella "
+                              "Copie.")
+                   .arg(chosen.workbook, what.arg(whenText(chosen.copy))),
+               YesNo | Question | DefaultButton2, kTitles)
+        != Answer::Yes)
+        return false;
+
+    const QString path = ctx().path(chosen.workbook);
+    QFile in(chosen.copy.path);
+    QByteArray bytes;
+    if (in.open(QIODevice::ReadOnly))
+        bytes = in.readAll();
+    if (bytes.isEmpty() || in.error() != QFileDevice::NoError) {
+        msgBox(this, QStringLiteral("Impossibile leggere la copia %1.").arg(QFileInfo(chosen.copy.path).fileName()),
+               OkOnly | Critical, kTitles);
+        return false;
+    }
+    // What is on the screen now is saved and kept, so that nothing is lost.
+    if (!saveModifiedWorkbooks(ctx(), this))
+        return false;
+    if (host::keepCurrentAsCopy(path).isEmpty()) {
+        msgBox(this,
+               QStringLiteral("Impossibile conservare la versione attuale di %1 nella cartella Copie: ripristino non "
+                              "eseguito.")
+                   .arg(chosen.workbook),
+               OkOnly | Critical, kTitles);
+        return false;
+    }
+    // The workbook's lock is held while its file is replaced.
+    if (!host::replaceFileDurably(path, bytes)) {
+        msgBox(this, QStringLiteral("Impossibile sostituire %1: ripristino non eseguito.").arg(chosen.workbook),
+               OkOnly | Critical, kTitles);
+        return false;
+    }
+    const bool practice = chosen.workbook == kPracticeFile;
+    host::Book* open = practice ? ctx().practice() : ctx().deadlines();
+    if (open) {
+        host::Book* active = ctx().host->activeWorkbook();
+        open->close();
+        const bool reopened = hostGuard(this, [&] {
+            ctx().host->open(path, practice ? kPracticePassword : kDeadlinePassword);
+            if (practice && ctx().preparePractice)
+                ctx().preparePractice();
+        });
+        if (active && active != open)
+            ctx().host->setActiveWorkbook(active);
+        else if (ctx().practice())
+            ctx().host->setActiveWorkbook(ctx().practice());
+        if (!reopened)
+            return false;
+    }
+    msgBox(this, QStringLiteral("%1 ripristinato %2.").arg(chosen.workbook, what.arg(whenText(chosen.copy))),
+           OkOnly | Information, kTitles);
+    return true;
 }
 
 QStringList UtilitiesForm::backupTo(const QString& folder)

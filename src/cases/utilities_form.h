@@ -1,5 +1,7 @@
-// "Utilità": saving the workbooks now, and a dated backup copy of both
-// workbooks ("Pratiche.xls" and "Dorvessa.xls") into a folder the user chooses.
+// "Utilità": saving the workbooks now, a dated backup copy of both workbooks
+// ("Pratiche.xls" and "Dorvessa.xls") into a folder the user chooses, and the
+// return to one of the copies the program keeps itself (folder "Copie" and the
+// ".bak" beside each workbook).
 #pragma once
 
 #include "core/ui/form_base.h"
@@ -33,6 +35,22 @@ public:
     // result means the user cancelled.
     using FolderChooser = std::function<QString(QWidget* parent)>;
     static FolderChooser& folderChooser();
+
+    // "&Ripristina": lists the dated copies and the backups of both workbooks
+    // (copyLabels()), lets the user pick one, then restoreCopy().
+    void chooseAndRestore();
+    // The entries offered, newest first for each workbook: what the chooser shows.
+    QStringList copyLabels() const;
+    // Restores entry `index` of copyLabels() after a Sì/No confirmation naming
+    // its date: the changes are saved, the workbook as it is now is kept as one
+    // more dated copy, the chosen copy takes its place and is opened again.
+    // True when restored.
+    bool restoreCopy(int index);
+
+    // The chooser of a copy (a list in a box); tests replace it. Returns the
+    // index chosen in `labels`, or -1 when the user cancelled.
+    using CopyChooser = std::function<int(QWidget* parent, const QStringList& labels)>;
+    static CopyChooser& copyChooser();
 };
 
 } // namespace gp::cases

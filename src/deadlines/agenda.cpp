@@ -78,14 +78,18 @@ host::Sheet* agendaSheet(ui::AppContext& ctx)
 void prepareDeadlineSheet(host::Sheet* sheet)
 {
     host::ScratchChanges scratch(sheet->book()); // the view only: also when consulted read-only
-    sheet->allCells().autoFitColumns();
+    {
+        // Arranged for showing: no change of the workbook.
+        host::Book::ViewOnly view(sheet->book());
+        sheet->allCells().autoFitColumns();
+        sheet->freezePanes(1, 0);
+    }
     for (int c = 1; c <= 6; ++c) {
         host::Range cell = sheet->cells(1, c);
         if (cell.value() != QVariant(heading(c)))
             cell.setValue(heading(c));
     }
     sheet->setScrollArea(QStringLiteral("A2:G65536"));
-    sheet->freezePanes(1, 0);
 }
 
 // ----------------------------------------------------------------- reading

@@ -1,5 +1,7 @@
 #include "instructions/instructions_file.h"
 
+#include "core/host/atomic_save.h"
+
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
@@ -142,11 +144,11 @@ bool writeInstructions(const QString& path, const QString& text, FileFormat& for
 {
     FileFormat next = format;
     const QByteArray bytes = encodeText(text, next, switchedToUtf8);
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+    // On disk before the form says it is saved: a new file, flushed, renamed
+    // over the old one, the folder flushed.
+    if (!host::replaceFileDurably(path, bytes)) {
         if (error)
-            *error = f.errorString();
-        f.cancelWriting();
+            *error = QStringLiteral("disco pieno o cartella non scrivibile");
         return false;
     }
     format = next;

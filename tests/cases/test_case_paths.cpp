@@ -229,6 +229,53 @@ private slots:
         QVERIFY(form->backupTo(target.path() + "/manca").isEmpty());
         QCOMPARE(boxes.seen().at(0).icon, QMessageBox::Critical);
     }
+
+    void restoreBringsBackADatedCopy()
+    {
+        env = std::make_unique<CaseEnv>();
+        if (!env->openFixture(false))
+            QSKIP("shared practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        auto* form = qobject_cast<cases::UtilitiesForm*>(env->show("Utilita"));
+        QVERIFY(form);
+        QCOMPARE(form->findChild<QPushButton*>("Command4")->text(), QStringLiteral("&Ripristina"));
+        // The first save of the day keeps the dated copy; a later one does not.
+        ModalAnswerer boxes;
+        env->setCell(kCl, 2, 17, QStringLiteral("PRIMA"));
+        form->saveNow();
+        env->setCell(kCl, 2, 17, QStringLiteral("DOPO"));
+        form->saveNow();
+        QCOMPARE(form->copyLabels(),
+                 QStringList({QStringLiteral("Pratiche.xls - copia del 14/03/2026"),
+                              QStringLiteral("Pratiche.xls - copia di sicurezza del %1")
+                                  .arg(QFileInfo(env->ctx().path("Pratiche.xls.bak"))
+                                           .lastModified()
+                                           .toString(QStringLiteral("dd/MM/yyyy HH:mm")))}));
+
+        // "No": nothing happens.
+        boxes.clear();
+        boxes.press("No");
+        QVERIFY(!form->restoreCopy(0));
+        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Ripristinare Pratiche.xls dalla copia del 14/03/2026?\n"
+                                                         "La versione attuale sarà conservata come copia nella "
+                                                         "cartella Copie."));
+        QCOMPARE(boxes.seen().at(0).buttons, QStringList({"Sì", "No"}));
+        QCOMPARE(env->cell(kCl, 2, 17), QVariant(QStringLiteral("DOPO")));
+
+        boxes.clear();
+        boxes.press("Sì").press("OK");
+        QVERIFY(form->restoreCopy(0));
+        QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Pratiche.xls ripristinato dalla copia del 14/03/2026."));
+        QCOMPARE(env->cell(kCl, 2, 17), QVariant(QStringLiteral("PRIMA"))); // reopened from the copy
+        QVERIFY(!env->book().modified());
+        // The version replaced is one more dated copy.
+        const QString kept = QDir(env->ctx().path("Copie")).filePath(QStringLiteral("Pratiche 2026-03-14 09.30.05.xls"));
+        QVERIFY(QFileInfo::exists(kept));
+        QVERIFY(QFile::copy(kept, env->ctx().path("letta.xls")));
+        gp::host::SpreadsheetHost reader;
+        QCOMPARE(reader.open(env->ctx().path("letta.xls"), QStringLiteral("Tesm4061"))->sheet(kCl)->cells(2, 17).value(),
+                 QVariant(QStringLiteral("DOPO")));
+        QCOMPARE(form->copyLabels().first(), QStringLiteral("Pratiche.xls - copia del 14/03/2026 09:30"));
+    }
 };
 
 QTEST_MAIN(TestCasePaths)

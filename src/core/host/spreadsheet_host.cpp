@@ -1,5 +1,6 @@
 #include "core/host/spreadsheet_host.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,9 @@
 
 #include "core/host/atomic_save.h"
 #include "core/host/file_identity.h"
+#include "core/host/backup_copies.h"
 #include "core/host/format_copy.h"
+#include "core/host/journal.h"
 #include "core/host/lock_file.h"
 #include "core/sheet/numfmt.h"
 #include "core/xls/cfb.h"
@@ -232,12 +235,13 @@ void Range::setValue(const QVariant& v)
     const int type = v.isValid() ? v.typeId() : QMetaType::UnknownType;
     if (type == QMetaType::UnknownType || v.isNull() || (type == QMetaType::QString && v.toString().isEmpty())) {
         ws.clearContents({r1_ - 1, r2_ - 1, c1_ - 1, c2_ - 1});
-        sheet_->touch();
+        sheet_->changed(changes::Op::SetValue, r1_, c1_, r2_, c2_, {QVariant(QString())});
         return;
     }
 
     sheet::Value value;
     const char* dateFormat = nullptr;
+    QVariant journaled = v; // what a replay passes to setValue again
     switch (type) {
     case QMetaType::Double:
     case QMetaType::Float:
@@ -272,6 +276,7 @@ void Range::setValue(const QVariant& v)
     default:
         // Texts (and anything else, as its text) are stored exactly as given.
         value = sheet::Value::makeText(toStd(v.toString()));
+        journaled = v.toString();
         break;
     }
     if (value.type == CellType::Number && !std::isfinite(value.number))
@@ -286,7 +291,7 @@ void Range::setValue(const QVariant& v)
                     ws.setFormat(r, c, wb.xfWithNumberFormat(xf, dateFormat));
             }
         }
-    sheet_->touch();
+    sheet_->changed(changes::Op::SetValue, r1_, c1_, r2_, c2_, {journaled});
 }
 
 QString Range::text() const
@@ -362,7 +367,7 @@ void Range::deleteEntireRow()
         invalidRange();
     sheet_->book()->ensureWritable(sheet_);
     sheet_->model().deleteRows(r1_ - 1, rowCount());
-    sheet_->touch();
+    sheet_->changed(changes::Op::DeleteRows, r1_, c1_, r2_, c2_);
 }
 
 void Range::insertEntireRow()
@@ -371,7 +376,7 @@ void Range::insertEntireRow()
         invalidRange();
     sheet_->book()->ensureWritable(sheet_);
     sheet_->model().insertRows(r1_ - 1, rowCount());
-    sheet_->touch();
+    sheet_->changed(changes::Op::InsertRows, r1_, c1_, r2_, c2_);
 }
 
 void Range::deleteShiftUp()
@@ -399,7 +404,7 @@ void Range::deleteShiftUp()
             dst[c] = from;
         }
     }
-    sheet_->touch();
+    sheet_->changed(changes::Op::DeleteShiftUp, r1_, c1_, r2_, c2_);
 }
 
 void Range::clearContents()
@@ -408,7 +413,7 @@ void Range::clearContents()
         invalidRange();
     sheet_->book()->ensureWritable(sheet_);
     sheet_->model().clearContents({r1_ - 1, r2_ - 1, c1_ - 1, c2_ - 1});
-    sheet_->touch();
+    sheet_->changed(changes::Op::ClearContents, r1_, c1_, r2_, c2_);
 }
 
 void Range::clear()
@@ -421,7 +426,7 @@ void Range::clear()
         ws.clearAll();
     else
         ws.clear({r1_ - 1, r2_ - 1, c1_ - 1, c2_ - 1});
-    sheet_->touch();
+    sheet_->changed(changes::Op::Clear, r1_, c1_, r2_, c2_);
 }
 
 namespace {
@@ -460,7 +465,7 @@ void Range::sort(int keyColumn, bool ascending, SortHeader header)
     const int last = std::min(r2_ - 1, static_cast<int>(ws.rows.size()) - 1);
     if (last > first)
         ws.sortRows({first, last, c1_ - 1, c2_ - 1}, keyColumn - 1, ascending);
-    sheet_->touch();
+    sheet_->changed(changes::Op::Sort, r1_, c1_, r2_, c2_, {keyColumn, ascending, static_cast<int>(header)});
 }
 
 namespace {
@@ -511,6 +516,7 @@ void Range::setNumberFormat(const QString& format)
     sheet::Workbook& wb = sheet_->book()->model();
     const std::string f = toStd(format);
     applyToFormats(*sheet_, r1_, c1_, r2_, c2_, [&](uint16_t xf) { return wb.xfWithNumberFormat(xf, f); });
+    sheet_->changed(changes::Op::NumberFormat, r1_, c1_, r2_, c2_, {format});
 }
 
 void Range::setFontSize(double points)
@@ -522,6 +528,7 @@ void Range::setFontSize(double points)
     sheet::Workbook& wb = sheet_->book()->model();
     const auto twips = static_cast<uint16_t>(std::lround(points * 20));
     applyToFormats(*sheet_, r1_, c1_, r2_, c2_, [&](uint16_t xf) { return xfWithFontHeight(wb, xf, twips); });
+    sheet_->changed(changes::Op::FontSize, r1_, c1_, r2_, c2_, {points});
 }
 
 void Range::autoFitColumns()
@@ -547,7 +554,7 @@ void Range::autoFitColumns()
         const long width = std::min<long>(255 * 256, (longest + 1) * 256 + 183);
         ws.setColumnWidth(c - 1, static_cast<uint16_t>(width));
     }
-    sheet_->touch();
+    sheet_->changed(changes::Op::AutoFit, r1_, c1_, r2_, c2_);
 }
 
 // ================================================================ Sheet
@@ -567,10 +574,18 @@ bool Sheet::visible() const
 void Sheet::setVisible(bool visible)
 {
     const auto v = visible ? sheet::Visibility::Visible : sheet::Visibility::Hidden;
+    fileVisibility_.reset(); // a choice of the user's: the file gets it
     if (model_->visibility != v) {
         model_->visibility = v;
-        touch();
+        changed(changes::Op::Visible, 1, 1, 1, 1, {visible});
     }
+}
+
+void Sheet::showForWork()
+{
+    if (!fileVisibility_)
+        fileVisibility_ = model_->visibility;
+    model_->visibility = sheet::Visibility::Visible;
 }
 
 Range Sheet::range(const QString& a1)
@@ -656,9 +671,10 @@ void Sheet::pasteRow(const Sheet& from, int fromRow, int toRow)
     book_->ensureWritable(this);
     sheet::Worksheet& dst = *model_;
     const sheet::Worksheet& src = from.model();
+    const QVariantList args = {from.book() == book_ ? QString() : from.book()->fileName(), from.name(), fromRow, toRow};
     if (&dst == &src) {
         dst.copyRow(fromRow - 1, toRow - 1);
-        touch();
+        changed(changes::Op::PasteRow, 1, 1, 1, 1, args);
         return;
     }
     sheet::Workbook& dwb = book_->model();
@@ -680,14 +696,18 @@ void Sheet::pasteRow(const Sheet& from, int fromRow, int toRow)
     if (toRow > static_cast<int>(dst.rows.size()))
         dst.rows.resize(toRow);
     dst.rows[toRow - 1] = std::move(copy);
-    touch();
+    changed(changes::Op::PasteRow, 1, 1, 1, 1, args);
 }
 
 void Sheet::freezePanes(int rows, int cols)
 {
-    model_->frozenRows = std::clamp(rows, 0, kMaxRows - 1);
-    model_->frozenCols = std::clamp(cols, 0, kMaxCols - 1);
-    touch();
+    rows = std::clamp(rows, 0, kMaxRows - 1);
+    cols = std::clamp(cols, 0, kMaxCols - 1);
+    if (model_->frozenRows == rows && model_->frozenCols == cols)
+        return;
+    model_->frozenRows = rows;
+    model_->frozenCols = cols;
+    changed(changes::Op::FreezePanes, 1, 1, 1, 1, {rows, cols});
 }
 
 void Sheet::setScrollArea(const QString& a1)
@@ -710,8 +730,11 @@ QString Sheet::scrollArea() const
 
 sheet::PageSetup& Sheet::pageSetup()
 {
-    // Handed out to be changed: the workbook is saved again either way.
+    // Handed out to be changed: the workbook is saved again either way, and the
+    // journal gets the whole setup at its next commit.
     touch();
+    if (!book_->replaying_ && book_->viewOnly_ == 0)
+        pageSetupHandedOut_ = true;
     return model_->pageSetup;
 }
 
@@ -724,12 +747,19 @@ void Sheet::setPrintArea(const QString& a1)
         model_->pageSetup.printArea = sheet::CellRange{r.row() - 1, r.lastRow() - 1, r.column() - 1, r.lastColumn() - 1};
     }
     model_->pageSetup.printAreaChanged = true;
-    touch();
+    changed(changes::Op::PrintArea, 1, 1, 1, 1, {a1});
 }
 
 void Sheet::touch()
 {
     book_->model().modified = true;
+}
+
+void Sheet::changed(changes::Op op, int r1, int c1, int r2, int c2, const QVariantList& args)
+{
+    touch();
+    if (book_->journal_ && !book_->replaying_ && book_->viewOnly_ == 0)
+        book_->record(changes::encode(op, name(), r1, c1, r2, c2, args));
 }
 
 int Sheet::hPageBreaksCount()
@@ -824,6 +854,9 @@ Sheet* Book::addSheet(const QString& name)
     if (name.trimmed().isEmpty() || name.size() > 31 || name.contains(bad))
         throw HostError(QStringLiteral("Nome di foglio non valido: \"%1\".").arg(name));
     model().addSheet(toStd(name));
+    model().modified = true;
+    if (journal_ && !replaying_ && viewOnly_ == 0)
+        record(changes::encode(changes::Op::AddSheet, name, 1, 1, 1, 1));
     return sheetOrNull(name);
 }
 
@@ -900,7 +933,16 @@ void Book::save()
     // A consultation copy is never written: its only changes are scratch work.
     if (readOnly())
         return;
+    // The sheets shown for the program's own work are written as the file had them.
+    std::vector<std::pair<sheet::Worksheet*, sheet::Visibility>> shown;
+    for (const auto& s : sheets_)
+        if (s->fileVisibility_) {
+            shown.emplace_back(&s->model(), s->model().visibility);
+            s->model().visibility = *s->fileVisibility_;
+        }
     auto written = xls::writeXls(*doc_);
+    for (const auto& [ws, visibility] : shown)
+        ws->visibility = visibility;
     if (!written)
         throw HostError(QStringLiteral("Impossibile salvare la cartella di lavoro %1: %2.")
                             .arg(fileName(), lowerFirst(fromStd(written.error().message))));
@@ -913,10 +955,78 @@ void Book::save()
                                        "con la password della cartella di lavoro.")
                             .arg(fileName()));
     const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    saveWarnings_.clear();
+    QString backupWarning;
     const QString target = saveTarget();
-    saveFileAtomically(target, data, QFileInfo(target).fileName(), host_->writeSink());
+    saveFileAtomically(target, data, QFileInfo(target).fileName(), host_->writeSink(), &backupWarning);
     sharing_->identity = FileIdentity::of(target, data);
     model().modified = false;
+    if (!backupWarning.isEmpty())
+        saveWarnings_ << backupWarning;
+
+    // The journal's records are in the file now.
+    if (!journal_)
+        journal_ = std::make_unique<Journal>(path_, doc_->password);
+    journal_->clear();
+    journal_->setBase(fileDigest(data));
+    for (const auto& s : sheets_)
+        s->pageSetupHandedOut_ = false;
+
+    const QString copyWarning = keepDatedCopy(path_, data);
+    if (!copyWarning.isEmpty())
+        saveWarnings_ << copyWarning;
+}
+
+void Book::record(const QByteArray& change)
+{
+    journal_->append(change);
+    host_->scheduleCommit();
+}
+
+void Book::commitJournal()
+{
+    if (!journal_)
+        return;
+    for (const auto& s : sheets_)
+        if (s->pageSetupHandedOut_) {
+            s->pageSetupHandedOut_ = false;
+            record(changes::encode(changes::Op::PageSetup, s->name(), 1, 1, 1, 1,
+                                   changes::pageSetupImage(s->model().pageSetup)));
+        }
+    journal_->commit();
+}
+
+void Book::startJournal(const QByteArray& digest)
+{
+    journal_ = std::make_unique<Journal>(path_, doc_->password);
+    const Journal::Recovery found = journal_->recover(digest);
+    journal_->setBase(digest);
+    if (found.found != Journal::Found::Records)
+        return;
+    replaying_ = true;
+    for (const QByteArray& change : found.records) {
+        try {
+            changes::apply(*this, change);
+        } catch (const HostError& e) {
+            qWarning() << "Modifica registrata non applicabile a" << fileName() << ":" << e.message();
+            break;
+        }
+        ++recovered_;
+    }
+    replaying_ = false;
+    if (recovered_ > 0)
+        model().modified = true;
+}
+
+Book::ViewOnly::ViewOnly(Book* book) : book_(book), wasModified_(book->modified())
+{
+    ++book_->viewOnly_;
+}
+
+Book::ViewOnly::~ViewOnly()
+{
+    --book_->viewOnly_;
+    book_->model().modified = wasModified_;
 }
 
 void Book::close()
@@ -926,11 +1036,23 @@ void Book::close()
 
 // ================================================================ SpreadsheetHost
 
-SpreadsheetHost::SpreadsheetHost(QObject* parent) : QObject(parent) {}
+namespace {
+std::vector<SpreadsheetHost*>& liveHosts()
+{
+    static std::vector<SpreadsheetHost*> hosts;
+    return hosts;
+}
+} // namespace
+
+SpreadsheetHost::SpreadsheetHost(QObject* parent) : QObject(parent)
+{
+    liveHosts().push_back(this);
+}
 
 SpreadsheetHost::~SpreadsheetHost()
 {
     closeAll();
+    std::erase(liveHosts(), this);
 }
 
 namespace {
@@ -995,8 +1117,14 @@ Book* SpreadsheetHost::open(const QString& path, const QString& password, OpenMo
     std::unique_ptr<Book> book(new Book(this, full, std::move(doc)));
     book->lock_ = std::make_unique<Book::Lock>(Book::Lock{std::move(lock)});
     book->sharing_->identity = FileIdentity::of(full, data);
-    if (mode == OpenMode::ReadOnly)
+    if (mode == OpenMode::ReadOnly) {
+        // The journal beside it is the holder's: neither replayed nor written here.
         book->sharing_->holder = readLockHolder(full).value_or(LockOwner{});
+    } else {
+        // Ours now: what an interrupted save left goes, and what the journal kept comes back.
+        removeLeftoverTemporaries(full);
+        book->startJournal(fileDigest(data));
+    }
     books_.push_back(std::move(book));
     active_ = books_.back().get();
     return active_;
@@ -1064,6 +1192,53 @@ void SpreadsheetHost::saveModified()
         throw HostError(errors.join(QLatin1Char('\n')));
 }
 
+void SpreadsheetHost::commitJournals()
+{
+    QStringList errors;
+    for (const auto& b : books_) {
+        try {
+            b->commitJournal();
+        } catch (const HostError& e) {
+            errors << e.message();
+        }
+    }
+    if (!errors.isEmpty())
+        throw HostError(errors.join(QLatin1Char('\n')));
+}
+
+QStringList SpreadsheetHost::commitAllJournals()
+{
+    QStringList errors;
+    for (SpreadsheetHost* host : liveHosts()) {
+        try {
+            host->commitJournals();
+        } catch (const HostError& e) {
+            errors << e.message();
+        }
+    }
+    return errors;
+}
+
+void SpreadsheetHost::scheduleCommit()
+{
+    // After the command that made the change: also commands without a message
+    // are on disk as soon as the program is idle again.
+    if (commitQueued_)
+        return;
+    commitQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            commitQueued_ = false;
+            try {
+                commitJournals();
+            } catch (const HostError& e) {
+                emit journalFailed(e.message());
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void SpreadsheetHost::close(Book* book)
 {
     auto it = std::find_if(books_.begin(), books_.end(), [&](const auto& b) { return b.get() == book; });
@@ -1073,6 +1248,12 @@ void SpreadsheetHost::close(Book* book)
     books_.erase(it);
     if (active_ == book)
         active_ = books_.empty() ? nullptr : books_.back().get();
+    // Closed without saving: what was recorded stays in the journal for the next start.
+    try {
+        gone->commitJournal();
+    } catch (const HostError& e) {
+        qWarning() << e.message();
+    }
     gone.reset(); // releases the lock
 }
 

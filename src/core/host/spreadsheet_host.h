@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/host/change_log.h"
 #include "core/sheet/workbook.h"
 
 namespace gp::xls {
@@ -53,6 +54,7 @@ class Sheet;
 class Book;
 class SpreadsheetHost;
 struct LockOwner;
+class Journal;
 
 // A block of cells of one sheet. A cheap value; it stays valid while its workbook is open.
 class Range {
@@ -135,6 +137,9 @@ public:
 
     bool visible() const;
     void setVisible(bool visible);           // Visible = True / False (hidden)
+    // The program shows the sheet for its own work: visible from now on, while
+    // the file keeps the visibility it had there (the workbook is not changed).
+    void showForWork();
 
     Range range(const QString& a1);          // "B2", "A2:M2", "2:2", "A:A"; HostError when not valid
     Range cells(int row, int col);
@@ -171,8 +176,14 @@ public:
     void printOut(const PrintRequest& request = {});
 
 private:
+    friend class Range;
+    friend class Book;
+    // A change made: recorded for the journal, and the workbook marked modified.
+    void changed(changes::Op op, int r1, int c1, int r2, int c2, const QVariantList& args = {});
     Book* book_;
     sheet::Worksheet* model_;
+    bool pageSetupHandedOut_ = false;
+    std::optional<sheet::Visibility> fileVisibility_; // set by showForWork()
 };
 
 class Book {
@@ -214,17 +225,49 @@ public:
     // files (empty otherwise); taking it clears it.
     QString takeConflictNotice();
 
+    // Durability between saves: every change is recorded, and commitJournal()
+    // puts the records not yet on disk in the encrypted journal beside the
+    // file (core/host/journal.h). HostError when the disk refuses them.
+    void commitJournal();
+    // Changes found in the journal of a session that ended without saving and
+    // replayed when the workbook was opened (0: none).
+    int recoveredChanges() const { return recovered_; }
+    // What the last save() could not do besides saving (backup copy, dated copy), in Italian.
+    const QStringList& saveWarnings() const { return saveWarnings_; }
+
+    // While alive, the program arranges the workbook for showing it (column
+    // widths, frozen panes): no change of the workbook, nothing to save.
+    class ViewOnly {
+    public:
+        explicit ViewOnly(Book* book);
+        ~ViewOnly();
+        ViewOnly(const ViewOnly&) = delete;
+        ViewOnly& operator=(const ViewOnly&) = delete;
+
+    private:
+        Book* book_;
+        bool wasModified_;
+    };
+
 private:
     friend class SpreadsheetHost;
+    friend class Sheet;
     friend class ScratchChanges;
     Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument> doc);
     QString saveTarget();                    // checks the file before any write
+    void record(const QByteArray& change);
+    void startJournal(const QByteArray& fileDigest);
     SpreadsheetHost* host_;
     QString path_;
     std::unique_ptr<xls::XlsDocument> doc_;
     std::vector<std::unique_ptr<Sheet>> sheets_;
     struct Lock;
     std::unique_ptr<Lock> lock_;
+    std::unique_ptr<Journal> journal_;
+    int recovered_ = 0;
+    bool replaying_ = false;
+    int viewOnly_ = 0;
+    QStringList saveWarnings_;
     struct Sharing;
     std::unique_ptr<Sharing> sharing_;
 };
@@ -270,6 +313,12 @@ public:
     std::vector<Book*> workbooks() const;
 
     void saveModified();                     // saves every open workbook with changes (all are tried; HostError lists the failures)
+    // Puts the recorded changes of every open workbook on disk (Book::commitJournal);
+    // all are tried; HostError lists the failures.
+    void commitJournals();
+    // commitJournals() of every host of the process; the messages of the failures.
+    // Called before any message is shown, so that what it confirms is on disk.
+    static QStringList commitAllJournals();
     void close(Book* book);                  // closes without saving
     void closeAll();
 
@@ -288,9 +337,14 @@ public:
     // The time that names conflict copies (the program's clock; the system's by default).
     void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
     QDateTime now() const { return now_ ? now_() : QDateTime::currentDateTime(); }
+signals:
+    // A commit made after a command without a message failed (the Italian message).
+    void journalFailed(const QString& message);
 
 private:
     friend class Book;
+    void scheduleCommit();
+    bool commitQueued_ = false;
     std::vector<std::unique_ptr<Book>> books_;
     Book* active_ = nullptr;
     std::shared_ptr<PrintBackend> printBackend_;

@@ -39,6 +39,11 @@ struct AppContext {
     // The deadline workbook "Dorvessa.xls"; nullptr until the deadline launcher opens it.
     host::Book* deadlines() const;
 
+    // Arranges a freshly opened "Pratiche.xls" for the program's work (sheets
+    // shown, sheet "Dorvessa" prepared); set by the program, used again when a
+    // copy of the workbook is restored. May be empty (tests).
+    std::function<void()> preparePractice;
+
     // Ending the program. endProgram() closes every workbook WITHOUT saving
     // (release of the locks), hides and unloads every form, sets `ended` and
     // `exitCode`, then calls `onEnd` (the real program sets it to leave the

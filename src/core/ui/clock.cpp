@@ -1,5 +1,7 @@
 #include "core/ui/clock.h"
 
+#include "core/host/backup_copies.h"
+
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
@@ -14,6 +16,8 @@ std::optional<QDateTime>& fixedTime()
     static std::optional<QDateTime> t;
     return t;
 }
+// The dated copies of the workbooks follow the program's clock.
+const bool copiesFollowTheClock = (host::setCopyClock([] { return Clock::now(); }), true);
 } // namespace
 
 QDateTime Clock::now() { return fixedTime() ? *fixedTime() : QDateTime::currentDateTime(); }

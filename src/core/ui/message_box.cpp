@@ -8,8 +8,27 @@
 
 namespace gp::ui {
 
+bool commitChanges(QWidget* parent)
+{
+    static bool committing = false;
+    if (committing)
+        return true;
+    committing = true;
+    const QStringList errors = host::SpreadsheetHost::commitAllJournals();
+    if (!errors.isEmpty())
+        msgBox(parent, errors.join(QLatin1Char('\n')), OkOnly | Critical, QStringLiteral("Gestione Pratiche"));
+    committing = false;
+    return errors.isEmpty();
+}
+
 Answer msgBox(QWidget* parent, const QString& text, int style, const QString& title)
 {
+    // What a message confirms must already be on disk. When it cannot be, the
+    // user is told, and a plain confirmation is not shown after it.
+    if (!commitChanges(parent) && (style & 0x7) == OkOnly && (style & 0x70) != Critical
+        && (style & 0x70) != Exclamation)
+        return Answer::Ok;
+
     QMessageBox box(parent);
     box.setObjectName(QStringLiteral("MsgBox"));
     box.setWindowModality(Qt::ApplicationModal);

@@ -42,6 +42,11 @@ enum MsgStyle : int {
 
 enum class Answer { Ok, Cancel, Yes, No };
 
+// Puts every change recorded so far on disk (the journals of the open
+// workbooks, core/host/journal.h); when that fails, says so in a box. msgBox()
+// does it before showing anything, so that what a message confirms is on disk.
+bool commitChanges(QWidget* parent);
+
 // Shows the box and returns the button pressed. Closing the box with Esc or the
 // close box answers Cancel (OkCancel/YesNoCancel), No (YesNo) or Ok (OkOnly).
 Answer msgBox(QWidget* parent, const QString& text, int style = OkOnly, const QString& title = kAppTitle);

@@ -59,6 +59,9 @@ bool saveModifiedWorkbooks(AppContext& ctx, QWidget* parent)
         try {
             book->save();
             reportConflictCopy(book, parent);
+            // Saved, but without its backup or dated copy: the user must know.
+            for (const QString& warning : book->saveWarnings())
+                msgBox(parent, warning, OkOnly | Exclamation, QStringLiteral("Gestione Pratiche"));
         } catch (const host::HostError& e) {
             allSaved = false;
             msgBox(parent,
