@@ -97,16 +97,6 @@ bool writeAll(int fd, const char* data, qint64 size, qint64 at)
 
 } // namespace
 
-QByteArray fileDigest(const QByteArray& bytes)
-{
-    sha256_ctx ctx;
-    sha256_init(&ctx);
-    sha256_update(&ctx, static_cast<size_t>(bytes.size()), reinterpret_cast<const uint8_t*>(bytes.constData()));
-    QByteArray out(SHA256_DIGEST_SIZE, Qt::Uninitialized);
-    sha256_digest(&ctx, SHA256_DIGEST_SIZE, reinterpret_cast<uint8_t*>(out.data()));
-    return out;
-}
-
 Journal::Journal(const QString& workbookPath, std::string password)
     : workbookPath_(workbookPath), path_(pathFor(workbookPath)), password_(std::move(password))
 {

@@ -30,9 +30,6 @@
 
 namespace gp::host {
 
-// SHA-256 of a file's bytes: the identity of a saved workbook.
-QByteArray fileDigest(const QByteArray& bytes);
-
 class Journal {
 public:
     // `workbookPath` is the workbook's full path; `password` its password (may be empty).

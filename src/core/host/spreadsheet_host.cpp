@@ -968,7 +968,7 @@ void Book::save()
     if (!journal_)
         journal_ = std::make_unique<Journal>(path_, doc_->password);
     journal_->clear();
-    journal_->setBase(fileDigest(data));
+    journal_->setBase(sharing_->identity.digest);
     for (const auto& s : sheets_)
         s->pageSetupHandedOut_ = false;
 
@@ -1123,7 +1123,7 @@ Book* SpreadsheetHost::open(const QString& path, const QString& password, OpenMo
     } else {
         // Ours now: what an interrupted save left goes, and what the journal kept comes back.
         removeLeftoverTemporaries(full);
-        book->startJournal(fileDigest(data));
+        book->startJournal(book->sharing_->identity.digest); // the same SHA-256 of the bytes read
     }
     books_.push_back(std::move(book));
     active_ = books_.back().get();
