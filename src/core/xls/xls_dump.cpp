@@ -220,7 +220,13 @@ std::string dumpJson(const XlsDocument& doc, const std::string& fileName)
     o += ",\n \"encryption\": \"";
     o += encryptionName(doc.encryption);
     o += "\",\n \"biff_version\": 80,\n \"codepage\": " + std::to_string(wb.codepage);
-    o += ",\n \"datemode\": " + std::to_string(wb.date1904 ? 1 : 0) + ",\n \"sheets\": [";
+    o += ",\n \"datemode\": " + std::to_string(wb.date1904 ? 1 : 0) + ",\n \"repairs\": [";
+    for (size_t i = 0; i < doc.repairs.size(); ++i) {
+        o += i ? ",\n  {\"what\": " : "\n  {\"what\": ";
+        jsonString(o, doc.repairs[i].what);
+        o += ", \"count\": " + std::to_string(doc.repairs[i].count) + "}";
+    }
+    o += doc.repairs.empty() ? "],\n \"sheets\": [" : "\n ],\n \"sheets\": [";
     bool firstSheet = true;
     for (const auto& wsp : wb.sheets) {
         const Worksheet& ws = *wsp;
