@@ -599,3 +599,25 @@ TEST(XlsTolerant, FuzzSeedsAreTheseFaults)
         }
     EXPECT_EQ(seen, 2 * faults().size());
 }
+
+// When the file's XF 15 is not General, a format index past the table still
+// means General: a format of its own is added for those cells.
+TEST(XlsTolerant, FormatIndexPastTheTableIsGeneralEvenWhenXf15IsNot)
+{
+    Records r = Records::of(soundStream());
+    put16(r.at(r.find(kXF, 15)).body, 2, 14); // XF 15 shows dates
+    put16(r.at(r.cell(kNUMBER, 3, 3)).body, 4, 900);
+    XlsDocument doc = readStream(r.bytes());
+    ASSERT_TRUE(doc.workbook);
+    const Workbook& wb = *doc.workbook;
+    uint16_t xf = wb.sheets[0]->cell(3, 3).xf;
+    ASSERT_LT(xf, wb.formats.size());
+    EXPECT_EQ(wb.numberFormatOfXf(xf), "General");
+    EXPECT_FALSE(wb.isDateFormat(xf));
+    EXPECT_TRUE(wb.isDateFormat(wb.sheets[0]->cell(4, 3).xf)); // the cells that use XF 15 keep it
+    EXPECT_TRUE(hasRepair(doc.repairs, "cell format index past the format table")) << repairsText(doc.repairs);
+    XlsDocument again = readStream(writeWorkbookStream(wb));
+    ASSERT_TRUE(again.workbook);
+    EXPECT_EQ(again.workbook->numberFormatOfXf(again.workbook->sheets[0]->cell(3, 3).xf), "General");
+    EXPECT_TRUE(again.repairs.empty()) << repairsText(again.repairs);
+}
