@@ -83,8 +83,8 @@ Result<XlsDocument> readContainer(CompoundFile&& container, const std::string& p
             return makeError(ErrorCode::NotSpreadsheet);
     }
     const std::vector<uint8_t>& s = wbEntry->data;
-    const bool bof = s.size() >= 8 && biff::rd16(s.data()) == biff::rBOF && biff::rd16(s.data() + 2) >= 4;
-    const uint16_t version = bof ? biff::rd16(s.data() + 4) : 0;
+    const bool bof = s.size() >= 8 && rd16(s.data()) == biff::rBOF && rd16(s.data() + 2) >= 4;
+    const uint16_t version = bof ? rd16(s.data() + 4) : 0;
     if (bof ? version < 0x0600 : namedBook)
         return makeError(ErrorCode::OldFormat); // Excel 5.0/95 or older
     std::vector<uint8_t> stream = std::move(wbEntry->data);
@@ -170,9 +170,9 @@ Result<std::vector<uint8_t>> writeXls(const XlsDocument& doc)
         CryptoApiKey key;
         std::vector<uint8_t> filepass = makeCryptoApiFilepass(password, key);
         // FILEPASS sits right after the globals BOF.
-        size_t at = 4 + size_t(stream[2] | (stream[3] << 8));
+        size_t at = 4 + size_t(rd16(stream.data() + 2));
         if (filepass.size() != kCryptoApiFilepassSize || stream.size() < at + 4 + filepass.size() ||
-            (stream[at] | (stream[at + 1] << 8)) != 0x002F)
+            rd16(stream.data() + at) != biff::rFILEPASS)
             return makeError(ErrorCode::WriteFailed);
         std::memcpy(stream.data() + at + 4, filepass.data(), filepass.size());
         encryptWorkbookStream(stream, key);
