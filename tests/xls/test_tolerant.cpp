@@ -271,6 +271,13 @@ std::vector<Fault> faults()
                      sst.resize(sst.size() - 5);
                      return r.bytes();
                  }, {{{7, 2}, Value::makeText("ultima")}}, "string cut short"});
+    f.push_back({"sst_cut_in_string_header", [] {
+                     // Only the first byte of the last string's character count is there.
+                     Records r = Records::of(soundStream());
+                     auto& sst = r.at(r.find(kSST)).body;
+                     sst.resize(sst.size() - std::string("ultima riga").size() - 2);
+                     return r.bytes();
+                 }, {{{7, 2}, Value::makeText("")}}, "string cut short"});
     f.push_back({"utf16_char_split", [] {
                      // "Società €€" as UTF-16: the record ends after the first byte of the first €.
                      size_t n;

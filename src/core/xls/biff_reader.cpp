@@ -140,9 +140,11 @@ public:
     // byte ends one record, the option byte and its second byte begin the next.
     void chars(size_t cch, bool high, std::string& out, std::vector<uint16_t>& scratch)
     {
+        if (cch == 0)
+            return;
         // Fast path: the whole string lies in the current segment.
         size_t w = high ? 2 : 1;
-        if (remainingInSeg() >= cch * w) {
+        if (si < segs.size() && remainingInSeg() >= cch * w) {
             const uint8_t* p = segs[si].p + off;
             if (high)
                 appendUtf16Bytes(out, p, cch);
