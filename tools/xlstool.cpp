@@ -1,6 +1,6 @@
 // xlstool: looks inside .xls workbooks with the program's own engine.
 //
-//   xlstool dump --json [--password P] FILE     content as JSON
+//   xlstool dump --json [--password P] FILE     content as JSON (with what reading had to mend)
 //   xlstool copy [--password P] IN OUT          read and write again (a real rewrite)
 //   xlstool info [--password P] FILE            each sheet's name and used range
 #include <cstdio>
@@ -43,9 +43,12 @@ std::string baseName(const std::string& path)
     return p == std::string::npos ? path : path.substr(p + 1);
 }
 
+// The message the program shows, then, on a line of its own, what exactly was wrong.
 int fail(const Error& e)
 {
     std::fprintf(stderr, "%s\n", e.message.c_str());
+    if (!e.reason.empty())
+        std::fprintf(stderr, "%s\n", e.reason.c_str());
     return 1;
 }
 

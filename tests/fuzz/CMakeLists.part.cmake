@@ -1,6 +1,7 @@
 # libFuzzer target for the .xls reader, built with clang in its own build tree
 # (the main build may use another compiler). Registered as two CTest tests: the
-# saved regression inputs, and a short fuzzing run seeded with the fixtures.
+# saved regression inputs and the seeds, and a short fuzzing run seeded with the
+# fixtures and the seeds (workbooks with one writer's fault each).
 option(GP_BUILD_FUZZ "Build the libFuzzer target when clang++ is available" ON)
 find_program(GP_CLANGXX NAMES clang++ clang++-14)
 if(GP_BUILD_FUZZ AND GP_CLANGXX)
@@ -17,7 +18,8 @@ if(GP_BUILD_FUZZ AND GP_CLANGXX)
   set(GP_FUZZER ${GP_FUZZ_DIR}/fuzz_xls_reader)
 
   add_test(NAME fuzz_xls_regressions
-           COMMAND ${GP_FUZZER} -runs=0 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions)
+           COMMAND ${GP_FUZZER} -runs=0 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions
+                   ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/seeds)
   add_test(NAME fuzz_xls_reader_short
            COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/run_fuzz.sh ${GP_FUZZER}
                    ${GP_SHARED_DIR}/fixtures/xls ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Short fuzzing run: fuzzer, fixtures folder, regressions folder, folder for
-# crashing inputs, seconds. The seed corpus is a temporary copy of the fixtures.
+# crashing inputs, seconds. The seed corpus is a temporary copy of the fixtures
+# and of the seeds beside this script.
 set -e
 fuzzer=$1 fixtures=$2 regressions=$3 artifacts=$4 seconds=$5
 corpus=$(mktemp -d)
@@ -8,6 +9,7 @@ trap 'rm -rf "$corpus"' EXIT
 if [ -d "$fixtures" ]; then
   cp "$fixtures"/*.xls "$corpus"/ 2>/dev/null || true
 fi
+cp "$(dirname "$0")"/seeds/*.xls "$corpus"/ 2>/dev/null || true
 mkdir -p "$artifacts"
 "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=200000 \
   -artifact_prefix="$artifacts"/ -print_final_stats=1 "$corpus" "$regressions"

@@ -344,3 +344,77 @@ TEST(Cfb, Version4FileIsRead)
     ASSERT_NE(wb, nullptr);
     EXPECT_TRUE(wb->data == data);
 }
+
+// Every bound of the container's chains, one step on each side: the last real
+// sector (or mini sector) is accepted, one past it is refused.
+TEST(Cfb, EveryChainBoundIsExact)
+{
+    // 5000-byte stream: sectors 0-9 stream, 10 directory, 11 FAT; the file ends there.
+    const auto good = singleStreamFile(5000);
+    ASSERT_EQ(good.size(), 13u * 512);
+    const size_t dir = 11 * 512, fat = 12 * 512, sizeField = dir + 128 + 0x78;
+    const uint32_t end = 0xFFFFFFFE;
+
+    // The stream one sector longer, its chain going on into sector 11 (the last
+    // one) or sector 12 (one past the end of the file).
+    auto lastSector = good;
+    wr32(lastSector, sizeField, 5000 + 512);
+    wr32(lastSector, fat + 4 * 9, 11);
+    wr32(lastSector, fat + 4 * 11, end);
+    auto ok = readCompoundFile(lastSector);
+    ASSERT_TRUE(ok.ok()) << ok.error().message;
+    EXPECT_EQ(findChild(ok->root, u"Workbook")->data.size(), 5512u);
+    auto pastEnd = good;
+    wr32(pastEnd, sizeField, 5000 + 512);
+    wr32(pastEnd, fat + 4 * 9, 12);
+    wr32(pastEnd, fat + 4 * 12, end);
+    EXPECT_EQ(readCompoundFile(pastEnd).error().code, ErrorCode::Damaged);
+
+    // A size that needs exactly the sectors of the chain, and one byte more.
+    auto exact = good;
+    wr32(exact, sizeField, 10 * 512);
+    ASSERT_TRUE(readCompoundFile(exact).ok());
+    auto oneMore = good;
+    wr32(oneMore, sizeField, 10 * 512 + 1);
+    EXPECT_EQ(readCompoundFile(oneMore).error().code, ErrorCode::Damaged);
+
+    // The FAT sector and the first DIFAT sector one past the end.
+    auto fatPast = good;
+    wr32(fatPast, 0x4C, 12);
+    EXPECT_EQ(readCompoundFile(fatPast).error().code, ErrorCode::Damaged);
+    auto difatPast = good;
+    wr32(difatPast, 0x2C, 2); // two FAT sectors: the second listed by a DIFAT sector
+    wr32(difatPast, 0x44, 12);
+    wr32(difatPast, 0x48, 1);
+    EXPECT_EQ(readCompoundFile(difatPast).error().code, ErrorCode::Damaged);
+    // More FAT sectors than the file has sectors.
+    auto fatCount = good;
+    wr32(fatCount, 0x2C, 13);
+    EXPECT_EQ(readCompoundFile(fatCount).error().code, ErrorCode::Damaged);
+
+    // The directory chain: its sector is the last-but-one; one past the end is refused.
+    auto dirPast = good;
+    wr32(dirPast, 0x30, 12);
+    EXPECT_EQ(readCompoundFile(dirPast).error().code, ErrorCode::Damaged);
+
+    // A 1000-byte stream lives in 16 mini sectors (0-15) of a 1024-byte mini
+    // stream: its chain may end in mini sector 15, never go on to 16.
+    const auto small = singleStreamFile(1000);
+    auto at = [&](uint32_t sector) { return (size_t(sector) + 1) * 512; };
+    const size_t miniFat = at(rd32(small, 0x3C));
+    const size_t smallSize = at(rd32(small, 0x30)) + 128 + 0x78;
+    ASSERT_EQ(rd32(small, smallSize), 1000u);
+    ASSERT_EQ(rd32(small, miniFat + 4 * 15), end);
+    auto miniLast = small;
+    wr32(miniLast, smallSize, 1024); // exactly the 16 mini sectors
+    ASSERT_TRUE(readCompoundFile(miniLast).ok());
+    auto miniPast = small; // 0-14, then 16 instead of 15
+    wr32(miniPast, miniFat + 4 * 14, 16);
+    wr32(miniPast, miniFat + 4 * 16, end);
+    EXPECT_EQ(readCompoundFile(miniPast).error().code, ErrorCode::Damaged);
+    auto miniLonger = small; // more than the mini stream holds
+    wr32(miniLonger, smallSize, 1024 + 64);
+    wr32(miniLonger, miniFat + 4 * 15, 16);
+    wr32(miniLonger, miniFat + 4 * 16, end);
+    EXPECT_EQ(readCompoundFile(miniLonger).error().code, ErrorCode::Damaged);
+}

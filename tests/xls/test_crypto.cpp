@@ -15,11 +15,13 @@
 #include <nettle/arcfour.h>
 #include <nettle/sha1.h>
 
+#include "core/sheet/utf.h"
 #include "core/xls/cfb.h"
 #include "core/xls/crypto.h"
 
 using namespace gp::xls;
 using gp::sheet::Encryption;
+using gp::sheet::utf8ToUtf16;
 namespace fs = std::filesystem;
 
 namespace {
@@ -265,6 +267,24 @@ TEST(Crypto, PublishedTestValues)
 
     EXPECT_TRUE(utf8ToUtf16("Pàss€\xF0\x9F\x98\x80") == u"Pàss€\U0001F600");
     EXPECT_TRUE(utf8ToUtf16("a\xFF" "b") == u"a\uFFFDb");
+}
+
+// A password is decoded as strictly as any text: an overlong or surrogate form
+// of a letter is not that letter, so it never derives the same key.
+TEST(Crypto, PasswordsRejectOverlongAndSurrogateForms)
+{
+    EXPECT_TRUE(utf8ToUtf16("\xC1\x81") == u"\uFFFD\uFFFD");          // 'A' in two bytes
+    EXPECT_TRUE(utf8ToUtf16("\xE0\x81\x81") == u"\uFFFD\uFFFD\uFFFD"); // 'A' in three bytes
+    EXPECT_TRUE(utf8ToUtf16("\xF0\x80\x81\x81") == u"\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_TRUE(utf8ToUtf16("\xED\xA0\x80") == u"\uFFFD\uFFFD\uFFFD");  // a surrogate
+    EXPECT_TRUE(utf8ToUtf16("\xF4\x90\x80\x80") == u"\uFFFD\uFFFD\uFFFD\uFFFD"); // past U+10FFFF
+    EXPECT_TRUE(utf8ToUtf16("\xC3\xA0\xE2\x82\xAC") == u"à€");        // the shortest forms still pass
+    EXPECT_TRUE(utf8ToUtf16("ab\xC3") == u"ab\uFFFD");                   // cut short
+    auto salt = hex("68a75dab8dff01c4fa376368e65efc5f");
+    std::span<const uint8_t, 16> s16(salt.data(), 16);
+    EXPECT_NE(vec(rc4StandardKey("\xC1\x81", s16, 0)), vec(rc4StandardKey("A", s16, 0)));
+    EXPECT_NE(vec(cryptoApiKey("x\xC1\x81", salt, 0, 128)), vec(cryptoApiKey("xA", salt, 0, 128)));
+    EXPECT_NE(xorKey("\xC1\x81"), xorKey("A"));
 }
 
 TEST(Crypto, EncryptedFixturesOpenOnlyWithTheirPassword)

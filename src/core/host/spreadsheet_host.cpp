@@ -19,6 +19,7 @@
 #include "core/host/lock_file.h"
 #include "core/sheet/numfmt.h"
 #include "core/xls/cfb.h"
+#include "core/xls/crypto.h"
 #include "core/xls/xls_file.h"
 
 namespace gp::host {
@@ -130,29 +131,26 @@ int endInRow(const sheet::Worksheet& ws, int row0, int col0, bool right)
     return 0;
 }
 
-// Date serials of the workbook's date system (whole days).
+// Date serials of the workbook's date system (whole days), through the
+// engine's one date routine.
 double dateToSerial(const QDate& d, bool date1904)
 {
-    if (date1904)
-        return static_cast<double>(QDate(1904, 1, 1).daysTo(d));
-    // The 1900 system counts a 29 February 1900 that never was.
-    if (d < QDate(1900, 3, 1))
-        return static_cast<double>(QDate(1899, 12, 31).daysTo(d));
-    return static_cast<double>(QDate(1899, 12, 30).daysTo(d));
+    sheet::DateTime dt;
+    dt.year = d.year();
+    dt.month = d.month();
+    dt.day = d.day();
+    return sheet::dateTimeToSerial(dt, date1904);
 }
 
 QDate serialToDate(double serial, bool date1904)
 {
-    if (!std::isfinite(serial) || serial < 0 || serial > 2958465)
+    if (!std::isfinite(serial))
         return {};
-    const auto days = static_cast<qint64>(std::floor(serial));
-    if (date1904)
-        return QDate(1904, 1, 1).addDays(days);
-    if (days == 0 || days == 60)
-        return {}; // 0/1/1900 and 29/2/1900 are no real days
-    if (days < 60)
-        return QDate(1899, 12, 31).addDays(days);
-    return QDate(1899, 12, 30).addDays(days);
+    const auto dt = sheet::serialToDateTime(std::floor(serial), date1904);
+    // 0/1/1900 and 29/2/1900 are no real days (QDate refuses the second).
+    if (!dt || (!date1904 && std::floor(serial) == 0))
+        return {};
+    return QDate(dt->year, dt->month, dt->day);
 }
 
 // "12/10/08", "12-10-2008", "12.10.2008" -> a date; two-digit years 00-29 are 2000s.
@@ -168,20 +166,18 @@ QDate parseDayMonthYear(const QString& text)
     return QDate(year, month, day);
 }
 
+// Whether written bytes hold an encrypted Workbook stream, as the engine's own
+// reader detects it.
 bool isEncryptedXls(const std::vector<uint8_t>& bytes)
 {
     auto cfb = xls::readCompoundFile(std::span<const uint8_t>(bytes.data(), bytes.size()));
     if (!cfb)
         return false;
     const xls::CfbEntry* wb = xls::findChild(cfb.value().root, u"Workbook");
-    if (!wb || wb->data.size() < 8)
+    if (!wb)
         return false;
-    const auto& s = wb->data;
-    const auto u16 = [&](size_t at) { return static_cast<uint16_t>(s[at] | (s[at + 1] << 8)); };
-    if (u16(0) != 0x0809)
-        return false;
-    const size_t next = 4 + size_t(u16(2));
-    return next + 2 <= s.size() && u16(next) == 0x002F; // FILEPASS right after the globals BOF
+    auto scheme = xls::detectEncryption(wb->data);
+    return scheme.ok() && scheme.value() != sheet::Encryption::None;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 // half away from zero. So 2.675 with "0.00" shows 2,68, as a spreadsheet does,
 // although the double is slightly below 2.675.
 #include "core/sheet/numfmt.h"
+#include "core/sheet/utf.h"
 
 #include <algorithm>
 #include <charconv>
@@ -59,25 +60,6 @@ Locale Locale::english()
 }
 
 namespace {
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Length in bytes of the UTF-8 sequence starting at s[i] (1 for stray bytes).
 size_t utf8Len(std::string_view s, size_t i)

@@ -1,5 +1,5 @@
-// Little-endian helpers, record numbers and text conversions shared by the
-// BIFF8 reader and writer. Internal to the xls layer.
+// Record numbers, RK numbers, text conversions and the output buffer shared by
+// the BIFF8 reader and writer. Internal to the xls layer.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/sheet/utf.h"
+#include "core/xls/le_bytes.h"
 
 namespace gp::xls::biff {
 
@@ -37,17 +40,6 @@ enum : uint16_t {
 
 constexpr size_t kMaxBody = 8224;
 
-inline uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t rd32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline double rdf64(const uint8_t* p)
-{
-    double d;
-    std::memcpy(&d, p, 8);
-    return d;
-}
 // Value of an RK number (a packed integer or the high half of a double, maybe /100).
 inline double rkValue(uint32_t rk)
 {
@@ -63,20 +55,11 @@ inline double rkValue(uint32_t rk)
     return v;
 }
 
-inline void wr16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-inline void wr32(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); p[3] = uint8_t(v >> 24);
-}
-
-// Appends one UTF-16 code unit sequence (units) to UTF-8 text; lone surrogates
-// become U+FFFD.
+// Appends one UTF-16 code unit sequence (units) to UTF-8 text, through the
+// program's codec (core/sheet/utf.h); lone surrogates become U+FFFD.
 void appendUtf16(std::string& out, const uint16_t* units, size_t n);
 void appendUtf16Bytes(std::string& out, const uint8_t* le, size_t n); // n units, little-endian bytes
 void appendLatin1(std::string& out, const uint8_t* p, size_t n);
-
-// UTF-8 -> UTF-16 (invalid bytes become U+FFFD).
-void utf8ToUnits(std::string_view s, std::u16string& out);
 
 // Growing output buffer with record framing.
 class Out {

@@ -48,7 +48,7 @@ void putChars(Out& out, const char16_t* u, size_t n, bool narrow)
 void putXlString(Out& out, std::string_view text, bool shortCount, size_t maxUnits)
 {
     std::u16string u;
-    utf8ToUnits(text, u);
+    sheet::utf8ToUtf16(text, u);
     if (u.size() > maxUnits)
         u.resize(maxUnits);
     bool narrow = allNarrow(u);
@@ -519,7 +519,7 @@ void Writer::writeSst()
     };
     for (size_t i = 0; i < n; ++i) {
         const SharedString& s = wb_.strings[sstOrder_[i]];
-        utf8ToUnits(s.text, units_);
+        sheet::utf8ToUtf16(s.text, units_);
         size_t cch = std::min<size_t>(units_.size(), 0xFFFF);
         bool narrow = allNarrow(units_);
         size_t w = narrow ? 1 : 2;
@@ -764,7 +764,7 @@ void Writer::writeColumns(const Worksheet& ws)
 
 void Writer::writeContinuedString(uint16_t type, std::string_view text)
 {
-    utf8ToUnits(text, units_);
+    sheet::utf8ToUtf16(text, units_);
     size_t cch = std::min<size_t>(units_.size(), 0xFFFF);
     bool narrow = allNarrow(units_);
     size_t w = narrow ? 1 : 2;

@@ -6,6 +6,7 @@
 // and the directory tree is walked iteratively with each entry allowed once.
 #include "core/xls/cfb.h"
 #include "core/xls/large_buffer.h"
+#include "core/xls/le_bytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,13 +25,6 @@ constexpr uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE
 constexpr size_t kMiniSectorSize = 64;
 constexpr uint32_t kMiniCutoff = 4096;
 constexpr int kMaxStorageDepth = 64;
-
-uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t rd32(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
-uint64_t rd64(const uint8_t* p) { return uint64_t(rd32(p)) | (uint64_t(rd32(p + 4)) << 32); }
-void wr16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-void wr32(uint8_t* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i)); }
-void wr64(uint8_t* p, uint64_t v) { wr32(p, uint32_t(v)); wr32(p + 4, uint32_t(v >> 32)); }
 
 // Simple upper-casing of a UTF-16 unit, enough for the names that occur in
 // practice (Latin-1, Greek, Cyrillic).

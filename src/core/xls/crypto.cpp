@@ -6,6 +6,8 @@
 // keystream positions, so we generate one 1024-byte keystream per block and
 // XOR the encrypted ranges with it.
 #include "core/xls/crypto.h"
+#include "core/sheet/utf.h"
+#include "core/xls/le_bytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,6 +26,7 @@
 namespace gp::xls {
 
 using sheet::Encryption;
+using sheet::utf8ToUtf16; // passwords decode as strictly as every other text
 
 namespace {
 
@@ -33,10 +36,6 @@ constexpr uint16_t kWriteProtect = 0x0086;
 constexpr uint16_t kBoundSheet = 0x0085;
 constexpr size_t kBlock = 1024;
 
-uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t rd32(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
-void wr16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-void wr32(uint8_t* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i)); }
 
 // Record bodies that are never encrypted.
 bool clearRecord(uint16_t type)
@@ -388,43 +387,6 @@ void randomBytes(uint8_t* out, size_t n)
 } // namespace
 
 // ---- public -------------------------------------------------------------------------------------
-
-std::u16string utf8ToUtf16(std::string_view s)
-{
-    std::u16string out;
-    out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        uint8_t c = uint8_t(s[i]);
-        uint32_t cp;
-        size_t n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
-        else { out.push_back(0xFFFD); ++i; continue; }
-        bool ok = i + n <= s.size();
-        for (size_t k = 1; ok && k < n; ++k) {
-            uint8_t cc = uint8_t(s[i + k]);
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(char16_t(0xD800 + (cp >> 10)));
-            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(char16_t(cp));
-        }
-        i += n;
-    }
-    return out;
-}
 
 std::array<uint8_t, 16> rc4StandardKey(std::string_view password, std::span<const uint8_t, 16> salt, uint32_t block)
 {

@@ -43,8 +43,8 @@ std::vector<uint8_t> makeCryptoApiFilepass(std::string_view password, CryptoApiK
 // right after the globals BOF.
 void encryptWorkbookStream(std::vector<uint8_t>& stream, const CryptoApiKey& key);
 
-// Building blocks, exposed for the test vectors.
-std::u16string utf8ToUtf16(std::string_view s);
+// Building blocks, exposed for the test vectors (passwords are UTF-8, decoded
+// by gp::sheet::utf8ToUtf16).
 std::array<uint8_t, 16> rc4StandardKey(std::string_view password, std::span<const uint8_t, 16> salt, uint32_t block);
 std::array<uint8_t, 16> cryptoApiKey(std::string_view password, std::span<const uint8_t> salt, uint32_t block,
                                      uint32_t keyBits);

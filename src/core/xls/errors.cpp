@@ -19,7 +19,7 @@ Error makeError(ErrorCode code, const std::string& detail)
     }
     if (!detail.empty())
         msg += ": " + detail;
-    return Error{code, msg};
+    return Error{code, msg, {}};
 }
 
 } // namespace gp::xls

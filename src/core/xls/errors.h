@@ -22,6 +22,7 @@ enum class ErrorCode {
 struct Error {
     ErrorCode code;
     std::string message; // Italian, ready to show
+    std::string reason;  // for a developer: what exactly was wrong and where ("" when the message says it all)
 };
 
 Error makeError(ErrorCode code, const std::string& detail = {});

@@ -4,25 +4,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/sheet/numfmt.h"
+
 namespace gp::xls {
 
 using namespace gp::sheet;
 
 namespace {
-
-void civil(int64_t z, int& y, int& m, int& d) // days since 1970-01-01
-{
-    z += 719468;
-    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    int64_t doe = z - era * 146097;
-    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    int64_t yy = yoe + era * 400;
-    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    int64_t mp = (5 * doy + 2) / 153;
-    d = int(doy - (153 * mp + 2) / 5 + 1);
-    m = int(mp < 10 ? mp + 3 : mp - 9);
-    y = int(yy + (m <= 2));
-}
 
 void jsonString(std::string& out, const std::string& s)
 {
@@ -159,9 +147,12 @@ std::optional<std::string> dumpIsoDate(double serial, bool date1904)
     }
     if (xldays < 61 && !date1904)
         return std::nullopt;
-    // Days since 1970-01-01: 1899-12-30 is -25569, 1904-01-01 is -24107.
-    int y, m, d;
-    civil(xldays + (date1904 ? -24107 : -25569), y, m, d);
+    // The civil day through the engine's one date routine (whole days: the
+    // time was rounded above, as the reference reader rounds it).
+    auto day = serialToDateTime(double(xldays), date1904);
+    if (!day)
+        return std::nullopt;
+    const int y = day->year, m = day->month, d = day->day;
     if (h == 0 && mi == 0 && s == 0)
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
     else
@@ -220,7 +211,13 @@ std::string dumpJson(const XlsDocument& doc, const std::string& fileName)
     o += ",\n \"encryption\": \"";
     o += encryptionName(doc.encryption);
     o += "\",\n \"biff_version\": 80,\n \"codepage\": " + std::to_string(wb.codepage);
-    o += ",\n \"datemode\": " + std::to_string(wb.date1904 ? 1 : 0) + ",\n \"sheets\": [";
+    o += ",\n \"datemode\": " + std::to_string(wb.date1904 ? 1 : 0) + ",\n \"repairs\": [";
+    for (size_t i = 0; i < doc.repairs.size(); ++i) {
+        o += i ? ",\n  {\"what\": " : "\n  {\"what\": ";
+        jsonString(o, doc.repairs[i].what);
+        o += ", \"count\": " + std::to_string(doc.repairs[i].count) + "}";
+    }
+    o += doc.repairs.empty() ? "],\n \"sheets\": [" : "\n ],\n \"sheets\": [";
     bool firstSheet = true;
     for (const auto& wsp : wb.sheets) {
         const Worksheet& ws = *wsp;

@@ -25,7 +25,8 @@ std::optional<std::string> dumpIsoDate(double serial, bool date1904);
 // Shortest text that reads back as the same double, written as Python writes floats.
 std::string jsonNumber(double v);
 
-// The whole dump. `fileName` fills the "file" field.
+// The whole dump. `fileName` fills the "file" field; "repairs" lists what the
+// reader had to mend, as {"what": ..., "count": ...} objects (empty for a sound file).
 std::string dumpJson(const XlsDocument& doc, const std::string& fileName);
 
 } // namespace gp::xls

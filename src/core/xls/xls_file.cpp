@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/xls/biff_io.h"
 #include "core/xls/crypto.h"
 
 namespace gp::xls {
@@ -71,13 +72,21 @@ Result<XlsDocument> readContainer(CompoundFile&& container, const std::string& p
 {
     XlsDocument doc;
     doc.container = std::move(container);
+    // The workbook stream is "Workbook" (in any capitals), else "Book"; which
+    // BIFF version it holds is said by its first BOF record, not by its name.
     CfbEntry* wbEntry = findChild(doc.container.root, u"Workbook");
+    bool namedBook = false;
     if (!wbEntry || wbEntry->type != 2) {
-        const CfbEntry* book = findChild(doc.container.root, u"Book");
-        if (book && book->type == 2)
-            return makeError(ErrorCode::OldFormat);
-        return makeError(ErrorCode::NotSpreadsheet);
+        wbEntry = findChild(doc.container.root, u"Book");
+        namedBook = true;
+        if (!wbEntry || wbEntry->type != 2)
+            return makeError(ErrorCode::NotSpreadsheet);
     }
+    const std::vector<uint8_t>& s = wbEntry->data;
+    const bool bof = s.size() >= 8 && rd16(s.data()) == biff::rBOF && rd16(s.data() + 2) >= 4;
+    const uint16_t version = bof ? rd16(s.data() + 4) : 0;
+    if (bof ? version < 0x0600 : namedBook)
+        return makeError(ErrorCode::OldFormat); // Excel 5.0/95 or older
     std::vector<uint8_t> stream = std::move(wbEntry->data);
     removeChildren(doc.container.root, {u"Workbook", u"Book", u"encryption"});
 
@@ -92,7 +101,7 @@ Result<XlsDocument> readContainer(CompoundFile&& container, const std::string& p
         doc.defaultPassword = outcome->usedDefaultPassword;
         doc.password = doc.defaultPassword ? std::string(kDefaultPassword) : password;
     }
-    auto wb = parseWorkbookStream(stream);
+    auto wb = parseWorkbookStream(stream, &doc.repairs);
     if (!wb)
         return wb.error();
     doc.workbook = std::move(wb.value());
@@ -161,9 +170,9 @@ Result<std::vector<uint8_t>> writeXls(const XlsDocument& doc)
         CryptoApiKey key;
         std::vector<uint8_t> filepass = makeCryptoApiFilepass(password, key);
         // FILEPASS sits right after the globals BOF.
-        size_t at = 4 + size_t(stream[2] | (stream[3] << 8));
+        size_t at = 4 + size_t(rd16(stream.data() + 2));
         if (filepass.size() != kCryptoApiFilepassSize || stream.size() < at + 4 + filepass.size() ||
-            (stream[at] | (stream[at + 1] << 8)) != 0x002F)
+            rd16(stream.data() + at) != biff::rFILEPASS)
             return makeError(ErrorCode::WriteFailed);
         std::memcpy(stream.data() + at + 4, filepass.data(), filepass.size());
         encryptWorkbookStream(stream, key);

@@ -13,6 +13,15 @@
 
 namespace gp::xls {
 
+// Something the reader had to mend or leave out to read a workbook that other
+// readers open too (a record shorter than its layout, a string table announcing
+// more strings than it holds...), with how many times it happened. A rewrite
+// of the model never repeats the fault.
+struct Repair {
+    std::string what;
+    size_t count = 0;
+};
+
 // A workbook as read from a file, with what a rewrite must carry along.
 struct XlsDocument {
     std::unique_ptr<sheet::Workbook> workbook;
@@ -20,6 +29,7 @@ struct XlsDocument {
     sheet::Encryption encryption = sheet::Encryption::None; // as the file was protected
     bool defaultPassword = false; // opened with the built-in password, without asking
     std::string password;         // the password it opened with ("" when not encrypted)
+    std::vector<Repair> repairs;  // what reading had to mend (empty for a sound file)
 };
 
 // Reads a workbook from the bytes of a file. `password` is used only when the
@@ -41,7 +51,10 @@ Result<std::vector<uint8_t>> writeXls(const XlsDocument& doc);
 // of `filepassSize` bytes after the globals BOF when it is not 0).
 std::vector<uint8_t> writeWorkbookStream(const sheet::Workbook& wb, size_t filepassSize = 0);
 
-// Parses a plaintext Workbook stream (after decryption) into a model.
-Result<std::unique_ptr<sheet::Workbook>> parseWorkbookStream(std::span<const uint8_t> stream);
+// Parses a plaintext Workbook stream (after decryption) into a model. What had
+// to be mended is added to `repairs` when given. A Damaged error carries its
+// reason (what was wrong, the record and its offset) in Error::reason.
+Result<std::unique_ptr<sheet::Workbook>> parseWorkbookStream(std::span<const uint8_t> stream,
+                                                             std::vector<Repair>* repairs = nullptr);
 
 } // namespace gp::xls

@@ -1,0 +1,257 @@
+// The host at the edges of the sheet: End from every start over every shape of
+// filled runs and gaps near the first and the last row and column, against a
+// plain model of what End does; whole-row operations on the first and the last
+// rows; date serials at the ends of both date systems.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <set>
+
+#include "core/host/spreadsheet_host.h"
+#include "core/sheet/workbook.h"
+#include "core/xls/xls_file.h"
+
+using namespace gp::host;
+
+namespace {
+
+constexpr int kRows = 65536, kCols = 256;
+
+// End as the spreadsheet defines it, on a line of `n` cells where `filled`
+// holds: from a filled cell whose neighbour is filled, the last of that run;
+// otherwise the next filled cell; the edge when there is none.
+int modelEnd(const std::set<int>& filled, int from, int step, int n)
+{
+    auto has = [&](int i) { return filled.count(i) != 0; };
+    const int edge = step > 0 ? n : 1;
+    if (from == edge)
+        return edge;
+    int i = from;
+    if (has(i) && has(i + step)) {
+        while (i != edge && has(i + step))
+            i += step;
+        return i;
+    }
+    for (i = from + step; i != edge; i += step)
+        if (has(i))
+            return i;
+    return edge;
+}
+
+// The places where runs and gaps meet the edges: four cells at each end (runs
+// of one to three cells, gaps of one and two) and one in the middle. Every
+// subset of them is one shape.
+const int kRowSpots[] = {1, 2, 3, 5, 32768, 65532, 65534, 65535, 65536};
+const int kColSpots[] = {1, 2, 3, 5, 128, 252, 254, 255, 256};
+
+} // namespace
+
+class TestHostEdges : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<SpreadsheetHost> host_;
+    Book* book_ = nullptr;
+    Sheet* sheet_ = nullptr;
+
+private slots:
+    void init()
+    {
+        QVERIFY(dir_.isValid());
+        host_ = std::make_unique<SpreadsheetHost>();
+        book_ = host_->create(dir_.filePath(QStringLiteral("Bordi.xls")), QString());
+        sheet_ = book_->addSheet(QStringLiteral("Dati"));
+    }
+    void cleanup()
+    {
+        host_.reset();
+        book_ = nullptr;
+        sheet_ = nullptr;
+    }
+
+    void endDownAndUpAtEveryGapShape()
+    {
+        const int spots = int(std::size(kRowSpots));
+        for (int mask = 0; mask < (1 << spots); ++mask) {
+            std::set<int> filled;
+            sheet_->range(QStringLiteral("C:C")).clearContents();
+            for (int k = 0; k < spots; ++k)
+                if (mask & (1 << k)) {
+                    filled.insert(kRowSpots[k]);
+                    sheet_->cells(kRowSpots[k], 3).setValue(kRowSpots[k]);
+                }
+            // Another column holds far more rows: the stored rows are not the column's.
+            sheet_->cells(40000, 5).setValue(1);
+            for (int from : {1, 2, 3, 4, 5, 6, 32767, 32768, 32769, 65531, 65532, 65533, 65534, 65535, 65536}) {
+                const Range start = sheet_->cells(from, 3);
+                const int down = start.end(Direction::Down).row();
+                const int up = start.end(Direction::Up).row();
+                if (down != modelEnd(filled, from, 1, kRows) || up != modelEnd(filled, from, -1, kRows))
+                    QFAIL(qPrintable(QStringLiteral("shape %1 from row %2: down %3 (want %4), up %5 (want %6)")
+                                         .arg(mask)
+                                         .arg(from)
+                                         .arg(down)
+                                         .arg(modelEnd(filled, from, 1, kRows))
+                                         .arg(up)
+                                         .arg(modelEnd(filled, from, -1, kRows))));
+                QCOMPARE(start.end(Direction::Down).column(), 3);
+            }
+        }
+    }
+
+    void endLeftAndRightAtEveryGapShape()
+    {
+        const int spots = int(std::size(kColSpots));
+        for (int mask = 0; mask < (1 << spots); ++mask) {
+            std::set<int> filled;
+            sheet_->range(QStringLiteral("7:7")).clearContents();
+            for (int k = 0; k < spots; ++k)
+                if (mask & (1 << k)) {
+                    filled.insert(kColSpots[k]);
+                    sheet_->cells(7, kColSpots[k]).setValue(QStringLiteral("x"));
+                }
+            sheet_->cells(9, 200).setValue(1); // a longer row below
+            for (int from : {1, 2, 3, 4, 5, 6, 127, 128, 129, 251, 252, 253, 254, 255, 256}) {
+                const Range start = sheet_->cells(7, from);
+                const int right = start.end(Direction::ToRight).column();
+                const int left = start.end(Direction::ToLeft).column();
+                if (right != modelEnd(filled, from, 1, kCols) || left != modelEnd(filled, from, -1, kCols))
+                    QFAIL(qPrintable(QStringLiteral("shape %1 from column %2: right %3 (want %4), left %5 (want %6)")
+                                         .arg(mask)
+                                         .arg(from)
+                                         .arg(right)
+                                         .arg(modelEnd(filled, from, 1, kCols))
+                                         .arg(left)
+                                         .arg(modelEnd(filled, from, -1, kCols))));
+                QCOMPARE(start.end(Direction::ToRight).row(), 7);
+            }
+        }
+    }
+
+    void walkDownStopsAtTheLastRow()
+    {
+        for (int r = 65530; r <= kRows; ++r)
+            sheet_->cells(r, 2).setValue(r);
+        QCOMPARE(sheet_->walkDown(65533, 2), (std::vector<int>{65533, 65534, 65535, 65536}));
+        QCOMPARE(sheet_->walkDown(kRows, 2), (std::vector<int>{kRows}));
+    }
+
+    void rowOperationsOnTheFirstAndLastRows()
+    {
+        sheet_->cells(1, 1).setValue(QStringLiteral("prima"));
+        sheet_->cells(2, 1).setValue(QStringLiteral("seconda"));
+        sheet_->cells(65535, 1).setValue(QStringLiteral("penultima"));
+        sheet_->cells(kRows, 1).setValue(QStringLiteral("ultima"));
+        sheet_->cells(kRows, 256).setValue(42);
+
+        // Deleting the first row: everything moves up one, the last row is empty.
+        sheet_->rows(1, 1).deleteEntireRow();
+        QCOMPARE(sheet_->cells(1, 1).value().toString(), QStringLiteral("seconda"));
+        QCOMPARE(sheet_->cells(65534, 1).value().toString(), QStringLiteral("penultima"));
+        QCOMPARE(sheet_->cells(65535, 1).value().toString(), QStringLiteral("ultima"));
+        QCOMPARE(sheet_->cells(65535, 256).value().toDouble(), 42.0);
+        QVERIFY(sheet_->cells(kRows, 1).isEmpty());
+        QVERIFY(sheet_->cells(kRows, 256).isEmpty());
+
+        // Inserting at the first row: everything moves down one again.
+        sheet_->rows(1, 1).insertEntireRow();
+        QVERIFY(sheet_->cells(1, 1).isEmpty());
+        QCOMPARE(sheet_->cells(2, 1).value().toString(), QStringLiteral("seconda"));
+        QCOMPARE(sheet_->cells(kRows, 1).value().toString(), QStringLiteral("ultima"));
+        QCOMPARE(sheet_->cells(kRows, 256).value().toDouble(), 42.0);
+
+        // Deleting the last row, then the last two at once: the rows above stay.
+        sheet_->rows(kRows, kRows).deleteEntireRow();
+        QVERIFY(sheet_->cells(kRows, 1).isEmpty());
+        QCOMPARE(sheet_->cells(65535, 1).value().toString(), QStringLiteral("penultima"));
+        sheet_->cells(kRows, 1).setValue(QStringLiteral("di nuovo"));
+        sheet_->rows(65535, kRows).deleteEntireRow();
+        QVERIFY(sheet_->cells(65535, 1).isEmpty());
+        QVERIFY(sheet_->cells(kRows, 1).isEmpty());
+        QCOMPARE(sheet_->cells(2, 1).value().toString(), QStringLiteral("seconda"));
+        QCOMPARE(sheet_->range(QStringLiteral("A65536")).end(Direction::Up).row(), 2);
+
+        // Inserting at the last row of an empty tail, copying to and from it.
+        sheet_->rows(kRows, kRows).insertEntireRow();
+        QVERIFY(sheet_->cells(kRows, 1).isEmpty());
+        sheet_->pasteRow(*sheet_, 2, kRows);
+        QCOMPARE(sheet_->cells(kRows, 1).value().toString(), QStringLiteral("seconda"));
+        sheet_->pasteRow(*sheet_, kRows, 1);
+        QCOMPARE(sheet_->cells(1, 1).value().toString(), QStringLiteral("seconda"));
+        QVERIFY_THROWS_EXCEPTION(HostError, sheet_->pasteRow(*sheet_, kRows + 1, 1));
+        QVERIFY_THROWS_EXCEPTION(HostError, sheet_->pasteRow(*sheet_, 1, 0));
+        QVERIFY_THROWS_EXCEPTION(HostError, sheet_->rows(0, 1));
+        QVERIFY_THROWS_EXCEPTION(HostError, sheet_->rows(kRows, kRows + 1));
+    }
+
+    void deleteShiftUpAtTheLastRow()
+    {
+        for (int r = 65534; r <= kRows; ++r)
+            sheet_->cells(r, 2).setValue(r);
+        sheet_->range(QStringLiteral("B65535")).deleteShiftUp();
+        QCOMPARE(sheet_->cells(65534, 2).value().toDouble(), 65534.0);
+        QCOMPARE(sheet_->cells(65535, 2).value().toDouble(), 65536.0);
+        QVERIFY(sheet_->cells(kRows, 2).isEmpty());
+        sheet_->range(QStringLiteral("B65536")).deleteShiftUp(); // nothing below it
+        QCOMPARE(sheet_->cells(65535, 2).value().toDouble(), 65536.0);
+    }
+
+    // Date serials through the host at the ends of both date systems: the first
+    // days, the day that never was, and 31/12/9999.
+    void datesAtTheEndsOfBothDateSystems()
+    {
+        struct Case {
+            double serial;
+            bool date1904;
+            QDate date; // invalid = no date
+        };
+        const Case cases[] = {
+            {0, false, QDate()},                 // 0/1/1900
+            {1, false, QDate(1900, 1, 1)},
+            {59, false, QDate(1900, 2, 28)},
+            {60, false, QDate()},                // 29/2/1900, which never was
+            {61, false, QDate(1900, 3, 1)},
+            {61.99, false, QDate(1900, 3, 1)},   // the time of day does not move the date
+            {45366, false, QDate(2024, 3, 15)},
+            {2958465, false, QDate(9999, 12, 31)},
+            {2958466, false, QDate()},
+            {-1, false, QDate()},
+            {0, true, QDate(1904, 1, 1)},
+            {1, true, QDate(1904, 1, 2)},
+            {43904, true, QDate(2024, 3, 15)},
+            {2957003, true, QDate(9999, 12, 31)},
+            {2957004, true, QDate()},
+        };
+        // A workbook in the 1904 date system, written by the engine and opened.
+        const QString path1904 = dir_.filePath(QStringLiteral("Mac.xls"));
+        {
+            gp::xls::XlsDocument doc;
+            doc.workbook = gp::sheet::newWorkbook();
+            doc.workbook->date1904 = true;
+            doc.workbook->addSheet("Dati");
+            auto bytes = gp::xls::writeXls(doc);
+            QVERIFY(bytes.ok());
+            QFile f(path1904);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(reinterpret_cast<const char*>(bytes->data()), qint64(bytes->size()));
+        }
+        Sheet* sheet1904 = host_->open(path1904, QString())->sheet(QStringLiteral("Dati"));
+        for (const Case& c : cases) {
+            Range cell = (c.date1904 ? sheet1904 : sheet_)->cells(3, 3);
+            cell.setValue(c.serial);
+            QVERIFY2(cell.date() == c.date, qPrintable(QStringLiteral("serial %1 (1904: %2): %3")
+                                                           .arg(c.serial)
+                                                           .arg(c.date1904)
+                                                           .arg(cell.date().toString(Qt::ISODate))));
+            // A date written reads back as the same serial.
+            if (c.date.isValid()) {
+                cell.setValue(c.date);
+                QCOMPARE(cell.value().toDouble(), std::floor(c.serial));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestHostEdges)
+#include "test_host_edges.moc"

@@ -1,0 +1,630 @@
+// Workbooks that other readers open although their writer got something wrong:
+// each fault is built by hand into a sound stream, read cell by cell against
+// the sound one, its repair counted, and a rewrite of what was read is clean.
+// The same files are the fuzzer's seeds (tests/fuzz/seeds), written again with
+// GP_WRITE_FUZZ_SEEDS=folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include "core/sheet/workbook.h"
+#include "core/xls/crypto.h"
+#include "core/xls/xls_file.h"
+#include "xls/support_json.h"
+
+using namespace gp::xls;
+using namespace gp::sheet;
+namespace fs = std::filesystem;
+
+namespace {
+
+uint16_t get16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
+uint32_t get32(const std::vector<uint8_t>& b, size_t at) { return get16(b, at) | (uint32_t(get16(b, at + 2)) << 16); }
+void put16(std::vector<uint8_t>& b, size_t at, uint16_t v)
+{
+    b[at] = uint8_t(v);
+    b[at + 1] = uint8_t(v >> 8);
+}
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    put16(b, at, uint16_t(v));
+    put16(b, at + 2, uint16_t(v >> 16));
+}
+
+enum : uint16_t {
+    kFORMULA = 0x0006, kEOF = 0x000A, kFILEPASS = 0x002F, kFONT = 0x0031, kCONTINUE = 0x003C,
+    kWINDOW1 = 0x003D, kCOLINFO = 0x007D, kBOUNDSHEET = 0x0085, kSETUP = 0x00A1, kMULRK = 0x00BD,
+    kXF = 0x00E0, kMERGECELLS = 0x00E5, kSST = 0x00FC, kLABELSST = 0x00FD, kEXTSST = 0x00FF,
+    kNUMBER = 0x0203, kBOOLERR = 0x0205, kSTRING = 0x0207, kROW = 0x0208, kWINDOW2 = 0x023E,
+    kRK = 0x027E, kBOF = 0x0809,
+};
+
+// A Workbook stream as a list of records, to be changed and put back together.
+struct Records {
+    std::vector<RawRecord> list;
+
+    static Records of(const std::vector<uint8_t>& s)
+    {
+        Records r;
+        for (size_t pos = 0; pos + 4 <= s.size();) {
+            uint16_t type = get16(s, pos), n = get16(s, pos + 2);
+            r.list.push_back({type, std::vector<uint8_t>(s.begin() + long(pos) + 4, s.begin() + long(pos) + 4 + n)});
+            pos += 4 + n;
+        }
+        return r;
+    }
+    // Index of the k-th record of a type (list.size() when there is none).
+    size_t find(uint16_t type, int k = 0) const
+    {
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i].type == type && k-- == 0)
+                return i;
+        return list.size();
+    }
+    // The k-th cell record of a type at (row, col).
+    size_t cell(uint16_t type, int row, int col) const
+    {
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i].type == type && list[i].body.size() >= 4 && get16(list[i].body, 0) == row &&
+                get16(list[i].body, 2) == col)
+                return i;
+        return list.size();
+    }
+    RawRecord& at(size_t i) { return list.at(i); }
+    // The stream, every BOUNDSHEET pointing at its sheet's BOF again.
+    std::vector<uint8_t> bytes() const
+    {
+        std::vector<uint8_t> out;
+        std::vector<size_t> sheetBofs, boundsheets;
+        int depth = 0;
+        for (const RawRecord& r : list) {
+            if (r.type == kBOF && depth++ == 0 && !out.empty())
+                sheetBofs.push_back(out.size());
+            if (r.type == kEOF)
+                --depth;
+            if (r.type == kBOUNDSHEET)
+                boundsheets.push_back(out.size() + 4);
+            out.push_back(uint8_t(r.type));
+            out.push_back(uint8_t(r.type >> 8));
+            out.push_back(uint8_t(r.body.size()));
+            out.push_back(uint8_t(r.body.size() >> 8));
+            out.insert(out.end(), r.body.begin(), r.body.end());
+        }
+        for (size_t i = 0; i < boundsheets.size() && i < sheetBofs.size(); ++i)
+            put32(out, boundsheets[i], uint32_t(sheetBofs[i]));
+        return out;
+    }
+};
+
+std::vector<uint8_t> cut(std::vector<uint8_t> v, size_t n)
+{
+    v.resize(std::min(v.size(), n));
+    return v;
+}
+
+std::vector<uint8_t> latin1(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> utf16(const std::u16string& s)
+{
+    std::vector<uint8_t> out;
+    for (char16_t c : s) {
+        out.push_back(uint8_t(c));
+        out.push_back(uint8_t(c >> 8));
+    }
+    return out;
+}
+std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+std::vector<uint8_t> u16le(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
+std::vector<uint8_t> u32le(uint32_t v) { return u16le(uint16_t(v)) + u16le(uint16_t(v >> 16)); }
+
+// The sound workbook every case starts from: one sheet, every kind of cell,
+// a formula with a text result and one with a number, rows, columns, merges.
+std::unique_ptr<Workbook> soundWorkbook()
+{
+    auto wb = newWorkbook();
+    Worksheet& ws = wb->addSheet("Clienti");
+    ws.setValue(0, 0, Value::makeText("Codice"));
+    ws.setValue(0, 1, Value::makeText("Nome"));
+    ws.setValue(0, 2, Value::makeText("Città"));
+    ws.setValue(0, 3, Value::makeText("Onorario €"));
+    for (int r = 1; r <= 6; ++r) {
+        ws.setValue(r, 0, Value::makeNumber(r));                     // RK
+        ws.setValue(r, 1, Value::makeText("Cliente " + std::to_string(r)));
+        ws.setValue(r, 2, Value::makeText(r % 2 ? "Roma" : "Società Più"));
+        ws.setValue(r, 3, Value::makeNumber(1250.5 * r + 1.0 / 3)); // NUMBER
+        ws.setValue(r, 4, Value::makeNumber(r * 10));                // MULRK with the next one
+        ws.setValue(r, 5, Value::makeNumber(r * 10 + 0.25));
+    }
+    ws.setValue(7, 0, Value::makeBoolean(true));
+    ws.setValue(7, 1, Value::makeError(0x07));
+    ws.setValue(7, 2, Value::makeText("ultima riga"));
+    uint16_t dateXf = wb->xfWithNumberFormat(15, "dd/mm/yyyy");
+    ws.setValue(7, 3, Value::makeNumber(45366));
+    ws.setFormat(7, 3, dateXf);
+    // Formulas: =1 with a number result, ="x" & "y" with a text result.
+    for (auto [col, text] : {std::pair{6, false}, std::pair{7, true}}) {
+        Formula f;
+        f.body = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0x1E, 1, 0};
+        if (text) {
+            f.body[6] = 0xFF;
+            f.body[7] = 0xFF;
+            f.stringResult = true;
+        } else {
+            double one = 1;
+            std::memcpy(f.body.data(), &one, 8);
+        }
+        ws.formulas.push_back(f);
+        for (int r = 1; r <= 2; ++r) {
+            Cell& c = ws.cellRef(r, col);
+            c.formula = uint32_t(ws.formulas.size());
+            if (text) {
+                c.type = CellType::Text;
+                c.str = wb->intern("xy");
+            } else {
+                c.type = CellType::Number;
+                c.number = 1;
+            }
+        }
+    }
+    ws.merged.push_back({8, 8, 0, 3});
+    ws.setColumnWidth(1, 30 * 256);
+    ws.pageSetup.portrait = false;
+    ws.pageSetup.header = "&CPratiche";
+    return wb;
+}
+
+std::vector<uint8_t> soundStream() { return writeWorkbookStream(*soundWorkbook()); }
+
+// One hand-built fault: its name, the stream, what must be read, the repair it counts.
+struct Fault {
+    const char* name;
+    std::function<std::vector<uint8_t>()> build;
+    std::vector<std::pair<std::pair<int, int>, Value>> changed; // cells that read differently from the sound stream
+    const char* repair;                                       // text the repair starts with
+};
+
+// Every cell of both sheets equal, except those listed.
+void expectSameCells(const Workbook& sound, const Workbook& got, const std::vector<std::pair<std::pair<int, int>, Value>>& changed)
+{
+    ASSERT_EQ(sound.sheets.size(), got.sheets.size());
+    const Worksheet& a = *sound.sheets[0];
+    const Worksheet& b = *got.sheets[0];
+    for (int r = 0; r <= std::max(a.lastRow(), b.lastRow()); ++r)
+        for (int c = 0; c <= std::max(a.lastCol(), b.lastCol()); ++c) {
+            Value want = a.value(r, c);
+            for (const auto& [rc, v] : changed)
+                if (rc == std::pair{r, c})
+                    want = v;
+            EXPECT_EQ(b.value(r, c), want) << "cell " << r << "," << c;
+        }
+}
+
+bool hasRepair(const std::vector<Repair>& list, const std::string& prefix)
+{
+    for (const Repair& r : list)
+        if (r.what.rfind(prefix, 0) == 0 && r.count > 0)
+            return true;
+    return false;
+}
+
+std::string repairsText(const std::vector<Repair>& list)
+{
+    std::string s;
+    for (const Repair& r : list)
+        s += r.what + " x" + std::to_string(r.count) + "; ";
+    return s.empty() ? "(none)" : s;
+}
+
+// The sound stream with its string table replaced by hand-built SST + CONTINUE bodies.
+std::vector<uint8_t> withSst(const std::vector<std::vector<uint8_t>>& bodies, const std::vector<std::string>& cellTexts)
+{
+    auto wb = soundWorkbook();
+    Worksheet& ws = *wb->sheets[0];
+    for (size_t i = 0; i < cellTexts.size(); ++i)
+        ws.setValue(10, int(i), Value::makeText(cellTexts[i]));
+    Records r = Records::of(writeWorkbookStream(*wb));
+    // The writer puts the strings in the order the cells use them; the hand-built
+    // table lists the same texts, in the same order, written otherwise.
+    size_t at = r.find(kSST);
+    size_t end = at + 1;
+    while (r.list[end].type == kCONTINUE)
+        ++end;
+    if (r.list[end].type == kEXTSST)
+        ++end;
+    std::vector<RawRecord> repl;
+    for (size_t i = 0; i < bodies.size(); ++i)
+        repl.push_back({i ? kCONTINUE : kSST, bodies[i]});
+    r.list.erase(r.list.begin() + long(at), r.list.begin() + long(end));
+    r.list.insert(r.list.begin() + long(at), repl.begin(), repl.end());
+    return r.bytes();
+}
+
+// The texts of the sound workbook's string table in SST order, as an SST body head.
+std::vector<uint8_t> soundStrings(uint32_t extraCount, size_t& count)
+{
+    Records r = Records::of(soundStream());
+    const auto& sst = r.at(r.find(kSST)).body;
+    count = get32(sst, 4);
+    std::vector<uint8_t> head = u32le(get32(sst, 0) + 1) + u32le(uint32_t(count + extraCount));
+    return head + std::vector<uint8_t>(sst.begin() + 8, sst.end());
+}
+
+std::vector<Fault> faults()
+{
+    std::vector<Fault> f;
+    f.push_back({"sst_count_too_high", [] {
+                     Records r = Records::of(soundStream());
+                     auto& sst = r.at(r.find(kSST)).body;
+                     put32(sst, 4, get32(sst, 4) + 7);
+                     return r.bytes();
+                 }, {}, "string table announces"});
+    f.push_back({"sst_last_string_cut", [] {
+                     // The table's last string ("ultima riga", used by one cell) loses its tail.
+                     Records r = Records::of(soundStream());
+                     auto& sst = r.at(r.find(kSST)).body;
+                     sst.resize(sst.size() - 5);
+                     return r.bytes();
+                 }, {{{7, 2}, Value::makeText("ultima")}}, "string cut short"});
+    f.push_back({"sst_cut_in_string_header", [] {
+                     // Only the first byte of the last string's character count is there.
+                     Records r = Records::of(soundStream());
+                     auto& sst = r.at(r.find(kSST)).body;
+                     sst.resize(sst.size() - std::string("ultima riga").size() - 2);
+                     return r.bytes();
+                 }, {{{7, 2}, Value::makeText("")}}, "string cut short"});
+    f.push_back({"utf16_char_split", [] {
+                     // "Società €€" as UTF-16: the record ends after the first byte of the first €.
+                     size_t n;
+                     auto head = soundStrings(1, n);
+                     auto text = utf16(u"Società €€");
+                     auto first = head + u16le(10) + std::vector<uint8_t>{1} +
+                                  std::vector<uint8_t>(text.begin(), text.begin() + 17);
+                     auto second = std::vector<uint8_t>{1} + std::vector<uint8_t>(text.begin() + 17, text.end());
+                     return withSst({first, second}, {"Società €€"});
+                 }, {{{10, 0}, Value::makeText("Società €€")}}, "UTF-16 character split"});
+    auto shortCell = [](uint16_t type, int row, int col, size_t size) {
+        return [=] {
+            Records r = Records::of(soundStream());
+            auto& rec = r.at(r.cell(type, row, col));
+            rec.body = cut(rec.body, size);
+            return r.bytes();
+        };
+    };
+    // A cell record with its value missing keeps its place and format, empty.
+    f.push_back({"short_number", shortCell(kNUMBER, 3, 3, 10), {{{3, 3}, Value()}}, "short NUMBER"});
+    f.push_back({"short_labelsst", shortCell(kLABELSST, 2, 1, 6), {{{2, 1}, Value()}}, "short LABELSST"});
+    f.push_back({"short_rk", shortCell(kRK, 1, 0, 8), {{{1, 0}, Value()}}, "short RK"});
+    f.push_back({"short_boolerr", shortCell(kBOOLERR, 7, 0, 7), {{{7, 0}, Value()}}, "short BOOLERR"});
+    f.push_back({"short_mulrk_without_last_column", shortCell(kMULRK, 4, 4, 16), {}, "short MULRK"});
+    f.push_back({"short_formula_tokens", [] {
+                     // The number formula's tokens run past its record: the cell keeps its value.
+                     Records r = Records::of(soundStream());
+                     auto& rec = r.at(r.cell(kFORMULA, 1, 6));
+                     rec.body.resize(rec.body.size() - 2);
+                     return r.bytes();
+                 }, {}, "formula cut short"});
+    auto shortRecord = [](uint16_t type, int k, size_t size) {
+        return [=] {
+            Records r = Records::of(soundStream());
+            auto& rec = r.at(r.find(type, k));
+            rec.body = cut(rec.body, size);
+            return r.bytes();
+        };
+    };
+    f.push_back({"short_row", shortRecord(kROW, 2, 6), {}, "short ROW"});
+    f.push_back({"short_xf", shortRecord(kXF, 15, 4), {}, "short XF"});
+    f.push_back({"short_font", shortRecord(kFONT, 1, 8), {}, "short FONT"});
+    f.push_back({"short_colinfo", shortRecord(kCOLINFO, 0, 6), {}, "short COLINFO"});
+    f.push_back({"short_window1", shortRecord(kWINDOW1, 0, 8), {}, "short WINDOW1"});
+    f.push_back({"short_window2", shortRecord(kWINDOW2, 0, 10), {}, "short WINDOW2"});
+    f.push_back({"short_setup", shortRecord(kSETUP, 0, 12), {}, "short SETUP"});
+    f.push_back({"short_mergecells", [] {
+                     Records r = Records::of(soundStream());
+                     auto& rec = r.at(r.find(kMERGECELLS));
+                     put16(rec.body, 0, 3); // announces three ranges, holds one
+                     return r.bytes();
+                 }, {}, "short MERGECELLS"});
+    f.push_back({"short_boundsheet_name", shortRecord(kBOUNDSHEET, 0, 10), {}, "short BOUNDSHEET"});
+    // Formula results.
+    f.push_back({"formula_string_missing", [] {
+                     Records r = Records::of(soundStream());
+                     r.list.erase(r.list.begin() + long(r.cell(kFORMULA, 1, 7)) + 1);
+                     return r.bytes();
+                 }, {{{1, 7}, Value::makeText("")}}, "text result of a formula missing"});
+    f.push_back({"formula_string_after_number", [] {
+                     // A STRING record after a formula whose result is a number.
+                     Records r = Records::of(soundStream());
+                     size_t at = r.cell(kFORMULA, 1, 6);
+                     r.list.insert(r.list.begin() + long(at) + 1, RawRecord{kSTRING, u16le(2) + std::vector<uint8_t>{0, 'z', 'z'}});
+                     return r.bytes();
+                 }, {}, "formula result record without a formula"});
+    f.push_back({"formula_string_cut", [] {
+                     Records r = Records::of(soundStream());
+                     auto& s = r.at(r.cell(kFORMULA, 2, 7) + 1).body;
+                     put16(s, 0, 40); // 40 characters announced, 2 there
+                     return r.bytes();
+                 }, {}, "formula text result cut short"});
+    f.push_back({"formula_result_unknown_kind", [] {
+                     Records r = Records::of(soundStream());
+                     auto& b = r.at(r.cell(kFORMULA, 2, 6)).body;
+                     const uint8_t odd[8] = {7, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+                     std::copy(odd, odd + 8, b.begin() + 6);
+                     return r.bytes();
+                 }, {{{2, 6}, Value::makeText("")}}, "formula result of an unknown kind"});
+    f.push_back({"xf_index_past_the_table", [] {
+                     Records r = Records::of(soundStream());
+                     put16(r.at(r.cell(kNUMBER, 3, 3)).body, 4, 900);
+                     put16(r.at(r.cell(kLABELSST, 2, 1)).body, 4, 0xFFFF);
+                     return r.bytes();
+                 }, {}, "cell format index past the format table"});
+    return f;
+}
+
+XlsDocument readStream(const std::vector<uint8_t>& stream)
+{
+    XlsDocument doc;
+    auto wb = parseWorkbookStream(stream, &doc.repairs);
+    EXPECT_TRUE(wb.ok()) << (wb.ok() ? "" : wb.error().reason);
+    if (wb.ok())
+        doc.workbook = std::move(wb.value());
+    return doc;
+}
+
+CompoundFile containerOf(std::vector<uint8_t> stream, std::u16string name = u"Workbook")
+{
+    CompoundFile cf;
+    cf.root.type = 5;
+    cf.root.name = u"Root Entry";
+    CfbEntry e;
+    e.name = std::move(name);
+    e.type = 2;
+    e.data = std::move(stream);
+    cf.root.children.push_back(std::move(e));
+    return cf;
+}
+
+// The stream encrypted as the program saves, with its faults kept.
+std::vector<uint8_t> encrypted(const std::vector<uint8_t>& stream, const std::string& password)
+{
+    Records r = Records::of(stream);
+    CryptoApiKey key;
+    r.list.insert(r.list.begin() + 1, RawRecord{kFILEPASS, makeCryptoApiFilepass(password, key)});
+    std::vector<uint8_t> s = r.bytes();
+    encryptWorkbookStream(s, key);
+    return s;
+}
+
+} // namespace
+
+TEST(XlsTolerant, EachFaultIsReadLikeTheSoundFileAndCounted)
+{
+    auto sound = parseWorkbookStream(soundStream());
+    ASSERT_TRUE(sound.ok());
+    for (const Fault& f : faults()) {
+        SCOPED_TRACE(f.name);
+        std::vector<uint8_t> s = f.build();
+        ASSERT_NE(s, soundStream()) << "the fault changed nothing";
+        XlsDocument doc = readStream(s);
+        ASSERT_TRUE(doc.workbook);
+        expectSameCells(*sound.value(), *doc.workbook, f.changed);
+        EXPECT_TRUE(hasRepair(doc.repairs, f.repair)) << repairsText(doc.repairs);
+        // What was read is saved clean: the rewrite reads back the same, with nothing to mend.
+        XlsDocument again = readStream(writeWorkbookStream(*doc.workbook));
+        ASSERT_TRUE(again.workbook);
+        EXPECT_TRUE(again.repairs.empty()) << repairsText(again.repairs);
+        expectSameCells(*doc.workbook, *again.workbook, {});
+    }
+}
+
+TEST(XlsTolerant, ShortRecordsKeepTheFieldsTheyHave)
+{
+    auto field = [](const char* name) {
+        for (const Fault& f : faults())
+            if (std::string(f.name) == name)
+                return readStream(f.build());
+        ADD_FAILURE() << name;
+        return XlsDocument{};
+    };
+    auto sound = parseWorkbookStream(soundStream());
+    ASSERT_TRUE(sound.ok());
+    const Workbook& s = *sound.value();
+
+    XlsDocument row = field("short_row"); // the row number is there, the height is not
+    ASSERT_TRUE(row.workbook);
+    EXPECT_TRUE(row.workbook->sheets[0]->rows[2].info.present);
+    EXPECT_EQ(row.workbook->sheets[0]->rows[2].info.height, 255);
+
+    XlsDocument xf = field("short_xf"); // font and number format there, the rest default
+    ASSERT_TRUE(xf.workbook);
+    EXPECT_EQ(xf.workbook->formats[15].numFmtId, s.formats[15].numFmtId);
+    EXPECT_EQ(xf.workbook->formats[15].vAlign, VAlign::Bottom);
+    EXPECT_EQ(xf.workbook->formats[15].raw.size(), 20u);
+
+    XlsDocument font = field("short_font"); // height, attributes, colour and weight; no name
+    ASSERT_TRUE(font.workbook);
+    EXPECT_EQ(font.workbook->fonts[1].heightTwips, s.fonts[1].heightTwips);
+    EXPECT_EQ(font.workbook->fonts[1].name, "Arial");
+    EXPECT_TRUE(font.workbook->fonts[1].raw.empty()); // written anew, whole
+
+    XlsDocument col = field("short_colinfo"); // columns and width there, format default
+    ASSERT_TRUE(col.workbook);
+    EXPECT_EQ(col.workbook->sheets[0]->columnWidth(1), 30 * 256);
+
+    XlsDocument setup = field("short_setup"); // paper, scale, fit and the orientation flags there
+    ASSERT_TRUE(setup.workbook);
+    EXPECT_FALSE(setup.workbook->sheets[0]->pageSetup.portrait);
+    EXPECT_EQ(setup.workbook->sheets[0]->pageSetup.copies, 1);
+
+    XlsDocument merge = field("short_mergecells");
+    ASSERT_TRUE(merge.workbook);
+    EXPECT_EQ(merge.workbook->sheets[0]->merged, s.sheets[0]->merged);
+
+    XlsDocument name = field("short_boundsheet_name"); // "Cl" of "Clienti"
+    ASSERT_TRUE(name.workbook);
+    EXPECT_EQ(name.workbook->sheets[0]->name, "Cl");
+
+    XlsDocument formula = field("short_formula_tokens");
+    ASSERT_TRUE(formula.workbook);
+    EXPECT_EQ(formula.workbook->sheets[0]->cell(1, 6).formula, 0u);
+    EXPECT_NE(formula.workbook->sheets[0]->cell(2, 6).formula, 0u); // the other one is untouched
+
+    XlsDocument xfPast = field("xf_index_past_the_table");
+    ASSERT_TRUE(xfPast.workbook);
+    for (auto [r, c] : {std::pair{3, 3}, std::pair{2, 1}}) {
+        uint16_t x = xfPast.workbook->sheets[0]->cell(r, c).xf;
+        ASSERT_LT(x, xfPast.workbook->formats.size());
+        EXPECT_EQ(xfPast.workbook->numberFormatOfXf(x), "General");
+        EXPECT_FALSE(xfPast.workbook->formats[x].isStyle);
+    }
+}
+
+// Strings continued in CONTINUE records: the option byte at the start of each
+// continuation says the width of the characters that follow, whichever it was before.
+TEST(XlsTolerant, SharedStringsSplitOverContinueWithTheWidthChanging)
+{
+    size_t n;
+    const std::string latinThenWide = "abcdé€€";  // 8-bit part, then UTF-16
+    const std::string wideThenLatin = "€€xyzè";    // UTF-16 part, then 8-bit
+    const std::string afterHeader = "tutto dopo";  // the record ends right after the string's header
+    auto head = soundStrings(3, n);
+    auto first = head + u16le(7) + std::vector<uint8_t>{0} + latin1("abcd\xE9");
+    auto second = std::vector<uint8_t>{1} + utf16(u"€€") + u16le(6) + std::vector<uint8_t>{1} + utf16(u"€€");
+    auto third = std::vector<uint8_t>{0} + latin1("xyz\xE8") + u16le(10) + std::vector<uint8_t>{0};
+    auto fourth = std::vector<uint8_t>{0} + latin1("tutto dopo");
+    XlsDocument doc = readStream(withSst({first, second, third, fourth}, {latinThenWide, wideThenLatin, afterHeader}));
+    ASSERT_TRUE(doc.workbook);
+    const Worksheet& ws = *doc.workbook->sheets[0];
+    EXPECT_EQ(ws.value(10, 0), Value::makeText(latinThenWide));
+    EXPECT_EQ(ws.value(10, 1), Value::makeText(wideThenLatin));
+    EXPECT_EQ(ws.value(10, 2), Value::makeText(afterHeader));
+    EXPECT_EQ(ws.value(7, 2), Value::makeText("ultima riga")); // the strings before are untouched
+    EXPECT_TRUE(doc.repairs.empty()) << repairsText(doc.repairs); // all of this is sound
+}
+
+TEST(XlsTolerant, VersionComesFromTheFirstBofWhateverTheStreamName)
+{
+    auto sound = parseWorkbookStream(soundStream());
+    ASSERT_TRUE(sound.ok());
+    for (const char16_t* name : {u"Workbook", u"WORKBOOK", u"Book", u"BOOK", u"book"}) {
+        SCOPED_TRACE(std::string(name, name + std::char_traits<char16_t>::length(name)));
+        auto doc = readXls(writeCompoundFile(containerOf(soundStream(), name)));
+        ASSERT_TRUE(doc.ok()) << doc.error().message;
+        expectSameCells(*sound.value(), *doc->workbook, {});
+        // Saved as a workbook of this format: the stream is "Workbook".
+        auto back = readCompoundFile(writeXls(doc.value()).value());
+        ASSERT_TRUE(back.ok());
+        ASSERT_EQ(back->root.children.size(), 1u);
+        EXPECT_EQ(back->root.children[0].name, u"Workbook");
+    }
+    // An Excel 5.0/95 workbook stays refused, under either name.
+    std::vector<uint8_t> biff5 = {0x09, 0x08, 8, 0, 0x00, 0x05, 0x05, 0x00, 0, 0, 0, 0, 0x0A, 0, 0, 0};
+    for (const char16_t* name : {u"Book", u"Workbook"}) {
+        auto old = readXls(writeCompoundFile(containerOf(biff5, name)));
+        ASSERT_FALSE(old.ok());
+        EXPECT_EQ(old.error().code, ErrorCode::OldFormat);
+        EXPECT_EQ(old.error().message,
+                  "La cartella di lavoro è nel formato di Excel 5.0/95, non supportato: salvarla come Excel 97-2003");
+    }
+}
+
+TEST(XlsTolerant, DamageKeepsItsReasonAndTheMessageStays)
+{
+    std::vector<uint8_t> s = soundStream();
+    Records r = Records::of(s);
+    size_t at = r.find(kROW);
+    std::vector<uint8_t> cutShort = Records{{r.list.begin(), r.list.begin() + long(at) + 1}}.bytes();
+    cutShort.resize(cutShort.size() - 3); // the ROW record's body ends early: the stream ends
+    auto bad = parseWorkbookStream(cutShort);
+    ASSERT_FALSE(bad.ok());
+    EXPECT_EQ(bad.error().code, ErrorCode::Damaged);
+    EXPECT_EQ(bad.error().message, "Il file è danneggiato o incompleto");
+    EXPECT_NE(bad.error().reason.find("record body past the end"), std::string::npos) << bad.error().reason;
+    EXPECT_NE(bad.error().reason.find("record 0x0208"), std::string::npos) << bad.error().reason;
+
+    // A text cell pointing past the string table is damage, not something to mend.
+    Records missing = Records::of(s);
+    put32(missing.at(missing.cell(kLABELSST, 2, 1)).body, 6, 5000);
+    auto m = parseWorkbookStream(missing.bytes());
+    ASSERT_FALSE(m.ok());
+    EXPECT_NE(m.error().reason.find("missing string"), std::string::npos) << m.error().reason;
+}
+
+TEST(XlsTolerant, RepairedWorkbookIsSavedEncryptedAndClean)
+{
+    // The faults in an encrypted file: read with the password, saved, read back.
+    for (const Fault& f : faults()) {
+        SCOPED_TRACE(f.name);
+        auto file = writeCompoundFile(containerOf(encrypted(f.build(), "Tesm4061")));
+        auto doc = readXls(file, "Tesm4061");
+        ASSERT_TRUE(doc.ok()) << doc.error().reason;
+        EXPECT_EQ(doc->encryption, Encryption::Rc4CryptoApi);
+        EXPECT_TRUE(hasRepair(doc->repairs, f.repair)) << repairsText(doc->repairs);
+        auto saved = writeXls(doc.value());
+        ASSERT_TRUE(saved.ok());
+        auto back = readXls(saved.value(), "Tesm4061");
+        ASSERT_TRUE(back.ok());
+        EXPECT_TRUE(back->repairs.empty()) << repairsText(back->repairs);
+        expectSameCells(*doc->workbook, *back->workbook, {});
+    }
+}
+
+// The seeds of the fuzzer are these faults, in clear and encrypted; they must
+// be what this file builds (run with GP_WRITE_FUZZ_SEEDS=tests/fuzz/seeds to renew them).
+TEST(XlsTolerant, FuzzSeedsAreTheseFaults)
+{
+    const fs::path seeds = fs::path(GP_SOURCE_DIR) / "tests" / "fuzz" / "seeds";
+    if (const char* out = std::getenv("GP_WRITE_FUZZ_SEEDS")) {
+        fs::create_directories(out);
+        for (const Fault& f : faults()) {
+            for (bool enc : {false, true}) {
+                auto stream = f.build();
+                auto bytes = writeCompoundFile(containerOf(enc ? encrypted(stream, "Tesm4061") : stream));
+                std::string name = std::string(f.name) + (enc ? "_cifrato" : "") + ".xls";
+                std::FILE* fp = std::fopen((fs::path(out) / name).c_str(), "wb");
+                ASSERT_TRUE(fp);
+                std::fwrite(bytes.data(), 1, bytes.size(), fp);
+                std::fclose(fp);
+            }
+        }
+    }
+    size_t seen = 0;
+    for (const Fault& f : faults())
+        for (const char* suffix : {"", "_cifrato"}) {
+            fs::path p = seeds / (std::string(f.name) + suffix + ".xls");
+            SCOPED_TRACE(p.string());
+            ASSERT_TRUE(fs::exists(p));
+            auto doc = readXlsFile(p.string(), "Tesm4061");
+            ASSERT_TRUE(doc.ok()) << doc.error().message;
+            EXPECT_TRUE(hasRepair(doc->repairs, f.repair)) << repairsText(doc->repairs);
+            ++seen;
+        }
+    EXPECT_EQ(seen, 2 * faults().size());
+}
+
+// When the file's XF 15 is not General, a format index past the table still
+// means General: a format of its own is added for those cells.
+TEST(XlsTolerant, FormatIndexPastTheTableIsGeneralEvenWhenXf15IsNot)
+{
+    Records r = Records::of(soundStream());
+    put16(r.at(r.find(kXF, 15)).body, 2, 14); // XF 15 shows dates
+    put16(r.at(r.cell(kNUMBER, 3, 3)).body, 4, 900);
+    XlsDocument doc = readStream(r.bytes());
+    ASSERT_TRUE(doc.workbook);
+    const Workbook& wb = *doc.workbook;
+    uint16_t xf = wb.sheets[0]->cell(3, 3).xf;
+    ASSERT_LT(xf, wb.formats.size());
+    EXPECT_EQ(wb.numberFormatOfXf(xf), "General");
+    EXPECT_FALSE(wb.isDateFormat(xf));
+    EXPECT_TRUE(wb.isDateFormat(wb.sheets[0]->cell(4, 3).xf)); // the cells that use XF 15 keep it
+    EXPECT_TRUE(hasRepair(doc.repairs, "cell format index past the format table")) << repairsText(doc.repairs);
+    XlsDocument again = readStream(writeWorkbookStream(wb));
+    ASSERT_TRUE(again.workbook);
+    EXPECT_EQ(again.workbook->numberFormatOfXf(again.workbook->sheets[0]->cell(3, 3).xf), "General");
+    EXPECT_TRUE(again.repairs.empty()) << repairsText(again.repairs);
+}
