@@ -5,6 +5,7 @@
 #include "core/ui/geometry.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
+#include "core/ui/picker.h"
 #include "core/ui/text_rules.h"
 #include "expenses/balance.h"
 #include "expenses/expense_query.h"
@@ -91,6 +92,8 @@ InterSpese::InterSpese(AppContext& ctx) : FormBase(ctx, kName)
     combo1_->setObjectName(QStringLiteral("Combo1"));
     combo1_->setEditable(true);
     combo1_->setInsertPolicy(QComboBox::NoInsert);
+    // Typing narrows the list of names; only a choice picks a client.
+    picker_ = new ListPicker(combo1_);
     placeTwips(combo1_, 2760, 200, 4000, 315);
     combo2_ = new QComboBox(b);
     combo2_->setObjectName(QStringLiteral("Combo2"));
@@ -203,13 +206,17 @@ void InterSpese::clientMode()
         if (!book)
             throw host::HostError(QStringLiteral("La cartella di lavoro Pratiche.xls non è aperta."));
         host::Sheet* clienti = book->sheet(kClientSheet);
-        QStringList names;
+        std::vector<PickerEntry> entries;
         for (int row : clienti->walkDown(2, 2)) {
-            names << valueText(clienti->cells(row, 2).value());
-            const auto id = host::toIdentifier(clienti->cells(row, 1).value());
-            clientIds_.push_back(id ? *id : std::numeric_limits<double>::quiet_NaN());
+            const QVariant number = clienti->cells(row, 1).value();
+            const auto id = host::toIdentifier(number);
+            entries.push_back({valueText(clienti->cells(row, 2).value()), valueText(number),
+                               id ? *id : std::numeric_limits<double>::quiet_NaN()});
         }
-        fillCombo(combo1_, names);
+        picker_->setEntries(std::move(entries));
+        clientIds_.reserve(size_t(combo1_->count()));
+        for (int i = 0; i < combo1_->count(); ++i)
+            clientIds_.push_back(combo1_->itemData(i, ListPicker::kDataRole).toDouble());
     });
 }
 
