@@ -24,6 +24,7 @@
 #include <QTreeWidget>
 
 #include <cmath>
+#include <memory>
 #include <limits>
 
 namespace gp::expenses {
@@ -56,6 +57,27 @@ void emptyCombo(QComboBox* c)
     c->setEditText(QString());
     c->blockSignals(blocked);
 }
+
+// A row of the result list: its texts come from the copied result rows.
+class ResultItem : public QTreeWidgetItem {
+public:
+    ResultItem(std::shared_ptr<const host::CellBlock> block, int row) : block_(std::move(block)), row_(row)
+    {
+        // Something stored in the last column, so that the item counts all of them.
+        if (block_->columnCount() > 0)
+            setTextAlignment(block_->columnCount() - 1, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    QVariant data(int column, int role) const override
+    {
+        if ((role == Qt::DisplayRole || role == Qt::EditRole) && column >= 0 && column < block_->columnCount())
+            return block_->text(row_, column);
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    std::shared_ptr<const host::CellBlock> block_;
+    int row_;
+};
 
 // Fills a combo box in one batch.
 void fillCombo(QComboBox* c, const QStringList& items)
@@ -338,12 +360,11 @@ void InterSpese::fillList()
         host::Sheet* s = ctx().practice()->sheet(kResultSheet);
         QList<QTreeWidgetItem*> items;
         const std::vector<int> rows = s->walkDown(2, 1);
+        // The rows' values copied now; their texts made as the rows come into view.
+        const auto block = std::make_shared<const host::CellBlock>(*s, rows, 1, 7);
         items.reserve(qsizetype(rows.size()));
-        for (int row : rows) {
-            QStringList texts;
-            for (int c = 1; c <= 7; ++c)
-                texts << s->cells(row, c).text();
-            auto* item = new QTreeWidgetItem(texts);
+        for (int i = 0; i < int(rows.size()); ++i) {
+            auto* item = new ResultItem(block, i);
             item->setTextAlignment(5, Qt::AlignRight | Qt::AlignVCenter);
             items << item;
         }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QStandardItemModel>
 
 #include <algorithm>
 
@@ -61,14 +62,14 @@ void sortByName(std::vector<PickerEntry>& entries)
 
 QStringList shownTexts(const std::vector<PickerEntry>& entries)
 {
-    QHash<QString, int> seen;
-    seen.reserve(qsizetype(entries.size()));
-    for (const PickerEntry& e : entries)
-        ++seen[e.name];
+    // Sorted, so equal names are neighbours.
     QStringList out;
     out.reserve(qsizetype(entries.size()));
-    for (const PickerEntry& e : entries) {
-        if (seen.value(e.name) > 1 && !e.number.isEmpty())
+    const size_t n = entries.size();
+    for (size_t i = 0; i < n; ++i) {
+        const PickerEntry& e = entries[i];
+        const bool repeated = (i > 0 && entries[i - 1].name == e.name) || (i + 1 < n && entries[i + 1].name == e.name);
+        if (repeated && !e.number.isEmpty())
             out << e.name + QStringLiteral(" (n. ") + e.number + QLatin1Char(')');
         else
             out << e.name;
@@ -211,10 +212,24 @@ void ListPicker::setEntries(std::vector<PickerEntry> entries)
     const QSignalBlocker block(combo_);
     combo_->setUpdatesEnabled(false);
     combo_->clear();
-    combo_->addItems(texts);
-    for (int i = 0; i < int(entries.size()); ++i) {
-        combo_->setItemData(i, entries[size_t(i)].data, kDataRole);
-        combo_->setItemData(i, entries[size_t(i)].name, kNameRole);
+    auto* model = qobject_cast<QStandardItemModel*>(combo_->model());
+    if (model) {
+        // Every entry made whole first, then given to the list at once.
+        QList<QStandardItem*> items;
+        items.reserve(qsizetype(entries.size()));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            auto* item = new QStandardItem(texts[qsizetype(i)]);
+            item->setData(entries[i].data, kDataRole);
+            item->setData(entries[i].name, kNameRole);
+            items << item;
+        }
+        model->invisibleRootItem()->appendRows(items);
+    } else {
+        combo_->addItems(texts);
+        for (int i = 0; i < int(entries.size()); ++i) {
+            combo_->setItemData(i, entries[size_t(i)].data, kDataRole);
+            combo_->setItemData(i, entries[size_t(i)].name, kNameRole);
+        }
     }
     combo_->setCurrentIndex(-1);
     combo_->setEditText(QString());

@@ -41,8 +41,9 @@ struct PickerEntry {
 // The entries in alphabetical order, Italian collation (case and accents
 // weigh only between otherwise equal names; equal names keep their order).
 void sortByName(std::vector<PickerEntry>& entries);
-// The texts shown for the entries: the name, with " (n. NUMBER)" after every
-// name that appears more than once (when it has a number).
+// The texts shown for entries in sortByName() order: the name, with
+// " (n. NUMBER)" after every name that appears more than once (when it has a
+// number).
 QStringList shownTexts(const std::vector<PickerEntry>& entries);
 
 // The rows of a list model whose text contains a typed text, case and accents
