@@ -524,45 +524,9 @@ void Range::autoFitColumns()
     sheet::Worksheet& ws = sheet_->model();
     const sheet::Workbook& wb = sheet_->book()->model();
     const int lastCol = std::min(c2_, ws.lastCol() + 1);
-    const int lastRow = std::min(r2_, static_cast<int>(ws.rows.size()));
     const double digitPx = digitWidthPx(wb);
-    // One measure per font of the workbook.
-    std::map<int, TextMeasure> measures;
-    auto measureFor = [&](uint16_t xf) -> const TextMeasure& {
-        const int font = xf < wb.formats.size() ? int(wb.formats[xf].fontIndex) : -1;
-        auto it = measures.find(font);
-        if (it == measures.end())
-            it = measures.emplace(font, TextMeasure(printFont(wb, xf), digitPx)).first;
-        return it->second;
-    };
-    struct Candidate {
-        double estimate;
-        QString text;
-        uint16_t xf;
-    };
-    std::vector<Candidate> candidates;
     for (int c = c1_; c <= lastCol; ++c) {
-        candidates.clear();
-        for (int r = r1_; r <= lastRow; ++r) {
-            if (!filled(ws, r - 1, c - 1))
-                continue;
-            const uint16_t xf = ws.cell(r - 1, c - 1).xf;
-            QString t = fromStd(sheet::cellText(wb, ws, r - 1, c - 1, italian()));
-            const double estimate = measureFor(xf).quickWidth(t);
-            candidates.push_back({estimate, std::move(t), xf});
-        }
-        if (candidates.empty())
-            continue;
-        // The widest text printed, measured exactly only where the estimate
-        // leaves a doubt.
-        std::sort(candidates.begin(), candidates.end(),
-                  [](const Candidate& a, const Candidate& b) { return a.estimate > b.estimate; });
-        double widest = 0;
-        for (const Candidate& k : candidates) {
-            if (k.estimate <= widest)
-                break;
-            widest = std::max(widest, measureFor(k.xf).width(k.text));
-        }
+        const double widest = widestTextPx(wb, ws, c - 1, r1_ - 1, r2_ - 1);
         if (widest <= 0)
             continue;
         // In 1/256 of a digit's width, with the cell's padding (a few pixels

@@ -1,5 +1,6 @@
 #include "core/host/text_measure.h"
 
+#include "core/sheet/numfmt.h"
 #include "core/sheet/workbook.h"
 
 #include <QFontMetricsF>
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <vector>
 
 namespace gp::host {
 
@@ -83,6 +86,46 @@ double TextMeasure::width(const QString& text) const
         const QStringView line = QStringView(text).mid(start, end - start);
         widest = std::max(widest, gui_ ? fm.horizontalAdvance(line.toString()) : line.size() * digitPx_);
         start = end + 1;
+    }
+    return widest;
+}
+
+double widestTextPx(const sheet::Workbook& wb, const sheet::Worksheet& ws, int col, int firstRow, int lastRow,
+                    double points)
+{
+    static const sheet::Locale locale = sheet::Locale::italian();
+    const double digitPx = digitWidthPx(wb);
+    std::map<int, TextMeasure> measures; // one per font of the workbook
+    auto measureFor = [&](uint16_t xf) -> const TextMeasure& {
+        const int font = xf < wb.formats.size() ? int(wb.formats[xf].fontIndex) : -1;
+        auto it = measures.find(font);
+        if (it == measures.end())
+            it = measures.emplace(font, TextMeasure(printFont(wb, xf, points), digitPx)).first;
+        return it->second;
+    };
+    struct Candidate {
+        double estimate;
+        std::string text;
+        uint16_t xf;
+    };
+    std::vector<Candidate> candidates;
+    lastRow = std::min(lastRow, int(ws.rows.size()) - 1);
+    for (int r = std::max(0, firstRow); r <= lastRow; ++r) {
+        if (ws.isEmpty(r, col))
+            continue;
+        const uint16_t xf = ws.cell(r, col).xf;
+        std::string t = sheet::cellText(wb, ws, r, col, locale);
+        const double estimate = measureFor(xf).quickWidth(QString::fromUtf8(t.data(), qsizetype(t.size())));
+        candidates.push_back({estimate, std::move(t), xf});
+    }
+    // Measured exactly only where the estimate leaves a doubt.
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.estimate > b.estimate; });
+    double widest = 0;
+    for (const Candidate& k : candidates) {
+        if (k.estimate <= widest)
+            break;
+        widest = std::max(widest, measureFor(k.xf).width(QString::fromUtf8(k.text.data(), qsizetype(k.text.size()))));
     }
     return widest;
 }

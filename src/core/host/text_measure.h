@@ -11,7 +11,8 @@
 #include <cstdint>
 
 namespace gp::sheet {
-struct Workbook;
+class Workbook;
+class Worksheet;
 }
 
 namespace gp::host {
@@ -46,5 +47,11 @@ private:
     double ascii_[128] = {};
     mutable QHash<char16_t, double> others_;
 };
+
+// The width in pixels at 96 per inch of the widest text that column `col`
+// (0-based) prints in rows `firstRow`..`lastRow` (0-based), each in its
+// cell's font (at `points` when > 0); 0 when the column is empty there.
+double widestTextPx(const sheet::Workbook& wb, const sheet::Worksheet& ws, int col, int firstRow, int lastRow,
+                    double points = 0);
 
 } // namespace gp::host
