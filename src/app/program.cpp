@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QSessionManager>
 #include <QStandardPaths>
+#include <QTimer>
 
 // Every subsystem registers its forms (see core/ui/navigator.h).
 #include "clients/register_forms.h"
@@ -140,6 +141,14 @@ int run(int argc, char** argv)
     AppContext& ctx = program.context();
     if (!program.start(folder))
         return ctx.exitCode;
+    // "--fino-al-login": starts as always and ends as soon as the login window
+    // is on screen, nothing saved: the time of a start, measured whole.
+    if (QApplication::arguments().contains(QStringLiteral("--fino-al-login"))) {
+        QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
+        app.exec();
+        ctx.endProgram(0);
+        return 0;
+    }
     ctx.onEnd = [](int code) { QCoreApplication::exit(code); };
 
     // No window left on screen (a secondary window closed while the others
