@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QSessionManager>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cstdio>
 #include <string_view>
@@ -235,6 +236,14 @@ int run(int argc, char** argv)
     installTerminationHandlers(ctx);
     if (!program.start(folder))
         return ctx.exitCode;
+    // "--fino-al-login": starts as always and ends as soon as the login window
+    // is on screen, nothing saved: the time of a start, measured whole.
+    if (QApplication::arguments().contains(QStringLiteral("--fino-al-login"))) {
+        QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
+        app.exec();
+        ctx.endProgram(0);
+        return 0;
+    }
     return exec(app, program);
 }
 

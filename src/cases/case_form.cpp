@@ -9,6 +9,7 @@
 #include "core/ui/input_checks.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
+#include "core/ui/picker.h"
 #include "core/ui/session.h"
 #include "core/ui/settings_sheet.h"
 #include "core/ui/text_rules.h"
@@ -141,6 +142,8 @@ void Form4::buildControls()
     combo1_ = addCombo(b, QStringLiteral("Combo1"), 600, 720, 1695, 390);
     setBackColor(combo1_, bgr(kPaleCyan));
     setBackColor(combo1_->lineEdit(), bgr(kPaleCyan));
+    // Typing a number narrows the list to the cases whose number contains it.
+    new ListPicker(combo1_);
     addLabel(b, QStringLiteral("Label13"), QStringLiteral("Intestatario/Cliente"), 2400, 465, 4575);
     text9_ = addText(b, QStringLiteral("Text9"), 2400, 720, 4575, 390);
     text9_->setReadOnly(true);

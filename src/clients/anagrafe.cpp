@@ -9,6 +9,7 @@
 #include "core/ui/geometry.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
+#include "core/ui/picker.h"
 #include "core/ui/text_rules.h"
 
 #include <QApplication>
@@ -56,6 +57,8 @@ Anagrafe::Anagrafe(AppContext& ctx) : FormBase(ctx, kName)
     combo1_ = new QComboBox(body());
     combo1_->setObjectName(QStringLiteral("Combo1"));
     combo1_->setMinimumWidth(twips(4500));
+    // Typing narrows the list; only a choice picks a client.
+    picker_ = new ListPicker(combo1_);
     label1_->setBuddy(combo1_);
     clock_ = new QLineEdit(body());
     clock_->setObjectName(QStringLiteral("Text17"));
@@ -111,14 +114,7 @@ void Anagrafe::clearClientFields()
 
 void Anagrafe::loadClientNames()
 {
-    const auto names = clientNames(*ctx().practice());
-    combo1_->setUpdatesEnabled(false);
-    combo1_->blockSignals(true);
-    for (const ClientEntry& e : names)
-        combo1_->addItem(e.name, e.row);
-    combo1_->setCurrentIndex(-1);
-    combo1_->blockSignals(false);
-    combo1_->setUpdatesEnabled(true);
+    picker_->setEntries(clientPickerEntries(*ctx().practice()));
 }
 
 void Anagrafe::onActivate()
@@ -152,8 +148,8 @@ void Anagrafe::chooseClient(int index)
         return;
     hostGuard(this, [&] {
         host::Book& book = *ctx().practice();
-        const QString name = combo1_->itemText(index);
-        int row = combo1_->itemData(index).toInt();
+        const QString name = combo1_->itemData(index, ListPicker::kNameRole).toString();
+        int row = combo1_->itemData(index, ListPicker::kDataRole).toInt();
         // The entry leads to its own row; should the register have changed
         // since the list was read, the first row with the name is taken.
         host::Sheet* s = book.sheet(kClientSheet);
@@ -191,7 +187,8 @@ static int rowOfShownClient(host::Book& book, int pickedRow, const QString& numb
 void Anagrafe::modifyClient()
 {
     combo1_->setEnabled(true);
-    if (combo1_->currentText().isEmpty()) {
+    // A text typed to narrow the list is not a client.
+    if (combo1_->currentText().isEmpty() || pickedRow_ == 0) {
         msgBox(this, kNotInserted, OkOnly, kTitle);
         return;
     }

@@ -15,6 +15,9 @@ class QMenu;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+namespace gp::ui {
+class ListPicker;
+}
 
 namespace gp::clients {
 
@@ -59,6 +62,7 @@ private:
 
     QLabel* label1_ = nullptr;
     QComboBox* combo1_ = nullptr;
+    ui::ListPicker* picker_ = nullptr;
     QLineEdit* text1_ = nullptr;
     QLineEdit* text2_ = nullptr;
     QLineEdit* clock_ = nullptr;

@@ -7,6 +7,7 @@
 #include "core/ui/geometry.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
+#include "core/ui/picker.h"
 #include "core/ui/text_rules.h"
 
 #include <QCloseEvent>
@@ -26,8 +27,8 @@ namespace {
 const QString kTitle = QStringLiteral("Gestione Pratiche");
 const QString kTitleReport = QStringLiteral(" Gestione Pratiche");
 const QString kCaseForm = QStringLiteral("Form4");
-constexpr int kRowRole = Qt::UserRole;
-constexpr int kNumberRole = Qt::UserRole + 1;
+constexpr int kRowRole = ListPicker::kDataRole;
+constexpr int kNumberRole = Qt::UserRole + 2;
 } // namespace
 
 Assegna::Assegna(AppContext& ctx) : FormBase(ctx, kName)
@@ -46,6 +47,8 @@ Assegna::Assegna(AppContext& ctx) : FormBase(ctx, kName)
     label2_->setObjectName(QStringLiteral("Label2"));
     combo1_ = new QComboBox(body());
     combo1_->setObjectName(QStringLiteral("Combo1"));
+    // Typing narrows the list of names; a choice selects that client in List1.
+    picker_ = new ListPicker(combo1_);
     label2_->setBuddy(combo1_);
     list1_ = new QListWidget(body());
     list1_->setObjectName(QStringLiteral("List1"));
@@ -93,36 +96,30 @@ Assegna::Assegna(AppContext& ctx) : FormBase(ctx, kName)
 
 void Assegna::loadClients()
 {
-    combo1_->clear();
     combo2_->clear();
     list1_->clear();
-    std::vector<ClientEntry> entries;
-    hostGuard(this, [&] { entries = clientNames(*ctx().practice()); });
-    host::Sheet* s = nullptr;
-    hostGuard(this, [&] { s = ctx().practice()->sheet(kClientSheet); });
-    QStringList shown, names;
-    std::vector<double> numbers;
-    for (const ClientEntry& e : entries) {
-        double n = 0;
-        if (s)
-            n = host::toIdentifier(s->cells(e.row, 1).value()).value_or(0);
+    std::vector<PickerEntry> entries;
+    hostGuard(this, [&] { entries = clientPickerEntries(*ctx().practice()); });
+    // The three lists in the same alphabetical order, so that a position in
+    // one is the same client in the others.
+    picker_->setEntries(entries);
+    sortByName(entries);
+    const QStringList shown = shownTexts(entries);
+    QStringList names;
+    for (const PickerEntry& e : entries)
         names << e.name;
-        numbers.push_back(n);
-        shown << (n > 0 ? e.name + QStringLiteral("   (n. ") + valueText(n) + QLatin1Char(')') : e.name);
-    }
     for (QWidget* w : {static_cast<QWidget*>(combo1_), static_cast<QWidget*>(combo2_),
                        static_cast<QWidget*>(list1_)}) {
         w->setUpdatesEnabled(false);
         w->blockSignals(true);
     }
-    combo1_->addItems(shown);
     combo2_->addItems(names);
     list1_->addItems(shown);
     for (int i = 0; i < int(entries.size()); ++i) {
-        combo1_->setItemData(i, entries[i].row, kRowRole);
-        combo1_->setItemData(i, numbers[i], kNumberRole);
-        list1_->item(i)->setData(kRowRole, entries[i].row);
-        list1_->item(i)->setData(kNumberRole, numbers[i]);
+        const double number = host::toIdentifier(entries[size_t(i)].number).value_or(0);
+        combo1_->setItemData(i, number, kNumberRole);
+        list1_->item(i)->setData(kRowRole, entries[size_t(i)].data);
+        list1_->item(i)->setData(kNumberRole, number);
     }
     combo1_->setCurrentIndex(-1);
     combo2_->setCurrentIndex(-1);

@@ -19,6 +19,9 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+namespace gp::ui {
+class ListPicker;
+}
 
 namespace gp::clients {
 
@@ -61,6 +64,7 @@ private:
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;
     QComboBox* combo1_ = nullptr;
+    ui::ListPicker* picker_ = nullptr;
     QComboBox* combo2_ = nullptr;
     QListWidget* list1_ = nullptr;
     ClientFields* fields_ = nullptr;

@@ -1,6 +1,7 @@
 #include "clients/client_register.h"
 
 #include "core/host/spreadsheet_host.h"
+#include "core/ui/picker.h"
 #include "core/ui/settings_sheet.h"
 #include "core/ui/text_rules.h"
 
@@ -28,6 +29,15 @@ std::vector<ClientEntry> clientNames(Book& practice)
     std::vector<ClientEntry> out;
     for (int row : s->walkDown(2, kColB))
         out.push_back({ui::valueText(s->cells(row, kColB).value()), row});
+    return out;
+}
+
+std::vector<ui::PickerEntry> clientPickerEntries(Book& practice)
+{
+    Sheet* s = practice.sheet(kClientSheet);
+    std::vector<ui::PickerEntry> out;
+    for (int row : s->walkDown(2, kColB))
+        out.push_back({ui::valueText(s->cells(row, kColB).value()), ui::valueText(s->cells(row, kColA).value()), row});
     return out;
 }
 

@@ -18,6 +18,10 @@ class Book;
 class Sheet;
 } // namespace gp::host
 
+namespace gp::ui {
+struct PickerEntry;
+}
+
 namespace gp::clients {
 
 inline const QString kClientSheet = QStringLiteral("Clienti");
@@ -42,6 +46,10 @@ struct ClientEntry {
 
 // The names from B2 down to the first empty cell, in sheet order.
 std::vector<ClientEntry> clientNames(host::Book& practice);
+
+// The entries of the client pickers: every name of clientNames() with its
+// client number (column A) and its row as data.
+std::vector<ui::PickerEntry> clientPickerEntries(host::Book& practice);
 
 // The fields of a row of "Clienti", each as its cell's default text.
 ClientRecord readClient(host::Book& practice, int row);

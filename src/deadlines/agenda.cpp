@@ -27,12 +27,12 @@ const QString& heading(int column)
 }
 
 // Sort by date, undated events after the dated ones, sheet order among equals.
-void sortByDate(std::vector<Event>& list)
+void sortByDate(std::vector<const Event*>& list)
 {
-    std::stable_sort(list.begin(), list.end(), [](const Event& a, const Event& b) {
-        if (a.date.isValid() != b.date.isValid())
-            return a.date.isValid();
-        return a.date < b.date;
+    std::stable_sort(list.begin(), list.end(), [](const Event* a, const Event* b) {
+        if (a->date.isValid() != b->date.isValid())
+            return a->date.isValid();
+        return a->date < b->date;
     });
 }
 } // namespace
@@ -132,7 +132,9 @@ Event readEvent(host::Sheet* sheet, int row)
 std::vector<Event> readEvents(host::Sheet* sheet)
 {
     std::vector<Event> events;
-    for (int row : sheet->walkDown(2, 1))
+    const std::vector<int> rows = sheet->walkDown(2, 1);
+    events.reserve(rows.size());
+    for (int row : rows)
         events.push_back(readEvent(sheet, row));
     return events;
 }
@@ -146,7 +148,9 @@ bool isWithinWeek(const Event& e, const QDate& today)
 
 std::vector<Event> selectEvents(const std::vector<Event>& events, ListKind kind, const QDate& today)
 {
-    std::vector<Event> list;
+    // The events taken are picked, ordered, and only then copied, once each.
+    std::vector<const Event*> picked;
+    picked.reserve(events.size());
     for (const Event& e : events) {
         bool take = false;
         switch (kind) {
@@ -156,10 +160,14 @@ std::vector<Event> selectEvents(const std::vector<Event>& events, ListKind kind,
         case ListKind::Summary: take = isExpired(e, today) || isWithinWeek(e, today); break;
         }
         if (take)
-            list.push_back(e);
+            picked.push_back(&e);
     }
     if (kind != ListKind::All)
-        sortByDate(list);
+        sortByDate(picked);
+    std::vector<Event> list;
+    list.reserve(picked.size());
+    for (const Event* e : picked)
+        list.push_back(*e);
     return list;
 }
 

@@ -30,14 +30,13 @@ QueryResult runExpenseQuery(host::Book& practice, int column, double id)
     for (int row : spese->walkDown(2, kColCase)) {
         if (!host::sameIdentifier(spese->cells(row, column).value(), id))
             continue;
-        s->cells(target, 1).setValue(spese->cells(row, kColCase).value());
-        s->cells(target, 2).setValue(spese->cells(row, kColIdOper).value());
+        s->copyValues(*spese, row, kColCase, target, 1, 1);
+        s->copyValues(*spese, row, kColIdOper, target, 2, 1);
         const host::Range dateCell = spese->cells(row, kColDate);
         const QDate d = dateCell.date();
         // A date that cannot be read stays as it was written rather than vanish.
         s->cells(target, 3).setValue(d.isValid() ? QVariant(d) : dateCell.value());
-        for (int c = kColDescription; c <= kColVat; ++c)
-            s->cells(target, c - 1).setValue(spese->cells(row, c).value());
+        s->copyValues(*spese, row, kColDescription, target, kColDescription - 1, kColVat - kColDescription + 1);
         if (s->cells(target, kColAmount - 1).value().typeId() == QMetaType::Double)
             s->cells(target, kColAmount - 1).setNumberFormat(ui::kMoneyFormat);
         const auto cents = amountCents(spese->cells(row, kColAmount).value());

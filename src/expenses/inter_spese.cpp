@@ -6,6 +6,7 @@
 #include "core/ui/item_views.h"
 #include "core/ui/message_box.h"
 #include "core/ui/navigator.h"
+#include "core/ui/picker.h"
 #include "core/ui/text_rules.h"
 #include "expenses/balance.h"
 #include "expenses/expense_query.h"
@@ -24,6 +25,7 @@
 #include <QTreeWidget>
 
 #include <cmath>
+#include <memory>
 #include <limits>
 
 namespace gp::expenses {
@@ -56,6 +58,27 @@ void emptyCombo(QComboBox* c)
     c->setEditText(QString());
     c->blockSignals(blocked);
 }
+
+// A row of the result list: its texts come from the copied result rows.
+class ResultItem : public QTreeWidgetItem {
+public:
+    ResultItem(std::shared_ptr<const host::CellBlock> block, int row) : block_(std::move(block)), row_(row)
+    {
+        // Something stored in the last column, so that the item counts all of them.
+        if (block_->columnCount() > 0)
+            setTextAlignment(block_->columnCount() - 1, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    QVariant data(int column, int role) const override
+    {
+        if ((role == Qt::DisplayRole || role == Qt::EditRole) && column >= 0 && column < block_->columnCount())
+            return block_->text(row_, column);
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    std::shared_ptr<const host::CellBlock> block_;
+    int row_;
+};
 
 // Fills a combo box in one batch.
 void fillCombo(QComboBox* c, const QStringList& items)
@@ -92,6 +115,8 @@ InterSpese::InterSpese(AppContext& ctx) : FormBase(ctx, kName)
     combo1_->setObjectName(QStringLiteral("Combo1"));
     combo1_->setEditable(true);
     combo1_->setInsertPolicy(QComboBox::NoInsert);
+    // Typing narrows the list of names; only a choice picks a client.
+    picker_ = new ListPicker(combo1_);
     placeTwips(combo1_, 2760, 200, 4000, 315);
     combo2_ = new QComboBox(b);
     combo2_->setObjectName(QStringLiteral("Combo2"));
@@ -205,13 +230,17 @@ void InterSpese::clientMode()
         if (!book)
             throw host::HostError(QStringLiteral("La cartella di lavoro Pratiche.xls non è aperta."));
         host::Sheet* clienti = book->sheet(kClientSheet);
-        QStringList names;
+        std::vector<PickerEntry> entries;
         for (int row : clienti->walkDown(2, 2)) {
-            names << valueText(clienti->cells(row, 2).value());
-            const auto id = host::toIdentifier(clienti->cells(row, 1).value());
-            clientIds_.push_back(id ? *id : std::numeric_limits<double>::quiet_NaN());
+            const QVariant number = clienti->cells(row, 1).value();
+            const auto id = host::toIdentifier(number);
+            entries.push_back({valueText(clienti->cells(row, 2).value()), valueText(number),
+                               id ? *id : std::numeric_limits<double>::quiet_NaN()});
         }
-        fillCombo(combo1_, names);
+        picker_->setEntries(std::move(entries));
+        clientIds_.reserve(size_t(combo1_->count()));
+        for (int i = 0; i < combo1_->count(); ++i)
+            clientIds_.push_back(combo1_->itemData(i, ListPicker::kDataRole).toDouble());
     });
 }
 
@@ -349,12 +378,11 @@ void InterSpese::fillList()
         host::Sheet* s = ctx().practice()->sheet(kResultSheet);
         QList<QTreeWidgetItem*> items;
         const std::vector<int> rows = s->walkDown(2, 1);
+        // The rows' values copied now; their texts made as the rows come into view.
+        const auto block = std::make_shared<const host::CellBlock>(*s, rows, 1, 7);
         items.reserve(qsizetype(rows.size()));
-        for (int row : rows) {
-            QStringList texts;
-            for (int c = 1; c <= 7; ++c)
-                texts << (c == 6 ? moneyValueText(s->cells(row, c).value()) : s->cells(row, c).text());
-            auto* item = new QTreeWidgetItem(texts);
+        for (int i = 0; i < int(rows.size()); ++i) {
+            auto* item = new ResultItem(block, i);
             item->setTextAlignment(5, Qt::AlignRight | Qt::AlignVCenter);
             items << item;
         }

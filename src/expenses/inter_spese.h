@@ -16,6 +16,9 @@ class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+namespace gp::ui {
+class ListPicker;
+}
 
 namespace gp::expenses {
 
@@ -64,6 +67,7 @@ private:
     QRadioButton* option1_ = nullptr;
     QRadioButton* option2_ = nullptr;
     QComboBox* combo1_ = nullptr;
+    ui::ListPicker* picker_ = nullptr;
     QComboBox* combo2_ = nullptr;
     QLineEdit* text1_ = nullptr;
     QLineEdit* text2_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "printing/print_queue.h"
 
+#include "core/host/text_measure.h"
 #include "core/sheet/numfmt.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace gp::printing {
 
@@ -128,6 +130,90 @@ QFont cellFont(const sheet::Workbook& wb, uint16_t xf, double scale, double font
         font.setStrikeOut(f->strikeOut);
     }
     return font;
+}
+
+// Narrows the widest columns until all of them fit `avail` points: every
+// column keeps its width up to a common limit, the limit as high as the page
+// allows; the columns cut to it wrap their texts.
+void narrowColumns(SheetLayout& L, double avail)
+{
+    std::vector<double> widths = L.colWidths;
+    double total = 0;
+    for (double w : widths)
+        total += w;
+    if (total <= avail)
+        return;
+    std::sort(widths.begin(), widths.end());
+    double rest = avail;
+    double limit = 0;
+    const size_t n = widths.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (widths[i] * double(n - i) > rest) {
+            limit = rest / double(n - i);
+            break;
+        }
+        rest -= widths[i];
+    }
+    if (limit <= 0)
+        return;
+    for (size_t i = 0; i < L.colWidths.size(); ++i)
+        if (L.colWidths[i] > limit) {
+            L.colWidths[i] = limit;
+            L.wrapCols[i] = true;
+        }
+}
+
+// Lines a text takes in a column of `widthPt` points (its padding left out),
+// wrapped at blanks when `wrap` is set; every line break counts.
+int textLines(const QString& text, const QFont& font, double widthPt, bool wrap)
+{
+    if (!wrap)
+        return int(text.count(QLatin1Char('\n'))) + 1;
+    // Measured a little narrower than printed, so that the printer's own
+    // rounding never needs a line more than the row holds.
+    QFont px = font;
+    px.setPixelSize(std::max(1, int(std::lround(font.pointSizeF() * 96.0 / 72.0))));
+    const QFontMetricsF fm(px);
+    const double width = std::max(1.0, (widthPt - 4) * 96.0 / 72.0 * 0.99);
+    const QRectF box = fm.boundingRect(QRectF(0, 0, width, 1e7), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
+    return std::max(1, int(std::ceil(box.height() / fm.lineSpacing() - 0.01)));
+}
+
+// Grows the rows that hold texts of more than one line to the height of
+// their lines.
+void growRows(SheetLayout& L, const sheet::Workbook& wb, const sheet::Worksheet& ws, double fontPoints)
+{
+    std::map<int, double> lineHeights; // per font: points of one line
+    for (size_t ri = 0; ri < L.rows.size(); ++ri) {
+        const int r = L.rows[ri];
+        if (r < 0)
+            continue;
+        for (size_t ci = 0; ci < L.cols.size(); ++ci) {
+            const int c = L.cols[ci];
+            if (ws.isEmpty(r, c))
+                continue;
+            const sheet::Cell& cell = ws.cell(r, c);
+            if (cell.type != sheet::CellType::Text)
+                continue;
+            const sheet::CellFormat* fmt = cell.xf < wb.formats.size() ? &wb.formats[cell.xf] : nullptr;
+            const bool wrap = L.wrapCols[ci] || (fmt && fmt->wrap);
+            const QString text = fromStd(sheet::cellText(wb, ws, r, c, italian()));
+            if (!wrap && !text.contains(QLatin1Char('\n')))
+                continue;
+            const QFont font = host::printFont(wb, cell.xf, fontPoints);
+            const int lines = textLines(text, font, L.colWidths[ci], wrap);
+            if (lines <= 1)
+                continue;
+            const int fontKey = fmt ? int(fmt->fontIndex) : -1;
+            auto it = lineHeights.find(fontKey);
+            if (it == lineHeights.end()) {
+                QFont px = font;
+                px.setPixelSize(std::max(1, int(std::lround(font.pointSizeF() * 96.0 / 72.0))));
+                it = lineHeights.emplace(fontKey, QFontMetricsF(px).lineSpacing() * 72.0 / 96.0).first;
+            }
+            L.rowHeights[ri] = std::max(L.rowHeights[ri], lines * it->second + 3);
+        }
+    }
 }
 
 QString printerError(const QString& name)
@@ -250,12 +336,34 @@ SheetLayout SheetPrinter::layout(const host::Sheet& sheetRef) const
     const double availW = std::max(10.0, L.pageWidth - (ps.leftMargin + ps.rightMargin) * 72.0);
     const double availH = std::max(10.0, L.pageHeight - (ps.topMargin + ps.bottomMargin) * 72.0);
 
-    auto rowH = [&](int r) { return r >= 0 ? rowPoints(ws, r, fontPoints) : trailingLinePoints(ws, fontPoints); };
-    double contentW = 0, contentH = 0;
+    // The columns' printed widths; too wide a whole narrowed to the page.
+    const double zoomScale = std::clamp<int>(ps.zoom, 10, 400) / 100.0;
+    L.colWidths.clear();
     for (int c : L.cols)
-        contentW += columnPoints(wb, ws, c);
+        L.colWidths.push_back(columnPoints(wb, ws, c));
+    L.wrapCols.assign(L.cols.size(), false);
+    if (options_.fitColumnsToText && !L.rows.empty()) {
+        const int firstRow = L.rows.front(), lastRow = *std::max_element(L.rows.begin(), L.rows.end());
+        for (size_t i = 0; i < L.cols.size(); ++i) {
+            const double px = host::widestTextPx(wb, ws, L.cols[i], firstRow, lastRow, fontPoints);
+            if (px > 0)
+                L.colWidths[i] = (px * 1.03 + 7) * 0.75;
+        }
+    }
+    if (options_.fitColumnsToPage && !L.colWidths.empty())
+        narrowColumns(L, availW / (ps.fitToPages ? 1.0 : zoomScale));
+    // The rows' heights, grown for texts of more than one line.
+    L.rowHeights.clear();
     for (int r : L.rows)
-        contentH += rowH(r);
+        L.rowHeights.push_back(r >= 0 ? rowPoints(ws, r, fontPoints) : trailingLinePoints(ws, fontPoints));
+    growRows(L, wb, ws, fontPoints);
+
+    auto rowH = [&](int i) { return L.rowHeights[size_t(i)]; };
+    double contentW = 0, contentH = 0;
+    for (double w : L.colWidths)
+        contentW += w;
+    for (double h : L.rowHeights)
+        contentH += h;
 
     if (ps.fitToPages) {
         double s = 1.0; // fitting only shrinks
@@ -267,14 +375,14 @@ SheetLayout SheetPrinter::layout(const host::Sheet& sheetRef) const
         if (L.scale < 1.0) // a hair less, so that rounding never adds a page
             L.scale = std::max(0.10, std::floor(L.scale * 1000.0) / 1000.0);
     } else {
-        L.scale = std::clamp<int>(ps.zoom, 10, 400) / 100.0;
+        L.scale = zoomScale;
     }
 
     auto bands = [](const std::vector<int>& items, auto size, double avail) {
         std::vector<SheetLayout::Band> out;
         double used = 0;
         for (int i = 0; i < int(items.size()); ++i) {
-            const double h = size(items[i]);
+            const double h = size(i);
             if (out.empty() || (used + h > avail + 1e-6 && used > 0)) {
                 out.push_back({i, i});
                 used = h;
@@ -285,8 +393,8 @@ SheetLayout SheetPrinter::layout(const host::Sheet& sheetRef) const
         }
         return out;
     };
-    L.rowBands = bands(L.rows, [&](int r) { return rowH(r) * L.scale; }, availH);
-    L.colBands = bands(L.cols, [&](int c) { return columnPoints(wb, ws, c) * L.scale; }, availW);
+    L.rowBands = bands(L.rows, [&](int i) { return rowH(i) * L.scale; }, availH);
+    L.colBands = bands(L.cols, [&](int i) { return L.colWidths[size_t(i)] * L.scale; }, availW);
     return L;
 }
 
@@ -559,7 +667,7 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
                 std::vector<double> colX, colW;
                 double x = x0;
                 for (int ci = cb.first; ci <= cb.last; ++ci) {
-                    const double w = columnPoints(wb, ws, L.cols[ci]) * L.scale;
+                    const double w = L.colWidths[size_t(ci)] * L.scale;
                     colX.push_back(x);
                     colW.push_back(w);
                     x += w;
@@ -569,9 +677,8 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
                 p.setClipRect(pp.rect(x0, y, right - x0, bottom - y));
                 for (int ri = rb.first; ri <= rb.last; ++ri) {
                     const int r = L.rows[ri];
-                    const double h =
-                        (r >= 0 ? rowPoints(ws, r, options_.fontPoints) : trailingLinePoints(ws, options_.fontPoints))
-                        * L.scale;
+                    const double h = L.rowHeights[size_t(ri)] * L.scale;
+                    const bool grown = r >= 0 && L.rowHeights[size_t(ri)] > rowPoints(ws, r, options_.fontPoints) + 0.01;
                     if (r < 0) { // a trailing line: across the whole band
                         p.setFont(cellFont(wb, 15, L.scale, options_.fontPoints));
                         p.drawText(pp.rect(x0 + 2 * L.scale, y, right - x0, h), Qt::AlignLeft | Qt::AlignBottom,
@@ -588,10 +695,13 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
                         QString text = fromStd(sheet::cellText(wb, ws, r, c, italian()));
                         if (text.isEmpty())
                             continue;
-                        const bool wrap = fmt && fmt->wrap;
-                        if (!wrap)
-                            text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-                        const int align = alignmentFor(fmt, cell.type);
+                        // Every line of a text with line breaks prints; a
+                        // narrowed column wraps its texts.
+                        const bool wrap = (fmt && fmt->wrap) || L.wrapCols[size_t(cb.first + i)]
+                                          || text.contains(QLatin1Char('\n'));
+                        int align = alignmentFor(fmt, cell.type);
+                        if (grown) // a row grown for several lines reads from its top
+                            align = (align & ~Qt::AlignVertical_Mask) | Qt::AlignTop;
                         p.setFont(cellFont(wb, cell.xf, L.scale, options_.fontPoints));
                         // A left-aligned text runs on over the empty cells to its right.
                         double w = colW[i];

@@ -31,6 +31,9 @@
 //    and columns are skipped;
 //  - the body lies inside the four margins; the header is written at the
 //    header margin from the top edge and is not scaled by the zoom;
+//  - a text with line breaks prints all its lines, and a text that wraps
+//    (its format says so, or its column was narrowed to fit the page) takes
+//    the lines it needs: its row grows to hold them;
 //  - rows that do not fit go to the next page down; columns that do not fit
 //    on the width go to further pages across. Pages are numbered down, then
 //    across (all the row bands of the first column band first). HPageBreaks
@@ -85,6 +88,13 @@ bool printerExists(const QString& name);
 struct RenderOptions {
     double fontPoints = 0;      // > 0: every cell printed in this size (row heights follow it)
     QStringList trailingLines;  // lines printed below the last row (a total, a balance)
+    // Every column on the width of one page: when the columns are wider than
+    // the page, the widest are narrowed (as little as needed, the narrow ones
+    // keep their widths) and their texts wrap inside them.
+    bool fitColumnsToPage = false;
+    // Every column as wide as the widest text it prints (measured in the
+    // printed font), whatever width the sheet gives it.
+    bool fitColumnsToText = false;
 };
 
 // Where the cells of a sheet fall on the pages (lengths in points of the
@@ -98,6 +108,11 @@ struct SheetLayout {
     std::vector<Band> colBands;                // one per page across
     std::vector<int> rows, cols;               // visible rows / columns of the area, in order
     int trailingRows = 0;                      // trailing lines, laid out as rows after the area
+    // Unscaled points, parallel to rows and cols: the widths the columns
+    // print with, and the heights of the rows, grown where a text takes
+    // more than one line (line breaks, wrapped texts).
+    std::vector<double> rowHeights, colWidths;
+    std::vector<bool> wrapCols;                // columns whose texts wrap
     int pageCount() const { return int(rowBands.size() * colBands.size()); }
     int hPageBreaks() const { return rowBands.empty() ? 0 : int(rowBands.size()) - 1; }
 };

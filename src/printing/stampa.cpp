@@ -127,6 +127,18 @@ void Stampa::printDeadlineList()
                                  YesNo)
                           == Answer::Yes;
 
+    SheetPrinter* printer = sheetPrinter(ctx());
+    // Every column as wide as its texts, all on the page width at any zoom:
+    // long objects and notes wrap.
+    RenderOptions options;
+    options.fitColumnsToText = true;
+    options.fitColumnsToPage = true;
+    printer->setRenderOptions(options);
+    struct Reset {
+        SheetPrinter* sp;
+        ~Reset() { sp->clearRenderOptions(); }
+    } reset{printer};
+
     int pages = 0;
     if (!hostGuard(this, [&] {
             const QString first = sheet->range(QStringLiteral("F1")).address();
@@ -155,7 +167,6 @@ void Stampa::printDeadlineList()
         }))
         return;
 
-    SheetPrinter* printer = sheetPrinter(ctx());
     PrintRun run(printer, this);
     for (int page = 1; page <= pages; ++page) {
         QString question;

@@ -77,11 +77,13 @@ bool StampaSpese::stampa()
         const QString last = sheet->range(QStringLiteral("A1")).end(host::Direction::Down).address();
         sheet->setPrintArea(QStringLiteral("$G$1:") + last);
         sheet::PageSetup& ps = sheet->pageSetup();
-        // The centre header with the page codes "&P di &N" (date text has no "&").
-        ps.header = "&C" + (QStringLiteral("Interrogazione Spese del ")
-                            + Clock::today().toString(QStringLiteral("dd/MM/yyyy")))
-                               .toStdString()
-                    + "  -  Pagina &P di &N";
+        // The centre header: whose expenses, the date of the print, the page
+        // codes "&P di &N" (the texts' own "&" doubled).
+        QString title = QStringLiteral("Interrogazione Spese del ") + Clock::today().toString(QStringLiteral("dd/MM/yyyy"));
+        if (!subject_.isEmpty())
+            title += QStringLiteral("  -  ") + subject_;
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        ps.header = "&C" + title.toStdString() + "  -  Pagina &P di &N";
         ps.leftMargin = ps.rightMargin = 0.5;
         ps.topMargin = 0.75;
         ps.bottomMargin = 0.5;
@@ -96,6 +98,10 @@ bool StampaSpese::stampa()
         SheetPrinter* sp = sheetPrinter(ctx());
         RenderOptions options;
         options.trailingLines = {QString(), QStringLiteral("Saldo Scheda................ € ") + balance_};
+        // Every date, description and amount whole: the columns as wide as
+        // their printed texts, narrowed to the page (wrapping) if need be.
+        options.fitColumnsToText = true;
+        options.fitColumnsToPage = true;
         sp->setRenderOptions(options);
         struct Reset {
             SheetPrinter* sp;

@@ -18,6 +18,10 @@ public:
     static const QString kName;
 
     QString balanceText() const { return balance_; }
+    // Whose expenses they are ("Cliente ROSSI MARIO n. 88", "Pratica n. 12
+    // - Cliente ROSSI MARIO"), printed in the heading of every page.
+    void setSubject(const QString& subject) { subject_ = subject.trimmed(); }
+    QString subject() const { return subject_; }
 
 public slots:
     // The balance as the expense form shows it ("1.234,50"); printed as
@@ -33,6 +37,7 @@ private:
     QPushButton* command1_;
     QPushButton* command2_;
     QString balance_;
+    QString subject_;
 };
 
 } // namespace gp::printing

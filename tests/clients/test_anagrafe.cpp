@@ -7,6 +7,7 @@
 #include "clients/client_fields.h"
 #include "common/modal.h"
 #include "core/ui/clock.h"
+#include "core/ui/picker.h"
 #include "core/ui/text_rules.h"
 
 #include <QAction>
@@ -56,10 +57,12 @@ class TestAnagrafe : public QObject {
         combo = form ? form->findChild<QComboBox*>(QStringLiteral("Combo1")) : nullptr;
         return form && combo;
     }
+    // The position of the nth entry of `name` (the list is alphabetical;
+    // equal names keep the register's order).
     int indexOfName(const QString& name, int nth = 0)
     {
         for (int i = 0; i < combo->count(); ++i)
-            if (combo->itemText(i) == name && nth-- == 0)
+            if (combo->itemData(i, ui::ListPicker::kNameRole).toString() == name && nth-- == 0)
                 return i;
         return -1;
     }
@@ -116,7 +119,11 @@ private slots:
         if (!openForm())
             QSKIP("practice fixture absent");
         QCOMPARE(combo->count(), 24);
-        QCOMPARE(combo->itemText(0), QStringLiteral("ROSSI MARIO"));
+        // Alphabetical; the two ROSSI MARIO told apart by their numbers.
+        QCOMPARE(combo->itemText(0), QStringLiteral("BARBIERI NICOLA"));
+        QCOMPARE(combo->itemText(indexOfName("ROSSI MARIO", 0)), QStringLiteral("ROSSI MARIO (n. 1)"));
+        QCOMPARE(combo->itemText(indexOfName("ROSSI MARIO", 1)), QStringLiteral("ROSSI MARIO (n. 24)"));
+        QCOMPARE(indexOfName("ROSSI MARIO", 1), indexOfName("ROSSI MARIO", 0) + 1);
         QVERIFY(combo->isEnabled());
         QVERIFY(!box("Text1")->isEnabled());
 
@@ -151,7 +158,9 @@ private slots:
         auto* f = qobject_cast<Anagrafe*>(env->show("Anagrafe"));
         auto* c = f->findChild<QComboBox*>("Combo1");
         QCOMPARE(c->count(), 3);
-        QCOMPARE(c->itemText(2), QStringLiteral("CITTÀ DI ROMA S.P.A."));
+        QCOMPARE(c->itemText(0), QStringLiteral("BIANCHI LUCIA"));
+        QCOMPARE(c->itemText(1), QStringLiteral("CITTÀ DI ROMA S.P.A."));
+        QCOMPARE(c->itemText(2), QStringLiteral("ROSSI MARIO"));
         env->nav().hide("Anagrafe");
         env->show(env->nav().mainMenuName());
 

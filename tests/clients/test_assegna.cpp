@@ -30,6 +30,15 @@ const QString kPr = QStringLiteral("Pratica");
 const QString kCo = QStringLiteral("Codice");
 } // namespace
 
+// The position in the (alphabetical) list of the client of a sheet row.
+static int positionOfRow(QListWidget* list, int sheetRow)
+{
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->data(Qt::UserRole).toInt() == sheetRow)
+            return i;
+    return -1;
+}
+
 class TestAssegna : public QObject {
     Q_OBJECT
 
@@ -185,8 +194,10 @@ private slots:
         // The second "ROSSI MARIO" is client 24.
         QListWidget* list = on<QListWidget>(f, "List1");
         QCOMPARE(list->count(), 24);
-        list->setCurrentRow(23);
-        QCOMPARE(on<QComboBox>(f, "Combo1")->currentIndex(), 23);
+        const int second = positionOfRow(list, 25);
+        list->setCurrentRow(second);
+        QCOMPARE(on<QComboBox>(f, "Combo1")->currentIndex(), second);
+        QCOMPARE(list->item(second)->text(), QStringLiteral("ROSSI MARIO (n. 24)"));
         boxes.clear();
         boxes.press("Sì").press("OK");
         on<QPushButton>(f, "Command1")->click();
@@ -222,7 +233,7 @@ private slots:
         env->sheet(kPr).rows(lastCaseRow + 1, lastCaseRow + 1).deleteEntireRow();
         env->nav().hide("Form4");
         QMetaObject::invokeMethod(f, "startCaseAssignment");
-        list->setCurrentRow(0);
+        list->setCurrentRow(positionOfRow(list, 2)); // client 1
         boxes.clear();
         boxes.press("Sì").press("OK");
         on<QPushButton>(f, "Command1")->click();
@@ -237,7 +248,7 @@ private slots:
         env->setCell(kPr, 20, 1, QVariant());
         auto* f = qobject_cast<Assegna*>(env->nav().load("Assegna"));
         f->startCaseAssignment();
-        on<QListWidget>(f, "List1")->setCurrentRow(2); // client 3
+        on<QListWidget>(f, "List1")->setCurrentRow(positionOfRow(on<QListWidget>(f, "List1"), 4)); // client 3
         ModalAnswerer boxes;
         boxes.press("Sì").press("OK");
         f->confirm();
@@ -273,7 +284,7 @@ private slots:
         QVERIFY(f && f->isVisible());
         QCOMPARE(f->mode(), Assegna::Mode::CaseAssignment);
         QVERIFY(!caseForm->isVisible());
-        on<QListWidget>(f, "List1")->setCurrentRow(4); // client 5
+        on<QListWidget>(f, "List1")->setCurrentRow(positionOfRow(on<QListWidget>(f, "List1"), 6)); // client 5
         ModalAnswerer boxes;
         boxes.press("Sì").press("OK");
         on<QPushButton>(f, "Command1")->click();

@@ -10,6 +10,7 @@
 #include "core/ui/navigator.h"
 #include "printing/print_support.h"
 #include "printing/register_forms.h"
+#include "printing/stampa_spese.h"
 #include "support_pdf.h"
 
 #include <QComboBox>
@@ -96,6 +97,9 @@ private slots:
     void stampaWrongPrinterSaysSo();
     void clientListOneLandscapePage();
     void expenseResultWithBalance();
+    void deadlineListEveryColumnAndWholeNotes_data();
+    void deadlineListEveryColumnAndWholeNotes();
+    void expenseStatementNamesItsClientWholeColumns();
 };
 
 void TestPrintingForms::stampaLoadsPrinters()
@@ -145,12 +149,15 @@ void TestPrintingForms::stampaWholeRunPortrait()
         .type(QStringLiteral("401"))       // out of range: refused
         .press(QStringLiteral("OK"))
         .type(QStringLiteral(" 100 "))     // accepted
-        .press(QStringLiteral("Sì"))       // portrait
-        .press(QStringLiteral("Sì"));      // page 1 of 1
+        .press(QStringLiteral("Sì"));      // portrait
+    for (int p = 0; p < 4; ++p)
+        boxes.press(QStringLiteral("Sì")); // every page (the notes' lines make more than one)
     QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
 
+    const int pages = int(sheet->range(QStringLiteral("AV1")).value().toDouble());
+    QVERIFY(pages >= 1 && pages <= 4);
     const auto& seen = boxes.seen();
-    QCOMPARE(int(seen.size()), 8);
+    QCOMPARE(int(seen.size()), 7 + pages);
     QCOMPARE(seen[1].kind, QStringLiteral("input"));
     QCOMPARE(seen[1].text, kZoomPrompt);
     QCOMPARE(seen[1].title, QStringLiteral("Gestione....................."));
@@ -160,15 +167,14 @@ void TestPrintingForms::stampaWholeRunPortrait()
     QCOMPARE(seen[5].kind, QStringLiteral("input"));
     QCOMPARE(seen[6].text, kPortraitQuestion);
     QCOMPARE(seen[6].title, ui::kAppTitle);
-    QCOMPARE(seen[7].text, pageQuestion(1, 1));
+    QCOMPARE(seen[7].text, pageQuestion(1, pages));
     QCOMPARE(seen[7].title, QStringLiteral("Stampa Risultato "));
     for (const SeenBox& b : seen)
         QVERIFY(!b.unplanned);
 
     // Work cells, print area A1:F21 (20 events under the headings), page setup.
     QCOMPARE(sheet->range(QStringLiteral("AZ1")).value().toDouble(), 110.0);
-    QCOMPARE(sheet->range(QStringLiteral("AU1")).value().toDouble(), 1.0);
-    QCOMPARE(sheet->range(QStringLiteral("AV1")).value().toDouble(), 1.0);
+    QCOMPARE(sheet->range(QStringLiteral("AU1")).value().toDouble(), double(pages));
     const sheet::PageSetup& ps = sheet->model().pageSetup;
     QVERIFY(ps.printArea);
     QCOMPARE(*ps.printArea, (sheet::CellRange{0, 20, 0, 5}));
@@ -179,11 +185,11 @@ void TestPrintingForms::stampaWholeRunPortrait()
     QCOMPARE(ps.leftMargin, 0.21);
     QCOMPARE(ps.topMargin, 0.5);
 
-    // The complete run unloads the form; the PDF holds the one page.
+    // The complete run unloads the form; the PDF holds every page.
     QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("Stampa")));
     QCOMPARE(env.asked, 1);
     const PdfInfo info = pdfInfo(env.pdf());
-    QCOMPARE(info.pages, 1);
+    QCOMPARE(info.pages, pages);
     QVERIFY(info.sizes[0].width() < info.sizes[0].height());
     const QString text = pdfText(env.pdf());
     QVERIFY2(text.contains(QStringLiteral("Stampa Elenco ------ del 25/12/2026")), qPrintable(text.left(300)));
@@ -213,7 +219,7 @@ void TestPrintingForms::stampaNoAtSecondPageLandscape()
     boxes.press(QStringLiteral("Sì")).press(QStringLiteral("No"));                               // page 1, not page 2
     QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
 
-    const int pages = sheet->hPageBreaksCount() + 1;
+    const int pages = int(sheet->range(QStringLiteral("AV1")).value().toDouble()); // as the form counted them
     QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
     const auto& seen = boxes.seen();
     QCOMPARE(int(seen.size()), 5);
@@ -262,7 +268,7 @@ void TestPrintingForms::stampaZoomCancelledKeepsPrevious()
     QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
     QCOMPARE(int(boxes.seen().size()), 4);
     QCOMPARE(boxes.seen()[2].text, kPortraitQuestion); // the run goes on
-    QCOMPARE(boxes.seen()[3].text, pageQuestion(1, 1));
+    QCOMPARE(boxes.seen()[3].text, pageQuestion(1, int(sheet->range(QStringLiteral("AV1")).value().toDouble())));
     QCOMPARE(sheet->model().pageSetup.zoom, uint16_t(80));
     QVERIFY(!sheet->model().pageSetup.fitToPages);
     QCOMPARE(sheet->range(QStringLiteral("AZ1")).value().toDouble(), 110.0);
@@ -382,6 +388,98 @@ void TestPrintingForms::expenseResultWithBalance()
     QCOMPARE(int(boxes.seen().size()), 1);
     QVERIFY(boxes.seen()[0].text.startsWith(QStringLiteral("Nessun risultato da stampare")));
     QCOMPARE(env.asked, 1);
+}
+
+void TestPrintingForms::deadlineListEveryColumnAndWholeNotes_data()
+{
+    QTest::addColumn<bool>("portrait");
+    QTest::newRow("A4 verticale") << true;
+    QTest::newRow("A4 orizzontale") << false;
+}
+
+// At the zoom proposed (110) every column is on the first page, and a long
+// note with line breaks prints every line and every word.
+void TestPrintingForms::deadlineListEveryColumnAndWholeNotes()
+{
+    SKIP_WITHOUT_POPPLER();
+    QFETCH(bool, portrait);
+    Env env;
+    START_OR_SKIP(env);
+    host::Sheet* sheet = env.agenda();
+    const QString note = QStringLiteral("DEPOSITARE LA MEMORIA DI REPLICA ENTRO LE DODICI PRESSO LA CANCELLERIA "
+                                        "CIVILE DEL TRIBUNALE ORDINARIO\nSECONDA RIGA: AVVISARE IL CLIENTE "
+                                        "PER TELEFONO\nTERZA RIGA FINALE");
+    sheet->cells(2, 4).setValue(QStringLiteral("PRATICA 149 — RICCI FRANCESCO E FIGLI SOCIETÀ IN NOME COLLETTIVO"));
+    sheet->cells(2, 5).setValue(note);
+    env.nav->show(QStringLiteral("Stampa"));
+    env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(kPdfPrinter);
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("Sì")).type(QStringLiteral("110")).press(portrait ? QStringLiteral("Sì") : QStringLiteral("No"));
+    for (int p = 0; p < 6; ++p)
+        boxes.press(QStringLiteral("Sì"));
+    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    const int pages = int(sheet->range(QStringLiteral("AV1")).value().toDouble());
+    QCOMPARE(int(boxes.seen().size()), 3 + pages);
+    QCOMPARE(pdfInfo(env.pdf()).pages, pages);
+    QCOMPARE(pdfInfo(env.pdf()).sizes[0].width() < pdfInfo(env.pdf()).sizes[0].height(), portrait);
+
+    // The first page holds every heading: no column went to pages across.
+    const QString first = pdfText(env.pdf(), 1, 1);
+    for (const char* heading : {"ID", "Dorvessa", "Tipo", "Oggetto", "Nota", "Importo"})
+        QVERIFY2(first.contains(QString::fromUtf8(heading)), heading);
+    QVERIFY(first.contains(QStringLiteral("394,12")));
+    // Every word of the long note and of the long object, in order.
+    const QString all = pdfText(env.pdf()).simplified();
+    for (const QString& words : {QStringLiteral("DEPOSITARE LA MEMORIA DI REPLICA"), QStringLiteral("TRIBUNALE ORDINARIO"),
+                                 QStringLiteral("SECONDA RIGA: AVVISARE IL CLIENTE"), QStringLiteral("TERZA RIGA FINALE"),
+                                 QStringLiteral("SOCIETÀ IN NOME COLLETTIVO")})
+        for (const QString& w : words.split(QLatin1Char(' ')))
+            QVERIFY2(all.contains(w), qPrintable(w));
+    // The workbook keeps the widths it had: the fitting is the printed copy's.
+    QCOMPARE(env.printer->renderOptions().fitColumnsToPage, false);
+}
+
+// The statement says whose expenses they are and when it was printed; long
+// descriptions and the dates print whole, the balance below.
+void TestPrintingForms::expenseStatementNamesItsClientWholeColumns()
+{
+    SKIP_WITHOUT_POPPLER();
+    Env env;
+    START_OR_SKIP(env);
+    host::Sheet* s = env.ctx.practice()->sheet(QStringLiteral("S"));
+    const QStringList headings{"N/Pratica", "ID Oper", "Data", "Descrizione", "Tipo Spesa", "Importo", "IVA/Esente"};
+    for (int c = 0; c < 7; ++c)
+        s->cells(1, c + 1).setValue(headings[c]);
+    const QString longText = QStringLiteral("NOTIFICA DELL'ATTO DI CITAZIONE A MEZZO UFFICIALE GIUDIZIARIO "
+                                            "PRESSO LA CORTE D'APPELLO DI ROMA");
+    for (int r = 2; r <= 4; ++r) {
+        s->cells(r, 1).setValue(101.0);
+        s->cells(r, 2).setValue(double(r));
+        s->cells(r, 3).setValue(QDate(2026, 11, 20 + r));
+        s->cells(r, 4).setValue(r == 3 ? longText : QStringLiteral("MARCA DA BOLLO"));
+        s->cells(r, 5).setValue(QStringLiteral("ANTICIPAZIONE"));
+        s->cells(r, 6).setValue(1350.5);
+        s->cells(r, 7).setValue(QStringLiteral("ESENTE"));
+    }
+    printExpenseResult(env.ctx, nullptr, QStringLiteral("4.051,50"));
+    auto* form = qobject_cast<StampaSpese*>(env.nav->form(QStringLiteral("StampaSpese")));
+    QVERIFY(form);
+    form->setSubject(QStringLiteral("Cliente ROSSI MARIO n. 24"));
+    form->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentText(kPdfPrinter);
+    ModalAnswerer boxes;
+    boxes.press(QStringLiteral("OK"));
+    QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    QCOMPARE(int(boxes.seen().size()), 1);
+    const QString text = pdfText(env.pdf()).simplified();
+    QVERIFY2(text.contains(QStringLiteral("Interrogazione Spese del 25/12/2026 - Cliente ROSSI MARIO n. 24 - Pagina 1 di 1")),
+             qPrintable(text.left(200)));
+    for (const QString& h : headings)
+        QVERIFY2(text.contains(h), qPrintable(h));
+    for (const QString& w : longText.split(QLatin1Char(' ')))
+        QVERIFY2(text.contains(w), qPrintable(w));
+    QVERIFY(text.contains(QStringLiteral("22/11/2026")));
+    QVERIFY(text.contains(QStringLiteral("24/11/2026")));
+    QVERIFY(text.contains(QStringLiteral("Saldo Scheda................ € 4.051,50")));
 }
 
 QTEST_MAIN(TestPrintingForms)

@@ -5,6 +5,10 @@
 #include "core/ui/clock.h"
 #include "printing/print_support.h"
 #include "support_pdf.h"
+#include "core/host/text_measure.h"
+
+#include <QFontMetricsF>
+#include <cmath>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -51,6 +55,8 @@ private slots:
     void headerCodesAndDate();
     void errorsInItalian();
     void plainTextPages();
+    void autoFitMeasuresThePrintedText();
+    void narrowedColumnsWrapAndRowsGrow();
 };
 
 void TestSheetPrinter::pageCountMatchesBreaks_data()
@@ -314,6 +320,72 @@ void TestSheetPrinter::plainTextPages()
     QVERIFY(pdfText(pdf, 1, 1).contains(QStringLiteral("Istruzioni")));
     QVERIFY(!pdfText(pdf, 1, 1).contains(QStringLiteral("Riga numero 130 ")));
     QVERIFY(!text.contains(QString(300, QLatin1Char('x'))));
+}
+
+// Auto-fit measures each text in its font: wide letters need a wider column
+// than as many narrow ones, a line break counts its longest line.
+void TestSheetPrinter::autoFitMeasuresThePrintedText()
+{
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    host::Sheet* s = h.create(dir.filePath(QStringLiteral("t.xls")), QString())->addSheet(QStringLiteral("Elenco"));
+    s->cells(1, 1).setValue(QStringLiteral("WWWWWWWWWWWWWWWWWWWW"));
+    s->cells(1, 2).setValue(QStringLiteral("iiiiiiiiiiiiiiiiiiii"));
+    s->cells(1, 3).setValue(QStringLiteral("BREVE\nUNA RIGA BEN PIÙ LUNGA DELLA PRIMA"));
+    s->cells(1, 4).setValue(QStringLiteral("UNA RIGA BEN PIÙ LUNGA DELLA PRIMA"));
+    s->range(QStringLiteral("A1:D1")).autoFitColumns();
+    const sheet::Worksheet& ws = s->model();
+    QVERIFY2(ws.columnWidth(0) > 2 * ws.columnWidth(1),
+             qPrintable(QStringLiteral("%1 %2").arg(ws.columnWidth(0)).arg(ws.columnWidth(1))));
+    QCOMPARE(ws.columnWidth(2), ws.columnWidth(3));
+    // The width fits the text as the page prints it: column D holds its
+    // text with room to spare, but not with room for twice the text.
+    SheetPrinter printer;
+    s->setPrintArea(QStringLiteral("A1:D1"));
+    const SheetLayout L = printer.layout(*s);
+    const QFont font = host::printFont(h.activeWorkbook()->model(), ws.cell(0, 3).xf);
+    QFont px = font;
+    px.setPixelSize(int(std::lround(font.pointSizeF() * 96.0 / 72.0)));
+    const double textPt = QFontMetricsF(px).horizontalAdvance(QStringLiteral("UNA RIGA BEN PIÙ LUNGA DELLA PRIMA")) * 0.75;
+    QVERIFY(L.colWidths[3] > textPt + 4);
+    QVERIFY(L.colWidths[3] < 1.3 * textPt);
+}
+
+// Columns wider than the page: the narrow ones keep their widths, the widest
+// is narrowed to what is left and wraps; the rows grow for their lines.
+void TestSheetPrinter::narrowedColumnsWrapAndRowsGrow()
+{
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    host::Sheet* s = makeSheet(h, dir.path(), 4);
+    s->model().setColumnWidth(0, 10 * 256);
+    s->model().setColumnWidth(1, 12 * 256);
+    s->model().setColumnWidth(5, 200 * 256); // far wider than A4
+    s->cells(2, 6).setValue(QString(QStringLiteral("PAROLA ")).repeated(60));
+    s->cells(3, 3).setValue(QStringLiteral("PRIMA\nSECONDA\nTERZA"));
+    SheetPrinter printer;
+    const SheetLayout plain = printer.layout(*s);
+    QVERIFY(plain.colBands.size() > 1); // as the sheet is, F goes to pages across
+    RenderOptions options;
+    options.fitColumnsToPage = true;
+    printer.setRenderOptions(options);
+    const SheetLayout L = printer.layout(*s);
+    QCOMPARE(int(L.colBands.size()), 1);
+    QCOMPARE(L.colWidths[0], plain.colWidths[0]);
+    QCOMPARE(L.colWidths[1], plain.colWidths[1]);
+    QVERIFY(L.wrapCols[5] && !L.wrapCols[0]);
+    double total = 0;
+    for (double w : L.colWidths)
+        total += w;
+    const double avail = (L.pageWidth - 0.42 * 72) / L.scale;
+    QVERIFY(total <= avail + 0.01 && total > avail - 1);
+    // The long text wraps onto several lines; three lines make a taller row.
+    const double oneLine = plain.rowHeights[3];
+    QVERIFY(L.rowHeights[1] > 3 * oneLine);
+    QVERIFY(L.rowHeights[2] > 2.5 * oneLine); // line breaks count with or without fitting
+    QCOMPARE(plain.rowHeights[2], L.rowHeights[2]);
+    QCOMPARE(plain.rowHeights[1], oneLine);
+    QCOMPARE(L.rowHeights[3], oneLine);
 }
 
 QTEST_MAIN(TestSheetPrinter)

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <unordered_map>
 #include <span>
 #include <utility>
 
@@ -17,6 +19,7 @@
 #include "core/host/format_copy.h"
 #include "core/host/journal.h"
 #include "core/host/lock_file.h"
+#include "core/host/text_measure.h"
 #include "core/sheet/numfmt.h"
 #include "core/xls/cfb.h"
 #include "core/xls/crypto.h"
@@ -534,20 +537,15 @@ void Range::autoFitColumns()
     sheet::Worksheet& ws = sheet_->model();
     const sheet::Workbook& wb = sheet_->book()->model();
     const int lastCol = std::min(c2_, ws.lastCol() + 1);
-    const int lastRow = std::min(r2_, static_cast<int>(ws.rows.size()));
+    const double digitPx = digitWidthPx(wb);
     for (int c = c1_; c <= lastCol; ++c) {
-        qsizetype longest = 0;
-        for (int r = r1_; r <= lastRow; ++r) {
-            if (!filled(ws, r - 1, c - 1))
-                continue;
-            const QString t = fromStd(sheet::cellText(wb, ws, r - 1, c - 1, italian()));
-            for (const QString& line : t.split(QLatin1Char('\n')))
-                longest = std::max(longest, line.size());
-        }
-        if (longest == 0)
+        const double widest = widestTextPx(wb, ws, c - 1, r1_ - 1, r2_ - 1);
+        if (widest <= 0)
             continue;
-        // Width in 1/256 of a digit's width, with a little padding.
-        const long width = std::min<long>(255 * 256, (longest + 1) * 256 + 183);
+        // In 1/256 of a digit's width, with the cell's padding (a few pixels
+        // each side) and a hair for the printer's own rounding.
+        const double px = widest * 1.03 + 7;
+        const long width = std::min<long>(255 * 256, std::lround(std::ceil(px / digitPx * 256)));
         ws.setColumnWidth(c - 1, static_cast<uint16_t>(width));
     }
     sheet_->changed(changes::Op::AutoFit, r1_, c1_, r2_, c2_);
@@ -623,6 +621,106 @@ std::vector<int> Sheet::walkDown(int startRow, int column)
     for (int r = startRow - 1; r < kMaxRows && filled(*model_, r, column - 1); ++r)
         rows.push_back(r + 1);
     return rows;
+}
+
+void Sheet::copyValues(const Sheet& from, int fromRow, int fromCol, int row, int col, int count)
+{
+    if (from.book_ != book_)
+        throw HostError(QStringLiteral("I valori si copiano solo tra fogli della stessa cartella di lavoro."));
+    if (count <= 0)
+        return;
+    if (fromRow < 1 || fromRow > kMaxRows || row < 1 || row > kMaxRows || fromCol < 1 || col < 1
+        || fromCol + count - 1 > kMaxCols || col + count - 1 > kMaxCols)
+        invalidRange();
+    const sheet::Worksheet& src = from.model();
+    sheet::Worksheet& ws = *model_;
+    for (int i = 0; i < count; ++i) {
+        const Cell& s = src.cell(fromRow - 1, fromCol - 1 + i);
+        if (s.type == CellType::Empty) {
+            ws.setValue(row - 1, col - 1 + i, sheet::Value::makeEmpty());
+            continue;
+        }
+        // Same workbook: a text keeps its entry in the shared strings.
+        Cell& d = ws.cellRef(row - 1, col - 1 + i);
+        d.formula = 0;
+        d.type = s.type;
+        d.number = s.type == CellType::Number ? s.number : 0;
+        d.small = s.small;
+        d.str = s.type == CellType::Text ? s.str : 0;
+    }
+    touch();
+}
+
+QStringList Sheet::rowTexts(int row, int firstCol, int lastCol) const
+{
+    if (row < 1 || row > kMaxRows || firstCol < 1 || lastCol > kMaxCols || firstCol > lastCol)
+        invalidRange();
+    const sheet::Workbook& wb = book_->model();
+    QStringList out;
+    out.reserve(lastCol - firstCol + 1);
+    for (int c = firstCol; c <= lastCol; ++c)
+        out << (filled(*model_, row - 1, c - 1) ? fromStd(sheet::cellText(wb, *model_, row - 1, c - 1, italian()))
+                                                : QString());
+    return out;
+}
+
+CellBlock::CellBlock(const Sheet& sheet, const std::vector<int>& rows, int firstCol, int lastCol)
+{
+    if (firstCol < 1 || lastCol > kMaxCols || firstCol > lastCol)
+        invalidRange();
+    const sheet::Workbook& wb = sheet.book()->model();
+    const sheet::Worksheet& ws = sheet.model();
+    columns_ = lastCol - firstCol + 1;
+    date1904_ = wb.date1904;
+    cells_.reserve(rows.size() * size_t(columns_));
+    std::unordered_map<uint16_t, uint16_t> formatOfXf;
+    for (int row : rows) {
+        if (row < 1 || row > kMaxRows)
+            invalidRange();
+        for (int c = firstCol; c <= lastCol; ++c) {
+            const Cell& cell = ws.cell(row - 1, c - 1);
+            Entry e;
+            e.type = cell.type;
+            e.number = cell.number;
+            e.small = cell.small;
+            if (cell.type == CellType::Text) {
+                e.text = uint32_t(texts_.size());
+                texts_.push_back(wb.string(cell.str));
+            }
+            if (cell.type != CellType::Empty) {
+                auto it = formatOfXf.find(cell.xf);
+                if (it == formatOfXf.end()) {
+                    // The built-in short dates (14, 22) follow the locale.
+                    std::string f = wb.numberFormatOfXf(cell.xf);
+                    const uint16_t id = cell.xf < wb.formats.size() ? wb.formats[cell.xf].numFmtId : 0;
+                    if (id == 14)
+                        f = italian().shortDate;
+                    else if (id == 22)
+                        f = italian().shortDate + " hh:mm";
+                    it = formatOfXf.emplace(cell.xf, uint16_t(formats_.size())).first;
+                    formats_.push_back(std::move(f));
+                }
+                e.format = it->second;
+            }
+            cells_.push_back(e);
+        }
+    }
+}
+
+QString CellBlock::text(int row, int col) const
+{
+    if (row < 0 || col < 0 || col >= columns_ || row >= rowCount())
+        return QString();
+    const Entry& e = cells_[size_t(row) * size_t(columns_) + size_t(col)];
+    sheet::Value v;
+    switch (e.type) {
+    case CellType::Empty: return QString();
+    case CellType::Number: v = sheet::Value::makeNumber(e.number); break;
+    case CellType::Text: v = sheet::Value::makeText(texts_[e.text]); break;
+    case CellType::Boolean: v = sheet::Value::makeBoolean(e.small != 0); break;
+    case CellType::Error: v = sheet::Value::makeError(e.small); break;
+    }
+    return fromStd(sheet::formatValue(v, formats_[e.format], date1904_, italian()));
 }
 
 int Sheet::findIdentifier(int column, double id, int startRow)

@@ -127,6 +127,35 @@ public:
     virtual void printOut(const Sheet& sheet, const PrintRequest& r) = 0; // throws HostError
 };
 
+// The values of some rows of a sheet, copied at once, whose displayed texts
+// are made only when asked: a long list shows a few rows at a time. The
+// copy holds everything it needs (texts, number formats), so later changes
+// of the sheet or the workbook never reach it.
+class CellBlock {
+public:
+    CellBlock() = default;
+    CellBlock(const Sheet& sheet, const std::vector<int>& rows, int firstCol, int lastCol);
+    int rowCount() const { return columns_ ? int(cells_.size() / size_t(columns_)) : 0; }
+    int columnCount() const { return columns_; }
+    // The text of column `col` (0-based from firstCol) of row `row` (0-based,
+    // in the order given), as Range::text() gave it when the block was made.
+    QString text(int row, int col) const;
+
+private:
+    struct Entry {
+        double number = 0;
+        uint32_t text = 0;    // index into texts_
+        uint16_t format = 0;  // index into formats_
+        sheet::CellType type{};
+        uint8_t small = 0;
+    };
+    int columns_ = 0;
+    bool date1904_ = false;
+    std::vector<Entry> cells_;
+    std::vector<std::string> texts_;
+    std::vector<std::string> formats_;
+};
+
 class Sheet {
 public:
     Sheet(Book* book, sheet::Worksheet* model);
@@ -164,6 +193,14 @@ public:
 
     // Copies a whole row (values, formats) of any open sheet over row `toRow` of this one.
     void pasteRow(const Sheet& from, int fromRow, int toRow);
+    // Copies the values of `count` cells of row `fromRow` of `from` (another
+    // sheet of the same workbook), from column `fromCol`, into row `row` of
+    // this one from column `col`: each as setValue() would write it (this
+    // sheet's formats kept, a formula as its last result), without going
+    // through texts. The bulk copy of the result sheets.
+    void copyValues(const Sheet& from, int fromRow, int fromCol, int row, int col, int count);
+    // The displayed texts (Text) of cells `firstCol`..`lastCol` of `row`.
+    QStringList rowTexts(int row, int firstCol, int lastCol) const;
 
     void freezePanes(int rows, int cols);    // keep `rows` rows / `cols` columns in view
     void setScrollArea(const QString& a1);   // kept in memory only

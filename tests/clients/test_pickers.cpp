@@ -1,0 +1,233 @@
+// The pickers: the client lists of the client form, of the assignment form and
+// of the expense query, and the case list of the case form, driven by typing
+// into the real forms. The register used has repeated names, accents, mixed
+// case and client numbers unrelated to the rows, so a choice that reached the
+// wrong row would show the wrong number.
+#include "support_env.h"
+
+#include "clients/anagrafe.h"
+#include "clients/assegna.h"
+#include "common/modal.h"
+#include "core/ui/picker.h"
+#include "core/ui/text_rules.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace gp;
+using ui::ListPicker;
+
+namespace {
+const QString kCl = QStringLiteral("Clienti");
+const QString kPr = QStringLiteral("Pratica");
+
+struct Client {
+    const char* name;
+    double number;
+};
+// Sheet order; numbers far from the row numbers.
+const Client kClients[] = {
+    {"ROSSI MARIO", 730},    {"Àrea Servizi srl", 12}, {"BIANCHI LUCIA", 5}, {"ROSSI MARIO", 88},
+    {"CITTÀ DI ROMA S.P.A.", 3}, {"zanetti e rossi snc", 1500}, {"ABATE GIULIO", 42},
+};
+const QStringList kSorted = {"ABATE GIULIO",          "Àrea Servizi srl",     "BIANCHI LUCIA",
+                             "CITTÀ DI ROMA S.P.A.", "ROSSI MARIO (n. 730)", "ROSSI MARIO (n. 88)",
+                             "zanetti e rossi snc"};
+
+void writeRegister(ClientEnv& env)
+{
+    int row = 2;
+    for (const Client& c : kClients) {
+        env.setCell(kCl, row, 1, c.number);
+        env.setCell(kCl, row, 2, QString::fromUtf8(c.name));
+        ++row;
+    }
+    env.setCell(kCl, row, 1, QVariant());
+    env.setCell(kCl, row, 2, QVariant());
+}
+
+QStringList texts(QComboBox* c)
+{
+    QStringList out;
+    for (int i = 0; i < c->count(); ++i)
+        out << c->itemText(i);
+    return out;
+}
+
+// Types into the combo box as the user does and waits for the popup.
+QAbstractItemView* typeInto(QComboBox* combo, const QString& text)
+{
+    combo->setFocus();
+    QTest::keyClicks(combo->lineEdit(), text);
+    QAbstractItemView* popup = ListPicker::of(combo)->completer()->popup();
+    if (!QTest::qWaitFor([&] { return popup->isVisible(); }))
+        return nullptr;
+    return popup;
+}
+
+QStringList shownMatches(QComboBox* combo)
+{
+    QStringList out;
+    for (int i : ListPicker::of(combo)->matches())
+        out << combo->itemText(i);
+    return out;
+}
+
+void clickMatch(QAbstractItemView* popup, int i)
+{
+    const QModelIndex index = popup->model()->index(i, 0);
+    QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(index).center());
+}
+} // namespace
+
+class TestPickers : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ClientEnv> env;
+
+    bool open()
+    {
+        env = std::make_unique<ClientEnv>();
+        if (!env->open())
+            return false;
+        writeRegister(*env);
+        return true;
+    }
+
+private slots:
+    void cleanup() { env.reset(); }
+
+    void foldingAndOrder()
+    {
+        QCOMPARE(ui::foldForMatch(u"CITTÀ Perché àèéìòù Ç"), QStringLiteral("citta perche aeeiou c"));
+        std::vector<ui::PickerEntry> entries;
+        for (const Client& c : kClients)
+            entries.push_back({QString::fromUtf8(c.name), QString::number(c.number), c.number});
+        ui::sortByName(entries);
+        QCOMPARE(ui::shownTexts(entries), kSorted);
+        // Equal names keep their sheet order, so each keeps its own data.
+        QCOMPARE(entries[4].data.toDouble(), 730.0);
+        QCOMPARE(entries[5].data.toDouble(), 88.0);
+    }
+
+    void clientFormFiltersAndPicksTheRowChosen()
+    {
+        if (!open())
+            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        auto* form = qobject_cast<clients::Anagrafe*>(env->show(QStringLiteral("Anagrafe")));
+        auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        QCOMPARE(texts(combo), kSorted);
+
+        // Typing narrows the list and picks nothing: the list stays open to a choice.
+        QAbstractItemView* popup = typeInto(combo, QStringLiteral("Rossi"));
+        QVERIFY(popup);
+        QCOMPARE(shownMatches(combo),
+                 QStringList({"ROSSI MARIO (n. 730)", "ROSSI MARIO (n. 88)", "zanetti e rossi snc"}));
+        QCOMPARE(popup->model()->rowCount(), 3);
+        QCOMPARE(form->pickedRow(), 0);
+        QVERIFY(combo->isEnabled());
+        QVERIFY(form->findChild<QLineEdit*>(QStringLiteral("Text2"))->text().isEmpty());
+
+        // The second ROSSI MARIO of the popup is the one of row 5, client 88.
+        clickMatch(popup, 1);
+        QTRY_COMPARE(form->pickedRow(), 5);
+        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), QStringLiteral("88"));
+        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("Text1"))->text(), QStringLiteral("ROSSI MARIO"));
+        QVERIFY(!combo->isEnabled());
+
+        // Accents and case do not matter; one letter alone picks nothing.
+        form->clearFields();
+        popup = typeInto(combo, QStringLiteral("citta"));
+        QVERIFY(popup);
+        QCOMPARE(shownMatches(combo), QStringList({"CITTÀ DI ROMA S.P.A."}));
+        combo->lineEdit()->clear();
+        popup = typeInto(combo, QStringLiteral("b"));
+        QVERIFY(popup);
+        QCOMPARE(shownMatches(combo), QStringList({"ABATE GIULIO", "BIANCHI LUCIA"}));
+        QCOMPARE(form->pickedRow(), 0);
+        QVERIFY(combo->isEnabled());
+        // A text typed but not chosen is no client to modify.
+        ModalAnswerer boxes;
+        boxes.press(QStringLiteral("OK"));
+        form->modifyClient();
+        QCOMPARE(boxes.seen().size(), size_t(1));
+        QVERIFY(boxes.seen()[0].text.startsWith(QStringLiteral(" ERRORE- Il Cliente deve essere prima inserito")));
+    }
+
+    void assignmentChooserGivesTheCaseToTheClientChosen()
+    {
+        if (!open())
+            QSKIP("practice fixture absent");
+        auto* form = qobject_cast<clients::Assegna*>(env->nav().load(QStringLiteral("Assegna")));
+        QVERIFY(form);
+        form->startCaseAssignment();
+        QTRY_VERIFY(form->isVisible());
+        auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        auto* list = form->findChild<QListWidget*>(QStringLiteral("List1"));
+        QCOMPARE(texts(combo), kSorted);
+        QCOMPARE(list->item(5)->text(), QStringLiteral("ROSSI MARIO (n. 88)"));
+
+        QAbstractItemView* popup = typeInto(combo, QStringLiteral("MARIO"));
+        QVERIFY(popup);
+        clickMatch(popup, 0);
+        QTRY_COMPARE(list->currentRow(), 4);
+        QVERIFY(list->item(4)->isSelected());
+
+        const int lastCase = env->tableLength(kPr, 1) + 1;
+        ModalAnswerer boxes;
+        boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
+        form->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        QCOMPARE(boxes.seen().size(), size_t(2));
+        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"));
+        QCOMPARE(env->cell(kPr, lastCase + 1, 2), QVariant(730.0));
+    }
+
+    void expenseQueryTakesTheNumberOfTheClientChosen()
+    {
+        if (!open())
+            QSKIP("practice fixture absent");
+        QWidget* form = env->show(QStringLiteral("InterSpese"));
+        form->findChild<QRadioButton*>(QStringLiteral("Option1"))->setChecked(true);
+        auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        QCOMPARE(texts(combo), kSorted);
+        QAbstractItemView* popup = typeInto(combo, QStringLiteral("rossi m"));
+        QVERIFY(popup);
+        QCOMPARE(popup->model()->rowCount(), 2);
+        clickMatch(popup, 1);
+        QTRY_COMPARE(form->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), QStringLiteral("88"));
+        QCOMPARE(combo->currentIndex(), 5);
+    }
+
+    void caseListFiltersOnTheTypedNumber()
+    {
+        if (!open())
+            QSKIP("practice fixture absent");
+        if (env->caseFormIsStandIn())
+            QSKIP("the case form is not part of this build");
+        QWidget* form = env->show(QStringLiteral("Form4"));
+        auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        QVERIFY(combo->count() > 20);
+        QStringList expected;
+        for (const QString& t : texts(combo))
+            if (t.contains(QStringLiteral("12")))
+                expected << t;
+        QVERIFY(!expected.isEmpty());
+        QAbstractItemView* popup = typeInto(combo, QStringLiteral("12"));
+        QVERIFY(popup);
+        QCOMPARE(shownMatches(combo), expected);
+        // The last match leads to its own row of "Pratica".
+        clickMatch(popup, int(expected.size()) - 1);
+        const int index = ListPicker::of(combo)->matches().back();
+        QTRY_COMPARE(combo->currentIndex(), index);
+        const QVariant client = env->cell(kPr, index + 2, 2);
+        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("Text4"))->text(), ui::valueText(client));
+    }
+};
+
+QTEST_MAIN(TestPickers)
+#include "test_pickers.moc"
