@@ -132,7 +132,7 @@ private slots:
             const SeenBox& choice = boxes.seen()[0];
             QCOMPARE(choice.title, kTitle);
             QCOMPARE(choice.text, QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi "
-                                                 "(STUDIO-PC) dal 06.12.2026 09:15."));
+                                                 "(STUDIO-PC) dal 06/12/2026 09:15."));
             QCOMPARE(choice.buttons,
                      QStringList({QStringLiteral("Sola lettura"), QStringLiteral("Apri comunque"),
                                   QStringLiteral("Annulla")}));
@@ -261,7 +261,7 @@ private slots:
             QTRY_VERIFY(menu->isVisible());
             QCOMPARE(boxes.seen().size(), size_t(1));
             QCOMPARE(boxes.seen()[0].text, QStringLiteral("La cartella di lavoro Dorvessa.xls è in uso da Mario Rossi "
-                                                          "(STUDIO-PC) dal 06.12.2026 09:15."));
+                                                          "(STUDIO-PC) dal 06/12/2026 09:15."));
             QTRY_COMPARE(menu->findChild<QLabel*>(QStringLiteral("LabelSolaLettura"))->text(),
                      QStringLiteral("Sola lettura: Dorvessa.xls è in uso da Mario Rossi (STUDIO-PC)"));
             QVERIFY(program.context().deadlines()->readOnly());

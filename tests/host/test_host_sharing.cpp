@@ -89,7 +89,7 @@ private slots:
             QFAIL("opened a workbook someone else holds");
         } catch (const WorkbookInUse& e) {
             QCOMPARE(e.message(), QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi "
-                                                 "(STUDIO-PC) dal 06.12.2026 09:15."));
+                                                 "(STUDIO-PC) dal 06/12/2026 09:15."));
             QCOMPARE(e.owner().login, QStringLiteral("mrossi"));
             QCOMPARE(e.since(), QDateTime(QDate(2026, 12, 6), QTime(9, 15)));
         }
