@@ -19,7 +19,7 @@ namespace gp::app {
 
 using namespace gp::ui;
 
-Form8::Form8(AppContext& ctx) : FormBase(ctx, QStringLiteral("Form8"))
+Form8::Form8(AppContext& ctx) : FormBase(ctx, kName)
 {
     setWindowTitle(kCaption);
     setCloseRefused(true);

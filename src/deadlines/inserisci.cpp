@@ -9,6 +9,7 @@
 #include "core/ui/session.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
+#include "deadlines/attiva.h"
 #include "deadlines/logo.h"
 #include "deadlines/visualizza.h"
 
@@ -54,6 +55,8 @@ QString idText(double id) { return valueText(QVariant(id)); }
 } // namespace
 
 QString Inserisci::ctrNumD(double value) { return deadlines::ctrNumD(value); }
+
+bool Inserisci::searchChecked() const { return check_[6]->isChecked(); }
 
 Inserisci::Inserisci(AppContext& ctx) : FormBase(ctx, kName)
 {
@@ -360,7 +363,7 @@ void Inserisci::command1Clicked()
 {
     if (!frame1_->isHidden()) {
         hide();
-        ctx().navigator->show(QStringLiteral("Attiva"));
+        ctx().navigator->show(Attiva::kName);
         for (int i = 1; i <= 6; ++i)
             check_[i]->setChecked(false);
         saveActiveWorkbook(ctx(), this);

@@ -8,6 +8,8 @@
 #include "core/ui/text_rules.h"
 #include "expenses/balance.h"
 #include "expenses/expense_query.h"
+#include "expenses/nota_spese.h"
+#include "instructions/istruzioni.h"
 #include "printing/print_support.h"
 
 #include <QAction>
@@ -30,7 +32,6 @@ namespace gp::expenses {
 using namespace gp::ui;
 
 namespace {
-const QString kNotAvailable = QStringLiteral("Funzione non ancora disponibile.");
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption)
 {
@@ -439,31 +440,20 @@ void InterSpese::printBoxToggled(bool checked)
 {
     if (!checked)
         return;
-    hostGuard(this, [&] { printing::printExpenseResult(ctx(), this); });
+    hostGuard(this, [&] { printing::printExpenseResult(ctx(), this, label3_->text()); });
 }
 
-void InterSpese::showInstructions()
-{
-    if (!ctx().navigator->isRegistered(QStringLiteral("Istruzioni"))) {
-        msgBox(this, kNotAvailable, OkOnly | Information, kTitle);
-        return;
-    }
-    ctx().navigator->show(QStringLiteral("Istruzioni"));
-}
+void InterSpese::showInstructions() { ctx().navigator->show(instructions::Istruzioni::kName); }
 
 void InterSpese::openRow(QTreeWidgetItem* item)
 {
     Navigator* nav = ctx().navigator;
-    if (!nav->isRegistered(QStringLiteral("NotaSpese"))) {
-        msgBox(this, kNotAvailable, OkOnly | Information, kTitle);
-        return;
-    }
     const QList<QTreeWidgetItem*> selected = list_->selectedItems();
     QTreeWidgetItem* row = selected.isEmpty() ? item : selected.first();
     const int index = row ? list_->indexOfTopLevelItem(row) : -1;
-    FormBase* note = nav->show(QStringLiteral("NotaSpese"));
+    auto* note = qobject_cast<NotaSpese*>(nav->show(NotaSpese::kName));
     if (note && index >= 0 && index < int(listedRows_.size()))
-        QMetaObject::invokeMethod(note, "showExpense", Q_ARG(int, listedRows_[size_t(index)]));
+        note->showExpense(listedRows_[size_t(index)]);
     hide();
 }
 

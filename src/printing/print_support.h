@@ -191,9 +191,7 @@ bool printClientList(ui::AppContext& ctx, QWidget* parent);
 // Opens the printing form of the expense query result (form "StampaSpese",
 // not modal): a printer list and "Stampa", which prints sheet "S" of the
 // case-file workbook (columns A to G, headings and rows) with the balance
-// line below. The two-argument form reads the balance shown by the form
-// "InterSpese" (its Label3); the other takes the balance text itself.
-void printExpenseResult(ui::AppContext& ctx, QWidget* parent);
+// line below, `balanceText` (the balance the expense form shows).
 void printExpenseResult(ui::AppContext& ctx, QWidget* parent, const QString& balanceText);
 
 // Prints a plain text (the instructions) on the named printer ("" = the

@@ -9,8 +9,6 @@
 #include "printing/stampa.h"
 #include "printing/stampa_spese.h"
 
-#include <QLabel>
-#include <QMetaObject>
 
 namespace gp::printing {
 
@@ -63,19 +61,10 @@ void printExpenseResult(AppContext& ctx, QWidget* parent, const QString& balance
 {
     if (!ctx.navigator->isRegistered(StampaSpese::kName)) // printing not registered in this context
         ctx.navigator->registerForm(StampaSpese::kName, [&ctx] { return new StampaSpese(ctx); });
-    FormBase* form = nullptr;
-    hostGuard(parent, [&] { form = ctx.navigator->show(StampaSpese::kName); });
+    StampaSpese* form = nullptr;
+    hostGuard(parent, [&] { form = qobject_cast<StampaSpese*>(ctx.navigator->show(StampaSpese::kName)); });
     if (form)
-        QMetaObject::invokeMethod(form, "setBalanceText", Q_ARG(QString, balanceText));
-}
-
-void printExpenseResult(AppContext& ctx, QWidget* parent)
-{
-    QString balance;
-    if (FormBase* expenses = ctx.navigator->form(QStringLiteral("InterSpese")))
-        if (auto* label = expenses->findChild<QLabel*>(QStringLiteral("Label3")))
-            balance = label->text();
-    printExpenseResult(ctx, parent, balance);
+        form->setBalanceText(balanceText);
 }
 
 void registerForms(AppContext& ctx)

@@ -106,24 +106,6 @@ private slots:
         QCOMPARE(readCell(practice, QStringLiteral("Tesm4061"), QStringLiteral("S"), QStringLiteral("A1")),
                  QVariant(1.0));
     }
-
-    void unknownFormSaysSo()
-    {
-        QTemporaryDir dir;
-        writeSmallPractice(dir.path(), QStringLiteral("pw"));
-        app::Program program;
-        QVERIFY(program.start(dir.path()));
-        auto* menu = qobject_cast<app::MainMenu*>(logIn(program, QStringLiteral("pw")));
-        QVERIFY(menu);
-        ModalAnswerer boxes;
-        boxes.press(QStringLiteral("OK"));
-        QVERIFY(!menu->openForm(QStringLiteral("Inesistente")));
-        QCOMPARE(boxes.seen().size(), size_t(1));
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
-        QCOMPARE(boxes.seen()[0].text,
-                 QStringLiteral("Questa funzione non è disponibile in questa versione del programma."));
-        QVERIFY(menu->isVisible());
-    }
 };
 
 QTEST_MAIN(TestExit)

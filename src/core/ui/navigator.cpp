@@ -16,8 +16,6 @@ void Navigator::registerForm(const QString& name, Factory factory) { factories_.
 
 bool Navigator::isRegistered(const QString& name) const { return factories_.contains(name) || form(name); }
 
-QStringList Navigator::registeredForms() const { return factories_.keys(); }
-
 FormBase* Navigator::form(const QString& name) const
 {
     auto it = forms_.constFind(name);
@@ -82,11 +80,6 @@ void Navigator::unloadAll()
     const QStringList names = forms_.keys();
     for (const QString& n : names)
         unload(n);
-}
-
-void Navigator::adopt(FormBase* f)
-{
-    forms_.insert(f->objectName(), f);
 }
 
 } // namespace gp::ui
