@@ -185,6 +185,23 @@ private slots:
         QVERIFY(boxes.seen().back().unplanned);
     }
 
+    void plannedButtonMissingFails()
+    {
+        // A planned button that is not on the box fails the test (expected
+        // here); the box is closed with its escape button, never left open.
+        ModalAnswerer boxes;
+        boxes.press(QStringLiteral("Sì"));
+        QEXPECT_FAIL("", "the planned \"Sì\" is not on an OK-only box", Continue);
+        QCOMPARE(msgBox(nullptr, QStringLiteral("Fatto"), OkOnly), Answer::Ok);
+        QVERIFY(boxes.seen().back().mismatched);
+        QCOMPARE(boxes.seen().back().answered, QStringLiteral("OK"));
+        // A button planned where an input box comes fails as well.
+        boxes.press(QStringLiteral("OK"));
+        QEXPECT_FAIL("", "a button was planned, an input box came", Continue);
+        QVERIFY(!inputBox(nullptr, QStringLiteral("Numero")).has_value());
+        QVERIFY(boxes.seen().back().mismatched);
+    }
+
     void inputBoxes()
     {
         ModalAnswerer boxes;
