@@ -48,7 +48,7 @@ private slots:
         const QString deadlines = QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls"));
         {
             app::Program program;
-            QVERIFY(program.start(dir.path()));
+            QVERIFY(startProgram(program, dir.path()));
             ui::FormBase* menu = logIn(program, QStringLiteral("segreta"));
             QVERIFY(menu);
             // The case-file workbook changes, then the deadline workbook is
@@ -79,7 +79,7 @@ private slots:
         const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
         const QByteArray before = fileBytes(practice);
         app::Program program;
-        QVERIFY(program.start(dir.path()));
+        QVERIFY(startProgram(program, dir.path()));
         ui::FormBase* menu = logIn(program, QStringLiteral("pw"));
         QVERIFY(menu);
         program.context().practice()->sheet(QStringLiteral("S"))->range(QStringLiteral("A1")).setValue(1.0);

@@ -77,13 +77,13 @@ private slots:
         msgBox(&b, QStringLiteral("Prova"));
         QCOMPARE(boxes.seen().size(), size_t(1));
         activate(&b); // the window system gives the focus back to the form
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QCOMPARE(b.activations, 2);
         // ...and an input box.
         boxes.cancel();
         QVERIFY(!inputBox(&b, QStringLiteral("Numero?")).has_value());
         activate(&b); // the window system gives the focus back to the form
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QCOMPARE(b.activations, 2);
 
         // Hidden and shown again: a new activation. (The offscreen platform
