@@ -1,8 +1,8 @@
 #!/bin/sh
-# Short fuzzing run: fuzzer, fixtures folder, regressions folder, folder for
-# crashing inputs, seconds. The seed corpus is a temporary copy of the fixtures.
+# Short fuzzing run: fuzzer, fixtures folder, folder for crashing inputs,
+# seconds. The seed corpus is a temporary copy of the fixtures.
 set -e
-fuzzer=$1 fixtures=$2 regressions=$3 artifacts=$4 seconds=$5
+fuzzer=$1 fixtures=$2 artifacts=$3 seconds=$4
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 if [ -d "$fixtures" ]; then
@@ -10,4 +10,4 @@ if [ -d "$fixtures" ]; then
 fi
 mkdir -p "$artifacts"
 "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=200000 \
-  -artifact_prefix="$artifacts"/ -print_final_stats=1 "$corpus" "$regressions"
+  -artifact_prefix="$artifacts"/ -print_final_stats=1 "$corpus"
