@@ -269,6 +269,16 @@ void TestInterSpese::printBoxAndInstructionsMenu()
     ExpensesEnv env;
     env.buildPractice(lookAlikeRows());
     auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    // The print box hands the balance the form shows over to the printing form.
+    f->caseMode();
+    child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("21"));
+    f->queryByCase();
+    const QString balance = child<QLabel>(f, "Label3")->text();
+    QVERIFY(!balance.isEmpty());
+    child<QCheckBox>(f, "Check1")->setChecked(true);
+    gp::ui::FormBase* printForm = env.nav->form(QStringLiteral("StampaSpese"));
+    QVERIFY(printForm && printForm->isVisible());
+    QCOMPARE(child<QLabel>(printForm, "Label2")->text(), QStringLiteral("Saldo Scheda................ € ") + balance);
     {
         QFile txt(QDir(env.dir.path()).filePath(QStringLiteral("Istruzioni.txt")));
         QVERIFY(txt.open(QIODevice::WriteOnly));
