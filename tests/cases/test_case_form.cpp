@@ -469,7 +469,12 @@ private slots:
         button("Command5")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(old.isNull());
-        QVERIFY(env->nav().form("NotaSpese")->isVisible());
+        ui::FormBase* note = env->nav().form("NotaSpese");
+        QVERIFY(note->isVisible());
+        // It holds a new expense of the case chosen, its case list shown.
+        auto* noteCases = note->findChild<QComboBox*>("Combo1");
+        QCOMPARE(noteCases->currentText().trimmed(), QStringLiteral("101"));
+        QVERIFY(noteCases->isVisible());
     }
 
     void statusAndClientRecord()
