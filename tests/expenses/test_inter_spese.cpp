@@ -184,7 +184,7 @@ void TestInterSpese::caseQueryMatchesExactly()
     QVERIFY(env.sheet(kResultSheet).cells(3, 1).isEmpty()); // the earlier, longer result is gone
 
     // Wildcards are ordinary characters: nothing is a case "*" or "1?".
-    for (const QString key : {QStringLiteral("*"), QStringLiteral("1?"), QStringLiteral("[1]")}) {
+    for (const QString& key : {QStringLiteral("*"), QStringLiteral("1?"), QStringLiteral("[1]")}) {
         boxes.clear();
         boxes.press(QStringLiteral("OK"));
         child<QLineEdit>(f, "Text1")->setText(QStringLiteral("x"));
