@@ -42,7 +42,7 @@ private:
 };
 } // namespace
 
-Form8::Form8(AppContext& ctx) : FormBase(ctx, QStringLiteral("Form8"))
+Form8::Form8(AppContext& ctx) : FormBase(ctx, kName)
 {
     setWindowTitle(kCaption);
     setCloseRefused(true);

@@ -17,6 +17,8 @@ public:
     static inline const QString kCaption =
         QStringLiteral("Gestione Pratiche Versione 4  del 14-10-08- AGGIORNAMENTO del 29-10-08");
 
+    static inline const QString kName = QStringLiteral("Form8");
+
     explicit Form8(ui::AppContext& ctx);
 
     int loginAttempts() const { return loginAttempts_; }

@@ -1,6 +1,8 @@
 #include "app/main_menu.h"
 
 #include "app/artwork.h"
+#include "cases/case_form.h"
+#include "clients/anagrafe.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/message_box.h"
@@ -8,7 +10,10 @@
 #include "core/ui/session.h"
 #include "core/ui/shared_workbook.h"
 #include "core/ui/text_rules.h"
+#include "deadlines/attiva.h"
 #include "deadlines/startup_summary.h"
+#include "expenses/inter_spese.h"
+#include "instructions/istruzioni.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -27,14 +32,14 @@ struct Command {
     const char* object;
     const char* caption;
     const char* hint;
-    const char* form;
+    const QString* form;
 };
 const Command kCommands[] = {
-    {"CmdPratiche", "Gestione &Pratiche", "Pratiche aperte: consultazione, aggiornamento, archiviazione", "Form4"},
-    {"CmdClienti", "&Anagrafica Clienti", "Clienti dello studio: inserimento, modifica, stampa", "Anagrafe"},
-    {"CmdSpese", "Nota &Spese", "Spese per cliente o per pratica, con il saldo", "InterSpese"},
-    {"CmdScadenze", "&Dorvessa - Scadenze", "Agenda delle scadenze: eventi, scaduti, stampe", "Attiva"},
-    {"CmdIstruzioni", "&Istruzioni", "Come si usa il programma", "Istruzioni"},
+    {"CmdPratiche", "Gestione &Pratiche", "Pratiche aperte: consultazione, aggiornamento, archiviazione", &cases::Form4::kName},
+    {"CmdClienti", "&Anagrafica Clienti", "Clienti dello studio: inserimento, modifica, stampa", &clients::Anagrafe::kName},
+    {"CmdSpese", "Nota &Spese", "Spese per cliente o per pratica, con il saldo", &expenses::InterSpese::kName},
+    {"CmdScadenze", "&Dorvessa - Scadenze", "Agenda delle scadenze: eventi, scaduti, stampe", &deadlines::Attiva::kName},
+    {"CmdIstruzioni", "&Istruzioni", "Come si usa il programma", &instructions::Istruzioni::kName},
 };
 } // namespace
 
@@ -82,7 +87,7 @@ MainMenu::MainMenu(AppContext& ctx) : FormBase(ctx, kName)
     int row = 0;
     for (const Command& c : kCommands) {
         QPushButton* b = addCommand(QString::fromUtf8(c.object), QString::fromUtf8(c.caption),
-                                    QString::fromUtf8(c.hint), QString::fromUtf8(c.form));
+                                    QString::fromUtf8(c.hint), *c.form);
         grid->addWidget(b, row, 0);
         auto* hint = new QLabel(QString::fromUtf8(c.hint), body());
         hint->setObjectName(QString::fromUtf8(c.object) + QStringLiteral("_nota"));
@@ -135,11 +140,6 @@ void MainMenu::onActivate()
 
 bool MainMenu::openForm(const QString& formName)
 {
-    if (!ctx().navigator->isRegistered(formName)) {
-        msgBox(this, QStringLiteral("Questa funzione non è disponibile in questa versione del programma."),
-               OkOnly | Information, kTitle);
-        return false;
-    }
     hide();
     bool shown = false;
     hostGuard(this, [&] { shown = ctx().navigator->show(formName) != nullptr; });

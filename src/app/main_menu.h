@@ -21,7 +21,8 @@ public:
 
     explicit MainMenu(ui::AppContext& ctx);
 
-    // Opens a form by name; a form not available in this program says so.
+    // Hides the menu and opens a form by name; the menu comes back when the form
+    // could not be opened.
     bool openForm(const QString& formName);
     // "Esci": saves every workbook with changes and ends the program.
     void exitProgram();

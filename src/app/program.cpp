@@ -58,7 +58,7 @@ Program::~Program()
 void registerAllForms(AppContext& ctx)
 {
     Navigator& nav = *ctx.navigator;
-    nav.registerForm(QStringLiteral("Form8"), [&ctx] { return new Form8(ctx); });
+    nav.registerForm(Form8::kName, [&ctx] { return new Form8(ctx); });
     nav.registerForm(MainMenu::kName, [&ctx] { return new MainMenu(ctx); });
     nav.setMainMenuName(MainMenu::kName);
     gp::clients::registerForms(ctx);
@@ -157,7 +157,7 @@ bool Program::start(const QString& folder)
     }
     recoverInterruptedSession(ctx_);
     FormBase::resetActivation();
-    navigator_->show(QStringLiteral("Form8"));
+    navigator_->show(Form8::kName);
     return true;
 }
 
@@ -263,7 +263,7 @@ int exec(QApplication& app, Program& program)
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isVisible())
                 return;
-        FormBase* login = ctx.navigator->form(QStringLiteral("Form8"));
+        FormBase* login = ctx.navigator->form(Form8::kName);
         if (login && !ctx.navigator->form(ctx.navigator->mainMenuName()))
             login->show(); // still at the login
         else

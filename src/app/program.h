@@ -3,7 +3,7 @@
 //
 //   gp::app::Program program;               // host, navigator, context
 //   if (program.start(folder)) {            // opens Pratiche.xls, shows Form8
-//       auto* login = program.navigator().form("Form8"); ...
+//       auto* login = program.navigator().form(Form8::kName); ...
 //   }
 //   program.context().ended / exitCode      // after the program "ended"
 //

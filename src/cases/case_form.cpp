@@ -2,6 +2,9 @@
 
 #include "cases/case_status_form.h"
 #include "cases/client_info_form.h"
+#include "cases/utilities_form.h"
+#include "clients/anagrafe.h"
+#include "clients/assegna.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -13,6 +16,10 @@
 #include "core/ui/session.h"
 #include "core/ui/settings_sheet.h"
 #include "core/ui/text_rules.h"
+#include "deadlines/scadenza_pratica.h"
+#include "expenses/nota_spese.h"
+#include "instructions/istruzioni.h"
+#include "search/search_form.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -104,12 +111,6 @@ void replaceEntries(QComboBox* combo, const QStringList& entries)
 }
 
 } // namespace
-
-const QString& Form4::notAvailableText()
-{
-    static const QString text = QStringLiteral("Funzione non ancora disponibile.");
-    return text;
-}
 
 Form4::Form4(AppContext& ctx) : FormBase(ctx, kName)
 {
@@ -485,7 +486,7 @@ void Form4::closeEvent(QCloseEvent* e)
 {
     if (closeRefused()) {
         combo1_->clear();
-        ctx().navigator->hide(QStringLiteral("Istruzioni"));
+        ctx().navigator->hide(instructions::Istruzioni::kName);
     }
     FormBase::closeEvent(e);
 }
@@ -499,18 +500,7 @@ void Form4::hideEvent(QHideEvent* e)
 
 // ---------------------------------------------------------------- shared bits
 
-bool Form4::isAvailable(const QString& name) { return ctx().navigator && ctx().navigator->isRegistered(name); }
-
-void Form4::sayNotAvailable() { msgBox(this, notAvailableText(), OkOnly | Information, kTitle); }
-
-FormBase* Form4::openForm(const QString& name)
-{
-    if (!isAvailable(name)) {
-        sayNotAvailable();
-        return nullptr;
-    }
-    return ctx().navigator->show(name);
-}
+FormBase* Form4::openForm(const QString& name) { return ctx().navigator->show(name); }
 
 void Form4::sayCaseNotFound()
 {
@@ -771,36 +761,30 @@ void Form4::commandExit()
 {
     combo1_->clear();
     Navigator* nav = ctx().navigator;
-    nav->hide(QStringLiteral("Ricerca"));
-    nav->hide(QStringLiteral("Istruzioni"));
+    nav->hide(search::SearchForm::kName);
+    nav->hide(instructions::Istruzioni::kName);
     nav->unload(CaseStatusForm::kName);
     nav->unload(ClientInfoForm::kName);
     nav->unload(kName);
     nav->showMainMenu();
 }
 
-void Form4::commandSearch() { openForm(QStringLiteral("Ricerca")); }
+void Form4::commandSearch() { openForm(search::SearchForm::kName); }
 
 void Form4::commandExpenseNote()
 {
-    const QString noteForm = QStringLiteral("NotaSpese");
-    if (!isAvailable(noteForm)) {
-        sayNotAvailable();
-        return;
-    }
     const auto number = currentCaseNumber();
     // The note's list takes the visibility of the case list (never hidden by this form).
     const bool listVisible = !combo1_->isHidden();
     clearCaseFields();
     Navigator* nav = ctx().navigator;
     nav->unload(kName);
-    FormBase* note = nav->show(noteForm);
+    auto* note = qobject_cast<expenses::NotaSpese*>(nav->show(expenses::NotaSpese::kName));
     if (!note)
         return;
-    if (auto* list = note->findChild<QWidget*>(QStringLiteral("Combo1")))
-        list->setVisible(listVisible);
+    note->setCaseListVisible(listVisible);
     if (number)
-        QMetaObject::invokeMethod(note, "newExpenseForCase", Q_ARG(double, *number));
+        note->newExpenseForCase(*number);
 }
 
 void Form4::commandInvoicing()
@@ -840,16 +824,10 @@ void Form4::onDeadlineBox(bool checked)
         check1_->setChecked(false);
         return;
     }
-    const QString deadlineForm = QStringLiteral("ScadenzaPratica");
-    if (!isAvailable(deadlineForm)) {
-        sayNotAvailable();
-        check1_->setChecked(false);
-        return;
-    }
     const double number = *currentCaseNumber();
     const QString subject = text5_->text();
-    if (FormBase* f = ctx().navigator->show(deadlineForm))
-        QMetaObject::invokeMethod(f, "startForCase", Q_ARG(double, number), Q_ARG(QString, subject));
+    if (auto* f = qobject_cast<deadlines::ScadenzaPratica*>(ctx().navigator->show(deadlines::ScadenzaPratica::kName)))
+        f->startForCase(number, subject);
 }
 
 void Form4::menuAssignCase()
@@ -862,25 +840,15 @@ void Form4::menuAssignCase()
                QStringLiteral("Operazione Annullata , non puoi  assegnare una pratica senza aver registrato prima un "
                               "Cliente  nella Gestione Anagrafica ...."),
                OkOnly | Information, kTitles);
-        const QString clientForm = QStringLiteral("Anagrafe");
-        if (!isAvailable(clientForm)) {
-            sayNotAvailable();
-            return;
-        }
         hide();
-        ctx().navigator->show(clientForm);
-        return;
-    }
-    const QString assignForm = QStringLiteral("Assegna");
-    if (!isAvailable(assignForm)) {
-        sayNotAvailable();
+        ctx().navigator->show(clients::Anagrafe::kName);
         return;
     }
     combo1_->clear();
     clearCaseFields();
     hide();
-    if (FormBase* f = ctx().navigator->show(assignForm))
-        QMetaObject::invokeMethod(f, "startCaseAssignment");
+    if (auto* f = qobject_cast<clients::Assegna*>(ctx().navigator->show(clients::Assegna::kName)))
+        f->startCaseAssignment();
 }
 
 void Form4::menuMarkDeadline()
@@ -891,14 +859,13 @@ void Form4::menuMarkDeadline()
 
 void Form4::menuNewClient()
 {
-    const QString clientForm = QStringLiteral("Anagrafe");
-    if (!openForm(clientForm))
+    if (!openForm(clients::Anagrafe::kName))
         return;
     hide();
 }
 
-void Form4::menuInstructions() { openForm(QStringLiteral("Istruzioni")); }
+void Form4::menuInstructions() { openForm(instructions::Istruzioni::kName); }
 
-void Form4::menuUtilities() { openForm(QStringLiteral("Utilita")); }
+void Form4::menuUtilities() { openForm(UtilitiesForm::kName); }
 
 } // namespace gp::cases

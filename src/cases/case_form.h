@@ -85,9 +85,6 @@ public:
     void menuInstructions();    // MnIstruzioni "&Istruzioni"
     void menuUtilities();       // MUtilità "&Utilità"
 
-    // The message of a command whose window is not part of this program yet.
-    static const QString& notAvailableText();
-
 public slots:
     // Chooses case `caseNumber` in the list and shows it, as if picked there.
     void showCase(double caseNumber);
@@ -110,11 +107,8 @@ private:
     void onCaseTyped(bool enterPressed);
     host::Book* practice();
     host::Sheet* sheet(const QString& name);
-    // Shows another window of the program by name; says that the function is
-    // not yet available when it is not part of this program.
+    // Shows another window of the program by its name.
     ui::FormBase* openForm(const QString& name);
-    bool isAvailable(const QString& name);
-    void sayNotAvailable();
     void sayCaseNotFound();
     // The error report of archiving and deleting: three boxes, then the
     // workbooks are saved; the program goes on.

@@ -1,4 +1,5 @@
 #include "clients/anagrafe.h"
+#include "clients/assegna.h"
 
 #include "clients/client_fields.h"
 #include "clients/client_register.h"
@@ -289,11 +290,8 @@ void Anagrafe::addClient()
     clearClientFields();
     hide();
     Navigator& nav = *ctx().navigator;
-    FormBase* form = nav.load(QStringLiteral("Assegna"));
-    if (!form || !QMetaObject::invokeMethod(form, "startNewClient")) {
-        msgBox(this, QStringLiteral("Funzione non ancora disponibile."), OkOnly | Information, kTitle);
-        show();
-    }
+    if (auto* form = qobject_cast<Assegna*>(nav.load(Assegna::kName)))
+        form->startNewClient();
 }
 
 void Anagrafe::clearFields()

@@ -1,5 +1,7 @@
 #include "clients/assegna.h"
 
+#include "cases/case_form.h"
+#include "clients/anagrafe.h"
 #include "clients/client_fields.h"
 #include "clients/client_register.h"
 #include "core/host/spreadsheet_host.h"
@@ -26,7 +28,6 @@ using namespace gp::ui;
 namespace {
 const QString kTitle = QStringLiteral("Gestione Pratiche");
 const QString kTitleReport = QStringLiteral(" Gestione Pratiche");
-const QString kCaseForm = QStringLiteral("Form4");
 constexpr int kRowRole = ListPicker::kDataRole;
 constexpr int kNumberRole = Qt::UserRole + 2;
 } // namespace
@@ -200,7 +201,7 @@ void Assegna::addClient()
     // Back to the client form, whose list now holds the new client.
     mode_ = Mode::None;
     hide();
-    ctx().navigator->show(QStringLiteral("Anagrafe"));
+    ctx().navigator->show(Anagrafe::kName);
 }
 
 int Assegna::pickedIndex() const
@@ -256,14 +257,9 @@ void Assegna::returnToCaseForm(double caseNumber)
     mode_ = Mode::None;
     hide();
     Navigator& nav = *ctx().navigator;
-    if (!nav.isRegistered(kCaseForm)) {
-        msgBox(this, QStringLiteral("Funzione non ancora disponibile."), OkOnly | Information, kTitle);
-        nav.showMainMenu();
-        return;
-    }
-    FormBase* form = nav.show(kCaseForm);
+    auto* form = qobject_cast<cases::Form4*>(nav.show(cases::Form4::kName));
     if (form && caseNumber > 0)
-        QMetaObject::invokeMethod(form, "showCase", Q_ARG(double, caseNumber));
+        form->showCase(caseNumber);
 }
 
 void Assegna::cancel()
@@ -273,9 +269,9 @@ void Assegna::cancel()
     hide();
     Navigator& nav = *ctx().navigator;
     if (m == Mode::NewClient)
-        nav.show(QStringLiteral("Anagrafe"));
-    else if (m == Mode::CaseAssignment && nav.isRegistered(kCaseForm))
-        nav.show(kCaseForm);
+        nav.show(Anagrafe::kName);
+    else if (m == Mode::CaseAssignment)
+        nav.show(cases::Form4::kName);
     else
         nav.showMainMenu();
 }

@@ -110,8 +110,8 @@ void ClientFields::setText(const QString& boxName, const QString& text)
 {
     if (QLineEdit* e = line(boxName))
         e->setText(text);
-    else if (QPlainTextEdit* e = notes(boxName))
-        e->setPlainText(text);
+    else if (QPlainTextEdit* memo = notes(boxName))
+        memo->setPlainText(text);
 }
 
 ClientRecord ClientFields::record() const

@@ -7,7 +7,9 @@
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
 #include "deadlines/agenda.h"
+#include "deadlines/inserisci.h"
 #include "deadlines/logo.h"
+#include "printing/stampa.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -72,7 +74,7 @@ void Attiva::check1Toggled(bool checked)
     check2_->setChecked(false);
     check4_->setChecked(false);
     hide();
-    ctx().navigator->show(QStringLiteral("Inserisci"));
+    ctx().navigator->show(Inserisci::kName);
     check1_->setChecked(false);
 }
 
@@ -86,11 +88,7 @@ void Attiva::check4Toggled(bool checked)
 
 void Attiva::openPrinting()
 {
-    if (!ctx().navigator->isRegistered(QStringLiteral("Stampa"))) {
-        msgBox(this, QStringLiteral("Funzione non ancora disponibile."), OkOnly | Information, kAgendaTitle);
-        return;
-    }
-    hostGuard(this, [&] { ctx().navigator->show(QStringLiteral("Stampa")); });
+    hostGuard(this, [&] { ctx().navigator->show(printing::Stampa::kName); });
 }
 
 void Attiva::check2Toggled(bool checked)

@@ -10,6 +10,7 @@
 #include "core/ui/session.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
+#include "deadlines/attiva.h"
 #include "deadlines/logo.h"
 #include "deadlines/visualizza.h"
 
@@ -55,6 +56,8 @@ QString idText(double id) { return valueText(QVariant(id)); }
 } // namespace
 
 QString Inserisci::ctrNumD(double value) { return deadlines::ctrNumD(value); }
+
+bool Inserisci::searchChecked() const { return check_[6]->isChecked(); }
 
 Inserisci::Inserisci(AppContext& ctx) : FormBase(ctx, kName)
 {
@@ -362,7 +365,7 @@ void Inserisci::command1Clicked()
 {
     if (!frame1_->isHidden()) {
         hide();
-        ctx().navigator->show(QStringLiteral("Attiva"));
+        ctx().navigator->show(Attiva::kName);
         for (int i = 1; i <= 6; ++i)
             check_[i]->setChecked(false);
         saveActiveWorkbook(ctx(), this);

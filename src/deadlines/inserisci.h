@@ -42,6 +42,8 @@ public:
     explicit Inserisci(ui::AppContext& ctx);
 
     Mode mode() const { return mode_; }
+    // Check6 "search" is ticked: the viewer then lists every event.
+    bool searchChecked() const;
     // The ID of the event whose fields are loaded (modify and delete act on it).
     std::optional<double> loadedEventId() const { return loadedId_; }
 

@@ -1,5 +1,6 @@
 #include "deadlines/scadenza_pratica.h"
 
+#include "cases/case_form.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -159,8 +160,8 @@ bool ScadenzaPratica::confirm()
         return false;
 
     // The case form shows the deadline at once, so a later store keeps it.
-    if (FormBase* form4 = ctx().navigator ? ctx().navigator->form(QStringLiteral("Form4")) : nullptr)
-        QMetaObject::invokeMethod(form4, "setDeadlineText", Qt::DirectConnection, Q_ARG(QString, shortDate(date)));
+    if (auto* form4 = ctx().navigator ? ctx().navigator->formAs<cases::Form4>(cases::Form4::kName) : nullptr)
+        form4->setDeadlineText(shortDate(date));
 
     saveActiveWorkbook(ctx(), this);
     msgBox(this,

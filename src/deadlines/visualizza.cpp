@@ -60,11 +60,8 @@ void Visualizza::onActivate() { refresh(); }
 
 bool Visualizza::editorSearchChecked() const
 {
-    FormBase* editor = ctx().navigator ? ctx().navigator->form(Inserisci::kName) : nullptr;
-    if (!editor)
-        return false;
-    auto* check6 = editor->findChild<QCheckBox*>(QStringLiteral("Check6"));
-    return check6 && check6->isChecked();
+    auto* editor = ctx().navigator ? ctx().navigator->formAs<Inserisci>(Inserisci::kName) : nullptr;
+    return editor && editor->searchChecked();
 }
 
 void Visualizza::refresh()

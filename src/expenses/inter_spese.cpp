@@ -10,6 +10,8 @@
 #include "core/ui/text_rules.h"
 #include "expenses/balance.h"
 #include "expenses/expense_query.h"
+#include "expenses/nota_spese.h"
+#include "instructions/istruzioni.h"
 #include "printing/print_support.h"
 
 #include <QAction>
@@ -33,7 +35,6 @@ namespace gp::expenses {
 using namespace gp::ui;
 
 namespace {
-const QString kNotAvailable = QStringLiteral("Funzione non ancora disponibile.");
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption)
 {
@@ -507,31 +508,40 @@ void InterSpese::printBoxToggled(bool checked)
         check1_->setChecked(false);
         return;
     }
-    hostGuard(this, [&] { printing::printExpenseResult(ctx(), this); });
+    hostGuard(this, [&] { printing::printExpenseResult(ctx(), this, label3_->text(), subjectText()); });
 }
 
-void InterSpese::showInstructions()
+QString InterSpese::subjectText() const
 {
-    if (!ctx().navigator->isRegistered(QStringLiteral("Istruzioni"))) {
-        msgBox(this, kNotAvailable, OkOnly | Information, kTitle);
-        return;
+    // Whose expenses are listed: the client picked (by name and number), or the case with its client.
+    if (option1_->isChecked() && !text2_->text().trimmed().isEmpty()) {
+        QString name = combo1_->currentText().trimmed();
+        // A repeated name shows its number in the list already.
+        const qsizetype mark = name.lastIndexOf(QStringLiteral(" (n. "));
+        if (mark > 0)
+            name.truncate(mark);
+        return QStringLiteral("Cliente ") + name + QStringLiteral(" n. ") + text2_->text().trimmed();
     }
-    ctx().navigator->show(QStringLiteral("Istruzioni"));
+    if (option2_->isChecked() && !combo2_->currentText().trimmed().isEmpty()) {
+        QString s = QStringLiteral("Pratica n. ") + combo2_->currentText().trimmed();
+        if (!text1_->text().trimmed().isEmpty())
+            s += QStringLiteral("  -  Cliente ") + text1_->text().trimmed();
+        return s;
+    }
+    return QString();
 }
+
+void InterSpese::showInstructions() { ctx().navigator->show(instructions::Istruzioni::kName); }
 
 void InterSpese::openRow(QTreeWidgetItem* item)
 {
     Navigator* nav = ctx().navigator;
-    if (!nav->isRegistered(QStringLiteral("NotaSpese"))) {
-        msgBox(this, kNotAvailable, OkOnly | Information, kTitle);
-        return;
-    }
     const int index = item ? list_->indexOfTopLevelItem(item) : -1;
     // The query makes room for the note, which opens where the query was.
     hide();
-    FormBase* note = nav->show(QStringLiteral("NotaSpese"));
+    auto* note = qobject_cast<NotaSpese*>(nav->show(NotaSpese::kName));
     if (note && index >= 0 && index < int(listedRows_.size()))
-        QMetaObject::invokeMethod(note, "showExpense", Q_ARG(int, listedRows_[size_t(index)]));
+        note->showExpense(listedRows_[size_t(index)]);
 }
 
 void InterSpese::closeEvent(QCloseEvent* e)

@@ -52,6 +52,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    QString subjectText() const; // the heading of the printed statement
     enum class Query { None, Client, Case };
     void printBoxToggled(bool checked);
     void clearExpenseFields();

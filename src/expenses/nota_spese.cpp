@@ -1,5 +1,6 @@
 #include "expenses/nota_spese.h"
 
+#include "cases/case_form.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -10,6 +11,7 @@
 #include "core/ui/text_rules.h"
 #include "expenses/balance.h"
 #include "expenses/expense_query.h"
+#include "expenses/inter_spese.h"
 
 #include <QCalendarWidget>
 #include <QCloseEvent>
@@ -268,7 +270,7 @@ void NotaSpese::clearFields()
 
 void NotaSpese::showExpense(int sheetRow)
 {
-    returnTo_ = QStringLiteral("InterSpese");
+    returnTo_ = InterSpese::kName;
     returnCase_ = 0;
     clearFields();
     hostGuard(this, [&] {
@@ -301,13 +303,15 @@ void NotaSpese::showExpense(int sheetRow)
 void NotaSpese::newExpenseForCase(double caseNumber)
 {
     clearFields();
-    returnTo_ = QStringLiteral("Form4");
+    returnTo_ = cases::Form4::kName;
     returnCase_ = caseNumber;
     setComboText(combo1_, valueText(caseNumber));
     text3_->setText(shortDate(Clock::today()));
     hostGuard(this, [&] { showClientOfCase(); });
     text4_->setFocus();
 }
+
+void NotaSpese::setCaseListVisible(bool visible) { combo1_->setVisible(visible); }
 
 std::optional<NotaSpese::Entry> NotaSpese::checkedEntry(host::Book& book)
 {
@@ -470,8 +474,8 @@ void NotaSpese::deleteExpense()
 
 void NotaSpese::notifyExpenseForm()
 {
-    if (FormBase* f = ctx().navigator->form(QStringLiteral("InterSpese")))
-        QMetaObject::invokeMethod(f, "refreshAfterChange");
+    if (auto* f = ctx().navigator->formAs<InterSpese>(InterSpese::kName))
+        f->refreshAfterChange();
 }
 
 void NotaSpese::leave()
@@ -481,9 +485,8 @@ void NotaSpese::leave()
     Navigator* nav = ctx().navigator;
     if (!returnTo_.isEmpty() && nav->isRegistered(returnTo_)) {
         FormBase* f = nav->show(returnTo_);
-        if (f && returnTo_ == QStringLiteral("Form4") && returnCase_ > 0
-            && f->metaObject()->indexOfSlot("showCase(double)") >= 0)
-            QMetaObject::invokeMethod(f, "showCase", Q_ARG(double, returnCase_));
+        if (auto* caseForm = qobject_cast<cases::Form4*>(f); caseForm && returnCase_ > 0)
+            caseForm->showCase(returnCase_);
         return;
     }
     nav->showMainMenu();

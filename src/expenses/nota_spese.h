@@ -44,6 +44,8 @@ public slots:
     void showExpense(int sheetRow);
     // Prepares a new expense for the case (from the case form's "&Nota Spese").
     void newExpenseForCase(double caseNumber);
+    // Shows or hides the case list Combo1 (the case form hands over its own list's visibility).
+    void setCaseListVisible(bool visible);
 
     void bookExpense();        // Command1: a new row of "Spese"
     void saveExpense();        // Command2: changes to the expense shown

@@ -222,10 +222,10 @@ bool printClientList(ui::AppContext& ctx, QWidget* parent);
 // Opens the printing form of the expense query result (form "StampaSpese",
 // not modal): a printer list and "Stampa", which prints sheet "S" of the
 // case-file workbook (columns A to G, headings and rows) with the balance
-// line below. The two-argument form reads the balance shown by the form
-// "InterSpese" (its Label3); the other takes the balance text itself.
-void printExpenseResult(ui::AppContext& ctx, QWidget* parent);
-void printExpenseResult(ui::AppContext& ctx, QWidget* parent, const QString& balanceText);
+// line below, `balanceText` (the balance the expense form shows), and in the
+// heading `subject`, whose expenses they are ("Cliente NOME n. 12").
+void printExpenseResult(ui::AppContext& ctx, QWidget* parent, const QString& balanceText,
+                        const QString& subject = QString());
 
 // Prints a plain text (the instructions) on the named printer ("" = the
 // current one). Failures are thrown as HostError.

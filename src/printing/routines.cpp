@@ -9,11 +9,6 @@
 #include "printing/stampa.h"
 #include "printing/stampa_spese.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QMetaObject>
 
 namespace gp::printing {
 
@@ -66,63 +61,16 @@ bool printClientList(AppContext& ctx, QWidget* parent)
     return true;
 }
 
-void printExpenseResult(AppContext& ctx, QWidget* parent, const QString& balanceText)
+void printExpenseResult(AppContext& ctx, QWidget* parent, const QString& balanceText, const QString& subject)
 {
     if (!ctx.navigator->isRegistered(StampaSpese::kName)) // printing not registered in this context
         ctx.navigator->registerForm(StampaSpese::kName, [&ctx] { return new StampaSpese(ctx); });
-    FormBase* form = nullptr;
-    hostGuard(parent, [&] { form = ctx.navigator->show(StampaSpese::kName); });
-    if (form)
-        QMetaObject::invokeMethod(form, "setBalanceText", Q_ARG(QString, balanceText));
-}
-
-namespace {
-// Whose expenses the expense form lists: the client picked (by name and
-// number), or the case with its client.
-QString expenseSubject(FormBase* expenses)
-{
-    auto text = [&](const char* name) {
-        const QString n = QString::fromLatin1(name);
-        if (auto* e = expenses->findChild<QLineEdit*>(n))
-            return e->text().trimmed();
-        if (auto* c = expenses->findChild<QComboBox*>(n))
-            return c->currentText().trimmed();
-        return QString();
-    };
-    auto checked = [&](const char* name) {
-        auto* b = expenses->findChild<QRadioButton*>(QString::fromLatin1(name));
-        return b && b->isChecked();
-    };
-    if (checked("Option1") && !text("Text2").isEmpty()) {
-        QString name = text("Combo1");
-        // A repeated name shows its number in the list already.
-        const qsizetype mark = name.lastIndexOf(QStringLiteral(" (n. "));
-        if (mark > 0)
-            name.truncate(mark);
-        return QStringLiteral("Cliente ") + name + QStringLiteral(" n. ") + text("Text2");
-    }
-    if (checked("Option2") && !text("Combo2").isEmpty()) {
-        QString s = QStringLiteral("Pratica n. ") + text("Combo2");
-        if (!text("Text1").isEmpty())
-            s += QStringLiteral("  -  Cliente ") + text("Text1");
-        return s;
-    }
-    return QString();
-}
-} // namespace
-
-void printExpenseResult(AppContext& ctx, QWidget* parent)
-{
-    QString balance, subject;
-    FormBase* expenses = ctx.navigator->form(QStringLiteral("InterSpese"));
-    if (expenses) {
-        if (auto* label = expenses->findChild<QLabel*>(QStringLiteral("Label3")))
-            balance = label->text();
-        subject = expenseSubject(expenses);
-    }
-    printExpenseResult(ctx, parent, balance);
-    if (auto* form = qobject_cast<StampaSpese*>(ctx.navigator->form(StampaSpese::kName)))
+    StampaSpese* form = nullptr;
+    hostGuard(parent, [&] { form = qobject_cast<StampaSpese*>(ctx.navigator->show(StampaSpese::kName)); });
+    if (form) {
+        form->setBalanceText(balanceText);
         form->setSubject(subject);
+    }
 }
 
 void registerForms(AppContext& ctx)

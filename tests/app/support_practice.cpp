@@ -1,6 +1,8 @@
 #include "support_practice.h"
 
+#include "app/form8.h"
 #include "app/program.h"
+#include "common/modal.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/navigator.h"
 
@@ -35,9 +37,21 @@ void writeSmallPractice(const QString& dir, const QString& password)
     h.closeAll();
 }
 
+bool startProgram(app::Program& program, const QString& folder)
+{
+    ModalAnswerer boxes;
+    const bool started = program.start(folder);
+    if (!boxes.seen().empty()) {
+        const QString said = boxes.seen().front().text;
+        QTest::qFail(qPrintable(QStringLiteral("the start-up reported: ") + said), __FILE__, __LINE__);
+        return false;
+    }
+    return started;
+}
+
 void typeLogin(app::Program& program, const QString& text)
 {
-    ui::FormBase* login = program.navigator().form(QStringLiteral("Form8"));
+    ui::FormBase* login = program.navigator().form(app::Form8::kName);
     QVERIFY(login);
     auto* box = login->findChild<QLineEdit*>(QStringLiteral("Text1"));
     auto* button = login->findChild<QPushButton*>(QStringLiteral("Command1"));

@@ -48,7 +48,7 @@ private slots:
         const QString deadlines = QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls"));
         {
             app::Program program;
-            QVERIFY(program.start(dir.path()));
+            QVERIFY(startProgram(program, dir.path()));
             ui::FormBase* menu = logIn(program, QStringLiteral("segreta"));
             QVERIFY(menu);
             // The case-file workbook changes, then the deadline workbook is
@@ -79,7 +79,7 @@ private slots:
         const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
         const QByteArray before = fileBytes(practice);
         app::Program program;
-        QVERIFY(program.start(dir.path()));
+        QVERIFY(startProgram(program, dir.path()));
         ui::FormBase* menu = logIn(program, QStringLiteral("pw"));
         QVERIFY(menu);
         program.context().practice()->sheet(QStringLiteral("S"))->range(QStringLiteral("A1")).setValue(1.0);
@@ -105,24 +105,6 @@ private slots:
         QVERIFY(program.context().ended);
         QCOMPARE(readCell(practice, QStringLiteral("Tesm4061"), QStringLiteral("S"), QStringLiteral("A1")),
                  QVariant(1.0));
-    }
-
-    void unknownFormSaysSo()
-    {
-        QTemporaryDir dir;
-        writeSmallPractice(dir.path(), QStringLiteral("pw"));
-        app::Program program;
-        QVERIFY(program.start(dir.path()));
-        auto* menu = qobject_cast<app::MainMenu*>(logIn(program, QStringLiteral("pw")));
-        QVERIFY(menu);
-        ModalAnswerer boxes;
-        boxes.press(QStringLiteral("OK"));
-        QVERIFY(!menu->openForm(QStringLiteral("Inesistente")));
-        QCOMPARE(boxes.seen().size(), size_t(1));
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
-        QCOMPARE(boxes.seen()[0].text,
-                 QStringLiteral("Questa funzione non è disponibile in questa versione del programma."));
-        QVERIFY(menu->isVisible());
     }
 };
 

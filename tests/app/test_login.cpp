@@ -30,7 +30,7 @@ private slots:
         writeSmallPractice(dir.path(), QStringLiteral("x"));
         ui::Clock::setFixed(QDateTime(QDate(2008, 10, 29), QTime(10, 0)));
         app::Program program;
-        QVERIFY(program.start(dir.path()));
+        QVERIFY(startProgram(program, dir.path()));
         ui::FormBase* login = program.navigator().form(QStringLiteral("Form8"));
         QVERIFY(login);
         QVERIFY(login->isVisible());
@@ -69,7 +69,7 @@ private slots:
         QTemporaryDir dir;
         writeSmallPractice(dir.path(), QString());
         app::Program program;
-        QVERIFY(program.start(dir.path()));
+        QVERIFY(startProgram(program, dir.path()));
         ModalAnswerer boxes;
         typeLogin(program, QString());
         QTRY_VERIFY(program.navigator().form(QStringLiteral("MenuPrincipale")));
@@ -84,7 +84,7 @@ private slots:
         if (!copyPracticeFixture(dir.path()))
             QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
         app::Program program;
-        QVERIFY(program.start(dir.path()));
+        QVERIFY(startProgram(program, dir.path()));
         ModalAnswerer boxes;
         boxes.press(QStringLiteral("OK"));
         typeLogin(program, QStringLiteral("Segreta"));
@@ -107,7 +107,7 @@ private slots:
         if (!copyPracticeFixture(dir.path()))
             QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
         app::Program program;
-        QVERIFY(program.start(dir.path()));
+        QVERIFY(startProgram(program, dir.path()));
         ModalAnswerer boxes;
         boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
         typeLogin(program, QStringLiteral("nori"));
@@ -134,7 +134,7 @@ private slots:
         const QByteArray before = fileBytes(path);
         {
             app::Program program;
-            QVERIFY(program.start(dir.path()));
+            QVERIFY(startProgram(program, dir.path()));
             QVERIFY(QFile::exists(QDir(dir.path()).filePath(QStringLiteral(".~lock.Pratiche.xls#"))));
             ModalAnswerer boxes;
             boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK")).press(QStringLiteral("OK"));
@@ -228,6 +228,25 @@ private slots:
             QVERIFY(program.context().ended);
             other.closeAll();
         }
+    }
+
+    void undecryptableWorkbookFailsAtOnce()
+    {
+        // A practice the program cannot decrypt (another password): a test
+        // starting the program fails at once, without waiting on the box.
+        QTemporaryDir dir;
+        {
+            host::SpreadsheetHost h;
+            host::Book* b = h.create(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")),
+                                     QStringLiteral("altra password"));
+            b->addSheet(QStringLiteral("Codice"));
+            b->save();
+            h.closeAll();
+        }
+        app::Program program;
+        QEXPECT_FAIL("", "the start-up reports the workbook it cannot decrypt", Continue);
+        QVERIFY(!startProgram(program, dir.path()));
+        QVERIFY(program.context().ended);
     }
 
     void applicationFolderRule()

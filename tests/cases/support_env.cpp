@@ -3,56 +3,33 @@
 #include "app/program.h"
 #include "cases/case_form.h"
 #include "cases/register_forms.h"
-#include "common/modal.h"
 #include "core/ui/clock.h"
-#include "core/ui/text_rules.h"
 #include "search/register_forms.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QTest>
 
 using namespace gp;
 
-CaseEnv::CaseEnv() : host_(std::make_unique<host::SpreadsheetHost>()), nav_(std::make_unique<ui::Navigator>())
-{
-    ctx_.host = host_.get();
-    ctx_.navigator = nav_.get();
-    ui::setItalianLocale();
-    ui::Clock::setFixed(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5)));
-}
+CaseEnv::CaseEnv() { ui::Clock::setFixed(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5))); }
 
-CaseEnv::~CaseEnv()
-{
-    nav_->unloadAll();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    nav_.reset();
-    ctx_.navigator = nullptr;
-    host_->closeAll();
-    ui::FormBase::resetActivation();
-    ui::Clock::clear();
-}
+CaseEnv::~CaseEnv() { ui::Clock::clear(); }
 
 bool CaseEnv::openFixture(bool allForms)
 {
-    if (!dir_.isValid() || !copyPracticeFixture(dir_.path()))
+    if (!p_.openFixture())
         return false;
-    ctx_.folder = dir_.path();
-    host_->open(ctx_.path(ui::kPracticeFile), ui::kPracticePassword);
     if (allForms) {
-        app::registerAllForms(ctx_);
+        app::registerAllForms(p_.ctx);
     } else {
-        cases::registerForms(ctx_);
-        search::registerForms(ctx_);
+        cases::registerForms(p_.ctx);
+        search::registerForms(p_.ctx);
     }
-    ui::FormBase::resetActivation();
     return true;
 }
 
 void CaseEnv::openSmall(const QStringList& sheets)
 {
-    ctx_.folder = dir_.path();
-    host::Book* book = host_->create(ctx_.path(ui::kPracticeFile), ui::kPracticePassword);
+    host::Book* book = p_.host->create(p_.path(ui::kPracticeFile), ui::kPracticePassword);
     for (const QString& name : sheets) {
         host::Sheet* s = book->addSheet(name);
         QStringList headings;
@@ -67,42 +44,21 @@ void CaseEnv::openSmall(const QStringList& sheets)
             s->cells(1, c + 1).setValue(headings[c]);
     }
     book->save();
-    cases::registerForms(ctx_);
-    search::registerForms(ctx_);
+    cases::registerForms(p_.ctx);
+    search::registerForms(p_.ctx);
     ui::FormBase::resetActivation();
 }
 
 void CaseEnv::reopen()
 {
-    host::Book* b = ctx_.practice();
-    host_->close(b);
-    host_->open(ctx_.path(ui::kPracticeFile), ui::kPracticePassword);
+    host::Book* b = p_.ctx.practice();
+    p_.host->close(b);
+    p_.host->open(p_.path(ui::kPracticeFile), ui::kPracticePassword);
 }
 
-int CaseEnv::tableLength(const QString& sheetName, int column)
-{
-    return int(sheet(sheetName).walkDown(2, column).size());
-}
+ui::FormBase* CaseEnv::caseFormRaw() { return p_.nav->form(cases::Form4::kName); }
 
-int CaseEnv::countRows(const QString& sheetName, int walkColumn, int column, double id)
-{
-    int n = 0;
-    host::Sheet& s = sheet(sheetName);
-    for (int r : s.walkDown(2, walkColumn))
-        if (host::sameIdentifier(s.cells(r, column).value(), id))
-            ++n;
-    return n;
-}
-
-ui::FormBase* CaseEnv::show(const QString& name)
-{
-    ui::FormBase* f = nav_->show(name);
-    if (f)
-        QTest::qWaitFor([f] { return ui::FormBase::lastActivated() == f; }, 2000);
-    return f;
-}
-
-cases::Form4* CaseEnv::caseForm() { return qobject_cast<cases::Form4*>(show(QStringLiteral("Form4"))); }
+cases::Form4* CaseEnv::caseForm() { return qobject_cast<cases::Form4*>(show(cases::Form4::kName)); }
 
 void CaseEnv::pick(int index)
 {

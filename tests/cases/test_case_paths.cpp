@@ -4,6 +4,7 @@
 // the no-client branch of "&Assegna  Numero Pratica", a table with a gap, and
 // the backup copy of the utilities window.
 #include "support_env.h"
+#include "app/program.h"
 
 #include "cases/case_form.h"
 #include "cases/utilities_form.h"
@@ -178,19 +179,25 @@ private slots:
     {
         env = std::make_unique<CaseEnv>();
         env->openSmall(kAllSheets);
+        app::registerAllForms(env->ctx());
         env->setCell(kPr, 2, 1, 5.0);
         env->caseForm();
         env->pick(0);
         ModalAnswerer boxes;
         boxes.press("OK").press("OK");
         env->caseFormRaw()->findChild<QAction*>("MnAgg")->trigger();
+        // The client form opens instead, and says that there are no clients.
+        QVERIFY(boxes.waitForBoxes(2));
         QCOMPARE(int(boxes.seen().size()), 2);
         QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
         QCOMPARE(boxes.seen()[0].text,
                  QStringLiteral("Operazione Annullata , non puoi  assegnare una pratica senza aver registrato prima "
                                 "un Cliente  nella Gestione Anagrafica ...."));
         QCOMPARE(boxes.seen()[0].icon, QMessageBox::Information);
-        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Funzione non ancora disponibile."));
+        QCOMPARE(boxes.seen()[1].text,
+                 QStringLiteral("Non ci sono Clienti Registrati in Anagrafica , occorre  utilizzare: AGGIUNGI CLIENTE "));
+        QVERIFY(env->nav().form(QStringLiteral("Anagrafe"))->isVisible());
+        QVERIFY(!env->caseFormRaw()->isVisible());
         // Nothing written, the form not emptied.
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("5"));
         QCOMPARE(env->tableLength(kPr), 1);

@@ -13,7 +13,15 @@
 
 namespace {
 const char* kHandled = "gp_test_answered";
+
+// Fails the running test: the box on screen is not the one the test planned for.
+void failPlan(const QString& why, const SeenBox& box)
+{
+    const QString message = why + QStringLiteral(" (box \"%1\": \"%2\", buttons: %3)")
+                                      .arg(box.title, box.text, box.buttons.join(QStringLiteral(", ")));
+    QTest::qFail(qPrintable(message), __FILE__, __LINE__);
 }
+} // namespace
 
 ModalAnswerer::ModalAnswerer(QObject* parent) : QObject(parent)
 {
@@ -85,9 +93,14 @@ void ModalAnswerer::poll()
             if (step && step->what == Step::Press && b->text() == step->value)
                 target = b;
         }
+        if (step && step->what != Step::Press)
+            failPlan(QStringLiteral("an answer for an input box was planned, a message box came"), box);
+        else if (step && !target)
+            failPlan(QStringLiteral("the planned button \"%1\" is not on the box").arg(step->value), box);
         if (!target)
             target = mb->escapeButton() ? mb->escapeButton() : buttons.value(0);
         box.answered = target ? target->text() : QString();
+        box.mismatched = step && target && target->text() != step->value;
         seen_.push_back(box);
         if (target)
             QMetaObject::invokeMethod(target, "click", Qt::QueuedConnection);
@@ -98,6 +111,10 @@ void ModalAnswerer::poll()
         box.text = in->labelText();
         box.defaultText = in->textValue();
         box.buttons << in->okButtonText() << in->cancelButtonText();
+        if (step && step->what == Step::Press) {
+            failPlan(QStringLiteral("the button \"%1\" was planned, an input box came").arg(step->value), box);
+            box.mismatched = true;
+        }
         if (step && step->what == Step::Type) {
             in->setTextValue(step->value);
             box.answered = QStringLiteral("type:") + step->value;

@@ -4,7 +4,10 @@
 // milliseconds; each new QMessageBox or QInputDialog that appears is recorded
 // (title, text, icon, buttons) and answered with the next planned answer, in
 // order. A box that appears when no answer is left is answered with its escape
-// button (and recorded with `unplanned` set), so a test never hangs.
+// button (and recorded with `unplanned` set), so a test never hangs. A box that
+// does not carry the planned answer (a button label that is not on it, a
+// message box where an input box was planned or the other way round) FAILS the
+// running test; it is then closed with its escape button.
 //
 //   ModalAnswerer boxes;
 //   boxes.press("Sì");                 // first box: press the button labelled "Sì"
@@ -36,6 +39,7 @@ struct SeenBox {
     QString defaultButton;  // message boxes: the label of the default button
     QString answered;       // the label pressed ("OK", "Sì", ...), or "type:<text>"
     bool unplanned = false; // no answer was planned for it
+    bool mismatched = false; // the planned answer did not fit it (the test has failed)
 };
 
 class ModalAnswerer : public QObject {

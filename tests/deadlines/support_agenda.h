@@ -1,48 +1,17 @@
 // A practice folder for the agenda's tests: the fixture copied into a
 // temporary folder, "Pratiche.xls" opened as the start-up does, the agenda's
-// forms registered, plus a stand-in main menu and a stand-in case form.
+// forms registered, plus a stand-in main menu.
 #pragma once
 
-#include "core/host/spreadsheet_host.h"
-#include "core/ui/app_context.h"
-#include "core/ui/form_base.h"
-#include "core/ui/navigator.h"
+#include "common/practice.h"
 
 #include <QCheckBox>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
-// The main menu of the program, as far as the agenda needs it.
-class MenuStub : public gp::ui::FormBase {
-    Q_OBJECT
-public:
-    explicit MenuStub(gp::ui::AppContext& ctx) : FormBase(ctx, QStringLiteral("MenuPrincipale")) {}
-};
-
-// The case form's hand-over slot.
-class CaseFormStub : public gp::ui::FormBase {
-    Q_OBJECT
-public:
-    explicit CaseFormStub(gp::ui::AppContext& ctx) : FormBase(ctx, QStringLiteral("Form4")) {}
-    QStringList deadlineTexts;
-public slots:
-    void setDeadlineText(QString text) { deadlineTexts << text; }
-};
-
-struct AgendaEnv {
-    QTemporaryDir dir;
-    std::unique_ptr<gp::host::SpreadsheetHost> host;
-    std::unique_ptr<gp::ui::Navigator> nav;
-    gp::ui::AppContext ctx;
-
+struct AgendaEnv : TestPractice {
     // Copies the fixture and opens "Pratiche.xls"; false when the fixture is absent.
     bool start(bool withDeadlineFile = true);
-    ~AgendaEnv();
 
-    QString path(const QString& name) const { return dir.filePath(name); }
-    gp::ui::FormBase* show(const QString& form);
     // Processes events until the form is the one last activated.
     bool waitActive(const QString& form);
 };

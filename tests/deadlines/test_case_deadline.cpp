@@ -1,16 +1,13 @@
 // The case form's deadline: the date into column N of the case in
 // "Pratiche.xls", into the case form's Text10, and an event of type "Pratica"
 // into "Dorvessa.xls" — each workbook reached by name.
+#include "cases/case_form.h"
+#include "cases/register_forms.h"
 #include "common/modal.h"
 #include "core/ui/clock.h"
 #include "deadlines/agenda.h"
 #include "deadlines/scadenza_pratica.h"
 #include "support_agenda.h"
-
-#if __has_include("cases/register_forms.h")
-#include "cases/register_forms.h"
-#define GP_WITH_CASE_FORM 1
-#endif
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -28,12 +25,9 @@ const QString kTitle = QStringLiteral("Gestione Pratica");
 
 ui::FormBase* startCase(AgendaEnv& env, double number, const QString& subject)
 {
-    ui::FormBase* form = env.nav->load(QStringLiteral("ScadenzaPratica"));
-    if (!form)
-        return nullptr;
-    // As the case form does it: by name, through the slot.
-    if (!QMetaObject::invokeMethod(form, "startForCase", Q_ARG(double, number), Q_ARG(QString, subject)))
-        return nullptr;
+    auto* form = qobject_cast<ScadenzaPratica*>(env.nav->load(ScadenzaPratica::kName));
+    if (form)
+        form->startForCase(number, subject);
     return form;
 }
 
@@ -61,8 +55,8 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
 {
     AgendaEnv env;
     SKIP_WITHOUT_FIXTURE(env);
-    env.nav->registerForm(QStringLiteral("Form4"), [&env] { return new CaseFormStub(env.ctx); });
-    auto* form4 = qobject_cast<CaseFormStub*>(env.nav->show(QStringLiteral("Form4")));
+    cases::registerForms(env.ctx);
+    auto* form4 = qobject_cast<cases::Form4*>(env.show(cases::Form4::kName));
     QVERIFY(form4);
     // The agenda is open and active, as after the launcher: the case sheet is still reached.
     env.host->setActiveWorkbook(openAgenda(env.ctx));
@@ -81,7 +75,7 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
     QCOMPARE(int(boxes.seen().size()), 1);
     QCOMPARE(boxes.seen()[0].title, kTitle);
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Dorvessa del 15/01/2027 registrata per la pratica n. 106."));
-    QCOMPARE(form4->deadlineTexts, QStringList{QStringLiteral("15/01/2027")});
+    QCOMPARE(child<QLineEdit>(form4, "Text10")->text(), QStringLiteral("15/01/2027"));
     QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(QStringLiteral("ScadenzaPratica")); }, 2000));
 
     SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
@@ -105,15 +99,12 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
 
 void TestCaseDeadline::fromTheCaseFormsDeadlineBox()
 {
-#ifndef GP_WITH_CASE_FORM
-    QSKIP("the case form is not part of this build");
-#else
     AgendaEnv env;
     SKIP_WITHOUT_FIXTURE(env);
     cases::registerForms(env.ctx);
-    ui::FormBase* form4 = env.show(QStringLiteral("Form4"));
+    auto* form4 = qobject_cast<cases::Form4*>(env.show(cases::Form4::kName));
     QVERIFY(form4);
-    QVERIFY(QMetaObject::invokeMethod(form4, "showCase", Q_ARG(double, 106)));
+    form4->showCase(106);
     child<QCheckBox>(form4, "Check1")->setChecked(true);
     ui::FormBase* form = env.nav->form(QStringLiteral("ScadenzaPratica"));
     QVERIFY(form && form->isVisible());
@@ -133,7 +124,6 @@ void TestCaseDeadline::fromTheCaseFormsDeadlineBox()
     const Event e = readEvent(agenda.sheet(kDeadlineSheet), 22);
     QCOMPARE(e.type, QStringLiteral("Pratica"));
     QCOMPARE(e.date, QDate(2027, 2, 1));
-#endif
 }
 
 void TestCaseDeadline::unknownCaseWritesNothing()

@@ -158,15 +158,6 @@ void TestEditor::launcherBoxes()
     QVERIFY(launcher);
     auto* check4 = child<QCheckBox>(launcher, "Check4");
 
-    {   // "Stampe" without the printing form
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        check4->setChecked(true);
-        QCOMPARE(int(boxes.seen().size()), 1);
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Funzione non ancora disponibile."));
-        QCOMPARE(boxes.seen()[0].title, kTitle);
-        QVERIFY(!check4->isChecked());
-    }
     env.nav->registerForm(QStringLiteral("Stampa"), [&env] { return new PrintStub(env.ctx); });
     check4->setChecked(true);
     QVERIFY(env.nav->form(QStringLiteral("Stampa")) && env.nav->form(QStringLiteral("Stampa"))->isVisible());

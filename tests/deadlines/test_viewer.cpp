@@ -196,7 +196,7 @@ void TestViewer::noAgendaNoSummary()
     ui::FormBase* menu = env.show(QStringLiteral("MenuPrincipale"));
     QVERIFY(!deadlines::startupSummary(env.ctx).available);
     QVERIFY(!startupSummaryPanel(env.ctx, menu->body()));
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     QVERIFY(boxes.seen().empty());
     QVERIFY(!env.ctx.deadlines());
 }

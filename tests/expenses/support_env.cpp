@@ -1,56 +1,19 @@
 #include "expenses_env.h"
 
-#include "common/modal.h"
-#include "core/ui/text_rules.h"
 #include "expenses/register_forms.h"
-
-#if __has_include("instructions/register_forms.h")
 #include "instructions/register_forms.h"
-#endif
 
+#include <QCoreApplication>
 #include <QDir>
-#include <QLabel>
 #include <QTest>
-
-namespace {
-// A stand-in main menu, so that leaving a form has somewhere to go.
-class MenuStub : public gp::ui::FormBase {
-public:
-    explicit MenuStub(gp::ui::AppContext& ctx) : FormBase(ctx, QStringLiteral("MenuPrincipale")) {}
-};
-} // namespace
 
 ExpensesEnv::ExpensesEnv()
 {
-    gp::ui::setItalianLocale();
-    host = std::make_unique<gp::host::SpreadsheetHost>();
-    nav = std::make_unique<gp::ui::Navigator>();
-    ctx.host = host.get();
-    ctx.navigator = nav.get();
-    ctx.folder = dir.path();
-    nav->registerForm(QStringLiteral("MenuPrincipale"), [this] { return new MenuStub(ctx); });
-    nav->setMainMenuName(QStringLiteral("MenuPrincipale"));
+    registerMenuStub();
     gp::expenses::registerForms(ctx);
-#if __has_include("instructions/register_forms.h")
     gp::instructions::registerForms(ctx);
-#endif
     QObject::connect(nav.get(), &gp::ui::Navigator::formShown, nav.get(),
                      [this](const QString& name) { shownForms << name; });
-}
-
-ExpensesEnv::~ExpensesEnv()
-{
-    nav->unloadAll();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    host->closeAll();
-}
-
-bool ExpensesEnv::openFixture()
-{
-    if (!copyPracticeFixture(dir.path()))
-        return false;
-    host->open(QDir(dir.path()).filePath(gp::ui::kPracticeFile), gp::ui::kPracticePassword);
-    return true;
 }
 
 void ExpensesEnv::buildPractice(const std::vector<ExpenseRow>& rows)
@@ -108,10 +71,8 @@ void ExpensesEnv::saveAndReopen()
 gp::ui::FormBase* showAndActivate(gp::ui::Navigator& nav, const QString& name)
 {
     gp::ui::FormBase* f = nav.show(name);
-    if (f) {
-        f->activateWindow();
-        (void)QTest::qWaitForWindowActive(f, 2000);
-        QCoreApplication::processEvents();
-    }
+    if (f && !QTest::qWaitFor([f] { return gp::ui::FormBase::lastActivated() == f; }, 2000))
+        QTest::qFail(qPrintable(QStringLiteral("the form %1 was shown but never activated").arg(name)), __FILE__,
+                     __LINE__);
     return f;
 }

@@ -7,9 +7,7 @@
 
 #include "core/xls/cfb.h"
 #include "core/xls/crypto.h"
-#ifdef GP_FUZZ_READXLS
 #include "core/xls/xls_file.h"
-#endif
 
 using namespace gp::xls;
 
@@ -36,8 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (void)decryptWorkbookStream(s, "abc");
     }
 
-#ifdef GP_FUZZ_READXLS
     (void)readXls(bytes, "password");
-#endif
     return 0;
 }

@@ -77,13 +77,13 @@ private slots:
         msgBox(&b, QStringLiteral("Prova"));
         QCOMPARE(boxes.seen().size(), size_t(1));
         activate(&b); // the window system gives the focus back to the form
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QCOMPARE(b.activations, 2);
         // ...and an input box.
         boxes.cancel();
         QVERIFY(!inputBox(&b, QStringLiteral("Numero?")).has_value());
         activate(&b); // the window system gives the focus back to the form
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QCOMPARE(b.activations, 2);
 
         // Hidden and shown again: a new activation. (The offscreen platform
@@ -183,6 +183,23 @@ private slots:
         // An unplanned box is answered with its escape button: No for Yes/No.
         QCOMPARE(msgBox(nullptr, QStringLiteral("?"), YesNo), Answer::No);
         QVERIFY(boxes.seen().back().unplanned);
+    }
+
+    void plannedButtonMissingFails()
+    {
+        // A planned button that is not on the box fails the test (expected
+        // here); the box is closed with its escape button, never left open.
+        ModalAnswerer boxes;
+        boxes.press(QStringLiteral("Sì"));
+        QEXPECT_FAIL("", "the planned \"Sì\" is not on an OK-only box", Continue);
+        QCOMPARE(msgBox(nullptr, QStringLiteral("Fatto"), OkOnly), Answer::Ok);
+        QVERIFY(boxes.seen().back().mismatched);
+        QCOMPARE(boxes.seen().back().answered, QStringLiteral("OK"));
+        // A button planned where an input box comes fails as well.
+        boxes.press(QStringLiteral("OK"));
+        QEXPECT_FAIL("", "a button was planned, an input box came", Continue);
+        QVERIFY(!inputBox(nullptr, QStringLiteral("Numero")).has_value());
+        QVERIFY(boxes.seen().back().mismatched);
     }
 
     void inputBoxes()

@@ -388,8 +388,9 @@ TEST(XlsReader, BrokenInputGivesAnErrorNeverACrash)
         auto bytes = fileBytes(p);
         for (size_t cut = 0; cut < bytes.size(); cut += 97) {
             auto r = readXls(std::span<const uint8_t>(bytes.data(), cut), pw);
-            if (r.ok())
+            if (r.ok()) {
                 EXPECT_TRUE(r->workbook != nullptr);
+            }
         }
     }
     // The plaintext stream cut short: the final EOF is missing, so always an error.

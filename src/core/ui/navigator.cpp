@@ -19,8 +19,6 @@ void Navigator::registerForm(const QString& name, Factory factory) { factories_.
 
 bool Navigator::isRegistered(const QString& name) const { return factories_.contains(name) || form(name); }
 
-QStringList Navigator::registeredForms() const { return factories_.keys(); }
-
 FormBase* Navigator::form(const QString& name) const
 {
     auto it = forms_.constFind(name);
@@ -94,12 +92,6 @@ void Navigator::unloadAll()
     const QStringList names = forms_.keys();
     for (const QString& n : names)
         unload(n);
-}
-
-void Navigator::adopt(FormBase* f)
-{
-    forms_.insert(f->objectName(), f);
-    connect(f, &FormBase::activated, this, [this, f] { lastActive_ = f; });
 }
 
 } // namespace gp::ui

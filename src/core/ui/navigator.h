@@ -10,11 +10,15 @@
 // and defines it in one of its .cpp files, e.g.
 //
 //     void gp::clients::registerForms(ui::AppContext& ctx) {
-//         ctx.navigator->registerForm("Anagrafe", [&ctx] { return new Anagrafe(ctx); });
+//         ctx.navigator->registerForm(Anagrafe::kName, [&ctx] { return new Anagrafe(ctx); });
 //     }
 //
-// The start-up (app/) calls every registerForms whose header exists. Forms then
-// open one another by name:  ctx().navigator->show("Ricerca");
+// The start-up (app/registerAllForms) calls every registerForms. Forms then
+// open one another by the name constant of the form's class, and hand data over
+// through the class itself:
+//
+//     auto* f = qobject_cast<Assegna*>(ctx().navigator->show(Assegna::kName));
+//     if (f) f->startCaseAssignment();
 //
 // A form is built on its first show()/load(); unload() deletes it, and the next
 // show() builds a new instance (fields and lists start afresh).
@@ -44,7 +48,6 @@ public:
 
     void registerForm(const QString& name, Factory factory);
     bool isRegistered(const QString& name) const;
-    QStringList registeredForms() const;
 
     // The instance of a form, nullptr when it is not loaded.
     FormBase* form(const QString& name) const;
@@ -67,9 +70,6 @@ public:
     // so a form may unload itself from its own handler). Its next show builds it anew.
     void unload(const QString& name);
     void unloadAll();
-
-    // Adds an instance built elsewhere (the login form at start-up).
-    void adopt(FormBase* form);
 
     void setMainMenuName(const QString& name) { mainMenu_ = name; }
     QString mainMenuName() const { return mainMenu_; }
