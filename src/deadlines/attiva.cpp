@@ -9,6 +9,7 @@
 #include "deadlines/agenda.h"
 #include "deadlines/inserisci.h"
 #include "deadlines/logo.h"
+#include "deadlines/visualizza.h"
 #include "printing/stampa.h"
 
 #include <QCheckBox>
@@ -109,8 +110,8 @@ bool Attiva::leaveAgenda()
         return false;
     Navigator* nav = ctx().navigator;
     // The agenda's other windows go with it.
-    nav->unload(QStringLiteral("Stampa"));
-    nav->unload(QStringLiteral("Visualizza"));
+    nav->unload(printing::Stampa::kName);
+    nav->unload(Visualizza::kName);
     hide();
     nav->showMainMenu();
     return true;
