@@ -185,6 +185,24 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(HostError, sheet_->rows(kRows, kRows + 1));
     }
 
+    // Rows pushed past the last row would vanish: the insert is refused and
+    // nothing moves; an empty tail still lets rows in.
+    void insertThatWouldPushDataOffTheSheetIsRefused()
+    {
+        sheet_->cells(2, 1).setValue(QStringLiteral("seconda"));
+        sheet_->cells(65535, 3).setValue(QStringLiteral("penultima"));
+        sheet_->cells(kRows, 2).setValue(QStringLiteral("ultima"));
+        QVERIFY_THROWS_EXCEPTION(HostError, sheet_->rows(2, 2).insertEntireRow());
+        QCOMPARE(sheet_->cells(2, 1).value().toString(), QStringLiteral("seconda"));
+        QCOMPARE(sheet_->cells(kRows, 2).value().toString(), QStringLiteral("ultima"));
+
+        sheet_->cells(kRows, 2).setValue(QVariant());
+        QVERIFY_THROWS_EXCEPTION(HostError, sheet_->rows(2, 3).insertEntireRow()); // two rows: 65535 would go
+        sheet_->rows(2, 2).insertEntireRow();                                         // one row: it fits
+        QCOMPARE(sheet_->cells(3, 1).value().toString(), QStringLiteral("seconda"));
+        QCOMPARE(sheet_->cells(kRows, 3).value().toString(), QStringLiteral("penultima"));
+    }
+
     void deleteShiftUpAtTheLastRow()
     {
         for (int r = 65534; r <= kRows; ++r)

@@ -374,6 +374,15 @@ void Range::insertEntireRow()
     if (!sheet_)
         invalidRange();
     sheet_->book()->ensureWritable(sheet_);
+    // The rows pushed past the sheet's last row would be lost: refused when they hold anything.
+    const sheet::Worksheet& ws = sheet_->model();
+    for (int r = std::max(kMaxRows - rowCount(), r1_ - 1); r < int(ws.rows.size()); ++r)
+        for (const sheet::Cell& c : ws.rows[size_t(r)].cells)
+            if (c.type != sheet::CellType::Empty)
+                throw HostError(QStringLiteral("Impossibile inserire righe nel foglio %1: la riga %2 non è vuota e "
+                                               "uscirebbe dal foglio.")
+                                    .arg(sheet_->name())
+                                    .arg(r + 1));
     sheet_->model().insertRows(r1_ - 1, rowCount());
     sheet_->changed(changes::Op::InsertRows, r1_, c1_, r2_, c2_);
 }
