@@ -88,7 +88,7 @@ bool dumpIsDateFormat(const Workbook& wb, uint16_t id)
             skipNext = true;
             continue;
         }
-        if (std::string_view("$-+/(): ").find(c) != std::string_view::npos || std::isspace((unsigned char)c))
+        if (std::string_view("$-+/(): ").find(c) != std::string_view::npos || std::isspace(static_cast<unsigned char>(c)))
             continue;
         s.push_back(c);
     }
