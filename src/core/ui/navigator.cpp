@@ -19,6 +19,8 @@ void Navigator::registerForm(const QString& name, Factory factory) { factories_.
 
 bool Navigator::isRegistered(const QString& name) const { return factories_.contains(name) || form(name); }
 
+QStringList Navigator::registeredForms() const { return factories_.keys(); }
+
 FormBase* Navigator::form(const QString& name) const
 {
     auto it = forms_.constFind(name);

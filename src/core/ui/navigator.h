@@ -48,6 +48,7 @@ public:
 
     void registerForm(const QString& name, Factory factory);
     bool isRegistered(const QString& name) const;
+    QStringList registeredForms() const;     // every name a form can be shown by
 
     // The instance of a form, nullptr when it is not loaded.
     FormBase* form(const QString& name) const;
