@@ -58,7 +58,10 @@ class TestClientSafeInput : public QObject {
         env->show(QStringLiteral("Anagrafe"));
         env->nav().form(QStringLiteral("Anagrafe"))->findChild<QAction*>(QStringLiteral("MnAgg"))->trigger();
         auto* f = env->nav().formAs<Assegna>("Assegna");
-        QTest::qWaitFor([f] { return f->isVisible(); }, 2000);
+        if (!QTest::qWaitFor([f] { return f->isVisible(); }, 2000)) {
+            QTest::qFail("the assignment form did not open", __FILE__, __LINE__);
+            return {};
+        }
         f->fields()->setText(QStringLiteral("Text1"), name);
         ModalAnswerer boxes;
         boxes.press("Sì").press("OK");

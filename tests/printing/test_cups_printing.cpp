@@ -94,16 +94,16 @@ struct Env {
             boxes.press(QStringLiteral("Sì"));
     }
     // Opens Stampa, chooses `printer` and presses "Seleziona".
-    void clickStampa(const QString& printer)
+    void clickStampa(const QString& queue)
     {
         nav->show(QStringLiteral("Stampa"));
-        control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(printer);
+        control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(queue);
         QTest::mouseClick(control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
     }
-    void runStampa(ModalAnswerer& boxes, const QString& printer, bool portrait, int yesPages)
+    void runStampa(ModalAnswerer& boxes, const QString& queue, bool portrait, int yesPages)
     {
         planStampa(boxes, portrait, yesPages);
-        clickStampa(printer);
+        clickStampa(queue);
     }
 };
 
