@@ -48,6 +48,9 @@ class TestCaseSafeInput : public QObject {
     {
         box->setFocus(Qt::TabFocusReason);
         QTest::keyClicks(box, typed);
+        // Tab as the user presses it: the list of matches (if open) closes first.
+        if (auto* popup = QApplication::activePopupWidget())
+            QTest::keyClick(popup, Qt::Key_Tab);
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(box, &out);
     }

@@ -258,7 +258,7 @@ private slots:
         // The gap emptied: the new case fills it.
         env->sheet(kPr).rows(20, 20).clearContents();
         f->startCaseAssignment();
-        on<QListWidget>(f, "List1")->setCurrentRow(2);
+        on<QListWidget>(f, "List1")->setCurrentRow(positionOfRow(on<QListWidget>(f, "List1"), 4)); // client 3
         boxes.clear();
         boxes.press("Sì").press("OK");
         f->confirm();

@@ -69,11 +69,15 @@ class TestClientSafeInput : public QObject {
         return boxes.seen();
     }
     // A new case for the client in list position `index`; the boxes seen.
-    std::vector<SeenBox> assignCase(int index)
+    // A new case for the client of sheet row `clientRow`, picked from the (sorted) list.
+    std::vector<SeenBox> assignCase(int clientRow)
     {
         auto* f = qobject_cast<Assegna*>(env->nav().load(QStringLiteral("Assegna")));
         f->startCaseAssignment();
-        f->findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(index);
+        auto* list = f->findChild<QListWidget*>(QStringLiteral("List1"));
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->data(Qt::UserRole).toInt() == clientRow)
+                list->setCurrentRow(i);
         ModalAnswerer boxes;
         boxes.press("Sì").press("OK");
         f->confirm();
@@ -193,7 +197,7 @@ private slots:
     {
         // A case row without its number: refused, nothing written.
         env->setCell(kPr, 20, 1, QVariant());
-        auto boxes = assignCase(2);
+        auto boxes = assignCase(4);
         QCOMPARE(int(boxes.size()), 2);
         QCOMPARE(boxes[1].title, kTitle);
         QCOMPARE(boxes[1].text, QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il numero: "
@@ -202,7 +206,7 @@ private slots:
 
         // An empty row inside the table: the new case fills it, and the case list reaches it.
         env->sheet(kPr).rows(20, 20).clearContents();
-        boxes = assignCase(2); // client 3
+        boxes = assignCase(4); // client 3
         QCOMPARE(boxes.at(1).text, QStringLiteral("Al Cliente ") + env->cell(kCl, 4, 2).toString()
                                        + QStringLiteral(" è stata assegnata la Pratica numero 182"));
         QCOMPARE(env->cell(kPr, 20, 1), QVariant(182.0));
