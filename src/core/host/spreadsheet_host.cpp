@@ -861,7 +861,9 @@ void Sheet::touch()
 void Sheet::changed(changes::Op op, int r1, int c1, int r2, int c2, const QVariantList& args)
 {
     touch();
-    if (book_->journal_ && !book_->replaying_ && book_->viewOnly_ == 0)
+    // The program's scratch sheets (query results) are rebuilt by every query
+    // and hold nothing confirmed: they are not journaled.
+    if (book_->journal_ && !book_->replaying_ && book_->viewOnly_ == 0 && !book_->isWorkSheet(name()))
         book_->record(changes::encode(op, name(), r1, c1, r2, c2, args));
 }
 
@@ -990,6 +992,11 @@ void Book::ensureWritable(const Sheet* sheet) const
 void Book::setWorkSheets(const QStringList& names)
 {
     sharing_->workSheets = names;
+}
+
+bool Book::isWorkSheet(const QString& name) const
+{
+    return sharing_->workSheets.contains(name, Qt::CaseInsensitive);
 }
 
 QString Book::savePath() const

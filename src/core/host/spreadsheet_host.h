@@ -292,6 +292,7 @@ private:
     friend class ScratchChanges;
     Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument> doc);
     QString saveTarget();                    // checks the file before any write
+    bool isWorkSheet(const QString& name) const; // one of setWorkSheets()
     void record(const QByteArray& change);
     void startJournal(const QByteArray& fileDigest);
     SpreadsheetHost* host_;
