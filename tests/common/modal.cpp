@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QInputDialog>
 #include <QLabel>
@@ -52,11 +51,7 @@ ModalAnswerer& ModalAnswerer::cancel()
 
 bool ModalAnswerer::waitForBoxes(int count, int timeoutMs)
 {
-    QElapsedTimer t;
-    t.start();
-    while (int(seen_.size()) < count && t.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return int(seen_.size()) >= count;
+    return QTest::qWaitFor([&] { return int(seen_.size()) >= count; }, timeoutMs);
 }
 
 void ModalAnswerer::poll()
