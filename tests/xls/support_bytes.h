@@ -1,0 +1,53 @@
+// What several engine tests build by hand: little-endian fields, BIFF records,
+// a one-stream compound file, the reference workbooks and the few fields of
+// their expected dumps that the tests need.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/xls/cfb.h"
+
+namespace gptest {
+
+using Bytes = std::vector<uint8_t>;
+
+uint16_t get16(const Bytes& b, size_t at);
+uint32_t get32(const Bytes& b, size_t at);
+void put16(Bytes& b, size_t at, uint16_t v);
+void put32(Bytes& b, size_t at, uint32_t v);
+Bytes u16le(uint16_t v);
+Bytes u32le(uint32_t v);
+Bytes operator+(Bytes a, const Bytes& b);
+Bytes latin1(const std::string& s);
+Bytes utf16(const std::u16string& s);
+// n bytes of a fixed pseudo-random pattern.
+Bytes pattern(size_t n, uint32_t seed);
+// Appends one BIFF record.
+void record(Bytes& s, uint16_t type, const Bytes& body);
+// A BIFF8 BOF body of the given substream type (5 globals, 0x10 sheet).
+Bytes bofBody(uint16_t type);
+
+Bytes readBytes(const std::filesystem::path& p);
+void writeBytes(const std::filesystem::path& p, const Bytes& bytes);
+
+// A compound file holding one stream.
+gp::xls::CompoundFile oneStream(Bytes data, std::u16string name = u"Workbook");
+
+// The reference workbooks that have an expected dump, in name order: those of
+// fixtures/xls, and with `practice` those of fixtures/practice too.
+std::vector<std::filesystem::path> fixtureFiles(bool practice = false);
+
+// The fields of an expected dump (NAME.expected.json) the tests use.
+struct Expected {
+    std::string encryption;
+    std::optional<std::string> password;
+    std::vector<std::string> sheetNames;
+    std::optional<std::string> firstText;
+};
+Expected readExpected(const std::filesystem::path& workbook);
+
+} // namespace gptest
