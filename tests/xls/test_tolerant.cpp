@@ -13,26 +13,14 @@
 #include "core/sheet/workbook.h"
 #include "core/xls/crypto.h"
 #include "core/xls/xls_file.h"
-#include "xls/support_json.h"
+#include "xls/support_bytes.h"
 
 using namespace gp::xls;
 using namespace gp::sheet;
+using namespace gptest;
 namespace fs = std::filesystem;
 
 namespace {
-
-uint16_t get16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
-uint32_t get32(const std::vector<uint8_t>& b, size_t at) { return get16(b, at) | (uint32_t(get16(b, at + 2)) << 16); }
-void put16(std::vector<uint8_t>& b, size_t at, uint16_t v)
-{
-    b[at] = uint8_t(v);
-    b[at + 1] = uint8_t(v >> 8);
-}
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    put16(b, at, uint16_t(v));
-    put16(b, at + 2, uint16_t(v >> 16));
-}
 
 enum : uint16_t {
     kFORMULA = 0x0006, kEOF = 0x000A, kFILEPASS = 0x002F, kFONT = 0x0031, kCONTINUE = 0x003C,
@@ -87,11 +75,7 @@ struct Records {
                 --depth;
             if (r.type == kBOUNDSHEET)
                 boundsheets.push_back(out.size() + 4);
-            out.push_back(uint8_t(r.type));
-            out.push_back(uint8_t(r.type >> 8));
-            out.push_back(uint8_t(r.body.size()));
-            out.push_back(uint8_t(r.body.size() >> 8));
-            out.insert(out.end(), r.body.begin(), r.body.end());
+            record(out, r.type, r.body);
         }
         for (size_t i = 0; i < boundsheets.size() && i < sheetBofs.size(); ++i)
             put32(out, boundsheets[i], uint32_t(sheetBofs[i]));
@@ -104,24 +88,6 @@ std::vector<uint8_t> cut(std::vector<uint8_t> v, size_t n)
     v.resize(std::min(v.size(), n));
     return v;
 }
-
-std::vector<uint8_t> latin1(const std::string& s) { return {s.begin(), s.end()}; }
-std::vector<uint8_t> utf16(const std::u16string& s)
-{
-    std::vector<uint8_t> out;
-    for (char16_t c : s) {
-        out.push_back(uint8_t(c));
-        out.push_back(uint8_t(c >> 8));
-    }
-    return out;
-}
-std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-std::vector<uint8_t> u16le(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
-std::vector<uint8_t> u32le(uint32_t v) { return u16le(uint16_t(v)) + u16le(uint16_t(v >> 16)); }
 
 // The sound workbook every case starts from: one sheet, every kind of cell,
 // a formula with a text result and one with a number, rows, columns, merges.
@@ -376,19 +342,6 @@ XlsDocument readStream(const std::vector<uint8_t>& stream)
     return doc;
 }
 
-CompoundFile containerOf(std::vector<uint8_t> stream, std::u16string name = u"Workbook")
-{
-    CompoundFile cf;
-    cf.root.type = 5;
-    cf.root.name = u"Root Entry";
-    CfbEntry e;
-    e.name = std::move(name);
-    e.type = 2;
-    e.data = std::move(stream);
-    cf.root.children.push_back(std::move(e));
-    return cf;
-}
-
 // The stream encrypted as the program saves, with its faults kept.
 std::vector<uint8_t> encrypted(const std::vector<uint8_t>& stream, const std::string& password)
 {
@@ -402,6 +355,9 @@ std::vector<uint8_t> encrypted(const std::vector<uint8_t>& stream, const std::st
 
 } // namespace
 
+// Each fault in clear and in an encrypted file: read with the password, the
+// cells as in the sound file, the repair counted; what was read is saved clean
+// (encrypted again when it was), and the rewrite reads back the same with nothing to mend.
 TEST(XlsTolerant, EachFaultIsReadLikeTheSoundFileAndCounted)
 {
     auto sound = parseWorkbookStream(soundStream());
@@ -410,77 +366,72 @@ TEST(XlsTolerant, EachFaultIsReadLikeTheSoundFileAndCounted)
         SCOPED_TRACE(f.name);
         std::vector<uint8_t> s = f.build();
         ASSERT_NE(s, soundStream()) << "the fault changed nothing";
-        XlsDocument doc = readStream(s);
-        ASSERT_TRUE(doc.workbook);
-        expectSameCells(*sound.value(), *doc.workbook, f.changed);
-        EXPECT_TRUE(hasRepair(doc.repairs, f.repair)) << repairsText(doc.repairs);
-        // What was read is saved clean: the rewrite reads back the same, with nothing to mend.
-        XlsDocument again = readStream(writeWorkbookStream(*doc.workbook));
-        ASSERT_TRUE(again.workbook);
-        EXPECT_TRUE(again.repairs.empty()) << repairsText(again.repairs);
-        expectSameCells(*doc.workbook, *again.workbook, {});
+        for (bool enc : {false, true}) {
+            SCOPED_TRACE(enc ? "encrypted" : "clear");
+            auto doc = readXls(writeCompoundFile(oneStream(enc ? encrypted(s, "Tesm4061") : s)), "Tesm4061");
+            ASSERT_TRUE(doc.ok()) << doc.error().reason;
+            EXPECT_EQ(doc->encryption, enc ? Encryption::Rc4CryptoApi : Encryption::None);
+            expectSameCells(*sound.value(), *doc->workbook, f.changed);
+            EXPECT_TRUE(hasRepair(doc->repairs, f.repair)) << repairsText(doc->repairs);
+            auto saved = writeXls(doc.value());
+            ASSERT_TRUE(saved.ok());
+            auto again = readXls(saved.value(), "Tesm4061");
+            ASSERT_TRUE(again.ok());
+            EXPECT_EQ(again->encryption, doc->encryption);
+            EXPECT_TRUE(again->repairs.empty()) << repairsText(again->repairs);
+            expectSameCells(*doc->workbook, *again->workbook, {});
+        }
     }
 }
 
 TEST(XlsTolerant, ShortRecordsKeepTheFieldsTheyHave)
 {
-    auto field = [](const char* name) {
+    std::vector<XlsDocument> docs; // kept alive while the references below are used
+    auto read = [&](const char* name) -> const Workbook& {
         for (const Fault& f : faults())
             if (std::string(f.name) == name)
-                return readStream(f.build());
-        ADD_FAILURE() << name;
-        return XlsDocument{};
+                docs.push_back(readStream(f.build()));
+        if (docs.empty() || !docs.back().workbook)
+            throw std::runtime_error(std::string("not read: ") + name);
+        return *docs.back().workbook;
     };
+    docs.reserve(16);
     auto sound = parseWorkbookStream(soundStream());
     ASSERT_TRUE(sound.ok());
     const Workbook& s = *sound.value();
 
-    XlsDocument row = field("short_row"); // the row number is there, the height is not
-    ASSERT_TRUE(row.workbook);
-    EXPECT_TRUE(row.workbook->sheets[0]->rows[2].info.present);
-    EXPECT_EQ(row.workbook->sheets[0]->rows[2].info.height, 255);
+    const Workbook& row = read("short_row"); // the row number is there, the height is not
+    EXPECT_TRUE(row.sheets[0]->rows[2].info.present);
+    EXPECT_EQ(row.sheets[0]->rows[2].info.height, 255);
 
-    XlsDocument xf = field("short_xf"); // font and number format there, the rest default
-    ASSERT_TRUE(xf.workbook);
-    EXPECT_EQ(xf.workbook->formats[15].numFmtId, s.formats[15].numFmtId);
-    EXPECT_EQ(xf.workbook->formats[15].vAlign, VAlign::Bottom);
-    EXPECT_EQ(xf.workbook->formats[15].raw.size(), 20u);
+    const Workbook& xf = read("short_xf"); // font and number format there, the rest default
+    EXPECT_EQ(xf.formats[15].numFmtId, s.formats[15].numFmtId);
+    EXPECT_EQ(xf.formats[15].vAlign, VAlign::Bottom);
+    EXPECT_EQ(xf.formats[15].raw.size(), 20u);
 
-    XlsDocument font = field("short_font"); // height, attributes, colour and weight; no name
-    ASSERT_TRUE(font.workbook);
-    EXPECT_EQ(font.workbook->fonts[1].heightTwips, s.fonts[1].heightTwips);
-    EXPECT_EQ(font.workbook->fonts[1].name, "Arial");
-    EXPECT_TRUE(font.workbook->fonts[1].raw.empty()); // written anew, whole
+    const Workbook& font = read("short_font"); // height, attributes, colour and weight; no name
+    EXPECT_EQ(font.fonts[1].heightTwips, s.fonts[1].heightTwips);
+    EXPECT_EQ(font.fonts[1].name, "Arial");
+    EXPECT_TRUE(font.fonts[1].raw.empty()); // written anew, whole
 
-    XlsDocument col = field("short_colinfo"); // columns and width there, format default
-    ASSERT_TRUE(col.workbook);
-    EXPECT_EQ(col.workbook->sheets[0]->columnWidth(1), 30 * 256);
+    // Columns and width there, format default; paper, scale, fit and the orientation flags there.
+    EXPECT_EQ(read("short_colinfo").sheets[0]->columnWidth(1), 30 * 256);
+    const Workbook& setup = read("short_setup");
+    EXPECT_FALSE(setup.sheets[0]->pageSetup.portrait);
+    EXPECT_EQ(setup.sheets[0]->pageSetup.copies, 1);
+    EXPECT_EQ(read("short_mergecells").sheets[0]->merged, s.sheets[0]->merged);
+    EXPECT_EQ(read("short_boundsheet_name").sheets[0]->name, "Cl"); // of "Clienti"
 
-    XlsDocument setup = field("short_setup"); // paper, scale, fit and the orientation flags there
-    ASSERT_TRUE(setup.workbook);
-    EXPECT_FALSE(setup.workbook->sheets[0]->pageSetup.portrait);
-    EXPECT_EQ(setup.workbook->sheets[0]->pageSetup.copies, 1);
+    const Workbook& formula = read("short_formula_tokens");
+    EXPECT_EQ(formula.sheets[0]->cell(1, 6).formula, 0u);
+    EXPECT_NE(formula.sheets[0]->cell(2, 6).formula, 0u); // the other one is untouched
 
-    XlsDocument merge = field("short_mergecells");
-    ASSERT_TRUE(merge.workbook);
-    EXPECT_EQ(merge.workbook->sheets[0]->merged, s.sheets[0]->merged);
-
-    XlsDocument name = field("short_boundsheet_name"); // "Cl" of "Clienti"
-    ASSERT_TRUE(name.workbook);
-    EXPECT_EQ(name.workbook->sheets[0]->name, "Cl");
-
-    XlsDocument formula = field("short_formula_tokens");
-    ASSERT_TRUE(formula.workbook);
-    EXPECT_EQ(formula.workbook->sheets[0]->cell(1, 6).formula, 0u);
-    EXPECT_NE(formula.workbook->sheets[0]->cell(2, 6).formula, 0u); // the other one is untouched
-
-    XlsDocument xfPast = field("xf_index_past_the_table");
-    ASSERT_TRUE(xfPast.workbook);
+    const Workbook& xfPast = read("xf_index_past_the_table");
     for (auto [r, c] : {std::pair{3, 3}, std::pair{2, 1}}) {
-        uint16_t x = xfPast.workbook->sheets[0]->cell(r, c).xf;
-        ASSERT_LT(x, xfPast.workbook->formats.size());
-        EXPECT_EQ(xfPast.workbook->numberFormatOfXf(x), "General");
-        EXPECT_FALSE(xfPast.workbook->formats[x].isStyle);
+        uint16_t x = xfPast.sheets[0]->cell(r, c).xf;
+        ASSERT_LT(x, xfPast.formats.size());
+        EXPECT_EQ(xfPast.numberFormatOfXf(x), "General");
+        EXPECT_FALSE(xfPast.formats[x].isStyle);
     }
 }
 
@@ -513,7 +464,7 @@ TEST(XlsTolerant, VersionComesFromTheFirstBofWhateverTheStreamName)
     ASSERT_TRUE(sound.ok());
     for (const char16_t* name : {u"Workbook", u"WORKBOOK", u"Book", u"BOOK", u"book"}) {
         SCOPED_TRACE(std::string(name, name + std::char_traits<char16_t>::length(name)));
-        auto doc = readXls(writeCompoundFile(containerOf(soundStream(), name)));
+        auto doc = readXls(writeCompoundFile(oneStream(soundStream(), name)));
         ASSERT_TRUE(doc.ok()) << doc.error().message;
         expectSameCells(*sound.value(), *doc->workbook, {});
         // Saved as a workbook of this format: the stream is "Workbook".
@@ -525,7 +476,7 @@ TEST(XlsTolerant, VersionComesFromTheFirstBofWhateverTheStreamName)
     // An Excel 5.0/95 workbook stays refused, under either name.
     std::vector<uint8_t> biff5 = {0x09, 0x08, 8, 0, 0x00, 0x05, 0x05, 0x00, 0, 0, 0, 0, 0x0A, 0, 0, 0};
     for (const char16_t* name : {u"Book", u"Workbook"}) {
-        auto old = readXls(writeCompoundFile(containerOf(biff5, name)));
+        auto old = readXls(writeCompoundFile(oneStream(biff5, name)));
         ASSERT_FALSE(old.ok());
         EXPECT_EQ(old.error().code, ErrorCode::OldFormat);
         EXPECT_EQ(old.error().message,
@@ -555,25 +506,6 @@ TEST(XlsTolerant, DamageKeepsItsReasonAndTheMessageStays)
     EXPECT_NE(m.error().reason.find("missing string"), std::string::npos) << m.error().reason;
 }
 
-TEST(XlsTolerant, RepairedWorkbookIsSavedEncryptedAndClean)
-{
-    // The faults in an encrypted file: read with the password, saved, read back.
-    for (const Fault& f : faults()) {
-        SCOPED_TRACE(f.name);
-        auto file = writeCompoundFile(containerOf(encrypted(f.build(), "Tesm4061")));
-        auto doc = readXls(file, "Tesm4061");
-        ASSERT_TRUE(doc.ok()) << doc.error().reason;
-        EXPECT_EQ(doc->encryption, Encryption::Rc4CryptoApi);
-        EXPECT_TRUE(hasRepair(doc->repairs, f.repair)) << repairsText(doc->repairs);
-        auto saved = writeXls(doc.value());
-        ASSERT_TRUE(saved.ok());
-        auto back = readXls(saved.value(), "Tesm4061");
-        ASSERT_TRUE(back.ok());
-        EXPECT_TRUE(back->repairs.empty()) << repairsText(back->repairs);
-        expectSameCells(*doc->workbook, *back->workbook, {});
-    }
-}
-
 // The seeds of the fuzzer are these faults, in clear and encrypted; they must
 // be what this file builds (run with GP_WRITE_FUZZ_SEEDS=tests/fuzz/seeds to renew them).
 TEST(XlsTolerant, FuzzSeedsAreTheseFaults)
@@ -584,12 +516,8 @@ TEST(XlsTolerant, FuzzSeedsAreTheseFaults)
         for (const Fault& f : faults()) {
             for (bool enc : {false, true}) {
                 auto stream = f.build();
-                auto bytes = writeCompoundFile(containerOf(enc ? encrypted(stream, "Tesm4061") : stream));
-                std::string name = std::string(f.name) + (enc ? "_cifrato" : "") + ".xls";
-                std::FILE* fp = std::fopen((fs::path(out) / name).c_str(), "wb");
-                ASSERT_TRUE(fp);
-                std::fwrite(bytes.data(), 1, bytes.size(), fp);
-                std::fclose(fp);
+                writeBytes(fs::path(out) / (std::string(f.name) + (enc ? "_cifrato" : "") + ".xls"),
+                           writeCompoundFile(oneStream(enc ? encrypted(stream, "Tesm4061") : stream)));
             }
         }
     }
