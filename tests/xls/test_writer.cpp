@@ -8,21 +8,16 @@
 
 #include "core/sheet/workbook.h"
 #include "core/xls/xls_file.h"
-#include "xls/support_json.h"
+#include "xls/support_bytes.h"
 
 using namespace gp::xls;
 using namespace gp::sheet;
+using namespace gptest;
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path shared(const char* rel) { return fs::path(GP_SHARED_DIR) / rel; }
-
-std::vector<uint8_t> fileBytes(const fs::path& p)
-{
-    std::string s = gptest::readFile(p.string());
-    return {s.begin(), s.end()};
-}
 
 XlsDocument roundTrip(const XlsDocument& doc, const std::string& password = {})
 {
@@ -69,10 +64,8 @@ std::string runPython(const std::string& code, const fs::path& file, const std::
 
 fs::path writeTemp(const std::vector<uint8_t>& bytes, const char* name)
 {
-    fs::path p = fs::temp_directory_path() / name;
-    std::FILE* f = std::fopen(p.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    const fs::path p = fs::temp_directory_path() / name;
+    writeBytes(p, bytes);
     return p;
 }
 
@@ -179,6 +172,20 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
     EXPECT_EQ(*ps.printArea, (CellRange{0, 40, 0, 4}));
     EXPECT_FALSE(wb.sheets[1]->pageSetup.printArea.has_value());
 
+    // Encrypted: a new salt on every save; the password opens it.
+    XlsDocument enc;
+    enc.workbook = sampleWorkbook();
+    enc.encryption = Encryption::Rc4CryptoApi;
+    enc.password = "Tesm4061";
+    auto first = writeXls(enc), second = writeXls(enc);
+    ASSERT_TRUE(first.ok() && second.ok());
+    EXPECT_NE(first.value(), second.value());
+    auto right = readXls(first.value(), "Tesm4061");
+    ASSERT_TRUE(right.ok());
+    EXPECT_EQ(right->encryption, Encryption::Rc4CryptoApi);
+    EXPECT_EQ(right->workbook->sheets[0]->value(1, 0), Value::makeText("00184"));
+    EXPECT_EQ(readXls(first.value(), "tesm4061").error().code, ErrorCode::WrongPassword);
+
     if (!havePythonXlrd())
         GTEST_SKIP() << "python3-xlrd / msoffcrypto-tool not installed: independent check skipped";
     auto bytes = writeXls(doc);
@@ -200,46 +207,13 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
               "[(0, (0, 41, 0, 5))]\n");
 }
 
-TEST(XlsWriter, EncryptedWorkbookNeedsItsPassword)
-{
-    XlsDocument doc;
-    doc.workbook = sampleWorkbook();
-    doc.encryption = Encryption::Rc4CryptoApi;
-    doc.password = "Tesm4061";
-    auto first = writeXls(doc);
-    auto second = writeXls(doc);
-    ASSERT_TRUE(first.ok());
-    ASSERT_TRUE(second.ok());
-    EXPECT_NE(first.value(), second.value()); // a new salt on every save
-
-    auto wrong = readXls(first.value(), "tesm4061");
-    ASSERT_FALSE(wrong.ok());
-    EXPECT_EQ(wrong.error().code, ErrorCode::WrongPassword);
-    auto right = readXls(first.value(), "Tesm4061");
-    ASSERT_TRUE(right.ok());
-    EXPECT_EQ(right->encryption, Encryption::Rc4CryptoApi);
-    EXPECT_EQ(right->workbook->sheets[0]->value(1, 0), Value::makeText("00184"));
-
-    if (!havePythonXlrd())
-        GTEST_SKIP() << "python3-xlrd / msoffcrypto-tool not installed: independent check skipped";
-    fs::path file = writeTemp(first.value(), "gp_encrypted.xls");
-    EXPECT_EQ(runPython("print(book.sheet_by_index(0).cell_value(1, 1))\n", file, "Tesm4061"), "12/10/08\n");
-}
-
 // Read -> write -> read of every reference workbook keeps formulas, strings with
 // their rich-text runs, kept records and layout; a second rewrite changes nothing.
 TEST(XlsWriter, RewritesAreFaithfulAndStable)
 {
     std::vector<std::pair<fs::path, std::string>> files;
-    for (const char* sub : {"fixtures/xls", "fixtures/practice"}) {
-        if (!fs::is_directory(shared(sub)))
-            continue;
-        for (const auto& e : fs::directory_iterator(shared(sub)))
-            if (e.path().extension() == ".xls") {
-                auto exp = gptest::parseJsonFile(fs::path(e.path()).replace_extension(".expected.json").string());
-                files.push_back({e.path(), exp["password"].isNull() ? "" : exp["password"].str});
-            }
-    }
+    for (const fs::path& p : fixtureFiles(true))
+        files.push_back({p, readExpected(p).password.value_or("")});
     if (files.empty())
         GTEST_SKIP() << "no shared fixtures under " << GP_SHARED_DIR;
     size_t formulasSeen = 0, runsSeen = 0;
@@ -385,7 +359,7 @@ TEST(XlsReader, BrokenInputGivesAnErrorNeverACrash)
         GTEST_SKIP() << "fixtures missing under " << GP_SHARED_DIR;
     // Whole files cut short.
     for (const auto& [p, pw] : {std::pair{path, std::string()}, std::pair{enc, std::string("Tesm4061QRB")}}) {
-        auto bytes = fileBytes(p);
+        auto bytes = readBytes(p);
         for (size_t cut = 0; cut < bytes.size(); cut += 97) {
             auto r = readXls(std::span<const uint8_t>(bytes.data(), cut), pw);
             if (r.ok()) {
