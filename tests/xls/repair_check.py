@@ -12,64 +12,33 @@ A damaged file refused by our reader must print the message and its reason on tw
 
 Usage: repair_check.py XLSTOOL FOLDER   (exit 77 = skipped: no folder)
 """
-import io
-import json
 import os
 import subprocess
 import sys
 import tempfile
 
-import msoffcrypto
-
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from roundtrip_check import compare, filepass_of, xlrd_dump  # noqa: E402
+from roundtrip_check import compare, copy_in_clear, dump, filepass_of, xlrd_dump  # noqa: E402
 
 PASSWORD = "Tesm4061"
 
 
-def dump(xlstool, path):
-    r = subprocess.run([xlstool, "dump", "--json", "--password", PASSWORD, path], capture_output=True)
-    if r.returncode != 0:
-        return None, r.stderr.decode(errors="replace").strip()
-    return json.loads(r.stdout.decode("utf-8")), None
-
-
 def check(xlstool, path, tmp):
     name = os.path.basename(path)
-    ours, err = dump(xlstool, path)
+    ours, err = dump(xlstool, path, PASSWORD)
     if ours is None:
         return ["%s: our reader refused it: %s" % (name, err)]
-    errs = []
-    if not ours["repairs"]:
-        errs.append("%s: no repair listed" % name)
-    copy = os.path.join(tmp, "copy_" + name)
-    r = subprocess.run([xlstool, "copy", "--password", PASSWORD, path, copy], capture_output=True)
-    if r.returncode != 0:
-        return errs + ["%s: xlstool copy failed: %s" % (name, r.stderr.decode(errors="replace").strip())]
-    original = open(path, "rb").read()
-    data = open(copy, "rb").read()
-    was_encrypted = filepass_of(original) is not None
-    fp = filepass_of(data)
-    if not was_encrypted:
-        if fp is not None:
-            errs.append("%s: the copy is encrypted, the original was not" % name)
-        plain = data
-    else:
-        if fp != (1, 4, 2):
-            return errs + ["%s: the copy is not RC4 CryptoAPI 4.2 encrypted (FILEPASS %r)" % (name, fp)]
-        office = msoffcrypto.OfficeFile(io.BytesIO(data))
-        office.load_key(password=PASSWORD)
-        buf = io.BytesIO()
-        office.decrypt(buf)
-        plain = buf.getvalue()
-    errs += compare(ours, xlrd_dump(plain), name + " (xlrd on the copy)")
-    again, err = dump(xlstool, copy)
+    errs = [] if ours["repairs"] else ["%s: no repair listed" % name]
+    copied = copy_in_clear(xlstool, path, PASSWORD, filepass_of(open(path, "rb").read()) is not None, tmp, errs)
+    if copied is None:
+        return errs
+    errs += compare(ours, xlrd_dump(copied[1]), name + " (xlrd on the copy)")
+    again, err = dump(xlstool, copied[0], PASSWORD)
     if again is None:
         return errs + ["%s: our reader refused the copy: %s" % (name, err)]
     if again["repairs"]:
         errs.append("%s: the copy still needs repairs: %r" % (name, again["repairs"]))
-    errs += compare(ours, again, name + " (own reader on the copy)")
-    return errs
+    return errs + compare(ours, again, name + " (own reader on the copy)")
 
 
 def check_damaged(xlstool, folder, tmp):

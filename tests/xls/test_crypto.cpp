@@ -6,11 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <optional>
 
 #include <nettle/arcfour.h>
 #include <nettle/sha1.h>
@@ -18,22 +15,18 @@
 #include "core/sheet/utf.h"
 #include "core/xls/cfb.h"
 #include "core/xls/crypto.h"
+#include "core/xls/xls_file.h"
+#include "xls/support_bytes.h"
 
 using namespace gp::xls;
+using namespace gptest;
 using gp::sheet::Encryption;
 using gp::sheet::utf8ToUtf16;
 namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kFixtures = fs::path(GP_SHARED_DIR) / "fixtures" / "xls";
 const fs::path kOutDir = fs::path(GP_BINARY_DIR) / "tests" / "xls" / "cfb_crypto_out";
-
-std::vector<uint8_t> readAll(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::vector<uint8_t> hex(std::string_view s)
 {
@@ -45,84 +38,6 @@ std::vector<uint8_t> hex(std::string_view s)
 template <size_t N>
 std::vector<uint8_t> vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
 
-uint16_t rd16(const std::vector<uint8_t>& b, size_t o) { return uint16_t(b[o] | (b[o + 1] << 8)); }
-uint32_t rd32(const std::vector<uint8_t>& b, size_t o) { return rd16(b, o) | (uint32_t(rd16(b, o + 2)) << 16); }
-void wr16(std::vector<uint8_t>& b, size_t o, uint16_t v) { b[o] = uint8_t(v), b[o + 1] = uint8_t(v >> 8); }
-void wr32(std::vector<uint8_t>& b, size_t o, uint32_t v) { wr16(b, o, uint16_t(v)), wr16(b, o + 2, uint16_t(v >> 16)); }
-
-void record(std::vector<uint8_t>& s, uint16_t type, const std::vector<uint8_t>& body)
-{
-    size_t o = s.size();
-    s.resize(o + 4);
-    wr16(s, o, type);
-    wr16(s, o + 2, uint16_t(body.size()));
-    s.insert(s.end(), body.begin(), body.end());
-}
-
-std::vector<uint8_t> bofBody(uint16_t dt) { return {0x00, 0x06, uint8_t(dt), uint8_t(dt >> 8), 0xBB, 0x0D, 0xCC, 0x07, 0, 0, 0, 0, 6, 0, 0, 0}; }
-
-// Minimal values read from an expected dump (the few fields the tests need).
-struct Expected {
-    std::string encryption;
-    std::optional<std::string> password;
-    std::vector<std::string> sheetNames;
-    std::optional<std::string> firstText;
-};
-
-std::string jsonString(const std::string& s, size_t& i) // i at the opening quote
-{
-    std::string out;
-    for (++i; i < s.size() && s[i] != '"'; ++i) {
-        if (s[i] != '\\') { out += s[i]; continue; }
-        char c = s[++i];
-        if (c == 'u') {
-            uint32_t cp = std::stoul(s.substr(i + 1, 4), nullptr, 16);
-            i += 4;
-            if (cp >= 0xD800 && cp < 0xDC00 && s.compare(i + 1, 2, "\\u") == 0) {
-                uint32_t lo = std::stoul(s.substr(i + 3, 4), nullptr, 16);
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-                i += 6;
-            }
-            if (cp < 0x80) out += char(cp);
-            else if (cp < 0x800) out += char(0xC0 | (cp >> 6)), out += char(0x80 | (cp & 0x3F));
-            else if (cp < 0x10000)
-                out += char(0xE0 | (cp >> 12)), out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
-            else
-                out += char(0xF0 | (cp >> 18)), out += char(0x80 | ((cp >> 12) & 0x3F)),
-                    out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += c == 'n' ? '\n' : c == 't' ? '\t' : c;
-        }
-    }
-    return out;
-}
-
-Expected readExpected(const fs::path& json)
-{
-    auto bytes = readAll(json);
-    std::string s(bytes.begin(), bytes.end());
-    Expected e;
-    auto field = [&](const std::string& key) -> std::optional<std::string> {
-        size_t p = s.find("\"" + key + "\": ");
-        if (p == std::string::npos) return std::nullopt;
-        p += key.size() + 4;
-        if (s[p] != '"') return std::nullopt;
-        return jsonString(s, p);
-    };
-    e.encryption = field("encryption").value_or("");
-    e.password = field("password");
-    for (size_t p = s.find("\"name\": \""); p != std::string::npos; p = s.find("\"name\": \"", p)) {
-        p += 8;
-        e.sheetNames.push_back(jsonString(s, p));
-    }
-    size_t t = s.find("\"text\", \"");
-    if (t != std::string::npos) {
-        t += 8;
-        e.firstText = jsonString(s, t);
-    }
-    return e;
-}
-
 bool contains(const std::vector<uint8_t>& hay, const std::vector<uint8_t>& needle)
 {
     return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
@@ -133,26 +48,26 @@ bool contains(const std::vector<uint8_t>& hay, const std::vector<uint8_t>& needl
 void checkPlaintext(const std::vector<uint8_t>& s, const Expected& e)
 {
     ASSERT_GE(s.size(), 20u);
-    ASSERT_EQ(rd16(s, 0), 0x0809);
-    ASSERT_EQ(rd16(s, 4), 0x0600);
-    ASSERT_EQ(rd16(s, 6), 0x0005);
+    ASSERT_EQ(get16(s, 0), 0x0809);
+    ASSERT_EQ(get16(s, 4), 0x0600);
+    ASSERT_EQ(get16(s, 6), 0x0005);
     size_t pos = 0;
     bool globalsEnded = false;
     std::vector<std::u16string> names;
     while (pos + 4 <= s.size()) {
-        uint16_t type = rd16(s, pos), len = rd16(s, pos + 2);
+        uint16_t type = get16(s, pos), len = get16(s, pos + 2);
         if (type == 0 && len == 0) break; // zero padding at the end
         ASSERT_LE(pos + 4 + len, s.size()) << "record at " << pos;
         ASSERT_LE(len, 8224u);
         if (!globalsEnded && type == 0x0085) {
-            uint32_t bof = rd32(s, pos + 4);
+            uint32_t bof = get32(s, pos + 4);
             ASSERT_LT(bof + 8, s.size());
-            EXPECT_EQ(rd16(s, bof), 0x0809);
-            EXPECT_EQ(rd16(s, bof + 4), 0x0600);
+            EXPECT_EQ(get16(s, bof), 0x0809);
+            EXPECT_EQ(get16(s, bof + 4), 0x0600);
             size_t cch = s[pos + 10];
             bool wide = s[pos + 11] & 1;
             std::u16string n;
-            for (size_t k = 0; k < cch; ++k) n.push_back(wide ? rd16(s, pos + 12 + 2 * k) : s[pos + 12 + k]);
+            for (size_t k = 0; k < cch; ++k) n.push_back(wide ? get16(s, pos + 12 + 2 * k) : s[pos + 12 + k]);
             names.push_back(n);
         }
         if (type == 0x000A) globalsEnded = true;
@@ -193,16 +108,16 @@ Encryption schemeNamed(const std::string& n)
 // of a plaintext stream, moving the sheet offsets by the difference.
 std::vector<uint8_t> withFilepass(const std::vector<uint8_t>& s, const std::vector<uint8_t>& body)
 {
-    size_t afterBof = 4 + rd16(s, 2);
+    size_t afterBof = 4 + get16(s, 2);
     std::vector<uint8_t> out(s.begin(), s.begin() + afterBof);
     size_t rest = afterBof;
-    if (rd16(s, afterBof) == 0x002F) rest += 4 + rd16(s, afterBof + 2);
+    if (get16(s, afterBof) == 0x002F) rest += 4 + get16(s, afterBof + 2);
     if (!body.empty()) record(out, 0x002F, body);
     long delta = long(out.size()) - long(rest);
     out.insert(out.end(), s.begin() + rest, s.end());
     for (size_t pos = 0; pos + 4 <= out.size();) {
-        uint16_t type = rd16(out, pos), len = rd16(out, pos + 2);
-        if (type == 0x0085) wr32(out, pos + 4, uint32_t(long(rd32(out, pos + 4)) + delta));
+        uint16_t type = get16(out, pos), len = get16(out, pos + 2);
+        if (type == 0x0085) put32(out, pos + 4, uint32_t(long(get32(out, pos + 4)) + delta));
         if (type == 0x000A) break;
         pos += 4 + len;
     }
@@ -223,7 +138,7 @@ std::vector<uint8_t> syntheticStream(const std::vector<uint8_t>& filepass, size_
     for (char c : std::string("Contratto A")) sst.push_back(uint8_t(c));
     record(s, 0x00FC, sst);
     record(s, 0x000A, {});
-    wr32(s, bs + 4, uint32_t(s.size()));
+    put32(s, bs + 4, uint32_t(s.size()));
     record(s, 0x0809, bofBody(0x10));
     for (size_t i = 0; i < cells; ++i) {
         std::vector<uint8_t> num(14, 0);
@@ -287,65 +202,73 @@ TEST(Crypto, PasswordsRejectOverlongAndSurrogateForms)
     EXPECT_NE(xorKey("\xC1\x81"), xorKey("A"));
 }
 
+// Each reference workbook, its stream and the whole file: the scheme is
+// detected, a wrong password is refused and leaves the stream as it was, the
+// right one (or any, for the default password) gives a sound stream.
 TEST(Crypto, EncryptedFixturesOpenOnlyWithTheirPassword)
 {
     int seen = 0;
-    if (fs::is_directory(kFixtures)) {
-        for (const auto& entry : fs::directory_iterator(kFixtures)) {
-            const fs::path& p = entry.path();
-            if (p.extension() != ".xls") continue;
-            fs::path json = p;
-            json.replace_extension(".expected.json");
-            Expected e = readExpected(json);
-            SCOPED_TRACE(p.filename().string());
-            auto cf = readCompoundFile(readAll(p));
-            ASSERT_TRUE(cf.ok());
-            const CfbEntry* wb = findChild(cf->root, u"Workbook");
-            ASSERT_NE(wb, nullptr);
-            auto scheme = detectEncryption(wb->data);
-            ASSERT_TRUE(scheme.ok()) << scheme.error().message;
-            EXPECT_EQ(*scheme, schemeNamed(e.encryption));
-            if (!e.password) {
-                auto copy = wb->data;
-                auto r = decryptWorkbookStream(copy, "whatever");
-                ASSERT_TRUE(r.ok());
-                EXPECT_EQ(r->scheme, Encryption::None);
-                EXPECT_TRUE(copy == wb->data);
+    for (const fs::path& p : fixtureFiles(true)) {
+        const Expected e = readExpected(p);
+        SCOPED_TRACE(p.filename().string());
+        const auto file = readBytes(p);
+        auto cf = readCompoundFile(file);
+        ASSERT_TRUE(cf.ok());
+        const CfbEntry* wb = findChild(cf->root, u"Workbook");
+        ASSERT_NE(wb, nullptr);
+        auto scheme = detectEncryption(wb->data);
+        ASSERT_TRUE(scheme.ok()) << scheme.error().message;
+        EXPECT_EQ(*scheme, schemeNamed(e.encryption));
+        if (!e.password) {
+            auto copy = wb->data;
+            auto r = decryptWorkbookStream(copy, "whatever");
+            ASSERT_TRUE(r.ok());
+            EXPECT_EQ(r->scheme, Encryption::None);
+            EXPECT_TRUE(copy == wb->data);
+            checkPlaintext(copy, e);
+            continue;
+        }
+        ++seen;
+        const bool isDefault = *e.password == kDefaultPassword;
+        for (std::string wrong : {std::string("wrong password"), flipCase(*e.password), std::string(), "x" + *e.password}) {
+            if (wrong == *e.password) continue;
+            auto copy = wb->data;
+            auto r = decryptWorkbookStream(copy, wrong);
+            auto doc = readXls(file, wrong);
+            ASSERT_EQ(doc.ok(), isDefault) << "opened with '" << wrong << "'";
+            if (isDefault) {
+                ASSERT_TRUE(r.ok()) << "default password opens with any entry";
+                EXPECT_TRUE(r->usedDefaultPassword);
+                EXPECT_TRUE(doc->defaultPassword);
+                EXPECT_EQ(doc->password, kDefaultPassword);
                 checkPlaintext(copy, e);
-                continue;
-            }
-            ++seen;
-            const bool isDefault = *e.password == kDefaultPassword;
-            for (std::string wrong : {std::string("wrong password"), flipCase(*e.password), std::string()}) {
-                if (wrong == *e.password) continue;
-                auto copy = wb->data;
-                auto r = decryptWorkbookStream(copy, wrong);
-                if (isDefault) {
-                    ASSERT_TRUE(r.ok()) << "default password opens with any entry";
-                    EXPECT_TRUE(r->usedDefaultPassword);
-                    checkPlaintext(copy, e);
-                } else {
-                    ASSERT_FALSE(r.ok()) << "opened with '" << wrong << "'";
-                    EXPECT_EQ(r.error().code, ErrorCode::WrongPassword);
-                    EXPECT_TRUE(copy == wb->data) << "stream changed by a failed attempt";
-                }
-            }
-            auto plain = wb->data;
-            auto r = decryptWorkbookStream(plain, *e.password);
-            ASSERT_TRUE(r.ok()) << r.error().message;
-            EXPECT_EQ(r->scheme, schemeNamed(e.encryption));
-            EXPECT_EQ(r->usedDefaultPassword, isDefault);
-            checkPlaintext(plain, e);
-            if (r->scheme == Encryption::Xor) {
-                // Only 15 password bytes count.
-                auto longer = wb->data;
-                auto r16 = decryptWorkbookStream(longer, *e.password + "X");
-                EXPECT_EQ(r16.ok(), e.password->size() >= 15);
+            } else {
+                ASSERT_FALSE(r.ok()) << "opened with '" << wrong << "'";
+                EXPECT_EQ(r.error().code, ErrorCode::WrongPassword);
+                EXPECT_EQ(doc.error().code, ErrorCode::WrongPassword);
+                EXPECT_TRUE(copy == wb->data) << "stream changed by a failed attempt";
             }
         }
+        auto plain = wb->data;
+        auto r = decryptWorkbookStream(plain, *e.password);
+        ASSERT_TRUE(r.ok()) << r.error().message;
+        EXPECT_EQ(r->scheme, schemeNamed(e.encryption));
+        EXPECT_EQ(r->usedDefaultPassword, isDefault);
+        checkPlaintext(plain, e);
+        auto doc = readXls(file, *e.password);
+        ASSERT_TRUE(doc.ok());
+        EXPECT_EQ(doc->defaultPassword, isDefault);
+        EXPECT_EQ(doc->password, *e.password);
+        EXPECT_EQ(doc->workbook->encryption, schemeNamed(e.encryption));
+        if (r->scheme == Encryption::Xor) {
+            // Only 15 password bytes count.
+            auto longer = wb->data;
+            auto r16 = decryptWorkbookStream(longer, *e.password + "X");
+            EXPECT_EQ(r16.ok(), e.password->size() >= 15);
+        }
     }
-    if (seen == 0) GTEST_SKIP() << "no encrypted fixtures in " << kFixtures;
-    EXPECT_EQ(seen, 6);
+    if (seen == 0) GTEST_SKIP() << "no encrypted fixtures under " << GP_SHARED_DIR;
+    EXPECT_EQ(seen, 8);
 }
 
 TEST(Crypto, CryptoApiWriterRoundTrip)
@@ -356,9 +279,9 @@ TEST(Crypto, CryptoApiWriterRoundTrip)
     ASSERT_EQ(fp.size(), kCryptoApiFilepassSize);
     EXPECT_EQ(vec(std::array<uint8_t, 14>{1, 0, 4, 0, 2, 0, 0x0C, 0, 0, 0, 0x7E, 0, 0, 0}),
               std::vector<uint8_t>(fp.begin(), fp.begin() + 14));
-    EXPECT_EQ(rd32(fp, 30), 128u);
-    EXPECT_EQ(rd32(fp, 140), 16u);
-    EXPECT_EQ(rd32(fp, 176), 20u);
+    EXPECT_EQ(get32(fp, 30), 128u);
+    EXPECT_EQ(get32(fp, 140), 16u);
+    EXPECT_EQ(get32(fp, 176), 20u);
 
     const auto plain = syntheticStream(fp, 1500); // ~27 KB, many 1024-byte blocks
     auto enc = plain;
@@ -373,8 +296,8 @@ TEST(Crypto, CryptoApiWriterRoundTrip)
     std::map<size_t, std::vector<uint8_t>> ks;
     size_t encrypted = 0, clear = 0;
     for (size_t pos = 0; pos + 4 <= plain.size();) {
-        uint16_t type = rd16(plain, pos), len = rd16(plain, pos + 2);
-        EXPECT_EQ(rd32(enc, pos), rd32(plain, pos)) << "header at " << pos;
+        uint16_t type = get16(plain, pos), len = get16(plain, pos + 2);
+        EXPECT_EQ(get32(enc, pos), get32(plain, pos)) << "header at " << pos;
         bool clearBody = type == 0x0809 || type == 0x002F || type == 0x00E1;
         for (size_t k = 0; k < len; ++k) {
             size_t p = pos + 4 + k;
@@ -431,7 +354,7 @@ TEST(Crypto, ShorterCryptoApiKeys)
         SCOPED_TRACE(bits);
         CryptoApiKey unused;
         auto fp = makeCryptoApiFilepass("x", unused);
-        wr32(fp, 30, bits == 40 ? 0 : bits); // 0 stands for 40
+        put32(fp, 30, bits == 40 ? 0 : bits); // 0 stands for 40
         std::vector<uint8_t> salt(fp.begin() + 144, fp.begin() + 160);
         size_t keyLen = bits == 40 ? 16 : bits / 8;
         auto key0 = cryptoApiKey("pw", salt, 0, bits);
@@ -471,7 +394,7 @@ TEST(Crypto, MalformedOrUnknownFilepass)
     const auto good = makeCryptoApiFilepass("a", k);
     auto patched = [&](size_t off, uint32_t v) {
         auto b = good;
-        wr32(b, off, v);
+        put32(b, off, v);
         return b;
     };
     struct Case {
@@ -523,7 +446,8 @@ TEST(Crypto, MalformedOrUnknownFilepass)
 // fixtures re-encrypted with our CryptoAPI writer and re-wrapped by our container.
 TEST(Crypto, WriteFilesForIndependentCheck)
 {
-    if (!fs::is_directory(kFixtures)) GTEST_SKIP() << "fixtures not found";
+    const fs::path fixtures = fs::path(GP_SHARED_DIR) / "fixtures" / "xls";
+    if (!fs::is_directory(fixtures)) GTEST_SKIP() << "fixtures not found";
     fs::remove_all(kOutDir);
     fs::create_directories(kOutDir);
     std::ofstream manifest(kOutDir / "manifest.tsv");
@@ -540,9 +464,9 @@ TEST(Crypto, WriteFilesForIndependentCheck)
     };
     for (const Job& j : jobs) {
         SCOPED_TRACE(j.fixture);
-        fs::path src = kFixtures / (std::string(j.fixture) + ".xls");
-        Expected e = readExpected(kFixtures / (std::string(j.fixture) + ".expected.json"));
-        auto cf = readCompoundFile(readAll(src));
+        const fs::path src = fixtures / (std::string(j.fixture) + ".xls");
+        const Expected e = readExpected(src);
+        auto cf = readCompoundFile(readBytes(src));
         ASSERT_TRUE(cf.ok());
         CfbEntry* wb = findChild(cf->root, u"Workbook");
         ASSERT_NE(wb, nullptr);
@@ -560,11 +484,9 @@ TEST(Crypto, WriteFilesForIndependentCheck)
             checkPlaintext(check, e);
         }
         wb->data = stream;
-        auto bytes = writeCompoundFile(cf.value());
         std::string name = std::string(j.fixture) + (j.newPassword.empty() ? "_clear" : "_cryptoapi") + ".xls";
-        std::ofstream(kOutDir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                             std::streamsize(bytes.size()));
-        manifest << name << '\t' << j.newPassword << '\t' << (kFixtures / (std::string(j.fixture) + ".expected.json")).string()
+        writeBytes(kOutDir / name, writeCompoundFile(cf.value()));
+        manifest << name << '\t' << j.newPassword << '\t' << fs::path(src).replace_extension(".expected.json").string()
                  << '\n';
     }
 }
