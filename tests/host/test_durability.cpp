@@ -16,25 +16,15 @@
 #include "core/host/atomic_save.h"
 #include "core/host/backup_copies.h"
 #include "core/host/journal.h"
+#include "common/files.h"
 #include "core/host/spreadsheet_host.h"
 
 using namespace gp::host;
+using namespace gptest;
 
 namespace {
 
 const QString kPassword = QStringLiteral("Tesm4061");
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool containsText(const QByteArray& bytes, const QString& text)
-{
-    QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    return bytes.contains(text.toUtf8()) || bytes.contains(utf16);
-}
 
 // Everything a reader of the workbook sees, sheet by sheet.
 QStringList describe(Book* book)
@@ -191,10 +181,7 @@ private slots:
         snapshot(dir.path(), crash3.path());
         QByteArray bytes = readFile(Journal::pathFor(path(crash3)));
         bytes[afterFirst - 40] = char(bytes[afterFirst - 40] ^ 1);
-        QFile g(Journal::pathFor(path(crash3)));
-        QVERIFY(g.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        g.write(bytes);
-        g.close();
+        writeFile(Journal::pathFor(path(crash3)), bytes);
         SpreadsheetHost fourth;
         QCOMPARE(fourth.open(path(crash3), kPassword)->recoveredChanges(), 0);
     }
@@ -213,10 +200,7 @@ private slots:
         b->save();
         QVERIFY(!QFileInfo::exists(Journal::pathFor(path(dir))));
         h.closeAll();
-        QFile f(Journal::pathFor(path(dir)));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(journal);
-        f.close();
+        writeFile(Journal::pathFor(path(dir)), journal);
 
         SpreadsheetHost again;
         Book* back = again.open(path(dir), kPassword);
@@ -326,7 +310,7 @@ private slots:
                 QVERIFY2(!temps.isEmpty(), step);
             SpreadsheetHost next;
             next.open(path(dir), kPassword);
-            temps = QDir(dir.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
+            temps = leftovers(dir.path());
             QVERIFY2(temps.isEmpty(), qPrintable(temps.join(',')));
         }
     }
@@ -365,7 +349,7 @@ private slots:
                                                                "Pratiche.xls.bak")),
                  qPrintable(b->saveWarnings()[0]));
         QVERIFY(!b->modified());
-        QVERIFY(QDir(dir.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden).isEmpty());
+        QVERIFY(leftovers(dir.path()).isEmpty());
     }
 
     void datedCopiesOnePerDayThirtyKept()

@@ -10,48 +10,11 @@
 
 #include "core/host/atomic_save.h"
 #include "core/host/lock_file.h"
+#include "common/files.h"
 #include "core/host/spreadsheet_host.h"
 
 using namespace gp::host;
-
-namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-// A text as the file may hold it: 8-bit (compressed) or UTF-16LE.
-bool containsText(const QByteArray& bytes, const QString& text)
-{
-    QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    return bytes.contains(text.toLatin1()) || bytes.contains(utf16);
-}
-
-QString errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const HostError& e) {
-        return e.message();
-    }
-    return {};
-}
-
-QStringList leftovers(const QString& dir)
-{
-    return QDir(dir).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
-}
-
-} // namespace
+using namespace gptest;
 
 class TestHostFiles : public QObject {
     Q_OBJECT
@@ -151,33 +114,38 @@ private slots:
         QVERIFY(!QFile::exists(lockPath));
     }
 
-    void anotherUsersLockRefusesTheOpen()
+    // Entries that refuse the open and are left as they are: another user's, a
+    // damaged one, our login on another machine (whether that program still runs
+    // cannot be told from here), ours while an instance of ours holds the process lock.
+    void locksOfOthersRefuseTheOpen()
     {
-        const QByteArray theirs("Mario Rossi,mrossi,STUDIO-PC,06.12.2025 10:15,;");
-        writeFile(lockFilePath(path_), theirs);
-        SpreadsheetHost host;
-        QCOMPARE(errorOf([&] { host.create(path_, QString()); }),
-                 QStringLiteral("La cartella di lavoro Prova.xls è in uso da Mario Rossi (STUDIO-PC) dal 06/12/2025 10:15."));
-        QCOMPARE(readFile(lockFilePath(path_)), theirs);
-        QVERIFY(!QFile::exists(processLockPath(path_)));
-        QVERIFY(host.workbooks().empty());
-
-        // A damaged entry is not taken over either.
-        writeFile(lockFilePath(path_), "rotto");
-        QCOMPARE(errorOf([&] { host.create(path_, QString()); }),
-                 QStringLiteral("La cartella di lavoro Prova.xls è in uso da un altro utente."));
-    }
-
-    void sameUserOnAnotherMachineIsRefused()
-    {
-        // Our login on another machine: whether that program still runs cannot be told from here.
-        LockOwner me = currentLockOwner();
-        me.host += QStringLiteral("-ALTRO");
-        const QByteArray entry = formatLockEntry(me, QStringLiteral("file:///home/x/.config/libreoffice/4"));
-        writeFile(lockFilePath(path_), entry);
-        SpreadsheetHost host;
-        QVERIFY(errorOf([&] { host.create(path_, QString()); }).contains(QStringLiteral("è in uso da")));
-        QCOMPARE(readFile(lockFilePath(path_)), entry);
+        LockOwner elsewhere = currentLockOwner();
+        elsewhere.host += QStringLiteral("-ALTRO");
+        const QString inUse = QStringLiteral("La cartella di lavoro Prova.xls è in uso da ");
+        const struct {
+            const char* what;
+            QByteArray entry;
+            QString message; // empty: any "in use" message
+            bool ourInstanceAlive;
+        } cases[] = {
+            {"another user", "Mario Rossi,mrossi,STUDIO-PC,06.12.2025 10:15,;",
+             inUse + QStringLiteral("Mario Rossi (STUDIO-PC) dal 06/12/2025 10:15."), false},
+            {"damaged entry", "rotto", inUse + QStringLiteral("un altro utente."), false},
+            {"our login elsewhere", formatLockEntry(elsewhere, QStringLiteral("file:///home/x/.config/libreoffice/4")),
+             QString(), false},
+            {"our live instance", formatLockEntry(currentLockOwner(), QString::fromLatin1(kLockMarker)), QString(), true},
+        };
+        for (const auto& c : cases) {
+            writeFile(lockFilePath(path_), c.entry);
+            QLockFile alive(processLockPath(path_));
+            QVERIFY(!c.ourInstanceAlive || alive.tryLock(0));
+            SpreadsheetHost host;
+            const QString msg = errorOf([&] { host.create(path_, QString()); });
+            QVERIFY2(c.message.isEmpty() ? msg.startsWith(inUse) : msg == c.message, qPrintable(c.what + (": " + msg)));
+            QVERIFY2(readFile(lockFilePath(path_)) == c.entry, c.what);
+            QVERIFY(host.workbooks().empty());
+            QVERIFY(c.ourInstanceAlive || !QFile::exists(processLockPath(path_)));
+        }
     }
 
     void staleOwnLockIsTakenOver()
@@ -204,18 +172,6 @@ private slots:
         QCOMPARE(parseLockEntry(now)->login, me.login);
         host.close(b);
         QVERIFY(!QFile::exists(lockFilePath(path_)));
-    }
-
-    void liveProcessLockRefuses()
-    {
-        // Our own entry, but an instance of ours is alive and holds the process lock.
-        QLockFile alive(processLockPath(path_));
-        QVERIFY(alive.tryLock(0));
-        writeFile(lockFilePath(path_), formatLockEntry(currentLockOwner(), QString::fromLatin1(kLockMarker)));
-        SpreadsheetHost host;
-        QVERIFY(errorOf([&] { host.create(path_, QString()); }).contains(QStringLiteral("è in uso da")));
-        QVERIFY(QFile::exists(lockFilePath(path_)));
-        alive.unlock();
     }
 
     void missingFileIsReported()

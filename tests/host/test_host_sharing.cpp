@@ -12,34 +12,13 @@
 
 #include "core/host/file_identity.h"
 #include "core/host/lock_file.h"
+#include "common/files.h"
 #include "core/host/spreadsheet_host.h"
 
 using namespace gp::host;
+using namespace gptest;
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QString errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const HostError& e) {
-        return e.message();
-    }
-    return {};
-}
 
 const QString kPassword = QStringLiteral("Tesm4061");
 const QByteArray kTheirLock("Mario Rossi,mrossi,STUDIO-PC,06.12.2026 09:15,;");

@@ -1,0 +1,45 @@
+#include "files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include "core/host/spreadsheet_host.h"
+
+namespace gptest {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+bool containsText(const QByteArray& bytes, const QString& text)
+{
+    const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes.contains(text.toLatin1()) || bytes.contains(text.toUtf8()) || bytes.contains(utf16);
+}
+
+QString errorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const gp::host::HostError& e) {
+        return e.message();
+    }
+    return {};
+}
+
+QStringList leftovers(const QString& dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
+}
+
+} // namespace gptest
