@@ -1,5 +1,6 @@
 // The host's spreadsheet vocabulary on workbooks built in memory: references,
-// End and the walk, row operations, sort, values and displayed texts.
+// the walk, row operations, sort, values and displayed texts (End at every
+// shape of runs and gaps: test_host_edges).
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -104,53 +105,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(HostError, b2.offset(0, 255));
     }
 
-    void endDownAndUp()
-    {
-        fill(1, {1, 2, 3, 6, 7});
-        auto endRow = [&](const char* a1, Direction d) { return sheet_->range(QString::fromLatin1(a1)).end(d).row(); };
-        QCOMPARE(endRow("A1", Direction::Down), 3);     // end of the run
-        QCOMPARE(endRow("A2", Direction::Down), 3);
-        QCOMPARE(endRow("A3", Direction::Down), 6);     // last of a run: next filled cell
-        QCOMPARE(endRow("A4", Direction::Down), 6);     // empty: next filled cell below
-        QCOMPARE(endRow("A6", Direction::Down), 7);
-        QCOMPARE(endRow("A7", Direction::Down), 65536); // nothing below
-        QCOMPARE(endRow("A65536", Direction::Down), 65536);
-        QCOMPARE(endRow("A65536", Direction::Up), 7);   // last filled cell of the column
-        QCOMPARE(endRow("A7", Direction::Up), 6);
-        QCOMPARE(endRow("A6", Direction::Up), 3);
-        QCOMPARE(endRow("A5", Direction::Up), 3);
-        QCOMPARE(endRow("A3", Direction::Up), 1);
-        QCOMPARE(endRow("A1", Direction::Up), 1);
-        // An empty column.
-        QCOMPARE(endRow("B65536", Direction::Up), 1);
-        QCOMPARE(endRow("B1", Direction::Down), 65536);
-        // A single filled cell: End(Down) from it reaches the bottom.
-        sheet_->range(QStringLiteral("J1")).setValue(QStringLiteral("Rossi"));
-        QCOMPARE(endRow("J1", Direction::Down), 65536);
-        QCOMPARE(endRow("J65536", Direction::Up), 1);
-        // A value far below the stored rows of other columns.
-        sheet_->range(QStringLiteral("C60000")).setValue(1);
-        QCOMPARE(endRow("C1", Direction::Down), 60000);
-        QCOMPARE(endRow("C65536", Direction::Up), 60000);
-        QCOMPARE(sheet_->range(QStringLiteral("A1")).end(Direction::Down).address(), QStringLiteral("$A$3"));
-    }
-
-    void endLeftAndRight()
-    {
-        for (const char* a1 : {"A10", "B10", "E10"})
-            sheet_->range(QString::fromLatin1(a1)).setValue(QStringLiteral("x"));
-        auto endCol = [&](const char* a1, Direction d) { return sheet_->range(QString::fromLatin1(a1)).end(d).column(); };
-        QCOMPARE(endCol("A10", Direction::ToRight), 2);
-        QCOMPARE(endCol("B10", Direction::ToRight), 5);
-        QCOMPARE(endCol("C10", Direction::ToRight), 5);
-        QCOMPARE(endCol("E10", Direction::ToRight), 256);
-        QCOMPARE(endCol("IV10", Direction::ToLeft), 5);
-        QCOMPARE(endCol("E10", Direction::ToLeft), 2);
-        QCOMPARE(endCol("B10", Direction::ToLeft), 1);
-        QCOMPARE(endCol("IV11", Direction::ToLeft), 1);
-        QCOMPARE(endCol("A11", Direction::ToRight), 256);
-    }
-
     void walkDown()
     {
         // A list with a gap: the walk stops at the first empty cell.
@@ -162,8 +116,10 @@ private slots:
         QCOMPARE(sheet_->walkDown(4, 10), std::vector<int>{});
         QCOMPARE(sheet_->walkDown(QStringLiteral("K1")), std::vector<int>{});
         // A full column down to the last row.
-        sheet_->range(QStringLiteral("L65535:L65536")).setValue(1);
+        sheet_->range(QStringLiteral("L65533:L65536")).setValue(1);
         QCOMPARE(sheet_->walkDown(QStringLiteral("L65535")), (std::vector<int>{65535, 65536}));
+        QCOMPARE(sheet_->walkDown(65533, 12), (std::vector<int>{65533, 65534, 65535, 65536}));
+        QCOMPARE(sheet_->walkDown(65536, 12), (std::vector<int>{65536}));
     }
 
     void findIdentifierMatchesNumbersStoredAsText()

@@ -70,71 +70,45 @@ private slots:
         sheet_ = nullptr;
     }
 
-    void endDownAndUpAtEveryGapShape()
+    // End in the four directions from every start near the edges, over every
+    // shape of runs and gaps, against the model; along a column (rows) and along
+    // a row (columns), another line always holding more cells than this one.
+    void endAtEveryGapShape()
     {
-        const int spots = int(std::size(kRowSpots));
-        for (int mask = 0; mask < (1 << spots); ++mask) {
-            std::set<int> filled;
-            sheet_->range(QStringLiteral("C:C")).clearContents();
-            for (int k = 0; k < spots; ++k)
-                if (mask & (1 << k)) {
-                    filled.insert(kRowSpots[k]);
-                    sheet_->cells(kRowSpots[k], 3).setValue(kRowSpots[k]);
+        const int rowStarts[] = {1, 2, 3, 4, 5, 6, 32767, 32768, 32769, 65531, 65532, 65533, 65534, 65535, 65536};
+        const int colStarts[] = {1, 2, 3, 4, 5, 6, 127, 128, 129, 251, 252, 253, 254, 255, 256};
+        for (bool down : {true, false}) {
+            const int* spots = down ? kRowSpots : kColSpots;
+            const int n = down ? kRows : kCols;
+            auto at = [&](int i) { return down ? sheet_->cells(i, 3) : sheet_->cells(7, i); };
+            sheet_->cells(40000, 5).setValue(1); // the stored rows are not the column's
+            sheet_->cells(9, 200).setValue(1);   // a longer row below
+            for (int mask = 0; mask < (1 << std::size(kRowSpots)); ++mask) {
+                std::set<int> filled;
+                sheet_->range(QString::fromLatin1(down ? "C:C" : "7:7")).clearContents();
+                for (size_t k = 0; k < std::size(kRowSpots); ++k)
+                    if (mask & (1 << k)) {
+                        filled.insert(spots[k]);
+                        at(spots[k]).setValue(spots[k]);
+                    }
+                for (int from : down ? rowStarts : colStarts) {
+                    const Range start = at(from);
+                    const Range fwd = start.end(down ? Direction::Down : Direction::ToRight);
+                    const Range back = start.end(down ? Direction::Up : Direction::ToLeft);
+                    const int got[] = {down ? fwd.row() : fwd.column(), down ? back.row() : back.column()};
+                    const int want[] = {modelEnd(filled, from, 1, n), modelEnd(filled, from, -1, n)};
+                    if (got[0] != want[0] || got[1] != want[1] || (down ? fwd.column() != 3 : fwd.row() != 7))
+                        QFAIL(qPrintable(QStringLiteral("%1 shape %2 from %3: forward %4 (want %5), back %6 (want %7)")
+                                             .arg(down ? "column" : "row")
+                                             .arg(mask)
+                                             .arg(from)
+                                             .arg(got[0])
+                                             .arg(want[0])
+                                             .arg(got[1])
+                                             .arg(want[1])));
                 }
-            // Another column holds far more rows: the stored rows are not the column's.
-            sheet_->cells(40000, 5).setValue(1);
-            for (int from : {1, 2, 3, 4, 5, 6, 32767, 32768, 32769, 65531, 65532, 65533, 65534, 65535, 65536}) {
-                const Range start = sheet_->cells(from, 3);
-                const int down = start.end(Direction::Down).row();
-                const int up = start.end(Direction::Up).row();
-                if (down != modelEnd(filled, from, 1, kRows) || up != modelEnd(filled, from, -1, kRows))
-                    QFAIL(qPrintable(QStringLiteral("shape %1 from row %2: down %3 (want %4), up %5 (want %6)")
-                                         .arg(mask)
-                                         .arg(from)
-                                         .arg(down)
-                                         .arg(modelEnd(filled, from, 1, kRows))
-                                         .arg(up)
-                                         .arg(modelEnd(filled, from, -1, kRows))));
-                QCOMPARE(start.end(Direction::Down).column(), 3);
             }
         }
-    }
-
-    void endLeftAndRightAtEveryGapShape()
-    {
-        const int spots = int(std::size(kColSpots));
-        for (int mask = 0; mask < (1 << spots); ++mask) {
-            std::set<int> filled;
-            sheet_->range(QStringLiteral("7:7")).clearContents();
-            for (int k = 0; k < spots; ++k)
-                if (mask & (1 << k)) {
-                    filled.insert(kColSpots[k]);
-                    sheet_->cells(7, kColSpots[k]).setValue(QStringLiteral("x"));
-                }
-            sheet_->cells(9, 200).setValue(1); // a longer row below
-            for (int from : {1, 2, 3, 4, 5, 6, 127, 128, 129, 251, 252, 253, 254, 255, 256}) {
-                const Range start = sheet_->cells(7, from);
-                const int right = start.end(Direction::ToRight).column();
-                const int left = start.end(Direction::ToLeft).column();
-                if (right != modelEnd(filled, from, 1, kCols) || left != modelEnd(filled, from, -1, kCols))
-                    QFAIL(qPrintable(QStringLiteral("shape %1 from column %2: right %3 (want %4), left %5 (want %6)")
-                                         .arg(mask)
-                                         .arg(from)
-                                         .arg(right)
-                                         .arg(modelEnd(filled, from, 1, kCols))
-                                         .arg(left)
-                                         .arg(modelEnd(filled, from, -1, kCols))));
-                QCOMPARE(start.end(Direction::ToRight).row(), 7);
-            }
-        }
-    }
-
-    void walkDownStopsAtTheLastRow()
-    {
-        for (int r = 65530; r <= kRows; ++r)
-            sheet_->cells(r, 2).setValue(r);
-        QCOMPARE(sheet_->walkDown(65533, 2), (std::vector<int>{65533, 65534, 65535, 65536}));
-        QCOMPARE(sheet_->walkDown(kRows, 2), (std::vector<int>{kRows}));
     }
 
     void rowOperationsOnTheFirstAndLastRows()
