@@ -54,6 +54,53 @@ void record(Bytes& s, uint16_t type, const Bytes& body)
 
 Bytes bofBody(uint16_t type) { return {0x00, 0x06, uint8_t(type), uint8_t(type >> 8), 0xBB, 0x0D, 0xCC, 0x07, 0, 0, 0, 0, 6, 0, 0, 0}; }
 
+Records Records::of(const Bytes& s)
+{
+    Records r;
+    for (size_t pos = 0; pos + 4 <= s.size();) {
+        const uint16_t type = get16(s, pos), n = get16(s, pos + 2);
+        r.list.push_back({type, Bytes(s.begin() + long(pos) + 4, s.begin() + long(std::min(s.size(), pos + 4 + n)))});
+        pos += 4 + n;
+    }
+    return r;
+}
+
+size_t Records::find(uint16_t type, int k) const
+{
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].type == type && k-- == 0)
+            return i;
+    return list.size();
+}
+
+size_t Records::cell(uint16_t type, int row, int col) const
+{
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].type == type && list[i].body.size() >= 4 && get16(list[i].body, 0) == row &&
+            get16(list[i].body, 2) == col)
+            return i;
+    return list.size();
+}
+
+Bytes Records::bytes() const
+{
+    Bytes out;
+    std::vector<size_t> sheetBofs, boundsheets;
+    int depth = 0;
+    for (const gp::sheet::RawRecord& r : list) {
+        if (r.type == 0x0809 && depth++ == 0 && !out.empty())
+            sheetBofs.push_back(out.size());
+        if (r.type == 0x000A)
+            --depth;
+        if (r.type == 0x0085)
+            boundsheets.push_back(out.size() + 4);
+        record(out, r.type, r.body);
+    }
+    for (size_t i = 0; i < boundsheets.size() && i < sheetBofs.size(); ++i)
+        put32(out, boundsheets[i], uint32_t(sheetBofs[i]));
+    return out;
+}
+
 Bytes readBytes(const fs::path& p)
 {
     std::ifstream in(p, std::ios::binary);

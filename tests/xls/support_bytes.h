@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/sheet/workbook.h"
 #include "core/xls/cfb.h"
 
 namespace gptest {
@@ -30,6 +31,20 @@ Bytes pattern(size_t n, uint32_t seed);
 void record(Bytes& s, uint16_t type, const Bytes& body);
 // A BIFF8 BOF body of the given substream type (5 globals, 0x10 sheet).
 Bytes bofBody(uint16_t type);
+
+// A Workbook stream as a list of records, to be changed and put back together.
+struct Records {
+    std::vector<gp::sheet::RawRecord> list;
+
+    static Records of(const Bytes& s);
+    // Index of the k-th record of a type (list.size() when there is none).
+    size_t find(uint16_t type, int k = 0) const;
+    // The first cell record of a type at (row, col).
+    size_t cell(uint16_t type, int row, int col) const;
+    gp::sheet::RawRecord& at(size_t i) { return list.at(i); }
+    // The stream, every BOUNDSHEET pointing at its sheet's BOF again.
+    Bytes bytes() const;
+};
 
 Bytes readBytes(const std::filesystem::path& p);
 void writeBytes(const std::filesystem::path& p, const Bytes& bytes);

@@ -30,59 +30,6 @@ enum : uint16_t {
     kRK = 0x027E, kBOF = 0x0809,
 };
 
-// A Workbook stream as a list of records, to be changed and put back together.
-struct Records {
-    std::vector<RawRecord> list;
-
-    static Records of(const std::vector<uint8_t>& s)
-    {
-        Records r;
-        for (size_t pos = 0; pos + 4 <= s.size();) {
-            uint16_t type = get16(s, pos), n = get16(s, pos + 2);
-            r.list.push_back({type, std::vector<uint8_t>(s.begin() + long(pos) + 4, s.begin() + long(pos) + 4 + n)});
-            pos += 4 + n;
-        }
-        return r;
-    }
-    // Index of the k-th record of a type (list.size() when there is none).
-    size_t find(uint16_t type, int k = 0) const
-    {
-        for (size_t i = 0; i < list.size(); ++i)
-            if (list[i].type == type && k-- == 0)
-                return i;
-        return list.size();
-    }
-    // The k-th cell record of a type at (row, col).
-    size_t cell(uint16_t type, int row, int col) const
-    {
-        for (size_t i = 0; i < list.size(); ++i)
-            if (list[i].type == type && list[i].body.size() >= 4 && get16(list[i].body, 0) == row &&
-                get16(list[i].body, 2) == col)
-                return i;
-        return list.size();
-    }
-    RawRecord& at(size_t i) { return list.at(i); }
-    // The stream, every BOUNDSHEET pointing at its sheet's BOF again.
-    std::vector<uint8_t> bytes() const
-    {
-        std::vector<uint8_t> out;
-        std::vector<size_t> sheetBofs, boundsheets;
-        int depth = 0;
-        for (const RawRecord& r : list) {
-            if (r.type == kBOF && depth++ == 0 && !out.empty())
-                sheetBofs.push_back(out.size());
-            if (r.type == kEOF)
-                --depth;
-            if (r.type == kBOUNDSHEET)
-                boundsheets.push_back(out.size() + 4);
-            record(out, r.type, r.body);
-        }
-        for (size_t i = 0; i < boundsheets.size() && i < sheetBofs.size(); ++i)
-            put32(out, boundsheets[i], uint32_t(sheetBofs[i]));
-        return out;
-    }
-};
-
 std::vector<uint8_t> cut(std::vector<uint8_t> v, size_t n)
 {
     v.resize(std::min(v.size(), n));
