@@ -171,26 +171,28 @@ std::vector<uint8_t> soundStrings(uint32_t extraCount, size_t& count)
 std::vector<Fault> faults()
 {
     std::vector<Fault> f;
-    f.push_back({"sst_count_too_high", [] {
-                     Records r = Records::of(soundStream());
+    // A fault made by changing the sound stream's records.
+    auto edit = [](std::function<void(Records&)> change) {
+        return [change] {
+            Records r = Records::of(soundStream());
+            change(r);
+            return r.bytes();
+        };
+    };
+    f.push_back({"sst_count_too_high", edit([](Records& r) {
                      auto& sst = r.at(r.find(kSST)).body;
                      put32(sst, 4, get32(sst, 4) + 7);
-                     return r.bytes();
-                 }, {}, "string table announces"});
-    f.push_back({"sst_last_string_cut", [] {
+                 }), {}, "string table announces"});
+    f.push_back({"sst_last_string_cut", edit([](Records& r) {
                      // The table's last string ("ultima riga", used by one cell) loses its tail.
-                     Records r = Records::of(soundStream());
                      auto& sst = r.at(r.find(kSST)).body;
                      sst.resize(sst.size() - 5);
-                     return r.bytes();
-                 }, {{{7, 2}, Value::makeText("ultima")}}, "string cut short"});
-    f.push_back({"sst_cut_in_string_header", [] {
+                 }), {{{7, 2}, Value::makeText("ultima")}}, "string cut short"});
+    f.push_back({"sst_cut_in_string_header", edit([](Records& r) {
                      // Only the first byte of the last string's character count is there.
-                     Records r = Records::of(soundStream());
                      auto& sst = r.at(r.find(kSST)).body;
                      sst.resize(sst.size() - std::string("ultima riga").size() - 2);
-                     return r.bytes();
-                 }, {{{7, 2}, Value::makeText("")}}, "string cut short"});
+                 }), {{{7, 2}, Value::makeText("")}}, "string cut short"});
     f.push_back({"utf16_char_split", [] {
                      // "Società €€" as UTF-16: the record ends after the first byte of the first €.
                      size_t n;
@@ -201,13 +203,8 @@ std::vector<Fault> faults()
                      auto second = std::vector<uint8_t>{1} + std::vector<uint8_t>(text.begin() + 17, text.end());
                      return withSst({first, second}, {"Società €€"});
                  }, {{{10, 0}, Value::makeText("Società €€")}}, "UTF-16 character split"});
-    auto shortCell = [](uint16_t type, int row, int col, size_t size) {
-        return [=] {
-            Records r = Records::of(soundStream());
-            auto& rec = r.at(r.cell(type, row, col));
-            rec.body = cut(rec.body, size);
-            return r.bytes();
-        };
+    auto shortCell = [&](uint16_t type, int row, int col, size_t size) {
+        return edit([=](Records& r) { r.at(r.cell(type, row, col)).body = cut(r.at(r.cell(type, row, col)).body, size); });
     };
     // A cell record with its value missing keeps its place and format, empty.
     f.push_back({"short_number", shortCell(kNUMBER, 3, 3, 10), {{{3, 3}, Value()}}, "short NUMBER"});
@@ -215,20 +212,13 @@ std::vector<Fault> faults()
     f.push_back({"short_rk", shortCell(kRK, 1, 0, 8), {{{1, 0}, Value()}}, "short RK"});
     f.push_back({"short_boolerr", shortCell(kBOOLERR, 7, 0, 7), {{{7, 0}, Value()}}, "short BOOLERR"});
     f.push_back({"short_mulrk_without_last_column", shortCell(kMULRK, 4, 4, 16), {}, "short MULRK"});
-    f.push_back({"short_formula_tokens", [] {
+    f.push_back({"short_formula_tokens", edit([](Records& r) {
                      // The number formula's tokens run past its record: the cell keeps its value.
-                     Records r = Records::of(soundStream());
                      auto& rec = r.at(r.cell(kFORMULA, 1, 6));
                      rec.body.resize(rec.body.size() - 2);
-                     return r.bytes();
-                 }, {}, "formula cut short"});
-    auto shortRecord = [](uint16_t type, int k, size_t size) {
-        return [=] {
-            Records r = Records::of(soundStream());
-            auto& rec = r.at(r.find(type, k));
-            rec.body = cut(rec.body, size);
-            return r.bytes();
-        };
+                 }), {}, "formula cut short"});
+    auto shortRecord = [&](uint16_t type, int k, size_t size) {
+        return edit([=](Records& r) { r.at(r.find(type, k)).body = cut(r.at(r.find(type, k)).body, size); });
     };
     f.push_back({"short_row", shortRecord(kROW, 2, 6), {}, "short ROW"});
     f.push_back({"short_xf", shortRecord(kXF, 15, 4), {}, "short XF"});
@@ -237,45 +227,33 @@ std::vector<Fault> faults()
     f.push_back({"short_window1", shortRecord(kWINDOW1, 0, 8), {}, "short WINDOW1"});
     f.push_back({"short_window2", shortRecord(kWINDOW2, 0, 10), {}, "short WINDOW2"});
     f.push_back({"short_setup", shortRecord(kSETUP, 0, 12), {}, "short SETUP"});
-    f.push_back({"short_mergecells", [] {
-                     Records r = Records::of(soundStream());
+    f.push_back({"short_mergecells", edit([](Records& r) {
                      auto& rec = r.at(r.find(kMERGECELLS));
                      put16(rec.body, 0, 3); // announces three ranges, holds one
-                     return r.bytes();
-                 }, {}, "short MERGECELLS"});
+                 }), {}, "short MERGECELLS"});
     f.push_back({"short_boundsheet_name", shortRecord(kBOUNDSHEET, 0, 10), {}, "short BOUNDSHEET"});
     // Formula results.
-    f.push_back({"formula_string_missing", [] {
-                     Records r = Records::of(soundStream());
+    f.push_back({"formula_string_missing", edit([](Records& r) {
                      r.list.erase(r.list.begin() + long(r.cell(kFORMULA, 1, 7)) + 1);
-                     return r.bytes();
-                 }, {{{1, 7}, Value::makeText("")}}, "text result of a formula missing"});
-    f.push_back({"formula_string_after_number", [] {
+                 }), {{{1, 7}, Value::makeText("")}}, "text result of a formula missing"});
+    f.push_back({"formula_string_after_number", edit([](Records& r) {
                      // A STRING record after a formula whose result is a number.
-                     Records r = Records::of(soundStream());
                      size_t at = r.cell(kFORMULA, 1, 6);
                      r.list.insert(r.list.begin() + long(at) + 1, RawRecord{kSTRING, u16le(2) + std::vector<uint8_t>{0, 'z', 'z'}});
-                     return r.bytes();
-                 }, {}, "formula result record without a formula"});
-    f.push_back({"formula_string_cut", [] {
-                     Records r = Records::of(soundStream());
+                 }), {}, "formula result record without a formula"});
+    f.push_back({"formula_string_cut", edit([](Records& r) {
                      auto& s = r.at(r.cell(kFORMULA, 2, 7) + 1).body;
                      put16(s, 0, 40); // 40 characters announced, 2 there
-                     return r.bytes();
-                 }, {}, "formula text result cut short"});
-    f.push_back({"formula_result_unknown_kind", [] {
-                     Records r = Records::of(soundStream());
+                 }), {}, "formula text result cut short"});
+    f.push_back({"formula_result_unknown_kind", edit([](Records& r) {
                      auto& b = r.at(r.cell(kFORMULA, 2, 6)).body;
                      const uint8_t odd[8] = {7, 0, 0, 0, 0, 0, 0xFF, 0xFF};
                      std::copy(odd, odd + 8, b.begin() + 6);
-                     return r.bytes();
-                 }, {{{2, 6}, Value::makeText("")}}, "formula result of an unknown kind"});
-    f.push_back({"xf_index_past_the_table", [] {
-                     Records r = Records::of(soundStream());
+                 }), {{{2, 6}, Value::makeText("")}}, "formula result of an unknown kind"});
+    f.push_back({"xf_index_past_the_table", edit([](Records& r) {
                      put16(r.at(r.cell(kNUMBER, 3, 3)).body, 4, 900);
                      put16(r.at(r.cell(kLABELSST, 2, 1)).body, 4, 0xFFFF);
-                     return r.bytes();
-                 }, {}, "cell format index past the format table"});
+                 }), {}, "cell format index past the format table"});
     return f;
 }
 
