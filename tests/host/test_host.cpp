@@ -7,6 +7,7 @@
 #include "core/host/spreadsheet_host.h"
 
 using namespace gp::host;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -166,56 +167,59 @@ private slots:
         }
     }
 
-    void valuesKeepTheirKind()
+    // What a value written becomes: its kind, what is read back, the text shown
+    // (Italian separators and dates) and the date it stands for, if any.
+    void valuesKeepTheirKindAndShowItalianTexts_data()
     {
-        sheet_->range(QStringLiteral("A1")).setValue(QStringLiteral("00184"));
-        sheet_->range(QStringLiteral("A2")).setValue(QStringLiteral("12/10/08"));
-        sheet_->range(QStringLiteral("A3")).setValue(QStringLiteral("1e3"));
-        sheet_->range(QStringLiteral("A4")).setValue(42);
-        sheet_->range(QStringLiteral("A5")).setValue(true);
-        for (const char* a1 : {"A1", "A2", "A3"})
-            QCOMPARE(v(QString::fromLatin1(a1)).typeId(), int(QMetaType::QString));
-        QCOMPARE(v(QStringLiteral("A1")).toString(), QStringLiteral("00184"));
-        QCOMPARE(sheet_->range(QStringLiteral("A1")).text(), QStringLiteral("00184"));
-        QCOMPARE(v(QStringLiteral("A2")).toString(), QStringLiteral("12/10/08"));
-        QCOMPARE(sheet_->range(QStringLiteral("A2")).text(), QStringLiteral("12/10/08"));
-        QCOMPARE(v(QStringLiteral("A4")).typeId(), int(QMetaType::Double));
-        QCOMPARE(v(QStringLiteral("A4")).toDouble(), 42.0);
-        QCOMPARE(v(QStringLiteral("A5")).typeId(), int(QMetaType::Bool));
+        QTest::addColumn<QVariant>("input");
+        QTest::addColumn<QString>("format"); // empty: none set
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDate>("date");
+        const QString none;
+        QTest::newRow("postal code") << QVariant(u"00184"_s) << none << QVariant(u"00184"_s) << u"00184"_s << QDate();
+        QTest::newRow("date as text") << QVariant(u"12/10/08"_s) << none << QVariant(u"12/10/08"_s) << u"12/10/08"_s
+                                      << QDate(2008, 10, 12);
+        QTest::newRow("no such day") << QVariant(u"31/02/2008"_s) << none << QVariant(u"31/02/2008"_s) << u"31/02/2008"_s
+                                     << QDate();
+        QTest::newRow("exponent as text") << QVariant(u"1e3"_s) << none << QVariant(u"1e3"_s) << u"1e3"_s << QDate();
+        QTest::newRow("number") << QVariant(42) << none << QVariant(42.0) << u"42"_s << QDate(1900, 2, 11);
+        QTest::newRow("fraction") << QVariant(0.5) << none << QVariant(0.5) << u"0,5"_s << QDate();
+        QTest::newRow("amount") << QVariant(1234.5) << u"#,##0.00"_s << QVariant(1234.5) << u"1.234,50"_s
+                                << QDate(1903, 5, 18);
+        QTest::newRow("date") << QVariant(QDate(2025, 12, 6)) << none << QVariant(45997.0) << u"06/12/2025"_s
+                              << QDate(2025, 12, 6);
+        QTest::newRow("boolean") << QVariant(true) << none << QVariant(true) << u"VERO"_s << QDate();
+    }
+    void valuesKeepTheirKindAndShowItalianTexts()
+    {
+        QFETCH(QVariant, input);
+        QFETCH(QString, format);
+        QFETCH(QVariant, value);
+        QFETCH(QString, text);
+        QFETCH(QDate, date);
+        Range cell = sheet_->range(u"B2"_s);
+        cell.setValue(input);
+        if (!format.isEmpty())
+            cell.setNumberFormat(format);
+        QCOMPARE(cell.value().typeId(), value.typeId());
+        QCOMPARE(cell.value(), value);
+        QCOMPARE(cell.text(), text);
+        QCOMPARE(cell.date(), date);
+    }
+
+    void emptyCellsAndBlocks()
+    {
         // Empty cells read as empty text; an empty text empties the cell.
         QCOMPARE(v(QStringLiteral("Z99")).typeId(), int(QMetaType::QString));
         QVERIFY(v(QStringLiteral("Z99")).toString().isEmpty());
         QVERIFY(sheet_->range(QStringLiteral("Z99")).isEmpty());
+        sheet_->range(QStringLiteral("A4")).setValue(42);
         sheet_->range(QStringLiteral("A4")).setValue(QString());
         QVERIFY(sheet_->range(QStringLiteral("A4")).isEmpty());
         // A block takes the value in every cell.
         sheet_->range(QStringLiteral("C1:D2")).setValue(QStringLiteral("x"));
         QCOMPARE(v(QStringLiteral("D2")).toString(), QStringLiteral("x"));
-    }
-
-    void displayedTextsAreItalian()
-    {
-        Range date = sheet_->range(QStringLiteral("B1"));
-        date.setValue(QDate(2025, 12, 6));
-        QCOMPARE(date.value().typeId(), int(QMetaType::Double));
-        QCOMPARE(date.value().toDouble(), 45997.0);
-        QCOMPARE(date.text(), QStringLiteral("06/12/2025"));
-        QCOMPARE(date.date(), QDate(2025, 12, 6));
-
-        Range amount = sheet_->range(QStringLiteral("B2"));
-        amount.setValue(1234.5);
-        amount.setNumberFormat(QStringLiteral("#,##0.00"));
-        QCOMPARE(amount.text(), QStringLiteral("1.234,50"));
-        QCOMPARE(amount.value().toDouble(), 1234.5);
-
-        sheet_->range(QStringLiteral("B3")).setValue(0.5);
-        QCOMPARE(sheet_->range(QStringLiteral("B3")).text(), QStringLiteral("0,5"));
-
-        // Dates stored as text are read as dates when they parse.
-        sheet_->range(QStringLiteral("B4")).setValue(QStringLiteral("12/10/08"));
-        QCOMPARE(sheet_->range(QStringLiteral("B4")).date(), QDate(2008, 10, 12));
-        sheet_->range(QStringLiteral("B5")).setValue(QStringLiteral("31/02/2008"));
-        QVERIFY(!sheet_->range(QStringLiteral("B5")).date().isValid());
     }
 
     void clearContentsKeepsFormatsClearRemovesThem()
