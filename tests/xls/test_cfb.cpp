@@ -192,6 +192,8 @@ TEST(Cfb, EveryChainBoundIsExactAndDamageIsRefused)
         {"huge size", {{size, 0xFFFFFFF0u}}},
         // The FAT sector, the first DIFAT sector and the directory one past the end.
         {"FAT sector past the end", {{0x4C, 12}}},
+        {"unused second FAT sector past the end", {{0x2C, 2}, {0x50, 12}}},
+        {"unused second FAT sector in the file", {{0x2C, 2}, {0x50, 11}}, true},
         {"DIFAT sector past the end", {{0x2C, 2}, {0x44, 12}, {0x48, 1}}},
         {"more FAT sectors than sectors", {{0x2C, 13}}},
         {"absurd FAT count", {{0x2C, 0x7FFFFFFF}}},
