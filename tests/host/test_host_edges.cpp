@@ -7,6 +7,7 @@
 
 #include <set>
 
+#include "common/files.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/sheet/workbook.h"
 #include "core/xls/xls_file.h"
@@ -224,9 +225,7 @@ private slots:
             doc.workbook->addSheet("Dati");
             auto bytes = gp::xls::writeXls(doc);
             QVERIFY(bytes.ok());
-            QFile f(path1904);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(reinterpret_cast<const char*>(bytes->data()), qint64(bytes->size()));
+            gptest::writeFile(path1904, QByteArray(reinterpret_cast<const char*>(bytes->data()), qsizetype(bytes->size())));
         }
         Sheet* sheet1904 = host_->open(path1904, QString())->sheet(QStringLiteral("Dati"));
         for (const Case& c : cases) {
