@@ -4,7 +4,7 @@
 // refused with the broken row named, never over the headings), and a paste is
 // cut to the box's limit. What reached the file is read back with
 // msoffcrypto-tool and xlrd.
-#include "support_env.h"
+#include "common/practice.h"
 
 #include "cases/case_sheet.h"
 #include "clients/anagrafe.h"
@@ -38,11 +38,11 @@ const QString kTitle = QStringLiteral("Gestione Pratiche");
 class TestClientSafeInput : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ClientEnv> env;
+    std::unique_ptr<TestPractice> env;
 
     Anagrafe* openClientForm(const QString& pickName)
     {
-        auto* form = qobject_cast<Anagrafe*>(env->show(QStringLiteral("Anagrafe")));
+        auto* form = env->show<Anagrafe>();
         auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
         for (int i = 0; i < combo->count(); ++i)
             if (combo->itemText(i) == pickName) {
@@ -55,9 +55,9 @@ class TestClientSafeInput : public QObject {
     // "&Aggiungi Cliente" with `name` typed; the boxes seen.
     std::vector<SeenBox> addClient(const QString& name)
     {
-        env->show(QStringLiteral("Anagrafe"));
-        env->nav().form(QStringLiteral("Anagrafe"))->findChild<QAction*>(QStringLiteral("MnAgg"))->trigger();
-        auto* f = env->nav().formAs<Assegna>("Assegna");
+        env->show(clients::Anagrafe::kName);
+        env->nav->form(clients::Anagrafe::kName)->findChild<QAction*>(QStringLiteral("MnAgg"))->trigger();
+        auto* f = env->nav->formAs<Assegna>(clients::Assegna::kName);
         if (!QTest::qWaitFor([f] { return f->isVisible(); }, 2000)) {
             QTest::qFail("the assignment form did not open", __FILE__, __LINE__);
             return {};
@@ -72,7 +72,7 @@ class TestClientSafeInput : public QObject {
     // A new case for the client of sheet row `clientRow`, picked from the (sorted) list.
     std::vector<SeenBox> assignCase(int clientRow)
     {
-        auto* f = qobject_cast<Assegna*>(env->nav().load(QStringLiteral("Assegna")));
+        auto* f = qobject_cast<Assegna*>(env->nav->load(clients::Assegna::kName));
         f->startCaseAssignment();
         auto* list = f->findChild<QListWidget*>(QStringLiteral("List1"));
         for (int i = 0; i < list->count(); ++i)
@@ -86,15 +86,15 @@ class TestClientSafeInput : public QObject {
     QString saveAndRead(const QString& code)
     {
         env->book().save();
-        return readBack(env->ctx().path(ui::kPracticeFile), ui::kPracticePassword, code);
+        return readBack(env->ctx.path(ui::kPracticeFile), ui::kPracticePassword, code);
     }
 
 private slots:
     void init()
     {
-        env = std::make_unique<ClientEnv>();
-        if (!env->open())
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        env = std::make_unique<TestPractice>();
+        env->registerAll();
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
     }
     void cleanup() { env.reset(); }
 

@@ -8,8 +8,10 @@
 #include "core/ui/clock.h"
 #include "deadlines/agenda.h"
 #include "deadlines/inserisci.h"
-#include "support_agenda.h"
+#include "common/practice.h"
+#include "deadlines/register_forms.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,15 +22,11 @@ using namespace gp::deadlines;
 
 class TestEditorSafeInput : public QObject {
     Q_OBJECT
+    std::unique_ptr<TestPractice> bench_;
 
-    Inserisci* openInsert(AgendaEnv& env)
+    Inserisci* openInsert(TestPractice& env)
     {
-        ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
-        if (!launcher)
-            return nullptr;
-        child<QCheckBox>(launcher, "Check1")->setChecked(true);
-        env.waitActive(QStringLiteral("Inserisci"));
-        auto* editor = env.nav->formAs<Inserisci>(QStringLiteral("Inserisci"));
+        auto* editor = qobject_cast<Inserisci*>(openAgendaEditor(*env.nav));
         if (editor)
             child<QCheckBox>(editor, "Check1")->setChecked(true);
         return editor;
@@ -49,13 +47,21 @@ class TestEditorSafeInput : public QObject {
     }
 
 private slots:
-    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(9, 30))); }
-    void cleanup() { ui::Clock::clear(); }
+    void init()
+    {
+        ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(9, 30)));
+        bench_ = std::make_unique<TestPractice>();
+        SKIP_WITHOUT_FIXTURE(bench_->openWith({deadlines::registerForms}));
+    }
+    void cleanup()
+    {
+        bench_.reset();
+        ui::Clock::clear();
+    }
 
     void typedDatesKeepTheirYearAndMustExist()
     {
-        AgendaEnv env;
-        SKIP_WITHOUT_FIXTURE(env);
+        auto& env = *bench_;
         Inserisci* editor = openInsert(env);
         QVERIFY(editor);
         auto seen = insert(editor, QStringLiteral("31-02-2027"), QString());
@@ -73,8 +79,7 @@ private slots:
 
     void newEventGoesWhereTheListsShowIt()
     {
-        AgendaEnv env;
-        SKIP_WITHOUT_FIXTURE(env);
+        auto& env = *bench_;
         Inserisci* editor = openInsert(env);
         QVERIFY(editor);
         host::Sheet* sheet = agendaSheet(env.ctx);
