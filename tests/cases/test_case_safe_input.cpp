@@ -148,8 +148,7 @@ private slots:
         QCOMPARE(boxes.seen()[2].text, QStringLiteral("Pratica modificata................................."));
         QCOMPARE(rowValues(*env, 4), row4);
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         const QString out = readBack(savedFile(), ui::kPracticePassword,
                                      QStringLiteral("print(cell('Pratica', 'A3'), cell('Pratica', 'B3'))\n"
                                                     "print(cell('Pratica', 'J3') == cell('Pratica', 'J4'))\n"
@@ -196,8 +195,7 @@ private slots:
         button("Command2")->click();
         QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Pratica modificata................................."));
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         const QString out = readBack(savedFile(), ui::kPracticePassword,
                                      QStringLiteral("print(repr(cell('Pratica', 'C2')), repr(cell('Pratica', 'D2')))\n"));
         QCOMPARE(out, QStringLiteral("'12/10/2008' ''\n"));

@@ -116,8 +116,7 @@ private slots:
         QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Il nome del Cliente non può essere vuoto."));
         QCOMPARE(env->tableLength(kCl, 2), 24);
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         QCOMPARE(saveAndRead(QStringLiteral("print(cell('Clienti', 'B3'), cell('Clienti', 'B25'))\n")),
                  QStringLiteral("BIANCHI LUCIA ROSSI MARIO\n"));
     }
@@ -148,8 +147,7 @@ private slots:
         modify(form); // stored without leaving the box: rewritten all the same
         QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Cliente Modificato"));
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         QCOMPARE(saveAndRead(QStringLiteral("print(repr(cell('Clienti', 'D3')))\n")), QStringLiteral("'12/10/2008'\n"));
     }
 
@@ -164,8 +162,7 @@ private slots:
         // Where the list shows it.
         QCOMPARE(clients::clientNames(env->book()).back().name, QStringLiteral("NUOVO"));
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         QCOMPARE(saveAndRead(QStringLiteral("print(cell('Clienti', 'B1'), cell('Clienti', 'A26'), "
                                             "cell('Clienti', 'B26'))\n")),
                  QStringLiteral("Ragione Sociale/Cognome-Nome 25.0 NUOVO\n"));
@@ -214,8 +211,7 @@ private slots:
         QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
         QVERIFY(cases::caseListEntries(env->sheet(kPr), false).contains(QStringLiteral("182")));
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         QCOMPARE(saveAndRead(QStringLiteral("print(cell('Pratica', 'A20'), cell('Pratica', 'B20'), "
                                             "repr(cell('Pratica', 'A42')))\n")),
                  QStringLiteral("182.0 3.0 ''\n"));

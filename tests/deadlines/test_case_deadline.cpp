@@ -42,19 +42,9 @@ void pick(ui::FormBase* form, const QDate& d)
 
 class TestCaseDeadline : public QObject {
     Q_OBJECT
-    std::unique_ptr<TestPractice> bench_;
 private slots:
-    void init()
-    {
-        ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(8, 0)));
-        bench_ = std::make_unique<TestPractice>();
-        SKIP_WITHOUT_FIXTURE(bench_->openWith({deadlines::registerForms}));
-    }
-    void cleanup()
-    {
-        bench_.reset();
-        ui::Clock::clear();
-    }
+    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(8, 0))); }
+    void cleanup() { ui::Clock::clear(); }
 
     void writesColumnNTheCaseFormAndTheEvent();
     void unknownCaseWritesNothing();
@@ -65,7 +55,8 @@ private slots:
 // workbook: column N of the case, the case form and the event, all saved.
 void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
 {
-    auto& env = *bench_;
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     cases::registerForms(env.ctx);
     auto* form4 = qobject_cast<cases::Form4*>(env.show(cases::Form4::kName));
     QVERIFY(form4);
@@ -110,7 +101,8 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
 
 void TestCaseDeadline::unknownCaseWritesNothing()
 {
-    auto& env = *bench_;
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     ui::FormBase* form = startCase(env, 999, QString());
     QVERIFY(form);
     QCOMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("PRATICA 999"));
@@ -138,7 +130,8 @@ void TestCaseDeadline::unknownCaseWritesNothing()
 
 void TestCaseDeadline::missingAgendaWritesNothing()
 {
-    auto& env = *bench_;
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     QFile::remove(env.path(ui::kDeadlineFile));
     ui::FormBase* form = startCase(env, 106, QStringLiteral("X"));
     QVERIFY(form);

@@ -22,7 +22,6 @@ using namespace gp::deadlines;
 
 class TestEditorSafeInput : public QObject {
     Q_OBJECT
-    std::unique_ptr<TestPractice> bench_;
 
     Inserisci* openInsert(TestPractice& env)
     {
@@ -47,21 +46,13 @@ class TestEditorSafeInput : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(9, 30)));
-        bench_ = std::make_unique<TestPractice>();
-        SKIP_WITHOUT_FIXTURE(bench_->openWith({deadlines::registerForms}));
-    }
-    void cleanup()
-    {
-        bench_.reset();
-        ui::Clock::clear();
-    }
+    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(9, 30))); }
+    void cleanup() { ui::Clock::clear(); }
 
     void typedDatesKeepTheirYearAndMustExist()
     {
-        auto& env = *bench_;
+        TestPractice env;
+        SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
         Inserisci* editor = openInsert(env);
         QVERIFY(editor);
         auto seen = insert(editor, QStringLiteral("31-02-2027"), QString());
@@ -79,7 +70,8 @@ private slots:
 
     void newEventGoesWhereTheListsShowIt()
     {
-        auto& env = *bench_;
+        TestPractice env;
+        SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
         Inserisci* editor = openInsert(env);
         QVERIFY(editor);
         host::Sheet* sheet = agendaSheet(env.ctx);
@@ -104,8 +96,7 @@ private slots:
         QCOMPARE(events[8].texts[5], QStringLiteral("1.350,50")); // as the viewer lists it
         QVERIFY(sheet->cells(22, 1).isEmpty());
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         // The editor saved the workbook after inserting.
         const QString out = readBack(env.path(ui::kDeadlineFile), ui::kDeadlinePassword,
                                      QStringLiteral("print(cell('Dorvessa', 'A10'), cell('Dorvessa', 'F10'), "

@@ -26,19 +26,9 @@ using namespace gp::deadlines;
 
 class TestViewer : public QObject {
     Q_OBJECT
-    std::unique_ptr<TestPractice> bench_;
 private slots:
-    void init()
-    {
-        ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(8, 0)));
-        bench_ = std::make_unique<TestPractice>();
-        SKIP_WITHOUT_FIXTURE(bench_->openWith({deadlines::registerForms}));
-    }
-    void cleanup()
-    {
-        bench_.reset();
-        ui::Clock::clear();
-    }
+    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(8, 0))); }
+    void cleanup() { ui::Clock::clear(); }
 
     void dueAndExpiredLists();
     void searchListsEverythingAndRefreshesOnActivation();
@@ -49,7 +39,8 @@ private slots:
 
 void TestViewer::dueAndExpiredLists()
 {
-    auto& env = *bench_;
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     ui::FormBase* editor = openAgendaEditor(*env.nav);
     QVERIFY(editor);
 
@@ -101,7 +92,8 @@ void TestViewer::dueAndExpiredLists()
 
 void TestViewer::searchListsEverythingAndRefreshesOnActivation()
 {
-    auto& env = *bench_;
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     ui::FormBase* editor = openAgendaEditor(*env.nav);
     QVERIFY(editor);
     child<QCheckBox>(editor, "Check2")->setChecked(true);
@@ -135,7 +127,8 @@ void TestViewer::searchListsEverythingAndRefreshesOnActivation()
 
 void TestViewer::openedForNothingStaysEmpty()
 {
-    auto& env = *bench_;
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     openAgenda(env.ctx);
     ui::FormBase* viewer = env.show(Visualizza::kName);
     QVERIFY(viewer);
@@ -145,7 +138,8 @@ void TestViewer::openedForNothingStaysEmpty()
 
 void TestViewer::startupSummary()
 {
-    auto& env = *bench_;
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     QVERIFY(!env.ctx.deadlines());
     const StartupSummary s = deadlines::startupSummary(env.ctx);
     QVERIFY(s.available);
@@ -183,7 +177,8 @@ void TestViewer::startupSummary()
 
 void TestViewer::noAgendaNoSummary()
 {
-    auto& env = *bench_;
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     QFile::remove(env.path(ui::kDeadlineFile));
     ModalAnswerer boxes;
     ui::FormBase* menu = env.show(app::MainMenu::kName);

@@ -155,8 +155,7 @@ void TestExpenseSafeInput::amountsInTheMoneyForm()
     QCOMPARE(amounts.first(), QStringLiteral("211,51"));
     QCOMPARE(amounts.last(), QStringLiteral("1.350,50"));
 
-    if (!haveXlrd())
-        QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+    SKIP_WITHOUT_XLRD();
     env.book().save();
     const QString out = readBack(env.ctx.path(gp::ui::kPracticeFile), gp::ui::kPracticePassword,
                                  QStringLiteral("print(cell('Spese', 'G62'), fmt('Spese', 'G62'), fmt('Spese', 'G2'))\n"
