@@ -311,10 +311,11 @@ void TestWindows::altLettersAreUnique()
         problems << clashes(f);
     }
     // The windows with two faces, in each of them.
-    auto* assegna = nav.form(clients::Assegna::kName);
-    QMetaObject::invokeMethod(assegna, "startNewClient");
+    auto* assegna = nav.formAs<clients::Assegna>(clients::Assegna::kName);
+    QVERIFY(assegna);
+    assegna->startNewClient();
     problems << clashes(assegna);
-    QMetaObject::invokeMethod(assegna, "startCaseAssignment");
+    assegna->startCaseAssignment();
     problems << clashes(assegna);
     auto* editor = nav.form(deadlines::Inserisci::kName);
     showFrom(menuOn(kSmall), deadlines::Inserisci::kName);
@@ -492,11 +493,11 @@ void TestWindows::deleteQuestionsDefaultToNo()
     // The expense note: Alt+E is "Esci", and Enter on the delete question keeps the expense.
     cases->commandExit();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ui::FormBase* note = showFrom(menuOn(kSmall), expenses::NotaSpese::kName);
+    auto* note = qobject_cast<expenses::NotaSpese*>(showFrom(menuOn(kSmall), expenses::NotaSpese::kName));
     QVERIFY(note);
     host::Sheet* spese = program_->context().practice()->sheet(QStringLiteral("Spese"));
     const QVariant firstId = spese->cells(2, 1).value();
-    QMetaObject::invokeMethod(note, "showExpense", Q_ARG(int, 2));
+    note->showExpense(2);
     boxes_->clear();
     boxes_->pressEnter();
     note->findChild<QPushButton*>(QStringLiteral("Command4"))->click();

@@ -25,6 +25,8 @@
 
 using namespace gp;
 
+MenuStub::MenuStub(ui::AppContext& context) : FormBase(context, app::MainMenu::kName) {}
+
 TestPractice::TestPractice()
     : host(std::make_unique<host::SpreadsheetHost>()), nav(std::make_unique<ui::Navigator>())
 {
@@ -96,8 +98,8 @@ host::Book& TestPractice::createSmall(const QStringList& sheets)
 
 void TestPractice::registerMenuStub()
 {
-    nav->registerForm(MenuStub::kName, [this] { return new MenuStub(ctx); });
-    nav->setMainMenuName(MenuStub::kName);
+    nav->registerForm(app::MainMenu::kName, [this] { return new MenuStub(ctx); });
+    nav->setMainMenuName(app::MainMenu::kName);
 }
 
 void TestPractice::registerAll() { app::registerAllForms(ctx); }

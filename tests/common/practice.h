@@ -12,7 +12,6 @@
 //   auto* form = p.show<gp::clients::Anagrafe>();   // shown and activated
 #pragma once
 
-#include "app/main_menu.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/form_base.h"
@@ -38,12 +37,12 @@ class Program;
     if (!(ok))                                                                                                    \
     QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent")
 
-// A stand-in for the main menu, so that leaving a form has somewhere to go.
+// A stand-in for the main menu, under its name, so that leaving a form has
+// somewhere to go.
 class MenuStub : public gp::ui::FormBase {
     Q_OBJECT
 public:
-    static inline const QString kName = gp::app::MainMenu::kName;
-    explicit MenuStub(gp::ui::AppContext& context) : FormBase(context, kName) {}
+    explicit MenuStub(gp::ui::AppContext& context);
 };
 
 struct TestPractice {
