@@ -142,24 +142,23 @@ private slots:
                                     QStringLiteral("Pratiche.xls")}));
     }
 
-    void missingWorkbook()
-    {
-        QTemporaryDir dir;
-        app::Program program;
-        ModalAnswerer boxes;
-        QVERIFY(!program.start(dir.path()));
-        QCOMPARE(boxes.seen().size(), size_t(1));
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Impossibile eseguire il programma\nIl file ")
-                                           + QDir::cleanPath(dir.path()) + QStringLiteral("/Pratiche.xls")
-                                           + QStringLiteral(" non è stato trovato."));
-        QCOMPARE(boxes.seen()[0].icon, QMessageBox::NoIcon);
-        QVERIFY(program.context().ended);
-        QVERIFY(!program.navigator().isLoaded(app::Form8::kName));
-    }
-
     void hostFailuresEndTheStart()
     {
+        // No workbook at all: the program's own words, and no login.
+        {
+            QTemporaryDir dir;
+            app::Program program;
+            ModalAnswerer boxes;
+            QVERIFY(!program.start(dir.path()));
+            QCOMPARE(boxes.seen().size(), size_t(1));
+            QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
+            QCOMPARE(boxes.seen()[0].text, QStringLiteral("Impossibile eseguire il programma\nIl file ")
+                                               + QDir::cleanPath(dir.path()) + QStringLiteral("/Pratiche.xls")
+                                               + QStringLiteral(" non è stato trovato."));
+            QCOMPARE(boxes.seen()[0].icon, QMessageBox::NoIcon);
+            QVERIFY(program.context().ended);
+            QVERIFY(!program.navigator().isLoaded(app::Form8::kName));
+        }
         // A damaged file.
         {
             QTemporaryDir dir;
