@@ -4,7 +4,9 @@
 // picked client (never a number given before, the row after the unbroken run of
 // cases, the hand-over to the case form).
 #include "cases/case_form.h"
+#include "cases/case_sheet.h"
 #include "common/practice.h"
+#include "common/xls_readback.h"
 
 #include "clients/anagrafe.h"
 #include "clients/assegna.h"
@@ -271,6 +273,14 @@ private slots:
         QCOMPARE(env->cell(kPr, 20, 2), QVariant(3.0));
         QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
         QCOMPARE(column(kCo, 2).last(), 901.0);
+        // The case list reaches it, and so does another reader of the file.
+        QVERIFY(cases::caseListEntries(env->sheet(kPr), false).contains(QStringLiteral("901")));
+        SKIP_WITHOUT_XLRD();
+        env->book().save();
+        QCOMPARE(readBack(env->path(ui::kPracticeFile), ui::kPracticePassword,
+                          QStringLiteral("print(cell('Pratica', 'A20'), cell('Pratica', 'B20'), "
+                                         "repr(cell('Pratica', 'A42')))\n")),
+                 QStringLiteral("901.0 3.0 ''\n"));
     }
 
     void cancelGoesBack()

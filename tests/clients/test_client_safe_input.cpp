@@ -1,12 +1,11 @@
 // The client register against typing slips and broken registers, on a copy of
 // the practice's data: an empty name is refused, the date keeps its year and
-// must exist, new clients and cases go where the lists show them (or are
+// must exist, new clients go where the lists show them (or are
 // refused with the broken row named, never over the headings), and a paste is
 // cut to the box's limit. What reached the file is read back with
 // msoffcrypto-tool and xlrd.
 #include "common/practice.h"
 
-#include "cases/case_sheet.h"
 #include "clients/anagrafe.h"
 #include "clients/assegna.h"
 #include "clients/client_fields.h"
@@ -21,7 +20,6 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -66,21 +64,6 @@ class TestClientSafeInput : public QObject {
         ModalAnswerer boxes;
         boxes.press("Sì").press("OK");
         f->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
-        return boxes.seen();
-    }
-    // A new case for the client in list position `index`; the boxes seen.
-    // A new case for the client of sheet row `clientRow`, picked from the (sorted) list.
-    std::vector<SeenBox> assignCase(int clientRow)
-    {
-        auto* f = qobject_cast<Assegna*>(env->nav->load(clients::Assegna::kName));
-        f->startCaseAssignment();
-        auto* list = f->findChild<QListWidget*>(QStringLiteral("List1"));
-        for (int i = 0; i < list->count(); ++i)
-            if (list->item(i)->data(Qt::UserRole).toInt() == clientRow)
-                list->setCurrentRow(i);
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        f->confirm();
         return boxes.seen();
     }
     QString saveAndRead(const QString& code)
@@ -188,33 +171,6 @@ private slots:
         QCOMPARE(boxes.at(1).text, QStringLiteral("La riga 12 del foglio Clienti non ha il nome del Cliente: "
                                                   "correggerla prima di aggiungere."));
         QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
-    }
-
-    void newCaseGoesWhereTheListShowsIt()
-    {
-        // A case row without its number: refused, nothing written.
-        env->setCell(kPr, 20, 1, QVariant());
-        auto boxes = assignCase(4);
-        QCOMPARE(int(boxes.size()), 2);
-        QCOMPARE(boxes[1].title, kTitle);
-        QCOMPARE(boxes[1].text, QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il numero: "
-                                               "correggerla prima di aggiungere."));
-        QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
-
-        // An empty row inside the table: the new case fills it, and the case list reaches it.
-        env->sheet(kPr).rows(20, 20).clearContents();
-        boxes = assignCase(4); // client 3
-        QCOMPARE(boxes.at(1).text, QStringLiteral("Al Cliente ") + env->cell(kCl, 4, 2).toString()
-                                       + QStringLiteral(" è stata assegnata la Pratica numero 182"));
-        QCOMPARE(env->cell(kPr, 20, 1), QVariant(182.0));
-        QCOMPARE(env->cell(kPr, 20, 2), QVariant(3.0));
-        QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
-        QVERIFY(cases::caseListEntries(env->sheet(kPr), false).contains(QStringLiteral("182")));
-
-        SKIP_WITHOUT_XLRD();
-        QCOMPARE(saveAndRead(QStringLiteral("print(cell('Pratica', 'A20'), cell('Pratica', 'B20'), "
-                                            "repr(cell('Pratica', 'A42')))\n")),
-                 QStringLiteral("182.0 3.0 ''\n"));
     }
 
     void pasteIsCutToTheLimit()
