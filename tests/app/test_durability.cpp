@@ -7,6 +7,14 @@
 // is shown (what a kill -9 then would leave behind); a real SIGKILL and SIGTERM
 // are sent to a child process running the program (this test started with
 // --figlio). The workbooks are read back with msoffcrypto-tool + xlrd.
+#include "instructions/istruzioni.h"
+#include "deadlines/visualizza.h"
+#include "deadlines/scadenza_pratica.h"
+#include "deadlines/inserisci.h"
+#include "deadlines/attiva.h"
+#include "clients/anagrafe.h"
+#include "cases/case_form.h"
+#include "app/form8.h"
 #include "app/main_menu.h"
 #include "app/program.h"
 #include "app/termination.h"
@@ -22,7 +30,8 @@
 #include "core/ui/text_rules.h"
 
 #include "common/modal.h"
-#include "support_practice.h"
+#include "common/practice.h"
+#include "common/xls_readback.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,8 +40,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QListWidget>
 #include <QLineEdit>
@@ -42,7 +49,6 @@
 #include <QSessionManager>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -88,73 +94,16 @@ private:
     bool taken_ = false;
 };
 
-// The cells of every sheet as msoffcrypto-tool + xlrd read them.
-QJsonObject readWithPython(const QString& file, const QString& password)
-{
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral(GP_SOURCE_DIR "/tests/app/read_workbook.py"), file, password});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        qWarning() << p.readAllStandardError();
-        return {};
-    }
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-}
-
-bool sheetHolds(const QJsonObject& book, const QString& sheet, const QString& text)
-{
-    for (const QJsonValue& row : book[QStringLiteral("sheets")].toObject()[sheet].toArray())
-        for (const QJsonValue& cell : row.toArray())
-            if (cell.toVariant().toString().contains(text))
-                return true;
-    return false;
-}
-
-template <class T>
-T* child(QWidget* w, const char* name)
-{
-    return w->findChild<T*>(QString::fromLatin1(name));
-}
-
-ui::FormBase* showForm(app::Program& program, const QString& name)
-{
-    ui::FormBase* f = program.navigator().show(name);
-    if (f && !QTest::qWaitFor([f] { return ui::FormBase::lastActivated() == f; }, 3000))
-        return nullptr;
-    return f;
-}
-
-// Waits for the form `name` to become the active one; null when it does not.
-ui::FormBase* waitActive(app::Program& program, const QString& name)
-{
-    if (!QTest::qWaitFor([&] { return ui::FormBase::lastActivated() == program.navigator().form(name); }, 3000))
-        return nullptr;
-    return program.navigator().form(name);
-}
 
 // The agenda's editor in `mode` ("Check2" modify, "Check3" delete) with the
 // event `id` chosen by a double click in the viewer's list, as the user does.
 ui::FormBase* editorOnEvent(app::Program& p, const char* mode, double id)
 {
-    ui::FormBase* launcher = showForm(p, QStringLiteral("Attiva"));
-    if (!launcher)
-        return nullptr;
-    child<QCheckBox>(launcher, "Check1")->setChecked(true);
-    ui::FormBase* editor = waitActive(p, QStringLiteral("Inserisci"));
+    ui::FormBase* editor = openAgendaEditor(p.navigator());
     if (!editor)
         return nullptr;
     child<QCheckBox>(editor, mode)->setChecked(true);
-    child<QCheckBox>(editor, "Check6")->setChecked(true); // "Cerca Evento"
-    ui::FormBase* viewer = waitActive(p, QStringLiteral("Visualizza"));
-    if (!viewer)
-        return nullptr;
-    auto* list = child<QTreeWidget>(viewer, "ListView1");
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->text(0) == ui::valueText(QVariant(id))) {
-            emit list->itemDoubleClicked(list->topLevelItem(i), 0);
-            return waitActive(p, QStringLiteral("Inserisci"));
-        }
-    return nullptr;
+    return pickEvent(p.navigator(), editor, id) ? editor : nullptr;
 }
 
 struct Command {
@@ -167,24 +116,13 @@ struct Command {
     bool saved = false;     // the command saves the workbook itself: no journal is left
 };
 
-// The first column of a sheet holds the number `id`.
-bool firstColumnHolds(const QJsonObject& book, const QString& sheet, double id)
-{
-    for (const QJsonValue& row : book[QStringLiteral("sheets")].toObject()[sheet].toArray())
-        if (!row.toArray().isEmpty() && row.toArray().first().toDouble() == id)
-            return true;
-    return false;
-}
 
 // Picks entry `index` of the case form's list as the user would.
 ui::FormBase* caseFormOn(app::Program& p, int index)
 {
-    ui::FormBase* f = showForm(p, QStringLiteral("Form4"));
-    if (!f)
-        return nullptr;
-    auto* combo = child<QComboBox>(f, "Combo1");
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
+    ui::FormBase* f = showForm(p.navigator(), cases::Form4::kName);
+    if (f)
+        pickEntry(child<QComboBox>(f, "Combo1"), index);
     return f;
 }
 
@@ -245,11 +183,8 @@ private slots:
         QFETCH(int, which);
         const std::vector<Command> commands = {
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 ui::FormBase* f = showForm(p, QStringLiteral("Form4"));
+                 ui::FormBase* f = caseFormOn(p, 4);
                  QVERIFY(f);
-                 auto* combo = child<QComboBox>(f, "Combo1");
-                 combo->setCurrentIndex(4);
-                 emit combo->activated(4);
                  child<QLineEdit>(f, "Text5")->setText(QStringLiteral("oggetto durevole"));
                  boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
                  child<QPushButton>(f, "Command2")->click();
@@ -257,7 +192,7 @@ private slots:
              QStringLiteral("Pratica modificata"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Pratica"), QStringLiteral("OGGETTO DUREVOLE")},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 ui::FormBase* f = showForm(p, QStringLiteral("NotaSpese"));
+                 ui::FormBase* f = showForm(p.navigator(), expenses::NotaSpese::kName);
                  QVERIFY(f);
                  child<QComboBox>(f, "Combo1")->setEditText(QStringLiteral("101"));
                  child<QLineEdit>(f, "Text3")->setText(QStringLiteral("050426"));
@@ -272,13 +207,8 @@ private slots:
              QStringLiteral("Spesa registrata con ID Oper"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Spese"), QStringLiteral("PERIZIA DUREVOLE")},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 ui::FormBase* launcher = showForm(p, QStringLiteral("Attiva"));
-                 QVERIFY(launcher);
-                 child<QCheckBox>(launcher, "Check1")->setChecked(true);
-                 QVERIFY(QTest::qWaitFor(
-                     [&] { return ui::FormBase::lastActivated() == p.navigator().form(QStringLiteral("Inserisci")); },
-                     3000));
-                 ui::FormBase* editor = p.navigator().form(QStringLiteral("Inserisci"));
+                 ui::FormBase* editor = openAgendaEditor(p.navigator());
+                 QVERIFY(editor);
                  child<QCheckBox>(editor, "Check1")->setChecked(true);
                  auto* cal = child<QCalendarWidget>(editor, "Calendario");
                  cal->setSelectedDate(QDate(2027, 6, 30));
@@ -291,7 +221,7 @@ private slots:
              QStringLiteral("Evento n. 21 inserito in Dorvessa."), QStringLiteral("Dorvessa.xls"),
              ui::kDeadlinePassword, QStringLiteral("Dorvessa"), QStringLiteral("EVENTO DUREVOLE")},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 ui::FormBase* f = showForm(p, QStringLiteral("Istruzioni"));
+                 ui::FormBase* f = showForm(p.navigator(), instructions::Istruzioni::kName);
                  QVERIFY(f);
                  f->findChild<QAction*>(QStringLiteral("MnModifica"))->trigger();
                  auto* text = child<QPlainTextEdit>(f, "Text1");
@@ -318,16 +248,16 @@ private slots:
              QStringLiteral("Pratica    110      Eliminata"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Pratica"), QStringLiteral("110"), true},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 ui::FormBase* register_ = showForm(p, QStringLiteral("Anagrafe"));
+                 ui::FormBase* register_ = showForm(p.navigator(), clients::Anagrafe::kName);
                  QVERIFY(register_);
                  register_->findChild<QAction*>(QStringLiteral("MnAgg"))->trigger();
                  QVERIFY(QTest::qWaitFor(
                      [&] {
-                         ui::FormBase* f = p.navigator().form(QStringLiteral("Assegna"));
+                         ui::FormBase* f = p.navigator().form(clients::Assegna::kName);
                          return f && f->isVisible();
                      },
                      3000));
-                 auto* f = qobject_cast<clients::Assegna*>(p.navigator().form(QStringLiteral("Assegna")));
+                 auto* f = qobject_cast<clients::Assegna*>(p.navigator().form(clients::Assegna::kName));
                  QVERIFY(f);
                  f->fields()->setText("Text1", QStringLiteral("CLIENTE DUREVOLE"));
                  boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
@@ -336,7 +266,7 @@ private slots:
              QStringLiteral("Cliente Aggiunto"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Clienti"), QStringLiteral("CLIENTE DUREVOLE")},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 auto* f = qobject_cast<expenses::NotaSpese*>(showForm(p, QStringLiteral("NotaSpese")));
+                 auto* f = qobject_cast<expenses::NotaSpese*>(showForm(p.navigator(), expenses::NotaSpese::kName));
                  QVERIFY(f);
                  f->showExpense(3); // ID Oper 2
                  boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
@@ -345,7 +275,7 @@ private slots:
              QStringLiteral("Spesa eliminata."), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Spese"), QStringLiteral("2"), true},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 ui::FormBase* f = showForm(p, QStringLiteral("Anagrafe"));
+                 ui::FormBase* f = showForm(p.navigator(), clients::Anagrafe::kName);
                  QVERIFY(f);
                  auto* combo = child<QComboBox>(f, "Combo1");
                  const int i = combo->findText(QStringLiteral("BRUNO PAOLO"), Qt::MatchStartsWith);
@@ -358,7 +288,7 @@ private slots:
              QStringLiteral("Pratica  associata al Cliente Eliminata"), QStringLiteral("Pratiche.xls"),
              ui::kPracticePassword, QStringLiteral("Clienti"), QStringLiteral("12"), true},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 ui::FormBase* f = showForm(p, QStringLiteral("Anagrafe"));
+                 ui::FormBase* f = showForm(p.navigator(), clients::Anagrafe::kName);
                  QVERIFY(f);
                  auto* combo = child<QComboBox>(f, "Combo1");
                  const int i = combo->findText(QStringLiteral("BRUNO PAOLO"), Qt::MatchStartsWith);
@@ -371,7 +301,7 @@ private slots:
              QStringLiteral("Cliente Modificato"), QStringLiteral("Pratiche.xls"), ui::kPracticePassword,
              QStringLiteral("Clienti"), QStringLiteral("VIA DUREVOLE 7")},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 auto* f = qobject_cast<expenses::NotaSpese*>(showForm(p, QStringLiteral("NotaSpese")));
+                 auto* f = qobject_cast<expenses::NotaSpese*>(showForm(p.navigator(), expenses::NotaSpese::kName));
                  QVERIFY(f);
                  f->showExpense(3); // ID Oper 2
                  child<QLineEdit>(f, "Text4")->setText(QStringLiteral("SPESA CORRETTA DUREVOLE"));
@@ -401,7 +331,7 @@ private slots:
                  ui::FormBase* f = caseFormOn(p, 4); // case 110
                  QVERIFY(f);
                  child<QCheckBox>(f, "Check1")->setChecked(true);
-                 ui::FormBase* deadline = p.navigator().form(QStringLiteral("ScadenzaPratica"));
+                 ui::FormBase* deadline = p.navigator().form(deadlines::ScadenzaPratica::kName);
                  QVERIFY(deadline && deadline->isVisible());
                  auto* cal = child<QCalendarWidget>(deadline, "Calendario");
                  cal->setSelectedDate(QDate(2031, 3, 17));
@@ -413,10 +343,10 @@ private slots:
              QStringLiteral("Dorvessa del 17/03/2031 registrata per la pratica n. 110."), QStringLiteral("Pratiche.xls"),
              ui::kPracticePassword, QStringLiteral("Pratica"), QStringLiteral("17/03/2031"), false, false, true},
             {[](app::Program& p, ModalAnswerer& boxes) {
-                 ui::FormBase* cases = showForm(p, QStringLiteral("Form4"));
+                 ui::FormBase* cases = showForm(p.navigator(), cases::Form4::kName);
                  QVERIFY(cases);
                  cases->findChild<QAction*>(QStringLiteral("MnAgg"))->trigger();
-                 ui::FormBase* f = waitActive(p, QStringLiteral("Assegna"));
+                 ui::FormBase* f = waitActive(p.navigator(), clients::Assegna::kName);
                  QVERIFY(f);
                  auto* list = child<QListWidget>(f, "List1");
                  const QList<QListWidgetItem*> found =
@@ -433,13 +363,10 @@ private slots:
         const Command& command = commands[which];
 
         QTemporaryDir dir, crashed;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         {
             app::Program program;
-            QVERIFY(program.start(dir.path()));
-            typeLogin(program, QStringLiteral("segreta"));
-            QVERIFY(program.navigator().form(app::MainMenu::kName));
+            QVERIFY(startLoggedIn(program, dir.path()));
             CrashCopy crash(dir.path(), crashed.path(), command.confirmation);
             ModalAnswerer boxes;
             command.run(program, boxes);
@@ -455,7 +382,7 @@ private slots:
 
         if (command.file.isEmpty()) {
             // The instructions are a plain file, replaced whole before the message.
-            QVERIFY(fileBytes(QDir(crashed.path()).filePath(QStringLiteral("Istruzioni.txt"))).contains(
+            QVERIFY(readFile(QDir(crashed.path()).filePath(QStringLiteral("Istruzioni.txt"))).contains(
                 command.text.toLatin1()));
             return;
         }
@@ -470,13 +397,13 @@ private slots:
                 QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
                 QCOMPARE(boxes.seen()[0].text, kRecovered.arg(command.file));
             }
-            QVERIFY(again.navigator().form(QStringLiteral("Form8"))->isVisible());
+            QVERIFY(again.navigator().form(app::Form8::kName)->isVisible());
             // Folded into the workbook at once: no journal left, nothing to save.
             QVERIFY(!QFileInfo::exists(host::Journal::pathFor(QDir(crashed.path()).filePath(command.file))));
             QVERIFY(!again.context().practice()->modified());
             QVERIFY(ui::saveAndQuit(again.context(), nullptr));
         }
-        const QJsonObject book = readWithPython(QDir(crashed.path()).filePath(command.file), command.password);
+        const QJsonObject book = readSheets(QDir(crashed.path()).filePath(command.file), command.password);
         if (command.gone)
             QVERIFY2(!firstColumnHolds(book, command.sheet, command.text.toDouble()), qPrintable(command.text));
         else if (command.numbered)
@@ -493,18 +420,13 @@ private slots:
     void failedCommitIsToldNotConfirmed()
     {
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         app::Program program;
-        QVERIFY(program.start(dir.path()));
-        typeLogin(program, QStringLiteral("segreta"));
+        QVERIFY(startLoggedIn(program, dir.path()));
         // Nothing can be written where the journal goes.
         QVERIFY(QDir().mkpath(host::Journal::pathFor(program.context().practice()->path()) + QStringLiteral("/x")));
-        ui::FormBase* f = showForm(program, QStringLiteral("Form4"));
+        ui::FormBase* f = caseFormOn(program, 4);
         QVERIFY(f);
-        auto* combo = child<QComboBox>(f, "Combo1");
-        combo->setCurrentIndex(4);
-        emit combo->activated(4);
         child<QLineEdit>(f, "Text5")->setText(QStringLiteral("non registrato"));
         ModalAnswerer boxes;
         boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
@@ -526,19 +448,17 @@ private slots:
     void sessionWithoutChangesWritesNothing()
     {
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        const QByteArray practice = fileBytes(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")));
-        const QByteArray agenda = fileBytes(QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls")));
+        const QByteArray practice = readFile(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")));
+        const QByteArray agenda = readFile(QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls")));
         {
             app::Program program;
-            QVERIFY(program.start(dir.path()));
-            typeLogin(program, QStringLiteral("segreta"));
+            QVERIFY(startLoggedIn(program, dir.path()));
             // The forms that show the sheets, and the agenda's workbook opened.
-            QVERIFY(showForm(program, QStringLiteral("Form4")));
-            program.navigator().hide(QStringLiteral("Form4"));
-            ui::FormBase* launcher = showForm(program, QStringLiteral("Attiva"));
+            QVERIFY(showForm(program.navigator(), cases::Form4::kName));
+            program.navigator().hide(cases::Form4::kName);
+            ui::FormBase* launcher = showForm(program.navigator(), deadlines::Attiva::kName);
             QVERIFY(launcher);
             QVERIFY(program.context().deadlines());
             QVERIFY(!program.context().practice()->modified());
@@ -548,20 +468,19 @@ private slots:
             QVERIFY(ui::saveAndQuit(program.context(), nullptr));
             QVERIFY(boxes.seen().empty());
         }
-        QCOMPARE(fileBytes(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"))), practice);
-        QCOMPARE(fileBytes(QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls"))), agenda);
+        QCOMPARE(readFile(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"))), practice);
+        QCOMPARE(readFile(QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls"))), agenda);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 
         // With a change, the file is written, and the sheets the program showed
         // for its work stay hidden in it.
         {
             app::Program program;
-            QVERIFY(program.start(dir.path()));
-            typeLogin(program, QStringLiteral("segreta"));
+            QVERIFY(startLoggedIn(program, dir.path()));
             program.context().practice()->sheet(QStringLiteral("Clienti"))->cells(2, 17).setValue(QStringLiteral("X"));
             QVERIFY(ui::saveAndQuit(program.context(), nullptr));
         }
-        const QJsonObject book = readWithPython(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")),
+        const QJsonObject book = readSheets(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")),
                                                 ui::kPracticePassword);
         const QJsonObject visible = book[QStringLiteral("visible")].toObject();
         for (const char* hidden : {"Codice", "S", "Foglio1"})
@@ -575,14 +494,12 @@ private slots:
         // recovered: the folder and the temporary folder hold no client name and
         // no password in clear.
         QTemporaryDir dir, tmp;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         const QByteArray oldTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", tmp.path().toLocal8Bit());
         {
             app::Program program;
-            QVERIFY(program.start(dir.path()));
-            typeLogin(program, QStringLiteral("segreta"));
+            QVERIFY(startLoggedIn(program, dir.path()));
             host::Book* practice = program.context().practice();
             practice->sheet(QStringLiteral("Clienti"))->cells(30, 2).setValue(QStringLiteral("ZANZIBAR MARIA"));
             practice->save(); // a save: backup and dated copy
@@ -614,18 +531,36 @@ private slots:
         for (const QString& t : {QStringLiteral("ZANZIBAR"), QStringLiteral("segreta"), ui::kPracticePassword})
             filesHold(dir.path(), t, &where), filesHold(tmp.path(), t, &where);
         QVERIFY2(where.isEmpty(), qPrintable(where.join('\n')));
-        QVERIFY(sheetHolds(readWithPython(QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls")),
+        QVERIFY(sheetHolds(readSheets(QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls")),
                                           ui::kDeadlinePassword),
                            QStringLiteral("Dorvessa"), QStringLiteral("ZANZIBAR UDIENZA")));
     }
 
-    void killedProcessLosesNothingCommitted()
+    void signalsToTheRunningProgram_data()
     {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("boxOpen"); // a form waits on a message box meanwhile
+        QTest::newRow("SIGKILL") << int(SIGKILL) << false;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+        QTest::newRow("SIGINT") << int(SIGINT) << false;
+        QTest::newRow("SIGTERM con un messaggio aperto") << int(SIGTERM) << true;
+    }
+
+    // A real child process running the program with one change confirmed: a
+    // kill -9 loses nothing (the next start recovers it and says so), the
+    // system's other ways of ending it save like "Esci" and leave no lock.
+    void signalsToTheRunningProgram()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, boxOpen);
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         QProcess childProcess;
-        childProcess.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--figlio"), dir.path()});
+        QStringList args = {QStringLiteral("--figlio"), dir.path()};
+        if (boxOpen)
+            args << QStringLiteral("messaggio");
+        childProcess.start(QCoreApplication::applicationFilePath(), args);
         QVERIFY(childProcess.waitForStarted());
         QByteArray said;
         QVERIFY(QTest::qWaitFor(
@@ -635,10 +570,10 @@ private slots:
             },
             30000));
         QVERIFY2(said.contains("non dumpable: 1"), said.constData()); // no core with the data in clear
-        ::kill(pid_t(childProcess.processId()), SIGKILL);
-        QVERIFY(childProcess.waitForFinished(10000));
-        QCOMPARE(childProcess.exitStatus(), QProcess::CrashExit);
-        {
+        ::kill(pid_t(childProcess.processId()), signal);
+        QVERIFY(childProcess.waitForFinished(30000));
+        if (signal == SIGKILL) {
+            QCOMPARE(childProcess.exitStatus(), QProcess::CrashExit);
             app::Program again;
             ModalAnswerer boxes;
             boxes.press(QStringLiteral("OK"));
@@ -646,57 +581,24 @@ private slots:
             QCOMPARE(int(boxes.seen().size()), 1);
             QCOMPARE(boxes.seen()[0].text, kRecovered.arg(QStringLiteral("Pratiche.xls")));
             QVERIFY(ui::saveAndQuit(again.context(), nullptr));
+        } else {
+            QCOMPARE(childProcess.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(childProcess.exitCode(), 0);
+            const QStringList left = QDir(dir.path()).entryList(
+                {QStringLiteral(".~lock*"), QStringLiteral(".*.journal")}, QDir::Files | QDir::Hidden);
+            QVERIFY2(left.isEmpty(), qPrintable(left.join(',')));
         }
-        QVERIFY(sheetHolds(readWithPython(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")),
-                                          ui::kPracticePassword),
-                           QStringLiteral("Codice"), QStringLiteral("DA NON PERDERE")));
-    }
-
-    void terminationSignalsEndLikeEsci_data()
-    {
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<bool>("boxOpen"); // a form waits on a message box meanwhile
-        QTest::newRow("SIGTERM") << int(SIGTERM) << false;
-        QTest::newRow("SIGHUP") << int(SIGHUP) << false;
-        QTest::newRow("SIGINT") << int(SIGINT) << false;
-        QTest::newRow("SIGTERM con un messaggio aperto") << int(SIGTERM) << true;
-    }
-
-    void terminationSignalsEndLikeEsci()
-    {
-        QFETCH(int, signal);
-        QFETCH(bool, boxOpen);
-        QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
-        QProcess childProcess;
-        QStringList args = {QStringLiteral("--figlio"), dir.path()};
-        if (boxOpen)
-            args << QStringLiteral("messaggio");
-        childProcess.start(QCoreApplication::applicationFilePath(), args);
-        QVERIFY(childProcess.waitForStarted());
-        QVERIFY(QTest::qWaitFor([&] { return childProcess.readAllStandardOutput().contains("pronto"); }, 30000));
-        ::kill(pid_t(childProcess.processId()), signal);
-        QVERIFY(childProcess.waitForFinished(30000));
-        QCOMPARE(childProcess.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(childProcess.exitCode(), 0);
-        const QStringList left = QDir(dir.path()).entryList({QStringLiteral(".~lock*"), QStringLiteral(".*.journal")},
-                                                            QDir::Files | QDir::Hidden);
-        QVERIFY2(left.isEmpty(), qPrintable(left.join(',')));
-        QVERIFY(sheetHolds(readWithPython(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")),
-                                          ui::kPracticePassword),
+        QVERIFY(sheetHolds(readSheets(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")), ui::kPracticePassword),
                            QStringLiteral("Codice"), QStringLiteral("DA NON PERDERE")));
     }
 
     void sessionEndSavesAndEnds()
     {
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         QApplication::setQuitOnLastWindowClosed(false);
         app::Program program;
-        QVERIFY(program.start(dir.path()));
-        typeLogin(program, QStringLiteral("segreta"));
+        QVERIFY(startLoggedIn(program, dir.path()));
         program.context().practice()->sheet(QStringLiteral("Foglio1"))->cells(1, 1).setValue(QStringLiteral("FINE SESSIONE"));
         app::connectSessionEnd(*qApp, program.context());
         // The session manager is not used by the program's answer; the signal

@@ -8,7 +8,7 @@
 #include "core/ui/text_rules.h"
 
 #include "common/modal.h"
-#include "support_practice.h"
+#include "common/practice.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -18,19 +18,9 @@
 using namespace gp;
 
 namespace {
-ui::FormBase* logIn(app::Program& program, const QString& password)
-{
-    typeLogin(program, password);
-    return program.navigator().form(app::MainMenu::kName);
-}
-
 QVariant readCell(const QString& path, const QString& password, const QString& sheet, const QString& a1)
 {
-    host::SpreadsheetHost h;
-    host::Book* b = h.open(path, password);
-    const QVariant v = b->sheet(sheet)->range(a1).value();
-    h.closeAll();
-    return v;
+    return SavedBook(path, password).sheet(sheet)->range(a1).value();
 }
 } // namespace
 
@@ -42,8 +32,7 @@ private slots:
     void exitSavesBothWorkbooks()
     {
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
         const QString deadlines = QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls"));
         {
@@ -77,7 +66,7 @@ private slots:
         QTemporaryDir dir;
         writeSmallPractice(dir.path(), QStringLiteral("pw"));
         const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
-        const QByteArray before = fileBytes(practice);
+        const QByteArray before = readFile(practice);
         app::Program program;
         QVERIFY(startProgram(program, dir.path()));
         ui::FormBase* menu = logIn(program, QStringLiteral("pw"));
@@ -97,7 +86,7 @@ private slots:
         QVERIFY(!program.context().ended);
         QVERIFY(menu->isVisible());
         QVERIFY(program.context().practice()->modified());
-        QCOMPARE(fileBytes(practice), before);
+        QCOMPARE(readFile(practice), before);
 
         // The close box of the menu tries again; with the disk back it leaves.
         program.host().setWriteSink({});

@@ -1,4 +1,5 @@
 // Start-up and login of the real program, run in-process on a practice folder.
+#include "app/main_menu.h"
 #include "app/form8.h"
 #include "app/program.h"
 #include "core/host/spreadsheet_host.h"
@@ -8,7 +9,7 @@
 #include "core/ui/text_rules.h"
 
 #include "common/modal.h"
-#include "support_practice.h"
+#include "common/practice.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,7 +32,7 @@ private slots:
         ui::Clock::setFixed(QDateTime(QDate(2008, 10, 29), QTime(10, 0)));
         app::Program program;
         QVERIFY(startProgram(program, dir.path()));
-        ui::FormBase* login = program.navigator().form(QStringLiteral("Form8"));
+        ui::FormBase* login = program.navigator().form(app::Form8::kName);
         QVERIFY(login);
         QVERIFY(login->isVisible());
         QCOMPARE(login->windowTitle(),
@@ -72,54 +73,37 @@ private slots:
         QVERIFY(startProgram(program, dir.path()));
         ModalAnswerer boxes;
         typeLogin(program, QString());
-        QTRY_VERIFY(program.navigator().form(QStringLiteral("MenuPrincipale")));
-        QVERIFY(program.navigator().form(QStringLiteral("MenuPrincipale"))->isVisible());
-        QVERIFY(!program.navigator().form(QStringLiteral("Form8"))->isVisible());
+        QTRY_VERIFY(program.navigator().form(app::MainMenu::kName));
+        QVERIFY(program.navigator().form(app::MainMenu::kName)->isVisible());
+        QVERIFY(!program.navigator().form(app::Form8::kName)->isVisible());
         QVERIFY(boxes.seen().empty());
     }
 
-    void passwordIsCaseSensitive()
+    void wrongPasswordsThenTheRightOne()
     {
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         app::Program program;
         QVERIFY(startProgram(program, dir.path()));
         ModalAnswerer boxes;
-        boxes.press(QStringLiteral("OK"));
-        typeLogin(program, QStringLiteral("Segreta"));
+        boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
+        typeLogin(program, QStringLiteral("Segreta")); // the case counts
         QCOMPARE(boxes.seen().size(), size_t(1));
         QCOMPARE(boxes.seen()[0].text, QStringLiteral("NON E' VALIDA -Riprova!"));
         QCOMPARE(boxes.seen()[0].title, QStringLiteral("Prova # 1"));
         QCOMPARE(boxes.seen()[0].icon, QMessageBox::Critical);
         QCOMPARE(boxes.seen()[0].buttons, QStringList{QStringLiteral("OK")});
-        QVERIFY(!program.navigator().isLoaded(QStringLiteral("MenuPrincipale")));
-        // A blank more is a different password too.
-        boxes.press(QStringLiteral("OK"));
-        typeLogin(program, QStringLiteral("segreta "));
+        QVERIFY(!program.navigator().isLoaded(app::MainMenu::kName));
+        typeLogin(program, QStringLiteral("segreta ")); // a blank more is a different password too
         QCOMPARE(boxes.seen().size(), size_t(2));
-        QVERIFY(!program.navigator().isLoaded(QStringLiteral("MenuPrincipale")));
-    }
-
-    void twoWrongThenRight()
-    {
-        QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
-        app::Program program;
-        QVERIFY(startProgram(program, dir.path()));
-        ModalAnswerer boxes;
-        boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
-        typeLogin(program, QStringLiteral("nori"));
-        typeLogin(program, QStringLiteral("SEGRETA"));
+        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Prova # 2"));
+        QVERIFY(!program.navigator().isLoaded(app::MainMenu::kName));
         typeLogin(program, QStringLiteral("segreta"));
         QCOMPARE(boxes.seen().size(), size_t(2));
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Prova # 1"));
-        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Prova # 2"));
-        auto* login = qobject_cast<app::Form8*>(program.navigator().form(QStringLiteral("Form8")));
+        auto* login = qobject_cast<app::Form8*>(program.navigator().form(app::Form8::kName));
         QCOMPARE(login->loginAttempts(), 3);
         QVERIFY(!login->isVisible());
-        ui::FormBase* menu = program.navigator().form(QStringLiteral("MenuPrincipale"));
+        ui::FormBase* menu = program.navigator().form(app::MainMenu::kName);
         QVERIFY(menu && menu->isVisible());
         QCOMPARE(menu->windowTitle(), QStringLiteral("Gestione Pratiche"));
         QVERIFY(!program.context().ended);
@@ -128,17 +112,16 @@ private slots:
     void threeWrongEndTheProgramWithoutSaving()
     {
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         const QString path = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
-        const QByteArray before = fileBytes(path);
+        const QByteArray before = readFile(path);
         {
             app::Program program;
             QVERIFY(startProgram(program, dir.path()));
             QVERIFY(QFile::exists(QDir(dir.path()).filePath(QStringLiteral(".~lock.Pratiche.xls#"))));
             ModalAnswerer boxes;
             boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK")).press(QStringLiteral("OK"));
-            typeLogin(program, QStringLiteral("uno"));
+            typeLogin(program, QStringLiteral("nori")); // the text shown at the start
             typeLogin(program, QStringLiteral("due"));
             QVERIFY(!program.context().ended);
             typeLogin(program, QStringLiteral("tre"));
@@ -151,39 +134,35 @@ private slots:
             QVERIFY(program.context().ended);
             QVERIFY(program.context().exitCode != 0);
             QVERIFY(program.host().workbooks().empty());
-            QVERIFY(!program.navigator().isLoaded(QStringLiteral("MenuPrincipale")));
+            QVERIFY(!program.navigator().isLoaded(app::MainMenu::kName));
         }
-        QCOMPARE(fileBytes(path), before);
+        QCOMPARE(readFile(path), before);
         const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left, (QStringList{QStringLiteral("Dorvessa.xls"), QStringLiteral("Istruzioni.txt"),
                                     QStringLiteral("Pratiche.xls")}));
     }
 
-    void missingWorkbook()
-    {
-        QTemporaryDir dir;
-        app::Program program;
-        ModalAnswerer boxes;
-        QVERIFY(!program.start(dir.path()));
-        QCOMPARE(boxes.seen().size(), size_t(1));
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Impossibile eseguire il programma\nIl file ")
-                                           + QDir::cleanPath(dir.path()) + QStringLiteral("/Pratiche.xls")
-                                           + QStringLiteral(" non è stato trovato."));
-        QCOMPARE(boxes.seen()[0].icon, QMessageBox::NoIcon);
-        QVERIFY(program.context().ended);
-        QVERIFY(!program.navigator().isLoaded(QStringLiteral("Form8")));
-    }
-
     void hostFailuresEndTheStart()
     {
+        // No workbook at all: the program's own words, and no login.
+        {
+            QTemporaryDir dir;
+            app::Program program;
+            ModalAnswerer boxes;
+            QVERIFY(!program.start(dir.path()));
+            QCOMPARE(boxes.seen().size(), size_t(1));
+            QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
+            QCOMPARE(boxes.seen()[0].text, QStringLiteral("Impossibile eseguire il programma\nIl file ")
+                                               + QDir::cleanPath(dir.path()) + QStringLiteral("/Pratiche.xls")
+                                               + QStringLiteral(" non è stato trovato."));
+            QCOMPARE(boxes.seen()[0].icon, QMessageBox::NoIcon);
+            QVERIFY(program.context().ended);
+            QVERIFY(!program.navigator().isLoaded(app::Form8::kName));
+        }
         // A damaged file.
         {
             QTemporaryDir dir;
-            QFile f(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("questo non è un foglio di lavoro");
-            f.close();
+            QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")), "questo non è un foglio di lavoro"));
             app::Program program;
             ModalAnswerer boxes;
             QVERIFY(!program.start(dir.path()));
@@ -255,9 +234,7 @@ private slots:
         const QStringList plain{QStringLiteral("gestione-pratiche")};
         QCOMPARE(app::applicationFolder(plain, exe.path(), docs.path()),
                  QDir(docs.path()).filePath(QStringLiteral("Gestione Pratiche")));
-        QFile f(QDir(exe.path()).filePath(QStringLiteral("Pratiche.xls")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        QVERIFY(writeFile(QDir(exe.path()).filePath(QStringLiteral("Pratiche.xls")), {}));
         QCOMPARE(app::applicationFolder(plain, exe.path(), docs.path()), exe.path());
         QCOMPARE(app::applicationFolder(plain + QStringList{QStringLiteral("--cartella"), docs.path()}, exe.path(),
                                         docs.path()),

@@ -4,7 +4,7 @@
 #include "core/ui/settings_sheet.h"
 #include "core/ui/text_rules.h"
 
-#include "common/modal.h"
+#include "common/practice.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -92,8 +92,7 @@ private slots:
     {
         host_.closeAll();
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         ctx_.folder = dir.path();
         host_.open(ctx_.path(ui::kPracticeFile), ui::kPracticePassword);
         QCOMPARE(ui::loginPassword(ctx_), QStringLiteral("segreta"));

@@ -3,6 +3,11 @@
 // over after a second question, a left-over lock of an office program of the
 // same user is taken over quietly, and a file changed behind the program's
 // back is never overwritten.
+#include "search/search_form.h"
+#include "instructions/istruzioni.h"
+#include "clients/anagrafe.h"
+#include "cases/utilities_form.h"
+#include "cases/case_form.h"
 #include "app/main_menu.h"
 #include "app/program.h"
 #include "core/host/lock_file.h"
@@ -12,14 +17,14 @@
 #include "core/ui/text_rules.h"
 
 #include "common/modal.h"
-#include "support_practice.h"
+#include "common/practice.h"
+#include "common/xls_readback.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,36 +39,6 @@ namespace {
 const QByteArray kTheirLock("Mario Rossi,mrossi,STUDIO-PC,06.12.2026 09:15,;");
 const QString kTitle = QStringLiteral("Gestione Pratiche");
 const QString kRefusal = QStringLiteral("Pratiche.xls è aperta in sola lettura: nessuna modifica è possibile.");
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-ui::FormBase* logIn(app::Program& program, const QString& password)
-{
-    typeLogin(program, password);
-    return program.navigator().form(app::MainMenu::kName);
-}
-
-// Shows a form through the navigator and waits until it is on screen.
-ui::FormBase* showForm(app::Program& program, const QString& name)
-{
-    ui::FormBase* f = program.navigator().show(name);
-    if (f && !QTest::qWaitFor([&] { return f->isVisible(); }))
-        return nullptr;
-    return f;
-}
-
-void pickEntry(QComboBox* combo, const QString& text)
-{
-    const int i = combo->findText(text);
-    QVERIFY2(i >= 0, qPrintable(text));
-    combo->setCurrentIndex(i);
-    emit combo->activated(i);
-}
 
 void expectRefusal(const SeenBox& box, const QString& text = kRefusal)
 {
@@ -80,30 +55,6 @@ QStringList texts(const std::vector<SeenBox>& boxes)
     return out;
 }
 
-// Decrypts with msoffcrypto-tool and reads with xlrd: the cell of the sheet as text.
-QString readWithPython(const QString& path, const QString& password, const QString& sheet, int row, int col)
-{
-    const QString script = QStringLiteral(
-        "import io, sys, msoffcrypto, xlrd\n"
-        "o = msoffcrypto.OfficeFile(open(sys.argv[1], 'rb')); o.load_key(password=sys.argv[2])\n"
-        "b = io.BytesIO(); o.decrypt(b)\n"
-        "book = xlrd.open_workbook(file_contents=b.getvalue())\n"
-        "print(book.sheet_by_name(sys.argv[3]).cell_value(int(sys.argv[4]), int(sys.argv[5])))\n");
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path, password, sheet,
-                                                 QString::number(row), QString::number(col)});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("ERRORE: ") + QString::fromUtf8(p.readAllStandardError());
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-bool pythonReaderAvailable()
-{
-    return QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                             {QStringLiteral("-c"), QStringLiteral("import msoffcrypto, xlrd")})
-        == 0;
-}
-
 } // namespace
 
 class TestSharedFolder : public QObject {
@@ -115,14 +66,13 @@ private slots:
     void readOnlyConsultationThroughTheForms()
     {
         QTemporaryDir dir;
-        if (!copyPracticeFixture(dir.path()))
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         ui::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(10, 0)));
         const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
         const QString lock = host::lockFilePath(practice);
-        writeBytes(lock, kTheirLock);
-        const QByteArray before = fileBytes(practice);
-        const QByteArray instructions = fileBytes(QDir(dir.path()).filePath(QStringLiteral("Istruzioni.txt")));
+        QVERIFY(writeFile(lock, kTheirLock));
+        const QByteArray before = readFile(practice);
+        const QByteArray instructions = readFile(QDir(dir.path()).filePath(QStringLiteral("Istruzioni.txt")));
         {
             app::Program program;
             ModalAnswerer boxes;
@@ -151,11 +101,11 @@ private slots:
             QVERIFY(!program.context().deadlines()->readOnly());
 
             // The client register: shown; changing or deleting a client is refused.
-            ui::FormBase* clients = showForm(program, QStringLiteral("Anagrafe"));
+            ui::FormBase* clients = showForm(program.navigator(), clients::Anagrafe::kName);
             QVERIFY(clients);
             auto* clientList = clients->findChild<QComboBox*>(QStringLiteral("Combo1"));
             QTRY_VERIFY(clientList->count() > 1);
-            pickEntry(clientList, clientList->itemText(1));
+            pickEntry(clientList, 1);
             QVERIFY(!clients->findChild<QLineEdit*>(QStringLiteral("Text2"))->text().isEmpty());
             boxes.clear();
             boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
@@ -168,15 +118,14 @@ private slots:
             QVERIFY2(boxes.waitForBoxes(2), qPrintable(texts(boxes.seen()).join(" | ")));
             expectRefusal(boxes.seen()[1]);
             QCOMPARE(boxes.seen().size(), size_t(2)); // no "Eliminato", no cascade questions
-            program.navigator().hide(QStringLiteral("Anagrafe"));
+            program.navigator().hide(clients::Anagrafe::kName);
 
             // The case form: a case is shown; storing, archiving and deleting are refused.
-            ui::FormBase* cases = showForm(program, QStringLiteral("Form4"));
+            ui::FormBase* cases = showForm(program.navigator(), cases::Form4::kName);
             QVERIFY(cases);
             auto* caseList = cases->findChild<QComboBox*>(QStringLiteral("Combo1"));
             QTRY_VERIFY(caseList->count() > 4);
-            caseList->setCurrentIndex(4);
-            emit caseList->activated(4);
+            pickEntry(caseList, 4);
             QVERIFY(!cases->findChild<QLineEdit*>(QStringLiteral("Text5"))->text().isEmpty());
             boxes.clear();
             boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
@@ -195,17 +144,17 @@ private slots:
             // The search writes only its work sheet: it works.
             boxes.clear();
             boxes.press(QStringLiteral("OK"));
-            ui::FormBase* search = showForm(program, QStringLiteral("Ricerca"));
+            ui::FormBase* search = showForm(program.navigator(), search::SearchForm::kName);
             QVERIFY(search);
             search->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("ROSSI"));
             search->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
             QTRY_VERIFY(search->findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItemCount() > 0);
             QCOMPARE(texts(boxes.seen()), QStringList({QStringLiteral("Ricerca Pratica Conclusa  ")}));
-            program.navigator().hide(QStringLiteral("Ricerca"));
-            program.navigator().hide(QStringLiteral("Form4"));
+            program.navigator().hide(search::SearchForm::kName);
+            program.navigator().hide(cases::Form4::kName);
 
             // The instructions: shown, but not saved beside a workbook someone else holds.
-            ui::FormBase* help = showForm(program, QStringLiteral("Istruzioni"));
+            ui::FormBase* help = showForm(program.navigator(), instructions::Istruzioni::kName);
             QVERIFY(help);
             help->findChild<QAction*>(QStringLiteral("MnModifica"))->trigger();
             boxes.clear();
@@ -214,10 +163,10 @@ private slots:
             QVERIFY(boxes.waitForBoxes(1));
             QCOMPARE(boxes.seen().size(), size_t(1));
             expectRefusal(boxes.seen()[0]);
-            program.navigator().hide(QStringLiteral("Istruzioni"));
+            program.navigator().hide(instructions::Istruzioni::kName);
 
             // "Salva Ora" does not claim a save it did not make.
-            ui::FormBase* utilities = showForm(program, QStringLiteral("Utilita"));
+            ui::FormBase* utilities = showForm(program.navigator(), cases::UtilitiesForm::kName);
             QVERIFY(utilities);
             boxes.clear();
             boxes.press(QStringLiteral("OK"));
@@ -225,7 +174,7 @@ private slots:
             QVERIFY(boxes.waitForBoxes(1));
             QCOMPARE(boxes.seen().size(), size_t(1));
             expectRefusal(boxes.seen()[0]);
-            program.navigator().unload(QStringLiteral("Utilita"));
+            program.navigator().unload(cases::UtilitiesForm::kName);
 
             // Leaving: nothing of the practice workbook is written.
             boxes.clear();
@@ -234,11 +183,11 @@ private slots:
             QVERIFY(program.context().ended);
             QVERIFY2(boxes.seen().empty(), qPrintable(texts(boxes.seen()).join(" | ")));
         }
-        QCOMPARE(fileBytes(practice), before);
-        QCOMPARE(fileBytes(lock), kTheirLock);
+        QCOMPARE(readFile(practice), before);
+        QCOMPARE(readFile(lock), kTheirLock);
         QVERIFY(!QFile::exists(practice + QStringLiteral(".bak")));
         QVERIFY(!QFile::exists(host::processLockPath(practice)));
-        QCOMPARE(fileBytes(QDir(dir.path()).filePath(QStringLiteral("Istruzioni.txt"))), instructions);
+        QCOMPARE(readFile(QDir(dir.path()).filePath(QStringLiteral("Istruzioni.txt"))), instructions);
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*conflitto*")}), QStringList());
     }
 
@@ -248,8 +197,8 @@ private slots:
         writeSmallPractice(dir.path(), QStringLiteral("pw"));
         const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
         const QString agenda = QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls"));
-        writeBytes(host::lockFilePath(agenda), kTheirLock);
-        const QByteArray agendaBefore = fileBytes(agenda);
+        QVERIFY(writeFile(host::lockFilePath(agenda), kTheirLock));
+        const QByteArray agendaBefore = readFile(agenda);
         {
             app::Program program;
             ModalAnswerer boxes;
@@ -280,8 +229,8 @@ private slots:
             QVERIFY(program.context().ended);
             QVERIFY(boxes.seen().empty());
         }
-        QCOMPARE(fileBytes(agenda), agendaBefore);
-        QCOMPARE(fileBytes(host::lockFilePath(agenda)), kTheirLock);
+        QCOMPARE(readFile(agenda), agendaBefore);
+        QCOMPARE(readFile(host::lockFilePath(agenda)), kTheirLock);
         QVERIFY(!QFile::exists(host::lockFilePath(practice)));
         host::SpreadsheetHost h;
         QCOMPARE(h.open(practice, QStringLiteral("Tesm4061"))
@@ -297,7 +246,7 @@ private slots:
         writeSmallPractice(dir.path(), QStringLiteral("pw"));
         const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
         const QString lock = host::lockFilePath(practice);
-        writeBytes(lock, kTheirLock);
+        QVERIFY(writeFile(lock, kTheirLock));
         const QString question = QStringLiteral("Il blocco è del 06/12/2026 09:15. Se Mario Rossi sta ancora lavorando, "
                                                 "le modifiche di uno dei due andranno perse. Aprire comunque?");
         {
@@ -315,7 +264,7 @@ private slots:
             QVERIFY(program.context().ended);
             QCOMPARE(program.context().exitCode, 1);
         }
-        QCOMPARE(fileBytes(lock), kTheirLock);
+        QCOMPARE(readFile(lock), kTheirLock);
 
         {
             // Sì takes the lock over: the workbook is ours to change.
@@ -326,7 +275,7 @@ private slots:
             QCOMPARE(boxes.seen().size(), size_t(2));
             QVERIFY(!program.context().practice()->readOnly());
             QString marker;
-            const auto entry = host::parseLockEntry(fileBytes(lock), &marker);
+            const auto entry = host::parseLockEntry(readFile(lock), &marker);
             QVERIFY(entry);
             QCOMPARE(entry->login, host::currentLockOwner().login);
             QCOMPARE(marker, QString::fromLatin1(host::kLockMarker));
@@ -354,15 +303,15 @@ private slots:
         const QString lock = host::lockFilePath(practice);
         if (host::officeProcessRunning(::getuid()))
             QSKIP("an office program of this user is running here");
-        writeBytes(lock, host::formatLockEntry(host::currentLockOwner(),
-                                               QStringLiteral("file:///home/x/.config/libreoffice/4")));
+        QVERIFY(writeFile(lock, host::formatLockEntry(host::currentLockOwner(),
+                                                      QStringLiteral("file:///home/x/.config/libreoffice/4"))));
         app::Program program;
         ModalAnswerer boxes;
         QVERIFY(program.start(dir.path()));
         QVERIFY(boxes.seen().empty());
         QVERIFY(!program.context().practice()->readOnly());
         QString marker;
-        QVERIFY(host::parseLockEntry(fileBytes(lock), &marker));
+        QVERIFY(host::parseLockEntry(readFile(lock), &marker));
         QCOMPARE(marker, QString::fromLatin1(host::kLockMarker));
         program.context().endProgram(0);
         QVERIFY(!QFile::exists(lock));
@@ -384,7 +333,7 @@ private slots:
                 .setValue(QStringLiteral("LORO"));
             h.saveModified();
         }
-        const QByteArray theirs = fileBytes(theirPath);
+        const QByteArray theirs = readFile(theirPath);
 
         ui::Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(9, 15, 30)));
         const QString copy = QDir(dir.path()).filePath(QStringLiteral("Pratiche (copia in conflitto 2026-12-06 09.15).xls"));
@@ -395,7 +344,7 @@ private slots:
             QVERIFY(menu);
             program.context().practice()->sheet(QStringLiteral("Foglio1"))->range(QStringLiteral("A1")).setValue(
                 QStringLiteral("NOSTRO"));
-            writeBytes(practice, theirs); // behind the program's back
+            QVERIFY(writeFile(practice, theirs)); // behind the program's back
 
             ModalAnswerer boxes;
             boxes.press(QStringLiteral("OK"));
@@ -410,14 +359,13 @@ private slots:
                                     "2026-12-06 09.15).xls\", nella stessa cartella, fino alla chiusura del programma."));
             QVERIFY(program.context().ended);
         }
-        QCOMPARE(fileBytes(practice), theirs);
+        QCOMPARE(readFile(practice), theirs);
         QVERIFY(QFile::exists(copy));
-        QVERIFY(!fileBytes(copy).contains("NOSTRO"));
-        if (!pythonReaderAvailable())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: independent check skipped");
-        QCOMPARE(readWithPython(practice, QStringLiteral("Tesm4061"), QStringLiteral("Foglio1"), 0, 0),
+        QVERIFY(!readFile(copy).contains("NOSTRO"));
+        SKIP_WITHOUT_XLRD();
+        QCOMPARE(readBack(practice, ui::kPracticePassword, QStringLiteral("print(cell('Foglio1', 'A1'))")).trimmed(),
                  QStringLiteral("LORO"));
-        QCOMPARE(readWithPython(copy, QStringLiteral("Tesm4061"), QStringLiteral("Foglio1"), 0, 0),
+        QCOMPARE(readBack(copy, ui::kPracticePassword, QStringLiteral("print(cell('Foglio1', 'A1'))")).trimmed(),
                  QStringLiteral("NOSTRO"));
     }
 };

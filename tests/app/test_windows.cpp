@@ -4,16 +4,25 @@
 // the window that opened it and off the control that opened it; its
 // Alt-letters are unique; Enter and Escape do what the buttons do; a delete
 // question defaults to "No"; the toolkit's own dialogs speak Italian.
+#include "expenses/nota_spese.h"
+#include "deadlines/visualizza.h"
+#include "deadlines/attiva.h"
+#include "clients/assegna.h"
 #include "app/main_menu.h"
 #include "app/program.h"
 #include "cases/case_form.h"
+#include "cases/case_status_form.h"
+#include "cases/client_info_form.h"
+#include "cases/utilities_form.h"
+#include "instructions/istruzioni.h"
+#include "search/search_form.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/inserisci.h"
 
 #include "common/modal.h"
-#include "support_practice.h"
+#include "common/practice.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -32,8 +41,6 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
-#include <QTimer>
-#include <QPointer>
 #include <QDir>
 #include <QTreeWidget>
 
@@ -123,42 +130,6 @@ void doubleClick(QWidget* viewport, const QPoint& pos)
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, pos);
 }
 
-// Answers the message boxes in order: a button label presses that button, an
-// empty step presses Enter (the box's default button). Keeps each box's text
-// and the label of its default button.
-class BoxKeys : public QObject {
-public:
-    explicit BoxKeys(QStringList steps) : steps_(std::move(steps))
-    {
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || box == last_ || steps_.isEmpty())
-                return;
-            last_ = box;
-            texts << box->text();
-            defaults << (box->defaultButton() ? box->defaultButton()->text() : QString());
-            const QString step = steps_.takeFirst();
-            if (step.isEmpty()) {
-                QTest::keyClick(box, Qt::Key_Return);
-                return;
-            }
-            for (QAbstractButton* b : box->buttons())
-                if (b->text() == step) {
-                    b->click();
-                    return;
-                }
-            box->reject();
-        });
-        timer_.start(10);
-    }
-    QStringList texts, defaults;
-
-private:
-    QStringList steps_;
-    QPointer<QMessageBox> last_;
-    QTimer timer_;
-};
-
 } // namespace
 
 class TestWindows : public QObject {
@@ -193,12 +164,9 @@ void TestWindows::initTestCase() { ui::setItalianLocale(); }
 void TestWindows::init()
 {
     dir_ = std::make_unique<QTemporaryDir>();
-    if (!copyPracticeFixture(dir_->path()))
-        QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+    SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir_->path()));
     program_ = std::make_unique<app::Program>();
-    QVERIFY(program_->start(dir_->path()));
-    typeLogin(*program_, QStringLiteral("segreta"));
-    QVERIFY(program_->navigator().form(app::MainMenu::kName));
+    QVERIFY(startLoggedIn(*program_, dir_->path()));
     boxes_ = std::make_unique<ModalAnswerer>();
 }
 
@@ -287,12 +255,12 @@ void TestWindows::windowsOpenOffTheirControl()
         // "Ricerca" opens the search beside the case form, off the button.
         auto* search = cases->findChild<QPushButton*>(QStringLiteral("Command7"));
         QTest::mouseClick(search, Qt::LeftButton);
-        ui::FormBase* searchForm = nav.form(QStringLiteral("Ricerca"));
+        ui::FormBase* searchForm = nav.form(search::SearchForm::kName);
         QVERIFY(searchForm && QTest::qWaitForWindowExposed(searchForm));
         QVERIFY(screen.contains(searchForm->frameGeometry()));
         QVERIFY(!searchForm->frameGeometry().intersects(globalRect(search)));
         QVERIFY(!searchForm->frameGeometry().intersects(globalRect(cases->findChild<QComboBox*>(QStringLiteral("Combo1")))));
-        nav.unload(QStringLiteral("Ricerca"));
+        nav.unload(search::SearchForm::kName);
 
         // The case status, off "Stato Pratica".
         cases->activateWindow();
@@ -300,18 +268,18 @@ void TestWindows::windowsOpenOffTheirControl()
         cases->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
         auto* status = cases->findChild<QPushButton*>(QStringLiteral("Command10"));
         QTest::mouseClick(status, Qt::LeftButton);
-        ui::FormBase* statusForm = nav.form(QStringLiteral("StatoPratica"));
+        ui::FormBase* statusForm = nav.form(cases::CaseStatusForm::kName);
         QVERIFY(statusForm && QTest::qWaitForWindowExposed(statusForm));
         QVERIFY(screen.contains(statusForm->frameGeometry()));
         QVERIFY(!statusForm->frameGeometry().intersects(globalRect(status)));
-        nav.unload(QStringLiteral("StatoPratica"));
+        nav.unload(cases::CaseStatusForm::kName);
         cases->commandExit();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
         // The agenda's event list, off "Eventi Scaduti".
         menu = menuOn(screen);
         QTest::mouseClick(menu->findChild<QPushButton*>(QStringLiteral("CmdScadenze")), Qt::LeftButton);
-        ui::FormBase* launcher = nav.form(QStringLiteral("Attiva"));
+        ui::FormBase* launcher = nav.form(deadlines::Attiva::kName);
         QVERIFY(launcher && QTest::qWaitForWindowActive(launcher));
         QVERIFY(screen.contains(launcher->frameGeometry()));
         clickBox(launcher->findChild<QCheckBox*>(QStringLiteral("Check1")));
@@ -320,13 +288,13 @@ void TestWindows::windowsOpenOffTheirControl()
         QVERIFY(screen.contains(editor->frameGeometry()));
         auto* expired = editor->findChild<QCheckBox*>(QStringLiteral("Check5"));
         clickBox(expired);
-        ui::FormBase* viewer = nav.form(QStringLiteral("Visualizza"));
+        ui::FormBase* viewer = nav.form(deadlines::Visualizza::kName);
         QVERIFY(viewer && QTest::qWaitForWindowExposed(viewer));
         QVERIFY(screen.contains(viewer->frameGeometry()));
         QVERIFY(!viewer->frameGeometry().intersects(globalRect(expired)));
-        nav.unload(QStringLiteral("Visualizza"));
+        nav.unload(deadlines::Visualizza::kName);
         nav.unload(deadlines::Inserisci::kName);
-        nav.unload(QStringLiteral("Attiva"));
+        nav.unload(deadlines::Attiva::kName);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
@@ -343,10 +311,11 @@ void TestWindows::altLettersAreUnique()
         problems << clashes(f);
     }
     // The windows with two faces, in each of them.
-    auto* assegna = nav.form(QStringLiteral("Assegna"));
-    QMetaObject::invokeMethod(assegna, "startNewClient");
+    auto* assegna = nav.formAs<clients::Assegna>(clients::Assegna::kName);
+    QVERIFY(assegna);
+    assegna->startNewClient();
     problems << clashes(assegna);
-    QMetaObject::invokeMethod(assegna, "startCaseAssignment");
+    assegna->startCaseAssignment();
     problems << clashes(assegna);
     auto* editor = nav.form(deadlines::Inserisci::kName);
     showFrom(menuOn(kSmall), deadlines::Inserisci::kName);
@@ -365,29 +334,29 @@ void TestWindows::escapeClosesTheSmallWindows()
     auto* cases = nav.formAs<cases::Form4>(cases::Form4::kName);
     QVERIFY(cases && QTest::qWaitForWindowActive(cases));
     cases->showCase(1);
-    for (const char* name : {"Ricerca", "AltreInform", "StatoPratica", "Utilita", "Istruzioni"}) {
-        const QString form = QString::fromLatin1(name);
+    for (const QString& form : {search::SearchForm::kName, cases::ClientInfoForm::kName, cases::CaseStatusForm::kName,
+                                cases::UtilitiesForm::kName, instructions::Istruzioni::kName}) {
         ui::FormBase* f = showFrom(cases, form);
-        QVERIFY2(f, name);
+        QVERIFY2(f, qPrintable(form));
         QVERIFY(QTest::qWaitForWindowActive(f));
         QWidget* target = f->focusWidget() ? f->focusWidget() : f;
         QTest::keyClick(target, Qt::Key_Escape);
-        QTRY_VERIFY2(!nav.form(form) || !nav.form(form)->isVisible(), name);
+        QTRY_VERIFY2(!nav.form(form) || !nav.form(form)->isVisible(), qPrintable(form));
         QVERIFY(cases->isVisible());
     }
     // The expense note leaves as its "Esci" does: back to the case form.
     cases->commandExpenseNote();
-    ui::FormBase* note = nav.form(QStringLiteral("NotaSpese"));
+    ui::FormBase* note = nav.form(expenses::NotaSpese::kName);
     QVERIFY(note && QTest::qWaitForWindowActive(note));
     QTest::keyClick(note->focusWidget() ? note->focusWidget() : note, Qt::Key_Escape);
     QTRY_VERIFY(!note->isVisible());
     QTRY_VERIFY(nav.form(cases::Form4::kName) && nav.form(cases::Form4::kName)->isVisible());
 
     // The event list.
-    ui::FormBase* viewer = showFrom(nav.form(cases::Form4::kName), QStringLiteral("Visualizza"));
+    ui::FormBase* viewer = showFrom(nav.form(cases::Form4::kName), deadlines::Visualizza::kName);
     QVERIFY(viewer);
     QTest::keyClick(viewer->focusWidget() ? viewer->focusWidget() : viewer, Qt::Key_Escape);
-    QTRY_VERIFY(!nav.form(QStringLiteral("Visualizza")) || !nav.form(QStringLiteral("Visualizza"))->isVisible());
+    QTRY_VERIFY(!nav.form(deadlines::Visualizza::kName) || !nav.form(deadlines::Visualizza::kName)->isVisible());
     // The big windows stay.
     ui::FormBase* caseForm = nav.form(cases::Form4::kName);
     QTest::keyClick(caseForm, Qt::Key_Escape);
@@ -427,7 +396,7 @@ void TestWindows::agendaReturnsToTheMenu()
     ui::Navigator& nav = program_->navigator();
     ui::FormBase* menu = menuOn(kSmall);
     QTest::mouseClick(menu->findChild<QPushButton*>(QStringLiteral("CmdScadenze")), Qt::LeftButton);
-    ui::FormBase* launcher = nav.form(QStringLiteral("Attiva"));
+    ui::FormBase* launcher = nav.form(deadlines::Attiva::kName);
     QVERIFY(launcher && QTest::qWaitForWindowActive(launcher));
     // A change in each workbook; "Esci" (Enter on the focused box) saves both.
     program_->context().practice()->sheet(QStringLiteral("Foglio1"))->range(QStringLiteral("A1")).setValue(
@@ -466,7 +435,7 @@ void TestWindows::searchByEnterAndOpenTheCase()
     auto* cases = nav.formAs<cases::Form4>(cases::Form4::kName);
     QVERIFY(cases && QTest::qWaitForWindowActive(cases));
     QTest::mouseClick(cases->findChild<QPushButton*>(QStringLiteral("Command7")), Qt::LeftButton);
-    ui::FormBase* search = nav.form(QStringLiteral("Ricerca"));
+    ui::FormBase* search = nav.form(search::SearchForm::kName);
     QVERIFY(search && QTest::qWaitForWindowActive(search));
 
     auto* text = search->findChild<QLineEdit*>(QStringLiteral("Text1"));
@@ -503,7 +472,6 @@ void TestWindows::searchByEnterAndOpenTheCase()
 
 void TestWindows::deleteQuestionsDefaultToNo()
 {
-    boxes_.reset(); // the boxes are answered here, some with Enter
     ui::Navigator& nav = program_->navigator();
     ui::FormBase* menu = menuOn(kSmall);
     QTest::mouseClick(menu->findChild<QPushButton*>(QStringLiteral("CmdPratiche")), Qt::LeftButton);
@@ -515,30 +483,28 @@ void TestWindows::deleteQuestionsDefaultToNo()
 
     // "Elimina": the first question (archive first?) answered No, then Enter
     // on the delete question keeps the case.
-    {
-        BoxKeys keys({QStringLiteral("No"), QString()});
-        cases->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
-        QCOMPARE(keys.texts.size(), 2);
-        QCOMPARE(keys.texts[1], QStringLiteral("Si vuole eliminare la Pratica selezionata ?"));
-        QCOMPARE(keys.defaults[1], QStringLiteral("No"));
-        QCOMPARE(pratica->cells(2, 1).value(), first);
-    }
+    boxes_->press(QStringLiteral("No")).pressEnter();
+    cases->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+    QCOMPARE(boxes_->seen().size(), size_t(2));
+    QCOMPARE(boxes_->seen()[1].text, QStringLiteral("Si vuole eliminare la Pratica selezionata ?"));
+    QCOMPARE(boxes_->seen()[1].defaultButton, QStringLiteral("No"));
+    QCOMPARE(pratica->cells(2, 1).value(), first);
 
     // The expense note: Alt+E is "Esci", and Enter on the delete question keeps the expense.
     cases->commandExit();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ui::FormBase* note = showFrom(menuOn(kSmall), QStringLiteral("NotaSpese"));
+    auto* note = qobject_cast<expenses::NotaSpese*>(showFrom(menuOn(kSmall), expenses::NotaSpese::kName));
     QVERIFY(note);
     host::Sheet* spese = program_->context().practice()->sheet(QStringLiteral("Spese"));
     const QVariant firstId = spese->cells(2, 1).value();
-    QMetaObject::invokeMethod(note, "showExpense", Q_ARG(int, 2));
-    {
-        BoxKeys keys({QString()});
-        note->findChild<QPushButton*>(QStringLiteral("Command4"))->click();
-        QCOMPARE(keys.texts, QStringList{QStringLiteral("Si vuole Eliminare la Spesa selezionata ?")});
-        QCOMPARE(keys.defaults[0], QStringLiteral("No"));
-        QCOMPARE(spese->cells(2, 1).value(), firstId);
-    }
+    note->showExpense(2);
+    boxes_->clear();
+    boxes_->pressEnter();
+    note->findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+    QCOMPARE(boxes_->seen().size(), size_t(1));
+    QCOMPARE(boxes_->seen()[0].text, QStringLiteral("Si vuole Eliminare la Spesa selezionata ?"));
+    QCOMPARE(boxes_->seen()[0].defaultButton, QStringLiteral("No"));
+    QCOMPARE(spese->cells(2, 1).value(), firstId);
     QCOMPARE(mnemonic(note->findChild<QPushButton*>(QStringLiteral("Command3"))->text()), QLatin1Char('e'));
 }
 

@@ -2,7 +2,17 @@
 // and the case list, the selection, storing, archiving and deleting (rows and
 // columns written, the expense cascade, the error report that leaves a saved
 // workbook), and every message of these commands by title and text.
-#include "support_env.h"
+#include "search/search_form.h"
+#include "instructions/istruzioni.h"
+#include "expenses/nota_spese.h"
+#include "deadlines/scadenza_pratica.h"
+#include "clients/assegna.h"
+#include "clients/anagrafe.h"
+#include "cases/client_info_form.h"
+#include "cases/case_status_form.h"
+#include "cases/register_forms.h"
+#include "common/practice.h"
+#include "search/register_forms.h"
 
 #include "cases/case_form.h"
 #include "cases/case_sheet.h"
@@ -24,13 +34,15 @@ using namespace gp;
 using gp::cases::Form4;
 
 namespace {
+// Picks the entry at `index` of the case list as the user would.
+void pick(TestPractice& env, int index) { pickEntry(env.control<QComboBox>(gp::cases::Form4::kName, "Combo1"), index); }
 const QString kPr = QStringLiteral("Pratica");
 const QString kSt = QStringLiteral("Storico");
 const QString kSp = QStringLiteral("Spese");
 const QString kCl = QStringLiteral("Clienti");
 const QDate kToday(2026, 3, 14);
 
-QStringList rowValues(CaseEnv& env, const QString& sheet, int row, int cols = 14)
+QStringList rowValues(TestPractice& env, const QString& sheet, int row, int cols = 14)
 {
     QStringList out;
     for (int c = 1; c <= cols; ++c)
@@ -42,13 +54,13 @@ QStringList rowValues(CaseEnv& env, const QString& sheet, int row, int cols = 14
 class TestCaseForm : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<CaseEnv> env;
+    std::unique_ptr<TestPractice> env;
 
-    QComboBox* combo(const char* n) { return env->control<QComboBox>(n); }
-    QLineEdit* text(const char* n) { return env->control<QLineEdit>(n); }
-    QPlainTextEdit* memo(const char* n) { return env->control<QPlainTextEdit>(n); }
-    QPushButton* button(const char* n) { return env->control<QPushButton>(n); }
-    QAction* menu(const char* n) { return env->caseFormRaw()->findChild<QAction*>(QString::fromUtf8(n)); }
+    QComboBox* combo(const char* n) { return env->control<QComboBox>(cases::Form4::kName, n); }
+    QLineEdit* text(const char* n) { return env->control<QLineEdit>(cases::Form4::kName, n); }
+    QPlainTextEdit* memo(const char* n) { return env->control<QPlainTextEdit>(cases::Form4::kName, n); }
+    QPushButton* button(const char* n) { return env->control<QPushButton>(cases::Form4::kName, n); }
+    QAction* menu(const char* n) { return env->form(cases::Form4::kName)->findChild<QAction*>(QString::fromUtf8(n)); }
     int listIndexOf(double caseNumber)
     {
         QComboBox* c = combo("Combo1");
@@ -61,22 +73,24 @@ class TestCaseForm : public QObject {
 private slots:
     void init()
     {
-        env = std::make_unique<CaseEnv>();
-        if (!env->openFixture(false))
-            QSKIP("shared practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        env = std::make_unique<TestPractice>();
+        env->fixClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5)));
+        cases::registerForms(env->ctx);
+        search::registerForms(env->ctx);
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
     }
     void cleanup() { env.reset(); }
 
     void controlsAsDesigned()
     {
-        Form4* f = env->caseForm();
+        Form4* f = env->show<cases::Form4>();
         QVERIFY(f);
         QCOMPARE(f->windowTitle(), QStringLiteral("Gestione della Pratica "));
         QCOMPARE(combo("Combo1")->geometry(), ui::twipsRect(600, 720, 1695, 390));
         QCOMPARE(text("Text9")->geometry(), ui::twipsRect(2400, 720, 4575, 390));
         QCOMPARE(text("Text10")->geometry(), ui::twipsRect(7320, 3240, 2295, 390));
-        QCOMPARE(env->control<QPlainTextEdit>("Text6")->geometry(), ui::twipsRect(600, 5160, 9135, 1125));
-        QCOMPARE(env->control<QCheckBox>("Check1")->pos(), QPoint(ui::twips(6360), ui::twips(3360)));
+        QCOMPARE(env->control<QPlainTextEdit>(cases::Form4::kName, "Text6")->geometry(), ui::twipsRect(600, 5160, 9135, 1125));
+        QCOMPARE(env->control<QCheckBox>(cases::Form4::kName, "Check1")->pos(), QPoint(ui::twips(6360), ui::twips(3360)));
         for (const char* locked : {"Text9", "Text3", "Text4", "Text10", "Text8"})
             QVERIFY2(text(locked)->isReadOnly(), locked);
         for (const char* free : {"Text1", "Text2", "Text5"})
@@ -131,20 +145,20 @@ private slots:
 
     void activationBuildsListsOnce()
     {
-        env->caseForm();
+        env->show<cases::Form4>();
         QComboBox* list = combo("Combo1");
         QCOMPARE(list->count(), env->tableLength(kPr));
         QCOMPARE(list->itemText(0), QStringLiteral("  101   "));
-        QCOMPARE(env->control<QLabel>("Label14")->text(), QStringLiteral("Oggi....14/03/2026"));
+        QCOMPARE(env->control<QLabel>(cases::Form4::kName, "Label14")->text(), QStringLiteral("Oggi....14/03/2026"));
         // The choice lists: Codice J (one entry a number), K, M, L.
         QCOMPARE(combo("Combo3")->itemText(3), QStringLiteral("2024"));
         const int assignees = combo("Combo3")->count();
         QCOMPARE(assignees, 4);
         // Activated again (coming back from another window): each entry once.
-        env->nav().hide("Form4");
-        env->show("Ricerca");
-        env->caseForm();
-        QCOMPARE(ui::FormBase::lastActivated(), env->caseFormRaw());
+        env->nav->hide(cases::Form4::kName);
+        env->show(search::SearchForm::kName);
+        env->show<cases::Form4>();
+        QCOMPARE(ui::FormBase::lastActivated(), env->form(cases::Form4::kName));
         QCOMPARE(list->count(), env->tableLength(kPr));
         QCOMPARE(combo("Combo3")->count(), assignees);
         // Entry p is the case of row p + 2.
@@ -154,8 +168,8 @@ private slots:
 
     void selectionFillsFields()
     {
-        env->caseForm();
-        env->pick(2); // row 4: case 106 of client 1
+        env->show<cases::Form4>();
+        pick(*env, 2); // row 4: case 106 of client 1
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("106"));
         QCOMPARE(text("Text4")->text(), QStringLiteral("1"));
         QCOMPARE(text("Text9")->text(), QStringLiteral("ROSSI MARIO"));
@@ -167,22 +181,22 @@ private slots:
         QCOMPARE(memo("Text6")->toPlainText(), QStringLiteral("DEPOSITARE MEMORIA\nNOTIFICARE ATTO"));
         // A client number that is not in "Clienti" leaves the name empty.
         env->setCell(kPr, 6, 2, 999.0);
-        env->pick(4);
+        pick(*env, 4);
         QCOMPARE(text("Text4")->text(), QStringLiteral("999"));
         QCOMPARE(text("Text9")->text(), QString());
         QCOMPARE(text("Text5")->text(), QStringLiteral("PRATICA N. 110 — RECUPERO CREDITO / RICORSO"));
         // The showCase hand-over chooses by number.
-        env->caseForm()->showCase(104);
+        env->show<cases::Form4>()->showCase(104);
         QCOMPARE(combo("Combo1")->currentIndex(), 1);
         QCOMPARE(text("Text4")->text(), QStringLiteral("8"));
-        env->caseForm()->setDeadlineText(QStringLiteral("01/02/2027"));
+        env->show<cases::Form4>()->setDeadlineText(QStringLiteral("01/02/2027"));
         QCOMPARE(text("Text10")->text(), QStringLiteral("01/02/2027"));
     }
 
     void storeWritesTheRow()
     {
-        env->caseForm();
-        env->pick(4); // case 110, row 6, column M filled
+        env->show<cases::Form4>();
+        pick(*env, 4); // case 110, row 6, column M filled
         const QStringList before = rowValues(*env, kPr, 6);
         const QStringList neighbour = rowValues(*env, kPr, 7);
         text("Text5")->setText(QStringLiteral("nuovo oggetto"));
@@ -219,14 +233,14 @@ private slots:
         QCOMPARE(list->count(), env->tableLength(kPr));
         QCOMPARE(list->itemText(0), QStringLiteral("101"));
         QCOMPARE(combo("Combo3")->count(), 4);
-        env->pick(4);
+        pick(*env, 4);
         QCOMPARE(text("Text5")->text(), QStringLiteral("NUOVO OGGETTO"));
         QCOMPARE(text("Text3")->text(), QStringLiteral("14/03/2026"));
         // Back to centred entries at the next activation.
-        env->nav().hide("Form4");
-        env->caseForm();
+        env->nav->hide(cases::Form4::kName);
+        env->show<cases::Form4>();
         QCOMPARE(list->itemText(0), QStringLiteral("  101   "));
-        env->pick(4);
+        pick(*env, 4);
         QCOMPARE(combo("Combo1")->currentText(), QStringLiteral("  110   "));
 
         // A deadline is written as it is.
@@ -239,7 +253,7 @@ private slots:
 
     void storeRefusedOrCaseMissing()
     {
-        env->caseForm();
+        env->show<cases::Form4>();
         ModalAnswerer boxes;
         boxes.press("OK");
         button("Command2")->click();
@@ -247,7 +261,7 @@ private slots:
         QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Bisogna selezionare la pratica......."));
 
         // "No" changes nothing.
-        env->pick(0);
+        pick(*env, 0);
         text("Text5")->setText(QStringLiteral("X"));
         const QStringList before = rowValues(*env, kPr, 2);
         boxes.clear();
@@ -273,9 +287,9 @@ private slots:
 
     void archiveCopiesWholeRowTwice()
     {
-        env->caseForm();
+        env->show<cases::Form4>();
         const int firstFree = env->tableLength(kSt) + 2;
-        env->pick(4); // case 110, M filled
+        pick(*env, 4); // case 110, M filled
         const QStringList source = rowValues(*env, kPr, 6);
         ModalAnswerer boxes;
         boxes.press("Sì").press("OK");
@@ -289,10 +303,10 @@ private slots:
         QCOMPARE(boxes.seen()[1].icon, QMessageBox::Information);
         QCOMPARE(rowValues(*env, kSt, firstFree), source);
         QCOMPARE(rowValues(*env, kPr, 6), source); // the case stays in "Pratica"
-        QVERIFY(!env->caseFormRaw()->isVisible());
+        QVERIFY(!env->form(cases::Form4::kName)->isVisible());
 
-        env->caseForm();
-        env->pick(4);
+        env->show<cases::Form4>();
+        pick(*env, 4);
         boxes.clear();
         boxes.press("Sì").press("OK");
         button("Command4")->click();
@@ -302,7 +316,7 @@ private slots:
 
     void archiveMessagesWithoutCase()
     {
-        env->caseForm();
+        env->show<cases::Form4>();
         ModalAnswerer boxes;
         boxes.press("OK");
         button("Command4")->click();
@@ -316,12 +330,12 @@ private slots:
         QCOMPARE(boxes.seen().at(1).text, QStringLiteral("La Pratica 4242 non esiste nell'elenco delle Pratiche: "
                                                          "nessuna operazione eseguita."));
         QCOMPARE(env->tableLength(kSt), archived);
-        QVERIFY(env->caseFormRaw()->isVisible());
+        QVERIFY(env->form(cases::Form4::kName)->isVisible());
     }
 
     void deleteWithExpenseCascade()
     {
-        env->caseForm();
+        env->show<cases::Form4>();
         const int cases = env->tableLength(kPr);
         const int expenses = env->tableLength(kSp, 2);
         const int own = env->countRows(kSp, 2, 2, 138);
@@ -329,7 +343,7 @@ private slots:
         const int others164 = env->countRows(kSp, 2, 2, 164);
         const int row = listIndexOf(138) + 2;
         const QStringList next = rowValues(*env, kPr, row + 1);
-        env->pick(row - 2);
+        pick(*env, row - 2);
         ModalAnswerer boxes;
         boxes.press("No").press("Sì").press("OK").press("Sì");
         button("Command3")->click();
@@ -347,17 +361,17 @@ private slots:
         QCOMPARE(env->countRows(kSp, 2, 2, 138), 0);
         QCOMPARE(env->tableLength(kSp, 2), expenses - own);
         QCOMPARE(env->countRows(kSp, 2, 2, 164), others164);
-        QVERIFY(!env->caseFormRaw()->isVisible());
+        QVERIFY(!env->form(cases::Form4::kName)->isVisible());
         // The next activation no longer offers the case.
-        env->caseForm();
+        env->show<cases::Form4>();
         QCOMPARE(listIndexOf(138), -1);
     }
 
     void deleteKeepsExpensesOrStopsForArchive()
     {
-        env->caseForm();
+        env->show<cases::Form4>();
         const int cases = env->tableLength(kPr);
-        env->pick(0); // case 101, four expenses
+        pick(*env, 0); // case 101, four expenses
         ModalAnswerer boxes;
         boxes.press("Sì"); // archive first: nothing happens
         button("Command3")->click();
@@ -371,7 +385,7 @@ private slots:
         QCOMPARE(env->tableLength(kPr), cases - 1);
         QCOMPARE(env->countRows(kSp, 2, 2, 101), 4);
 
-        env->caseForm();
+        env->show<cases::Form4>();
         boxes.clear();
         boxes.press("OK");
         button("Command3")->click();
@@ -382,7 +396,7 @@ private slots:
 
     void otherCommands()
     {
-        env->caseForm();
+        env->show<cases::Form4>();
         ModalAnswerer boxes;
         boxes.press("OK");
         button("Command6")->click();
@@ -396,7 +410,7 @@ private slots:
         QCOMPARE(boxes.seen().at(0).text,
                  QStringLiteral(" Per Interrogare lo Stato, occorre che il Campo Pratica sia compilato"));
 
-        auto* check = env->control<QCheckBox>("Check1");
+        auto* check = env->control<QCheckBox>(cases::Form4::kName, "Check1");
         boxes.clear();
         boxes.press("OK");
         check->setChecked(true);
@@ -405,7 +419,7 @@ private slots:
         QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Occorre selezionare una Pratica "));
         QVERIFY(!check->isChecked());
 
-        env->pick(0);
+        pick(*env, 0);
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("101"));
 
         // "&Assegna Dorvessa" marks the deadline box, still locked.
@@ -427,7 +441,7 @@ private slots:
         QCOMPARE(text("Text1")->text(), QStringLiteral("12/10/2008"));
 
         // "&Esci" releases the form; the next opening builds a new one.
-        QPointer<ui::FormBase> old = env->caseFormRaw();
+        QPointer<ui::FormBase> old = env->form(cases::Form4::kName);
         button("Command8")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(old.isNull());
@@ -435,41 +449,43 @@ private slots:
 
     void handOversToOtherWindows()
     {
-        env = std::make_unique<CaseEnv>();
-        QVERIFY(env->openFixture(true));
-        env->caseForm();
-        env->pick(0);
+        env = std::make_unique<TestPractice>();
+        env->fixClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5)));
+        env->registerAll();
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
+        env->show<cases::Form4>();
+        pick(*env, 0);
         // The deadline box opens the case's deadline form and stays ticked.
-        auto* check = env->control<QCheckBox>("Check1");
+        auto* check = env->control<QCheckBox>(cases::Form4::kName, "Check1");
         check->setChecked(true);
-        QVERIFY(env->nav().form("ScadenzaPratica") && env->nav().form("ScadenzaPratica")->isVisible());
+        QVERIFY(env->nav->form(deadlines::ScadenzaPratica::kName) && env->nav->form(deadlines::ScadenzaPratica::kName)->isVisible());
         QVERIFY(check->isChecked());
-        env->nav().hide("ScadenzaPratica");
+        env->nav->hide(deadlines::ScadenzaPratica::kName);
         // "&Istruzioni" opens beside the case form.
         menu("MnIstruzioni")->trigger();
-        QVERIFY(env->nav().form("Istruzioni")->isVisible());
-        QVERIFY(env->caseFormRaw()->isVisible());
+        QVERIFY(env->nav->form(instructions::Istruzioni::kName)->isVisible());
+        QVERIFY(env->form(cases::Form4::kName)->isVisible());
         // "&Nuovo Cliente": the client form, the case form hidden.
         menu("MnCliente")->trigger();
-        QVERIFY(env->nav().form("Anagrafe")->isVisible());
-        QVERIFY(!env->caseFormRaw()->isVisible());
-        env->nav().hide("Anagrafe");
+        QVERIFY(env->nav->form(clients::Anagrafe::kName)->isVisible());
+        QVERIFY(!env->form(cases::Form4::kName)->isVisible());
+        env->nav->hide(clients::Anagrafe::kName);
         // "&Assegna  Numero Pratica": the form emptied and hidden, the assignment form shown.
-        env->caseForm();
-        env->pick(0);
+        env->show<cases::Form4>();
+        pick(*env, 0);
         menu("MnAgg")->trigger();
-        QVERIFY(env->nav().form("Assegna")->isVisible());
-        QVERIFY(!env->caseFormRaw()->isVisible());
+        QVERIFY(env->nav->form(clients::Assegna::kName)->isVisible());
+        QVERIFY(!env->form(cases::Form4::kName)->isVisible());
         QCOMPARE(combo("Combo1")->currentText(), QString());
-        env->nav().hide("Assegna");
+        env->nav->hide(clients::Assegna::kName);
         // "&Nota Spese": the case form is released and the note form shown.
-        env->caseForm();
-        env->pick(0);
-        QPointer<ui::FormBase> old = env->caseFormRaw();
+        env->show<cases::Form4>();
+        pick(*env, 0);
+        QPointer<ui::FormBase> old = env->form(cases::Form4::kName);
         button("Command5")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(old.isNull());
-        ui::FormBase* note = env->nav().form("NotaSpese");
+        ui::FormBase* note = env->nav->form(expenses::NotaSpese::kName);
         QVERIFY(note->isVisible());
         // It holds a new expense of the case chosen, its case list shown.
         auto* noteCases = note->findChild<QComboBox*>("Combo1");
@@ -479,10 +495,10 @@ private slots:
 
     void statusAndClientRecord()
     {
-        env->caseForm();
-        env->pick(listIndexOf(138));
+        env->show<cases::Form4>();
+        pick(*env, listIndexOf(138));
         button("Command10")->click();
-        auto* status = env->nav().form("StatoPratica");
+        auto* status = env->nav->form(cases::CaseStatusForm::kName);
         QVERIFY(status);
         auto shown = [&](const char* n) { return status->findChild<QLabel*>(QString::fromLatin1(n))->text(); };
         QCOMPARE(shown("Pratica"), QStringLiteral("138"));
@@ -493,7 +509,7 @@ private slots:
         QVERIFY(shown("Cliente").startsWith(QStringLiteral("5 - ESPOSITO GENNARO")));
 
         button("Command9")->click();
-        auto* info = env->nav().form("AltreInform");
+        auto* info = env->nav->form(cases::ClientInfoForm::kName);
         QVERIFY(info);
         auto* list = info->findChild<QTreeWidget*>("ListView1");
         QVERIFY(list);

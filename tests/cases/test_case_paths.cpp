@@ -3,7 +3,10 @@
 // archiving and deleting (three boxes, the workbook saved and still usable),
 // the no-client branch of "&Assegna  Numero Pratica", a table with a gap, and
 // the backup copy of the utilities window.
-#include "support_env.h"
+#include "clients/anagrafe.h"
+#include "cases/register_forms.h"
+#include "common/practice.h"
+#include "search/register_forms.h"
 #include "app/program.h"
 
 #include "cases/case_form.h"
@@ -24,11 +27,13 @@ using namespace gp;
 using gp::cases::Form4;
 
 namespace {
+// Picks the entry at `index` of the case list as the user would.
+void pick(TestPractice& env, int index) { pickEntry(env.control<QComboBox>(gp::cases::Form4::kName, "Combo1"), index); }
 const QString kPr = QStringLiteral("Pratica");
 const QString kCl = QStringLiteral("Clienti");
 const QStringList kAllSheets = {"Clienti", "Pratica", "Storico", "Spese", "Codice", "S"};
 
-void fillSmall(CaseEnv& env)
+void fillSmall(TestPractice& env)
 {
     env.setCell(kCl, 2, 1, 1.0);
     env.setCell(kCl, 2, 2, QStringLiteral("VERDI ANNA"));
@@ -57,20 +62,26 @@ QByteArray digest(const QString& path)
 class TestCasePaths : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<CaseEnv> env;
-    QComboBox* combo(const char* n) { return env->control<QComboBox>(n); }
-    QLineEdit* text(const char* n) { return env->control<QLineEdit>(n); }
-    QPushButton* button(const char* n) { return env->control<QPushButton>(n); }
+    std::unique_ptr<TestPractice> env;
+    QComboBox* combo(const char* n) { return env->control<QComboBox>(cases::Form4::kName, n); }
+    QLineEdit* text(const char* n) { return env->control<QLineEdit>(cases::Form4::kName, n); }
+    QPushButton* button(const char* n) { return env->control<QPushButton>(cases::Form4::kName, n); }
 
 private slots:
+    void init()
+    {
+        env = std::make_unique<TestPractice>();
+        env->fixClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5)));
+        cases::registerForms(env->ctx);
+        search::registerForms(env->ctx);
+    }
     void cleanup() { env.reset(); }
 
     void numericMatchingOfTypedNumbers()
     {
-        env = std::make_unique<CaseEnv>();
-        env->openSmall(kAllSheets);
+        env->createSmall(kAllSheets);
         fillSmall(*env);
-        env->caseForm();
+        env->show<cases::Form4>();
         QCOMPARE(combo("Combo1")->count(), 3);
         QCOMPARE(combo("Combo1")->itemText(1), QStringLiteral("  007   "));
         for (const QString& typed : {QStringLiteral(" 12 "), QStringLiteral("012")}) {
@@ -101,31 +112,29 @@ private slots:
         // Its own fields went back into its row.
         QCOMPARE(env->cell(kPr, 3, 2), QVariant(2.0));
         // Picking "  007   " reads row 3.
-        env->nav().hide("Form4");
-        env->caseForm();
-        env->pick(1);
+        env->nav->hide(cases::Form4::kName);
+        env->show<cases::Form4>();
+        pick(*env, 1);
         QCOMPARE(text("Text9")->text(), QStringLiteral("NERI LUIGI"));
     }
 
     void tableWithGapAndSingleCase()
     {
-        env = std::make_unique<CaseEnv>();
-        env->openSmall(kAllSheets);
+        env->createSmall(kAllSheets);
         fillSmall(*env);
         env->setCell(kPr, 3, 1, QString()); // a gap after the first case
-        env->caseForm();
+        env->show<cases::Form4>();
         QCOMPARE(combo("Combo1")->count(), 1);
         QCOMPARE(combo("Combo1")->itemText(0), QStringLiteral("   12   "));
     }
 
     void deleteErrorReportsThreeBoxesAndSaves()
     {
-        env = std::make_unique<CaseEnv>();
-        env->openSmall({"Clienti", "Pratica", "Storico", "Codice", "S"}); // no "Spese"
+        env->createSmall({"Clienti", "Pratica", "Storico", "Codice", "S"}); // no "Spese"
         fillSmall(*env);
         env->book().save();
-        env->caseForm();
-        env->pick(2); // case 30
+        env->show<cases::Form4>();
+        pick(*env, 2); // case 30
         ModalAnswerer boxes;
         boxes.press("No").press("Sì").press("OK").press("Sì").press("OK").press("OK").press("OK");
         button("Command3")->click();
@@ -140,16 +149,16 @@ private slots:
         QCOMPARE(boxes.seen()[6].title, QStringLiteral("Dorvessa"));
         QCOMPARE(boxes.seen()[6].text, QStringLiteral("sorgente dell'errore: Form4.Elimina"));
         // The form stays as it was at the error; what was written is saved.
-        QVERIFY(env->caseFormRaw()->isVisible());
+        QVERIFY(env->form(cases::Form4::kName)->isVisible());
         QVERIFY(!env->book().modified());
         env->reopen();
         QCOMPARE(env->tableLength(kPr), 2);
         QCOMPARE(env->cell(kPr, 2, 1), QVariant(12.0));
         QCOMPARE(env->cell(kPr, 3, 1).toString(), QStringLiteral("007"));
         // The program goes on: the next command works on the open workbook.
-        env->nav().hide("Form4");
-        env->caseForm();
-        env->pick(0);
+        env->nav->hide(cases::Form4::kName);
+        env->show<cases::Form4>();
+        pick(*env, 0);
         boxes.clear();
         boxes.press("Sì").press("OK");
         button("Command2")->click();
@@ -159,11 +168,10 @@ private slots:
 
     void archiveErrorWithoutArchiveSheet()
     {
-        env = std::make_unique<CaseEnv>();
-        env->openSmall({"Clienti", "Pratica", "Spese", "Codice", "S"}); // no "Storico"
+        env->createSmall({"Clienti", "Pratica", "Spese", "Codice", "S"}); // no "Storico"
         fillSmall(*env);
-        env->caseForm();
-        env->pick(0);
+        env->show<cases::Form4>();
+        pick(*env, 0);
         ModalAnswerer boxes;
         boxes.press("Sì").press("OK").press("OK").press("OK");
         button("Command4")->click();
@@ -177,15 +185,14 @@ private slots:
 
     void assignWithoutClients()
     {
-        env = std::make_unique<CaseEnv>();
-        env->openSmall(kAllSheets);
-        app::registerAllForms(env->ctx());
+        env->createSmall(kAllSheets);
+        app::registerAllForms(env->ctx);
         env->setCell(kPr, 2, 1, 5.0);
-        env->caseForm();
-        env->pick(0);
+        env->show<cases::Form4>();
+        pick(*env, 0);
         ModalAnswerer boxes;
         boxes.press("OK").press("OK");
-        env->caseFormRaw()->findChild<QAction*>("MnAgg")->trigger();
+        env->form(cases::Form4::kName)->findChild<QAction*>("MnAgg")->trigger();
         // The client form opens instead, and says that there are no clients.
         QVERIFY(boxes.waitForBoxes(2));
         QCOMPARE(int(boxes.seen().size()), 2);
@@ -196,8 +203,8 @@ private slots:
         QCOMPARE(boxes.seen()[0].icon, QMessageBox::Information);
         QCOMPARE(boxes.seen()[1].text,
                  QStringLiteral("Non ci sono Clienti Registrati in Anagrafica , occorre  utilizzare: AGGIUNGI CLIENTE "));
-        QVERIFY(env->nav().form(QStringLiteral("Anagrafe"))->isVisible());
-        QVERIFY(!env->caseFormRaw()->isVisible());
+        QVERIFY(env->nav->form(clients::Anagrafe::kName)->isVisible());
+        QVERIFY(!env->form(cases::Form4::kName)->isVisible());
         // Nothing written, the form not emptied.
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("5"));
         QCOMPARE(env->tableLength(kPr), 1);
@@ -205,12 +212,10 @@ private slots:
 
     void backupCopiesBothWorkbooks()
     {
-        env = std::make_unique<CaseEnv>();
-        if (!env->openFixture(false))
-            QSKIP("shared practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
         env->setCell(kCl, 2, 17, QStringLiteral("MODIFICA NON SALVATA"));
         QTemporaryDir target;
-        auto* form = qobject_cast<cases::UtilitiesForm*>(env->show("Utilita"));
+        auto* form = qobject_cast<cases::UtilitiesForm*>(env->show(cases::UtilitiesForm::kName));
         QVERIFY(form);
         ModalAnswerer boxes;
         boxes.press("OK");
@@ -221,8 +226,8 @@ private slots:
         QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratiche"));
         // The changes were saved first, so the copy is the workbook as it is now.
         QVERIFY(!env->book().modified());
-        QCOMPARE(digest(written[0]), digest(env->ctx().path("Pratiche.xls")));
-        QCOMPARE(digest(written[1]), digest(env->ctx().path("Dorvessa.xls")));
+        QCOMPARE(digest(written[0]), digest(env->ctx.path("Pratiche.xls")));
+        QCOMPARE(digest(written[1]), digest(env->ctx.path("Dorvessa.xls")));
         // A second copy the same day never overwrites the first.
         boxes.clear();
         boxes.press("OK");
@@ -239,10 +244,8 @@ private slots:
 
     void restoreBringsBackADatedCopy()
     {
-        env = std::make_unique<CaseEnv>();
-        if (!env->openFixture(false))
-            QSKIP("shared practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
-        auto* form = qobject_cast<cases::UtilitiesForm*>(env->show("Utilita"));
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
+        auto* form = qobject_cast<cases::UtilitiesForm*>(env->show(cases::UtilitiesForm::kName));
         QVERIFY(form);
         QCOMPARE(form->findChild<QPushButton*>("Command4")->text(), QStringLiteral("&Ripristina"));
         // The first save of the day keeps the dated copy; a later one does not.
@@ -254,7 +257,7 @@ private slots:
         QCOMPARE(form->copyLabels(),
                  QStringList({QStringLiteral("Pratiche.xls - copia del 14/03/2026"),
                               QStringLiteral("Pratiche.xls - copia di sicurezza del %1")
-                                  .arg(QFileInfo(env->ctx().path("Pratiche.xls.bak"))
+                                  .arg(QFileInfo(env->ctx.path("Pratiche.xls.bak"))
                                            .lastModified()
                                            .toString(QStringLiteral("dd/MM/yyyy HH:mm")))}));
 
@@ -275,11 +278,11 @@ private slots:
         QCOMPARE(env->cell(kCl, 2, 17), QVariant(QStringLiteral("PRIMA"))); // reopened from the copy
         QVERIFY(!env->book().modified());
         // The version replaced is one more dated copy.
-        const QString kept = QDir(env->ctx().path("Copie")).filePath(QStringLiteral("Pratiche 2026-03-14 09.30.05.xls"));
+        const QString kept = QDir(env->ctx.path("Copie")).filePath(QStringLiteral("Pratiche 2026-03-14 09.30.05.xls"));
         QVERIFY(QFileInfo::exists(kept));
-        QVERIFY(QFile::copy(kept, env->ctx().path("letta.xls")));
+        QVERIFY(QFile::copy(kept, env->ctx.path("letta.xls")));
         gp::host::SpreadsheetHost reader;
-        QCOMPARE(reader.open(env->ctx().path("letta.xls"), QStringLiteral("Tesm4061"))->sheet(kCl)->cells(2, 17).value(),
+        QCOMPARE(reader.open(env->ctx.path("letta.xls"), QStringLiteral("Tesm4061"))->sheet(kCl)->cells(2, 17).value(),
                  QVariant(QStringLiteral("DOPO")));
         QCOMPARE(form->copyLabels().first(), QStringLiteral("Pratiche.xls - copia del 14/03/2026 09:30"));
     }

@@ -3,7 +3,9 @@
 // case unasked, the dates keep their four-digit years and refuse days that do
 // not exist, long case numbers lead to their own rows, an over-long text is
 // refused. What reached the file is read back with msoffcrypto-tool and xlrd.
-#include "support_env.h"
+#include "cases/register_forms.h"
+#include "common/practice.h"
+#include "search/register_forms.h"
 
 #include "cases/case_form.h"
 #include "common/modal.h"
@@ -21,10 +23,12 @@
 using namespace gp;
 
 namespace {
+// Picks the entry at `index` of the case list as the user would.
+void pick(TestPractice& env, int index) { pickEntry(env.control<QComboBox>(gp::cases::Form4::kName, "Combo1"), index); }
 const QString kPr = QStringLiteral("Pratica");
 const QString kTitle = QStringLiteral("Gestione Pratica");
 
-QStringList rowValues(CaseEnv& env, int row)
+QStringList rowValues(TestPractice& env, int row)
 {
     QStringList out;
     for (int c = 1; c <= 14; ++c)
@@ -36,12 +40,12 @@ QStringList rowValues(CaseEnv& env, int row)
 class TestCaseSafeInput : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<CaseEnv> env;
+    std::unique_ptr<TestPractice> env;
 
-    QComboBox* combo(const char* n) { return env->control<QComboBox>(n); }
-    QLineEdit* text(const char* n) { return env->control<QLineEdit>(n); }
-    QPlainTextEdit* memo(const char* n) { return env->control<QPlainTextEdit>(n); }
-    QPushButton* button(const char* n) { return env->control<QPushButton>(n); }
+    QComboBox* combo(const char* n) { return env->control<QComboBox>(cases::Form4::kName, n); }
+    QLineEdit* text(const char* n) { return env->control<QLineEdit>(cases::Form4::kName, n); }
+    QPlainTextEdit* memo(const char* n) { return env->control<QPlainTextEdit>(cases::Form4::kName, n); }
+    QPushButton* button(const char* n) { return env->control<QPushButton>(cases::Form4::kName, n); }
 
     // Types into a box as the user does, then leaves it with Tab.
     void typeAndLeave(QWidget* box, const QString& typed)
@@ -57,23 +61,24 @@ class TestCaseSafeInput : public QObject {
     QString savedFile()
     {
         env->book().save();
-        return env->path() + QStringLiteral("/Pratiche.xls");
+        return env->dir.path() + QStringLiteral("/Pratiche.xls");
     }
 
 private slots:
     void init()
     {
-        env = std::make_unique<CaseEnv>();
-        if (!env->openFixture(true))
-            QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent");
-        env->caseForm();
+        env = std::make_unique<TestPractice>();
+        env->fixClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5)));
+        env->registerAll();
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
+        env->show<cases::Form4>();
     }
     void cleanup() { env.reset(); }
 
     void typedNumberLoadsTheCase()
     {
         // What picking case 106 (row 4) shows.
-        env->pick(2);
+        pick(*env, 2);
         const QStringList picked = {text("Text4")->text(), text("Text5")->text(), memo("Text6")->toPlainText(),
                                     text("Text9")->text(), text("Text1")->text()};
         QCOMPARE(picked[0], QStringLiteral("1"));
@@ -122,7 +127,7 @@ private slots:
         QCOMPARE(rowValues(*env, 3), row3);
 
         // Case 106 shown, 104 typed over it without confirming: asked, No writes nothing.
-        env->pick(2);
+        pick(*env, 2);
         combo("Combo1")->setEditText(QStringLiteral("104"));
         boxes.clear();
         boxes.press("No");
@@ -143,8 +148,7 @@ private slots:
         QCOMPARE(boxes.seen()[2].text, QStringLiteral("Pratica modificata................................."));
         QCOMPARE(rowValues(*env, 4), row4);
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         const QString out = readBack(savedFile(), ui::kPracticePassword,
                                      QStringLiteral("print(cell('Pratica', 'A3'), cell('Pratica', 'B3'))\n"
                                                     "print(cell('Pratica', 'J3') == cell('Pratica', 'J4'))\n"
@@ -154,7 +158,7 @@ private slots:
 
     void datesKeepTheirYearAndMustExist()
     {
-        env->pick(0); // case 101, row 2
+        pick(*env, 0); // case 101, row 2
         // A typed four-digit year is never cut, in any of the forms.
         text("Text1")->selectAll();
         typeAndLeave(text("Text1"), QStringLiteral("12-10-2008"));
@@ -191,8 +195,7 @@ private slots:
         button("Command2")->click();
         QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Pratica modificata................................."));
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         const QString out = readBack(savedFile(), ui::kPracticePassword,
                                      QStringLiteral("print(repr(cell('Pratica', 'C2')), repr(cell('Pratica', 'D2')))\n"));
         QCOMPARE(out, QStringLiteral("'12/10/2008' ''\n"));
@@ -202,14 +205,14 @@ private slots:
     {
         env->setCell(kPr, 2, 1, 123456789.0); // client 9
         env->setCell(kPr, 3, 1, 12345678.0);  // client 8
-        qobject_cast<cases::Form4*>(env->caseFormRaw())->rebuildLists();
+        qobject_cast<cases::Form4*>(env->form(cases::Form4::kName))->rebuildLists();
         QCOMPARE(combo("Combo1")->itemText(0), QStringLiteral("123456789"));
         QCOMPARE(combo("Combo1")->itemText(1), QStringLiteral("12345678"));
-        env->pick(0);
+        pick(*env, 0);
         QCOMPARE(text("Text4")->text(), QStringLiteral("9"));
-        env->pick(1);
+        pick(*env, 1);
         QCOMPARE(text("Text4")->text(), QStringLiteral("8"));
-        env->pick(0);
+        pick(*env, 0);
         QCOMPARE(text("Text4")->text(), QStringLiteral("9"));
         // Stored into its own row too.
         text("Text5")->setText(QStringLiteral("NUMERO LUNGO"));
@@ -222,7 +225,7 @@ private slots:
 
     void overLongTextIsRefused()
     {
-        env->pick(0);
+        pick(*env, 0);
         const QStringList before = rowValues(*env, 2);
         memo("Text6")->setPlainText(QString(32768, QLatin1Char('A')));
         ModalAnswerer boxes;

@@ -1,7 +1,7 @@
 // The client form driven in-process on a copy of the practice's data: the
 // choice by name, the two states, modify, the delete cascade, the input rules
 // and every message box by title and text.
-#include "support_env.h"
+#include "common/practice.h"
 
 #include "clients/anagrafe.h"
 #include "clients/client_fields.h"
@@ -40,7 +40,7 @@ void checkBox(const SeenBox& b, const QString& title, const QString& text,
 class TestAnagrafe : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ClientEnv> env;
+    std::unique_ptr<TestPractice> env;
     Anagrafe* form = nullptr;
     QComboBox* combo = nullptr;
 
@@ -48,10 +48,7 @@ class TestAnagrafe : public QObject {
     QAction* item(const QString& name) { return form->findChild<QAction*>(name); }
     bool openForm()
     {
-        env = std::make_unique<ClientEnv>();
-        if (!env->open())
-            return false;
-        form = qobject_cast<Anagrafe*>(env->show(QStringLiteral("Anagrafe")));
+        form = env->show<Anagrafe>();
         combo = form ? form->findChild<QComboBox*>(QStringLiteral("Combo1")) : nullptr;
         return form && combo;
     }
@@ -72,6 +69,12 @@ class TestAnagrafe : public QObject {
     }
 
 private slots:
+    void init()
+    {
+        env = std::make_unique<TestPractice>();
+        env->registerAll();
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
+    }
     void cleanup()
     {
         env.reset();
@@ -82,9 +85,8 @@ private slots:
 
     void formAndControls()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
-        QCOMPARE(form->objectName(), QStringLiteral("Anagrafe"));
+        QVERIFY(openForm());
+        QCOMPARE(form->objectName(), clients::Anagrafe::kName);
         QCOMPARE(form->windowTitle(), QStringLiteral("Anagrafica "));
         const QStringList items = {"mnuM", "MnuE", "MnAgg", "mnuP", "MenAltri", "mnuEsci", "MnStampa"};
         const QStringList captions = {"Modifica Cliente", "Elimina Cliente", "&Aggiungi Cliente", "&Pulisci i campi",
@@ -113,8 +115,7 @@ private slots:
 
     void duplicateNamesEachShowTheirOwnRow()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         QCOMPARE(combo->count(), 24);
         // Alphabetical; the two ROSSI MARIO told apart by their numbers.
         QCOMPARE(combo->itemText(0), QStringLiteral("BARBIERI NICOLA"));
@@ -148,24 +149,21 @@ private slots:
 
     void gapInNamesAndEmptyRegister()
     {
-        env = std::make_unique<ClientEnv>();
-        if (!env->open())
-            QSKIP("practice fixture absent");
         env->setCell(kCl, 5, 2, QVariant());     // a gap in column B at row 5
-        auto* f = qobject_cast<Anagrafe*>(env->show("Anagrafe"));
+        auto* f = env->show<Anagrafe>();
         auto* c = f->findChild<QComboBox*>("Combo1");
         QCOMPARE(c->count(), 3);
         QCOMPARE(c->itemText(0), QStringLiteral("BIANCHI LUCIA"));
         QCOMPARE(c->itemText(1), QStringLiteral("CITTÀ DI ROMA S.P.A."));
         QCOMPARE(c->itemText(2), QStringLiteral("ROSSI MARIO"));
-        env->nav().hide("Anagrafe");
-        env->show(env->nav().mainMenuName());
+        env->nav->hide(clients::Anagrafe::kName);
+        env->show(env->nav->mainMenuName());
 
         // No client at all: the message, and an empty list.
         env->setCell(kCl, 2, 2, QVariant());
         ModalAnswerer boxes;
         boxes.press("OK");
-        env->show("Anagrafe");
+        env->show(clients::Anagrafe::kName);
         QVERIFY(boxes.waitForBoxes(1));
         checkBox(boxes.seen()[0], "Gestione Pratiche",
                  "Non ci sono Clienti Registrati in Anagrafica , occorre  utilizzare: AGGIUNGI CLIENTE ",
@@ -175,8 +173,7 @@ private slots:
 
     void modifyWritesAllColumnsAndRenames()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         // Nothing picked: the error, nothing written.
         ModalAnswerer boxes;
         boxes.press("OK");
@@ -220,8 +217,7 @@ private slots:
 
     void modifyTheSecondOfTwoEqualNames()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         pick("ROSSI MARIO", 1);
         box("Text6")->setText("PARMA");
         ModalAnswerer boxes;
@@ -233,8 +229,7 @@ private slots:
 
     void modifyOrDeleteAClientNoLongerThere()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         pick("GRECO ELENA"); // number 11, row 12
         env->sheet(kCl).rows(12, 12).deleteEntireRow();
         const QString before = env->cell(kCl, 12, 2).toString();
@@ -263,8 +258,7 @@ private slots:
 
     void deleteCascadeYesEverywhere()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         const double client = 12;
         // An expense of the client without "ID Oper", on the first row: the
         // sheet is not empty for all that.
@@ -315,8 +309,7 @@ private slots:
     void deleteCascadeNoKeepsTheRest()
     {
         QFETCH(int, stopAt);
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         const double client = 5;
         const int ownCases = env->countRows(kPr, 1, 2, client), ownExpenses = env->countRows(kSp, 3, 3, client);
         QVERIFY(ownCases > 0 && ownExpenses > 0);
@@ -333,15 +326,14 @@ private slots:
         QCOMPARE(env->countRows(kSp, 3, 3, client), ownExpenses);
         // The form is left for the main menu, emptied.
         QVERIFY(!form->isVisible());
-        QVERIFY(env->nav().form(env->nav().mainMenuName()) && env->nav().form(env->nav().mainMenuName())->isVisible());
+        QVERIFY(env->nav->form(env->nav->mainMenuName()) && env->nav->form(env->nav->mainMenuName())->isVisible());
         QCOMPARE(combo->count(), 0);
         QCOMPARE(box("Text1")->text(), QString());
     }
 
     void deleteWithNoCasesLeavesBeforeTheExpenses()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         env->setCell(kPr, 2, 1, QVariant()); // "Pratica" empty: A2 empty
         pick("ESPOSITO GENNARO");
         ModalAnswerer boxes;
@@ -354,11 +346,8 @@ private slots:
 
     void numbersStoredAsTextMatch()
     {
-        env = std::make_unique<ClientEnv>();
-        if (!env->open())
-            QSKIP("practice fixture absent");
         env->setCell(kCl, 8, 1, QStringLiteral("7")); // RUSSO ANNA MARIA, number 7 as text
-        auto* f = qobject_cast<Anagrafe*>(env->show("Anagrafe"));
+        auto* f = env->show<Anagrafe>();
         form = f;
         combo = f->findChild<QComboBox*>("Combo1");
         pick("RUSSO ANNA MARIA");
@@ -373,8 +362,7 @@ private slots:
 
     void capitalsWhileTyping()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         pick("BIANCHI LUCIA");
         QLineEdit* name = box("Text1");
         name->clear();
@@ -413,8 +401,7 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QString, expected);
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         pick("BIANCHI LUCIA");
         QLineEdit* date = box("Text18");
         date->clear();
@@ -431,11 +418,8 @@ private slots:
 
     void typingLimitsDoNotCutTheProgramsText()
     {
-        env = std::make_unique<ClientEnv>();
-        if (!env->open())
-            QSKIP("practice fixture absent");
         env->setCell(kCl, 3, 4, QStringLiteral("17/04/2008")); // ten characters
-        form = qobject_cast<Anagrafe*>(env->show("Anagrafe"));
+        form = env->show<Anagrafe>();
         combo = form->findChild<QComboBox*>("Combo1");
         pick("BIANCHI LUCIA");
         QCOMPARE(box("Text18")->text(), QStringLiteral("17/04/2008"));
@@ -458,15 +442,14 @@ private slots:
 
     void leaveAndPrint()
     {
-        if (!openForm())
-            QSKIP("practice fixture absent");
+        QVERIFY(openForm());
         {
             // The printing of the register is reached: the sheet is printed
             // (to a PDF file here, when the system has no printer) and the
             // printing routine reports it.
             if (printing::currentPrinter() == printing::kPdfPrinter) {
-                const QString pdf = env->ctx().folder + QStringLiteral("/clienti.pdf");
-                printing::installPrinting(env->ctx())->setPdfPathProvider([pdf](QWidget*) { return pdf; });
+                const QString pdf = env->ctx.folder + QStringLiteral("/clienti.pdf");
+                printing::installPrinting(env->ctx)->setPdfPathProvider([pdf](QWidget*) { return pdf; });
                 ModalAnswerer boxes;
                 boxes.press("OK");
                 item("MnStampa")->trigger();
@@ -479,10 +462,10 @@ private slots:
         pick("BIANCHI LUCIA");
         item("mnuEsci")->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!env->nav().isLoaded("Anagrafe"));
-        QVERIFY(env->nav().form(env->nav().mainMenuName())->isVisible());
+        QVERIFY(!env->nav->isLoaded(clients::Anagrafe::kName));
+        QVERIFY(env->nav->form(env->nav->mainMenuName())->isVisible());
         // A new instance starts afresh with the full list.
-        form = qobject_cast<Anagrafe*>(env->show("Anagrafe"));
+        form = env->show<Anagrafe>();
         combo = form->findChild<QComboBox*>("Combo1");
         QCOMPARE(combo->count(), 24);
         QVERIFY(combo->isEnabled());

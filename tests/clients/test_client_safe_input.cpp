@@ -1,12 +1,11 @@
 // The client register against typing slips and broken registers, on a copy of
 // the practice's data: an empty name is refused, the date keeps its year and
-// must exist, new clients and cases go where the lists show them (or are
+// must exist, new clients go where the lists show them (or are
 // refused with the broken row named, never over the headings), and a paste is
 // cut to the box's limit. What reached the file is read back with
 // msoffcrypto-tool and xlrd.
-#include "support_env.h"
+#include "common/practice.h"
 
-#include "cases/case_sheet.h"
 #include "clients/anagrafe.h"
 #include "clients/assegna.h"
 #include "clients/client_fields.h"
@@ -21,7 +20,6 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -38,11 +36,11 @@ const QString kTitle = QStringLiteral("Gestione Pratiche");
 class TestClientSafeInput : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ClientEnv> env;
+    std::unique_ptr<TestPractice> env;
 
     Anagrafe* openClientForm(const QString& pickName)
     {
-        auto* form = qobject_cast<Anagrafe*>(env->show(QStringLiteral("Anagrafe")));
+        auto* form = env->show<Anagrafe>();
         auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
         for (int i = 0; i < combo->count(); ++i)
             if (combo->itemText(i) == pickName) {
@@ -55,9 +53,9 @@ class TestClientSafeInput : public QObject {
     // "&Aggiungi Cliente" with `name` typed; the boxes seen.
     std::vector<SeenBox> addClient(const QString& name)
     {
-        env->show(QStringLiteral("Anagrafe"));
-        env->nav().form(QStringLiteral("Anagrafe"))->findChild<QAction*>(QStringLiteral("MnAgg"))->trigger();
-        auto* f = env->nav().formAs<Assegna>("Assegna");
+        env->show(clients::Anagrafe::kName);
+        env->nav->form(clients::Anagrafe::kName)->findChild<QAction*>(QStringLiteral("MnAgg"))->trigger();
+        auto* f = env->nav->formAs<Assegna>(clients::Assegna::kName);
         if (!QTest::qWaitFor([f] { return f->isVisible(); }, 2000)) {
             QTest::qFail("the assignment form did not open", __FILE__, __LINE__);
             return {};
@@ -68,33 +66,18 @@ class TestClientSafeInput : public QObject {
         f->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
         return boxes.seen();
     }
-    // A new case for the client in list position `index`; the boxes seen.
-    // A new case for the client of sheet row `clientRow`, picked from the (sorted) list.
-    std::vector<SeenBox> assignCase(int clientRow)
-    {
-        auto* f = qobject_cast<Assegna*>(env->nav().load(QStringLiteral("Assegna")));
-        f->startCaseAssignment();
-        auto* list = f->findChild<QListWidget*>(QStringLiteral("List1"));
-        for (int i = 0; i < list->count(); ++i)
-            if (list->item(i)->data(Qt::UserRole).toInt() == clientRow)
-                list->setCurrentRow(i);
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        f->confirm();
-        return boxes.seen();
-    }
     QString saveAndRead(const QString& code)
     {
         env->book().save();
-        return readBack(env->ctx().path(ui::kPracticeFile), ui::kPracticePassword, code);
+        return readBack(env->ctx.path(ui::kPracticeFile), ui::kPracticePassword, code);
     }
 
 private slots:
     void init()
     {
-        env = std::make_unique<ClientEnv>();
-        if (!env->open())
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        env = std::make_unique<TestPractice>();
+        env->registerAll();
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
     }
     void cleanup() { env.reset(); }
 
@@ -116,8 +99,7 @@ private slots:
         QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Il nome del Cliente non può essere vuoto."));
         QCOMPARE(env->tableLength(kCl, 2), 24);
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         QCOMPARE(saveAndRead(QStringLiteral("print(cell('Clienti', 'B3'), cell('Clienti', 'B25'))\n")),
                  QStringLiteral("BIANCHI LUCIA ROSSI MARIO\n"));
     }
@@ -148,8 +130,7 @@ private slots:
         modify(form); // stored without leaving the box: rewritten all the same
         QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Cliente Modificato"));
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         QCOMPARE(saveAndRead(QStringLiteral("print(repr(cell('Clienti', 'D3')))\n")), QStringLiteral("'12/10/2008'\n"));
     }
 
@@ -164,8 +145,7 @@ private slots:
         // Where the list shows it.
         QCOMPARE(clients::clientNames(env->book()).back().name, QStringLiteral("NUOVO"));
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         QCOMPARE(saveAndRead(QStringLiteral("print(cell('Clienti', 'B1'), cell('Clienti', 'A26'), "
                                             "cell('Clienti', 'B26'))\n")),
                  QStringLiteral("Ragione Sociale/Cognome-Nome 25.0 NUOVO\n"));
@@ -191,34 +171,6 @@ private slots:
         QCOMPARE(boxes.at(1).text, QStringLiteral("La riga 12 del foglio Clienti non ha il nome del Cliente: "
                                                   "correggerla prima di aggiungere."));
         QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
-    }
-
-    void newCaseGoesWhereTheListShowsIt()
-    {
-        // A case row without its number: refused, nothing written.
-        env->setCell(kPr, 20, 1, QVariant());
-        auto boxes = assignCase(4);
-        QCOMPARE(int(boxes.size()), 2);
-        QCOMPARE(boxes[1].title, kTitle);
-        QCOMPARE(boxes[1].text, QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il numero: "
-                                               "correggerla prima di aggiungere."));
-        QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
-
-        // An empty row inside the table: the new case fills it, and the case list reaches it.
-        env->sheet(kPr).rows(20, 20).clearContents();
-        boxes = assignCase(4); // client 3
-        QCOMPARE(boxes.at(1).text, QStringLiteral("Al Cliente ") + env->cell(kCl, 4, 2).toString()
-                                       + QStringLiteral(" è stata assegnata la Pratica numero 182"));
-        QCOMPARE(env->cell(kPr, 20, 1), QVariant(182.0));
-        QCOMPARE(env->cell(kPr, 20, 2), QVariant(3.0));
-        QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
-        QVERIFY(cases::caseListEntries(env->sheet(kPr), false).contains(QStringLiteral("182")));
-
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
-        QCOMPARE(saveAndRead(QStringLiteral("print(cell('Pratica', 'A20'), cell('Pratica', 'B20'), "
-                                            "repr(cell('Pratica', 'A42')))\n")),
-                 QStringLiteral("182.0 3.0 ''\n"));
     }
 
     void pasteIsCutToTheLimit()

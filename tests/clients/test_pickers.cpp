@@ -3,7 +3,9 @@
 // into the real forms. The register used has repeated names, accents, mixed
 // case and client numbers unrelated to the rows, so a choice that reached the
 // wrong row would show the wrong number.
-#include "support_env.h"
+#include "expenses/inter_spese.h"
+#include "cases/case_form.h"
+#include "common/practice.h"
 
 #include "clients/anagrafe.h"
 #include "clients/assegna.h"
@@ -40,7 +42,7 @@ const QStringList kSorted = {"ABATE GIULIO",          "Àrea Servizi srl",     "
                              "CITTÀ DI ROMA S.P.A.", "ROSSI MARIO (n. 730)", "ROSSI MARIO (n. 88)",
                              "zanetti e rossi snc"};
 
-void writeRegister(ClientEnv& env)
+void writeRegister(TestPractice& env)
 {
     int row = 2;
     for (const Client& c : kClients) {
@@ -88,18 +90,16 @@ void clickMatch(QAbstractItemView* popup, int i)
 
 class TestPickers : public QObject {
     Q_OBJECT
-    std::unique_ptr<ClientEnv> env;
-
-    bool open()
-    {
-        env = std::make_unique<ClientEnv>();
-        if (!env->open())
-            return false;
-        writeRegister(*env);
-        return true;
-    }
+    std::unique_ptr<TestPractice> env;
 
 private slots:
+    void init()
+    {
+        env = std::make_unique<TestPractice>();
+        env->registerAll();
+        SKIP_WITHOUT_FIXTURE(env->openFixture());
+        writeRegister(*env);
+    }
     void cleanup() { env.reset(); }
 
     void foldingAndOrder()
@@ -117,9 +117,7 @@ private slots:
 
     void clientFormFiltersAndPicksTheRowChosen()
     {
-        if (!open())
-            QSKIP("practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
-        auto* form = qobject_cast<clients::Anagrafe*>(env->show(QStringLiteral("Anagrafe")));
+        auto* form = env->show<clients::Anagrafe>();
         auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
         QCOMPARE(texts(combo), kSorted);
 
@@ -161,9 +159,7 @@ private slots:
 
     void assignmentChooserGivesTheCaseToTheClientChosen()
     {
-        if (!open())
-            QSKIP("practice fixture absent");
-        auto* form = qobject_cast<clients::Assegna*>(env->nav().load(QStringLiteral("Assegna")));
+        auto* form = qobject_cast<clients::Assegna*>(env->nav->load(clients::Assegna::kName));
         QVERIFY(form);
         form->startCaseAssignment();
         QTRY_VERIFY(form->isVisible());
@@ -189,9 +185,7 @@ private slots:
 
     void expenseQueryTakesTheNumberOfTheClientChosen()
     {
-        if (!open())
-            QSKIP("practice fixture absent");
-        QWidget* form = env->show(QStringLiteral("InterSpese"));
+        QWidget* form = env->show(expenses::InterSpese::kName);
         form->findChild<QRadioButton*>(QStringLiteral("Option1"))->setChecked(true);
         auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
         QCOMPARE(texts(combo), kSorted);
@@ -205,9 +199,7 @@ private slots:
 
     void caseListFiltersOnTheTypedNumber()
     {
-        if (!open())
-            QSKIP("practice fixture absent");
-        QWidget* form = env->show(QStringLiteral("Form4"));
+        QWidget* form = env->show(cases::Form4::kName);
         auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
         QVERIFY(combo->count() > 20);
         QStringList expected;

@@ -3,8 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QDir>
-#include <QFile>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -34,6 +32,12 @@ ModalAnswerer::~ModalAnswerer() = default;
 ModalAnswerer& ModalAnswerer::press(const QString& label)
 {
     plan_.push_back({Step::Press, label});
+    return *this;
+}
+
+ModalAnswerer& ModalAnswerer::pressEnter()
+{
+    plan_.push_back({Step::Enter, {}});
     return *this;
 }
 
@@ -88,6 +92,12 @@ void ModalAnswerer::poll()
             if (step && step->what == Step::Press && b->text() == step->value)
                 target = b;
         }
+        if (step && step->what == Step::Enter) {
+            box.answered = box.defaultButton;
+            seen_.push_back(box);
+            QTest::keyClick(mb, Qt::Key_Return);
+            return;
+        }
         if (step && step->what != Step::Press)
             failPlan(QStringLiteral("an answer for an input box was planned, a message box came"), box);
         else if (step && !target)
@@ -106,7 +116,7 @@ void ModalAnswerer::poll()
         box.text = in->labelText();
         box.defaultText = in->textValue();
         box.buttons << in->okButtonText() << in->cancelButtonText();
-        if (step && step->what == Step::Press) {
+        if (step && (step->what == Step::Press || step->what == Step::Enter)) {
             failPlan(QStringLiteral("the button \"%1\" was planned, an input box came").arg(step->value), box);
             box.mismatched = true;
         }
@@ -121,22 +131,4 @@ void ModalAnswerer::poll()
             QMetaObject::invokeMethod(in, "reject", Qt::QueuedConnection);
         }
     }
-}
-
-QString practiceFixtureDir() { return QStringLiteral(GP_SHARED_DIR "/fixtures/practice"); }
-
-bool copyPracticeFixture(const QString& dir)
-{
-    const QDir src(practiceFixtureDir());
-    if (!src.exists(QStringLiteral("Pratiche.xls")))
-        return false;
-    for (const QString& name : {QStringLiteral("Pratiche.xls"), QStringLiteral("Dorvessa.xls"),
-                                QStringLiteral("Istruzioni.txt")}) {
-        const QString to = QDir(dir).filePath(name);
-        QFile::remove(to);
-        if (!QFile::copy(src.filePath(name), to))
-            return false;
-        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    }
-    return true;
 }

@@ -12,6 +12,7 @@
 //   ModalAnswerer boxes;
 //   boxes.press("Sì");                 // first box: press the button labelled "Sì"
 //   boxes.press("OK");                 // second box
+//   boxes.pressEnter();                // a box answered by the Enter key (its default button)
 //   boxes.type("123");                 // an input box: type and press OK
 //   boxes.cancel();                    // an input box: press Annulla
 //   QTest::mouseClick(button, Qt::LeftButton);
@@ -49,6 +50,7 @@ public:
     ~ModalAnswerer() override;
 
     ModalAnswerer& press(const QString& buttonLabel);  // message box: press this button
+    ModalAnswerer& pressEnter();                       // message box: Enter, as the keyboard gives it
     ModalAnswerer& type(const QString& text);          // input box: type the text, press OK
     ModalAnswerer& cancel();                           // input box: press Annulla
 
@@ -61,13 +63,8 @@ public:
 
 private:
     void poll();
-    struct Step { enum { Press, Type, Cancel } what; QString value; };
+    struct Step { enum { Press, Enter, Type, Cancel } what; QString value; };
     std::deque<Step> plan_;
     std::vector<SeenBox> seen_;
     QTimer timer_;
 };
-
-// Copies the practice fixture (Pratiche.xls, Dorvessa.xls, Istruzioni.txt) into
-// `dir`; false when the shared fixtures are absent (the caller skips).
-bool copyPracticeFixture(const QString& dir);
-QString practiceFixtureDir();

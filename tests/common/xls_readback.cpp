@@ -1,6 +1,8 @@
 #include "xls_readback.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 
 bool haveXlrd()
@@ -40,4 +42,35 @@ QString readBack(const QString& path, const QString& password, const QString& co
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return QStringLiteral("ERROR: ") + out + QString::fromUtf8(p.readAllStandardError());
     return out;
+}
+
+QJsonObject readSheets(const QString& path, const QString& password)
+{
+    const QString out = readBack(path, password, QStringLiteral(
+        "import json\n"
+        "out = {'sheets': {}, 'visible': {}}\n"
+        "for sh in book.sheets():\n"
+        "    out['sheets'][sh.name] = [[c.value for c in sh.row(r)] for r in range(sh.nrows)]\n"
+        "    out['visible'][sh.name] = sh.visibility == 0\n"
+        "json.dump(out, sys.stdout, ensure_ascii=False)\n"));
+    if (out.startsWith(QStringLiteral("ERROR: ")))
+        qWarning("%s", qPrintable(out));
+    return QJsonDocument::fromJson(out.toUtf8()).object();
+}
+
+bool sheetHolds(const QJsonObject& book, const QString& sheet, const QString& text)
+{
+    for (const QJsonValue& row : book[QStringLiteral("sheets")].toObject()[sheet].toArray())
+        for (const QJsonValue& cell : row.toArray())
+            if (cell.toVariant().toString().contains(text))
+                return true;
+    return false;
+}
+
+bool firstColumnHolds(const QJsonObject& book, const QString& sheet, double id)
+{
+    for (const QJsonValue& row : book[QStringLiteral("sheets")].toObject()[sheet].toArray())
+        if (!row.toArray().isEmpty() && row.toArray().first().toDouble() == id)
+            return true;
+    return false;
 }

@@ -3,7 +3,8 @@
 #include "core/ui/clock.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
-#include "support_agenda.h"
+#include "common/practice.h"
+#include "deadlines/register_forms.h"
 
 #include <QTest>
 
@@ -40,8 +41,8 @@ private slots:
 
 void TestAgendaData::readsFixtureEvents()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     host::Sheet* sheet = openAgenda(env.ctx)->sheet(kDeadlineSheet);
     const auto events = readEvents(sheet);
     QCOMPARE(int(events.size()), 20);
@@ -85,8 +86,8 @@ void TestAgendaData::listStopsAtGapAndIgnoresColumnG()
 
 void TestAgendaData::dueAndExpiredAroundToday()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     const auto events = readEvents(openAgenda(env.ctx)->sheet(kDeadlineSheet));
     const QDate today(2026, 12, 25);
     auto ids = [](const std::vector<Event>& list) {
@@ -119,8 +120,8 @@ void TestAgendaData::dueAndExpiredAroundToday()
 
 void TestAgendaData::writesReadBackFromSavedFile()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     host::Sheet* sheet = openAgenda(env.ctx)->sheet(kDeadlineSheet);
     EventFields f;
     f.date = QDate(2027, 5, 3);

@@ -7,7 +7,8 @@
 #include "core/ui/clock.h"
 #include "deadlines/agenda.h"
 #include "deadlines/scadenza_pratica.h"
-#include "support_agenda.h"
+#include "common/practice.h"
+#include "deadlines/register_forms.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -23,7 +24,7 @@ using namespace gp::deadlines;
 namespace {
 const QString kTitle = QStringLiteral("Gestione Pratica");
 
-ui::FormBase* startCase(AgendaEnv& env, double number, const QString& subject)
+ui::FormBase* startCase(TestPractice& env, double number, const QString& subject)
 {
     auto* form = qobject_cast<ScadenzaPratica*>(env.nav->load(ScadenzaPratica::kName));
     if (form)
@@ -46,25 +47,26 @@ private slots:
     void cleanup() { ui::Clock::clear(); }
 
     void writesColumnNTheCaseFormAndTheEvent();
-    void fromTheCaseFormsDeadlineBox();
     void unknownCaseWritesNothing();
     void missingAgendaWritesNothing();
 };
 
+// Opened from the case form's deadline box while the agenda is the active
+// workbook: column N of the case, the case form and the event, all saved.
 void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     cases::registerForms(env.ctx);
     auto* form4 = qobject_cast<cases::Form4*>(env.show(cases::Form4::kName));
     QVERIFY(form4);
-    // The agenda is open and active, as after the launcher: the case sheet is still reached.
     env.host->setActiveWorkbook(openAgenda(env.ctx));
-
-    ui::FormBase* form = startCase(env, 106, QStringLiteral("RECUPERO CREDITO"));
-    QVERIFY(form);
-    QVERIFY(form->isVisible());
-    QCOMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("PRATICA 106 \u2014 RECUPERO CREDITO"));
+    form4->showCase(106);
+    child<QCheckBox>(form4, "Check1")->setChecked(true);
+    ui::FormBase* form = env.nav->form(ScadenzaPratica::kName);
+    QVERIFY(form && form->isVisible());
+    const QString subject = child<QLineEdit>(form, "Text2")->text();
+    QVERIFY2(subject.startsWith(QStringLiteral("PRATICA 106 \u2014 ")), qPrintable(subject));
     pick(form, QDate(2027, 1, 15));
     QCOMPARE(child<QLineEdit>(form, "Text1")->text(), QStringLiteral("15/01/2027"));
     child<QPlainTextEdit>(form, "Text3")->setPlainText(QStringLiteral("DEPOSITO MEMORIA"));
@@ -76,7 +78,7 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
     QCOMPARE(boxes.seen()[0].title, kTitle);
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Dorvessa del 15/01/2027 registrata per la pratica n. 106."));
     QCOMPARE(child<QLineEdit>(form4, "Text10")->text(), QStringLiteral("15/01/2027"));
-    QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(QStringLiteral("ScadenzaPratica")); }, 2000));
+    QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(ScadenzaPratica::kName); }, 2000));
 
     SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
     host::Sheet* cases = practice.sheet(QStringLiteral("Pratica"));
@@ -92,44 +94,15 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
     QCOMPARE(e.date, QDate(2027, 1, 15));
     QCOMPARE(s->cells(22, 2).value().typeId(), int(QMetaType::Double));
     QCOMPARE(e.type, QStringLiteral("Pratica"));
-    QCOMPARE(e.subject, QStringLiteral("PRATICA 106 \u2014 RECUPERO CREDITO"));
+    QCOMPARE(e.subject, subject);
     QCOMPARE(e.note, QStringLiteral("DEPOSITO MEMORIA"));
     QVERIFY(e.texts[5].isEmpty());
 }
 
-void TestCaseDeadline::fromTheCaseFormsDeadlineBox()
-{
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
-    cases::registerForms(env.ctx);
-    auto* form4 = qobject_cast<cases::Form4*>(env.show(cases::Form4::kName));
-    QVERIFY(form4);
-    form4->showCase(106);
-    child<QCheckBox>(form4, "Check1")->setChecked(true);
-    ui::FormBase* form = env.nav->form(QStringLiteral("ScadenzaPratica"));
-    QVERIFY(form && form->isVisible());
-    QVERIFY(child<QLineEdit>(form, "Text2")->text().startsWith(QStringLiteral("PRATICA 106 \u2014 ")));
-    pick(form, QDate(2027, 2, 1));
-    ModalAnswerer boxes;
-    boxes.press("OK");
-    child<QPushButton>(form, "Command1")->click();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Dorvessa del 01/02/2027 registrata per la pratica n. 106."));
-    // Shown in the case form at once, and already in both saved files.
-    QCOMPARE(child<QLineEdit>(form4, "Text10")->text(), QStringLiteral("01/02/2027"));
-    SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
-    host::Sheet* cases = practice.sheet(QStringLiteral("Pratica"));
-    QCOMPARE(cases->cells(cases->findIdentifier(1, 106), 14).text(), QStringLiteral("01/02/2027"));
-    SavedBook agenda(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
-    const Event e = readEvent(agenda.sheet(kDeadlineSheet), 22);
-    QCOMPARE(e.type, QStringLiteral("Pratica"));
-    QCOMPARE(e.date, QDate(2027, 2, 1));
-}
-
 void TestCaseDeadline::unknownCaseWritesNothing()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     ui::FormBase* form = startCase(env, 999, QString());
     QVERIFY(form);
     QCOMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("PRATICA 999"));
@@ -157,9 +130,9 @@ void TestCaseDeadline::unknownCaseWritesNothing()
 
 void TestCaseDeadline::missingAgendaWritesNothing()
 {
-    AgendaEnv env;
-    if (!env.start(false))
-        QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent");
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
+    QFile::remove(env.path(ui::kDeadlineFile));
     ui::FormBase* form = startCase(env, 106, QStringLiteral("X"));
     QVERIFY(form);
     pick(form, QDate(2027, 1, 15));

@@ -2,15 +2,20 @@
 // the boxes, the editor's modes and reset, the amount rules, inserting,
 // modifying and deleting events (read back from the saved file), and the
 // saving of both workbooks on each way out.
+#include "printing/stampa.h"
+#include "deadlines/attiva.h"
+#include "app/main_menu.h"
 #include "common/modal.h"
 #include "core/ui/clock.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
 #include "deadlines/inserisci.h"
 #include "deadlines/visualizza.h"
-#include "support_agenda.h"
+#include "common/practice.h"
+#include "deadlines/register_forms.h"
 
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -40,7 +45,7 @@ public slots:
 // A printing form standing in for the printing helper's.
 class PrintStub : public ui::FormBase {
 public:
-    explicit PrintStub(ui::AppContext& ctx) : FormBase(ctx, QStringLiteral("Stampa")) {}
+    explicit PrintStub(ui::AppContext& ctx) : FormBase(ctx, printing::Stampa::kName) {}
 };
 
 void check(QWidget* form, const char* name)
@@ -59,9 +64,19 @@ int eventCount(const QString& path)
 
 class TestEditor : public QObject {
     Q_OBJECT
+    std::unique_ptr<TestPractice> bench_;
 private slots:
-    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(9, 30))); }
-    void cleanup() { ui::Clock::clear(); }
+    void init()
+    {
+        ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(9, 30)));
+        bench_ = std::make_unique<TestPractice>();
+        SKIP_WITHOUT_FIXTURE(bench_->openWith({deadlines::registerForms}));
+    }
+    void cleanup()
+    {
+        bench_.reset();
+        ui::Clock::clear();
+    }
 
     void missingAgendaGoesBackToMenu();
     void launcherUsesTheOpenAgenda();
@@ -70,72 +85,49 @@ private slots:
     void editorModesAndActivationReset();
     void editorEsciTwoStepsSavesBothWorkbooks();
     void amountRules();
-    void fieldChecksWriteNothing();
     void insertFromTheEditor();
     void modifyChosenInViewer();
     void deleteChosenInViewer();
     void vanishedEventIsReported();
 
 private:
-    Inserisci* openEditor(AgendaEnv& env);
-    Visualizza* searchAndPick(AgendaEnv& env, Inserisci* editor, double id);
+    Inserisci* openEditor(TestPractice& env);
+    Visualizza* searchAndPick(TestPractice& env, Inserisci* editor, double id);
 };
 
-Inserisci* TestEditor::openEditor(AgendaEnv& env)
-{
-    ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
-    if (!launcher)
-        return nullptr;
-    child<QCheckBox>(launcher, "Check1")->setChecked(true);
-    env.waitActive(QStringLiteral("Inserisci"));
-    return env.nav->formAs<Inserisci>(QStringLiteral("Inserisci"));
-}
+Inserisci* TestEditor::openEditor(TestPractice& env) { return qobject_cast<Inserisci*>(openAgendaEditor(*env.nav)); }
 
 // "Cerca Evento" in the current mode, then a double click on the event's line.
-Visualizza* TestEditor::searchAndPick(AgendaEnv& env, Inserisci* editor, double id)
+Visualizza* TestEditor::searchAndPick(TestPractice& env, Inserisci* editor, double id)
 {
-    child<QCheckBox>(editor, "Check6")->setChecked(true);
-    env.waitActive(QStringLiteral("Visualizza"));
-    auto* viewer = env.nav->formAs<Visualizza>(QStringLiteral("Visualizza"));
-    if (!viewer)
-        return nullptr;
-    auto* list = child<QTreeWidget>(viewer, "ListView1");
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->text(0) == ui::valueText(QVariant(id))) {
-            emit list->itemDoubleClicked(list->topLevelItem(i), 0);
-            env.waitActive(QStringLiteral("Inserisci"));
-            return viewer;
-        }
-    return nullptr;
+    return qobject_cast<Visualizza*>(pickEvent(*env.nav, editor, id));
 }
 
 void TestEditor::missingAgendaGoesBackToMenu()
 {
-    AgendaEnv env;
-    if (!env.start(false))
-        QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent");
+    auto& env = *bench_;
+    QFile::remove(env.path(ui::kDeadlineFile));
     env.nav->showMainMenu();
-    env.nav->hide(QStringLiteral("MenuPrincipale")); // as the menu does before opening a form
+    env.nav->hide(app::MainMenu::kName); // as the menu does before opening a form
     ModalAnswerer boxes;
     boxes.press("OK");
-    QVERIFY(!env.nav->show(QStringLiteral("Attiva")));
+    QVERIFY(!env.nav->show(Attiva::kName));
     QCOMPARE(int(boxes.seen().size()), 1);
     QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Impossibile eseguire il programma\nIl file ")
                                        + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
                                        + QStringLiteral(" non è stato trovato."));
     QVERIFY(!env.ctx.ended);
-    QVERIFY(env.nav->form(QStringLiteral("MenuPrincipale"))->isVisible());
+    QVERIFY(env.nav->form(app::MainMenu::kName)->isVisible());
     QVERIFY(env.ctx.practice()); // the case files stay open, unsaved work kept
 }
 
 void TestEditor::launcherUsesTheOpenAgenda()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    auto& env = *bench_;
     host::Book* opened = openAgenda(env.ctx); // as the main menu's summary does
     opened->sheet(kDeadlineSheet)->cells(1, 3).setValue(QStringLiteral("Genere"));
-    ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
+    ui::FormBase* launcher = env.show(Attiva::kName);
     QVERIFY(launcher);
     QCOMPARE(env.ctx.deadlines(), opened);
     QCOMPARE(int(env.host->workbooks().size()), 2);
@@ -146,21 +138,20 @@ void TestEditor::launcherUsesTheOpenAgenda()
     // The close box leaves the agenda as "Esci" does: back to the main menu.
     launcher->close();
     QVERIFY(!launcher->isVisible());
-    QVERIFY(env.nav->form(QStringLiteral("MenuPrincipale"))->isVisible());
+    QVERIFY(env.nav->form(app::MainMenu::kName)->isVisible());
     QVERIFY(!env.ctx.ended);
 }
 
 void TestEditor::launcherBoxes()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
-    ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
+    auto& env = *bench_;
+    ui::FormBase* launcher = env.show(Attiva::kName);
     QVERIFY(launcher);
     auto* check4 = child<QCheckBox>(launcher, "Check4");
 
-    env.nav->registerForm(QStringLiteral("Stampa"), [&env] { return new PrintStub(env.ctx); });
+    env.nav->registerForm(printing::Stampa::kName, [&env] { return new PrintStub(env.ctx); });
     check4->setChecked(true);
-    QVERIFY(env.nav->form(QStringLiteral("Stampa")) && env.nav->form(QStringLiteral("Stampa"))->isVisible());
+    QVERIFY(env.nav->form(printing::Stampa::kName) && env.nav->form(printing::Stampa::kName)->isVisible());
     QVERIFY(!check4->isChecked());
 
     // "Excel" does nothing of its own; "Gestione Dorvessa" clears it.
@@ -170,7 +161,7 @@ void TestEditor::launcherBoxes()
     QVERIFY(!child<QCheckBox>(launcher, "Check3")->isChecked());
     QVERIFY(!child<QCheckBox>(launcher, "Check1")->isChecked());
     QVERIFY(!launcher->isVisible());
-    QVERIFY(env.nav->form(QStringLiteral("Inserisci"))->isVisible());
+    QVERIFY(env.nav->form(Inserisci::kName)->isVisible());
 
     // The logo opens the maker's page.
     UrlRecorder recorder;
@@ -183,9 +174,8 @@ void TestEditor::launcherBoxes()
 
 void TestEditor::launcherEsciSavesBothWorkbooksAndReturns()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
-    ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
+    auto& env = *bench_;
+    ui::FormBase* launcher = env.show(Attiva::kName);
     QVERIFY(launcher);
     // Changes in both workbooks; the agenda is the active one.
     env.ctx.practice()->sheet(QStringLiteral("Pratica"))->cells(2, 12).setValue(QStringLiteral("NOTIZIA NUOVA"));
@@ -196,7 +186,7 @@ void TestEditor::launcherEsciSavesBothWorkbooksAndReturns()
     QVERIFY(!env.ctx.ended);
     QVERIFY(!launcher->isVisible());
     QVERIFY(!child<QCheckBox>(launcher, "Check2")->isChecked());
-    QVERIFY(env.nav->form(QStringLiteral("MenuPrincipale"))->isVisible());
+    QVERIFY(env.nav->form(app::MainMenu::kName)->isVisible());
     SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
     QCOMPARE(practice.sheet(QStringLiteral("Pratica"))->cells(2, 12).text(), QStringLiteral("NOTIZIA NUOVA"));
     SavedBook agenda(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
@@ -205,8 +195,7 @@ void TestEditor::launcherEsciSavesBothWorkbooksAndReturns()
 
 void TestEditor::editorModesAndActivationReset()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    auto& env = *bench_;
     Inserisci* editor = openEditor(env);
     QVERIFY(editor);
     QCOMPARE(editor->windowTitle(), QStringLiteral("Gestione Dorvessa 1.3"));
@@ -246,8 +235,8 @@ void TestEditor::editorModesAndActivationReset()
     QCOMPARE(child<QLineEdit>(editor, "Text1")->text(), QStringLiteral("05/03/2009"));
 
     // To the viewer and back: the chooser again, boxes cleared, calendar on today.
-    env.show(QStringLiteral("Visualizza"));
-    env.show(QStringLiteral("Inserisci"));
+    env.show(Visualizza::kName);
+    env.show(Inserisci::kName);
     QVERIFY(frame1->isVisible() && !frame2->isVisible());
     QVERIFY(!command2->isVisible() && !check6->isVisible());
     QCOMPARE(label1->text(), QString());
@@ -262,8 +251,7 @@ void TestEditor::editorModesAndActivationReset()
 
 void TestEditor::editorEsciTwoStepsSavesBothWorkbooks()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    auto& env = *bench_;
     Inserisci* editor = openEditor(env);
     QVERIFY(editor);
     env.ctx.practice()->sheet(QStringLiteral("Pratica"))->cells(3, 12).setValue(QStringLiteral("DAL FORM4"));
@@ -288,15 +276,14 @@ void TestEditor::editorEsciTwoStepsSavesBothWorkbooks()
     env.ctx.practice()->sheet(QStringLiteral("Pratica"))->cells(4, 12).setValue(QStringLiteral("ANCORA"));
     esci->click(); // from the chooser: to the launcher, saved again
     QVERIFY(!editor->isVisible());
-    QVERIFY(env.nav->form(QStringLiteral("Attiva"))->isVisible());
+    QVERIFY(env.nav->form(Attiva::kName)->isVisible());
     SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
     QCOMPARE(practice.sheet(QStringLiteral("Pratica"))->cells(4, 12).text(), QStringLiteral("ANCORA"));
 }
 
 void TestEditor::amountRules()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    auto& env = *bench_;
     Inserisci* editor = openEditor(env);
     QVERIFY(editor);
     check(editor, "Check1");
@@ -341,21 +328,14 @@ void TestEditor::amountRules()
                                                   "Scrivere l'importo come 1.234,50 o lasciare il campo vuoto."));
     QCOMPARE(int(readEvents(agendaSheet(env.ctx)).size()), 20);
     QVERIFY(!env.ctx.deadlines()->sheet(kDeadlineSheet)->cells(22, 1).value().toDouble());
-}
 
-void TestEditor::fieldChecksWriteNothing()
-{
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
-    Inserisci* editor = openEditor(env);
-    QVERIFY(editor);
-    check(editor, "Check1");
+    // Every date check names the field; nothing is written.
     const QString dateMessage = QStringLiteral("Il campo \"Dorvessa\" non contiene una data valida.\n"
                                                "Scrivere la data come gg/mm/aaaa o sceglierla nel calendario.");
     for (const QString& bad : {QString(), QStringLiteral("31/02/2027"), QStringLiteral("domani")}) {
         child<QLineEdit>(editor, "Text1")->setText(bad);
         child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("10,00"));
-        ModalAnswerer boxes;
+        boxes.clear();
         boxes.press("OK");
         child<QPushButton>(editor, "Command2")->click();
         QCOMPARE(int(boxes.seen().size()), 1);
@@ -370,7 +350,7 @@ void TestEditor::fieldChecksWriteNothing()
     // Modify with no event chosen in the viewer.
     check(editor, "Check2");
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("10/01/2027"));
-    ModalAnswerer boxes;
+    boxes.clear();
     boxes.press("OK");
     child<QPushButton>(editor, "Command2")->click();
     QCOMPARE(int(boxes.seen().size()), 1);
@@ -380,8 +360,7 @@ void TestEditor::fieldChecksWriteNothing()
 
 void TestEditor::insertFromTheEditor()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    auto& env = *bench_;
     Inserisci* editor = openEditor(env);
     QVERIFY(editor);
     check(editor, "Check1");
@@ -415,8 +394,7 @@ void TestEditor::insertFromTheEditor()
 
 void TestEditor::modifyChosenInViewer()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    auto& env = *bench_;
     Inserisci* editor = openEditor(env);
     QVERIFY(editor);
     check(editor, "Check2");
@@ -469,8 +447,7 @@ void TestEditor::modifyChosenInViewer()
 
 void TestEditor::deleteChosenInViewer()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    auto& env = *bench_;
     Inserisci* editor = openEditor(env);
     QVERIFY(editor);
     check(editor, "Check3");
@@ -498,8 +475,7 @@ void TestEditor::deleteChosenInViewer()
 
 void TestEditor::vanishedEventIsReported()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    auto& env = *bench_;
     Inserisci* editor = openEditor(env);
     QVERIFY(editor);
     check(editor, "Check2");

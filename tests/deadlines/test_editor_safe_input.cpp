@@ -8,8 +8,10 @@
 #include "core/ui/clock.h"
 #include "deadlines/agenda.h"
 #include "deadlines/inserisci.h"
-#include "support_agenda.h"
+#include "common/practice.h"
+#include "deadlines/register_forms.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,14 +23,9 @@ using namespace gp::deadlines;
 class TestEditorSafeInput : public QObject {
     Q_OBJECT
 
-    Inserisci* openInsert(AgendaEnv& env)
+    Inserisci* openInsert(TestPractice& env)
     {
-        ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
-        if (!launcher)
-            return nullptr;
-        child<QCheckBox>(launcher, "Check1")->setChecked(true);
-        env.waitActive(QStringLiteral("Inserisci"));
-        auto* editor = env.nav->formAs<Inserisci>(QStringLiteral("Inserisci"));
+        auto* editor = qobject_cast<Inserisci*>(openAgendaEditor(*env.nav));
         if (editor)
             child<QCheckBox>(editor, "Check1")->setChecked(true);
         return editor;
@@ -54,8 +51,8 @@ private slots:
 
     void typedDatesKeepTheirYearAndMustExist()
     {
-        AgendaEnv env;
-        SKIP_WITHOUT_FIXTURE(env);
+        TestPractice env;
+        SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
         Inserisci* editor = openInsert(env);
         QVERIFY(editor);
         auto seen = insert(editor, QStringLiteral("31-02-2027"), QString());
@@ -73,8 +70,8 @@ private slots:
 
     void newEventGoesWhereTheListsShowIt()
     {
-        AgendaEnv env;
-        SKIP_WITHOUT_FIXTURE(env);
+        TestPractice env;
+        SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
         Inserisci* editor = openInsert(env);
         QVERIFY(editor);
         host::Sheet* sheet = agendaSheet(env.ctx);
@@ -99,8 +96,7 @@ private slots:
         QCOMPARE(events[8].texts[5], QStringLiteral("1.350,50")); // as the viewer lists it
         QVERIFY(sheet->cells(22, 1).isEmpty());
 
-        if (!haveXlrd())
-            QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+        SKIP_WITHOUT_XLRD();
         // The editor saved the workbook after inserting.
         const QString out = readBack(env.path(ui::kDeadlineFile), ui::kDeadlinePassword,
                                      QStringLiteral("print(cell('Dorvessa', 'A10'), cell('Dorvessa', 'F10'), "

@@ -1,5 +1,7 @@
 // The viewer's lists with a fixed clock, its headings and refresh, and the
 // start-up summary of the main menu.
+#include "deadlines/attiva.h"
+#include "app/main_menu.h"
 #include "common/modal.h"
 #include "core/ui/clock.h"
 #include "core/ui/geometry.h"
@@ -7,8 +9,10 @@
 #include "deadlines/inserisci.h"
 #include "deadlines/startup_summary.h"
 #include "deadlines/visualizza.h"
-#include "support_agenda.h"
+#include "common/practice.h"
+#include "deadlines/register_forms.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -19,16 +23,6 @@
 
 using namespace gp;
 using namespace gp::deadlines;
-
-namespace {
-QStringList column(QTreeWidget* list, int c)
-{
-    QStringList out;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        out << list->topLevelItem(i)->text(c);
-    return out;
-}
-} // namespace
 
 class TestViewer : public QObject {
     Q_OBJECT
@@ -45,17 +39,14 @@ private slots:
 
 void TestViewer::dueAndExpiredLists()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
-    ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
-    QVERIFY(launcher);
-    child<QCheckBox>(launcher, "Check1")->setChecked(true);
-    env.waitActive(QStringLiteral("Inserisci"));
-    ui::FormBase* editor = env.nav->form(QStringLiteral("Inserisci"));
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
+    ui::FormBase* editor = openAgendaEditor(*env.nav);
+    QVERIFY(editor);
 
     child<QCheckBox>(editor, "Check4")->setChecked(true);
-    env.waitActive(QStringLiteral("Visualizza"));
-    auto* viewer = env.nav->formAs<Visualizza>(QStringLiteral("Visualizza"));
+    QVERIFY(waitActive(*env.nav, Visualizza::kName));
+    auto* viewer = env.nav->formAs<Visualizza>(Visualizza::kName);
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Eventi in Dorvessa"));
     QCOMPARE(child<QLabel>(viewer, "Label1")->text(), QString());
@@ -83,9 +74,9 @@ void TestViewer::dueAndExpiredLists()
     QVERIFY(list->topLevelItem(0)->foreground(0).color() != QColor(Qt::red));
 
     // Back to the editor (its reset), then the expired events, in red.
-    env.show(QStringLiteral("Inserisci"));
+    env.show(Inserisci::kName);
     child<QCheckBox>(editor, "Check5")->setChecked(true);
-    env.waitActive(QStringLiteral("Visualizza"));
+    QVERIFY(waitActive(*env.nav, Visualizza::kName));
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Eventi Scaduti"));
     QCOMPARE(column(list, 0), (QStringList{"10", "15", "4", "18", "6"}));
     QCOMPARE(column(list, 1), (QStringList{"01/09/2026", "03/09/2026", "11/09/2026", "21/09/2026", "05/11/2026"}));
@@ -101,17 +92,14 @@ void TestViewer::dueAndExpiredLists()
 
 void TestViewer::searchListsEverythingAndRefreshesOnActivation()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
-    ui::FormBase* launcher = env.show(QStringLiteral("Attiva"));
-    QVERIFY(launcher);
-    child<QCheckBox>(launcher, "Check1")->setChecked(true);
-    env.waitActive(QStringLiteral("Inserisci"));
-    ui::FormBase* editor = env.nav->form(QStringLiteral("Inserisci"));
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
+    ui::FormBase* editor = openAgendaEditor(*env.nav);
+    QVERIFY(editor);
     child<QCheckBox>(editor, "Check2")->setChecked(true);
     child<QCheckBox>(editor, "Check6")->setChecked(true);
-    env.waitActive(QStringLiteral("Visualizza"));
-    auto* viewer = env.nav->formAs<Visualizza>(QStringLiteral("Visualizza"));
+    QVERIFY(waitActive(*env.nav, Visualizza::kName));
+    auto* viewer = env.nav->formAs<Visualizza>(Visualizza::kName);
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Visualizza")); // caption unchanged
     QCOMPARE(child<QLabel>(viewer, "Label1")->text(), QStringLiteral("Seleziona  la Dorvessa"));
@@ -127,22 +115,22 @@ void TestViewer::searchListsEverythingAndRefreshesOnActivation()
     host::Sheet* sheet = agendaSheet(env.ctx);
     sheet->cells(8, 1).setValue(QVariant());
     sheet->cells(2, 4).setValue(QStringLiteral("CAMBIATO"));
-    env.show(QStringLiteral("Attiva"));
-    env.show(QStringLiteral("Visualizza"));
+    env.show(Attiva::kName);
+    env.show(Visualizza::kName);
     QCOMPARE(list->topLevelItemCount(), 6);
     QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("CAMBIATO"));
 
     // The close box unloads it; the next opening starts from the design caption.
     viewer->close();
-    QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(QStringLiteral("Visualizza")); }, 2000));
+    QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(Visualizza::kName); }, 2000));
 }
 
 void TestViewer::openedForNothingStaysEmpty()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     openAgenda(env.ctx);
-    ui::FormBase* viewer = env.show(QStringLiteral("Visualizza"));
+    ui::FormBase* viewer = env.show(Visualizza::kName);
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Visualizza"));
     QCOMPARE(child<QTreeWidget>(viewer, "ListView1")->topLevelItemCount(), 0);
@@ -150,8 +138,8 @@ void TestViewer::openedForNothingStaysEmpty()
 
 void TestViewer::startupSummary()
 {
-    AgendaEnv env;
-    SKIP_WITHOUT_FIXTURE(env);
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
     QVERIFY(!env.ctx.deadlines());
     const StartupSummary s = deadlines::startupSummary(env.ctx);
     QVERIFY(s.available);
@@ -165,15 +153,15 @@ void TestViewer::startupSummary()
     QCOMPARE(summaryText(1, 2), QStringLiteral("Dorvessa: 1 evento scaduto, 2 eventi nei prossimi sette giorni."));
 
     // The main menu's panel and its command.
-    ui::FormBase* menu = env.show(QStringLiteral("MenuPrincipale"));
+    ui::FormBase* menu = env.show(app::MainMenu::kName);
     QWidget* panel = startupSummaryPanel(env.ctx, menu->body());
     QVERIFY(panel);
     auto* layout = new QVBoxLayout(menu->body());
     layout->addWidget(panel);
     QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(), s.text);
     child<QPushButton>(panel, "CmdVediScadenze")->click();
-    env.waitActive(QStringLiteral("Visualizza"));
-    auto* viewer = env.nav->formAs<Visualizza>(QStringLiteral("Visualizza"));
+    QVERIFY(waitActive(*env.nav, Visualizza::kName));
+    auto* viewer = env.nav->formAs<Visualizza>(Visualizza::kName);
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), Visualizza::kSummaryCaption);
     QCOMPARE(column(child<QTreeWidget>(viewer, "ListView1"), 0), (QStringList{"10", "15", "4", "18", "6", "5"}));
@@ -182,18 +170,18 @@ void TestViewer::startupSummary()
     EventFields f;
     f.date = QDate(2026, 12, 26);
     appendEvent(agendaSheet(env.ctx), f);
-    env.show(QStringLiteral("MenuPrincipale"));
+    env.show(app::MainMenu::kName);
     QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(),
              QStringLiteral("Dorvessa: 5 eventi scaduti, 2 eventi nei prossimi sette giorni."));
 }
 
 void TestViewer::noAgendaNoSummary()
 {
-    AgendaEnv env;
-    if (!env.start(false))
-        QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent");
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
+    QFile::remove(env.path(ui::kDeadlineFile));
     ModalAnswerer boxes;
-    ui::FormBase* menu = env.show(QStringLiteral("MenuPrincipale"));
+    ui::FormBase* menu = env.show(app::MainMenu::kName);
     QVERIFY(!deadlines::startupSummary(env.ctx).available);
     QVERIFY(!startupSummaryPanel(env.ctx, menu->body()));
     QCoreApplication::processEvents();

@@ -1,7 +1,9 @@
 // The expense balance: exact cents over many rows, amounts as numbers and as
 // texts, rows that are no number, and the look-alike identifiers.
 #include "expenses/balance.h"
-#include "expenses_env.h"
+#include "common/practice.h"
+#include "expenses/register_forms.h"
+#include "instructions/register_forms.h"
 
 #include "common/modal.h"
 
@@ -104,8 +106,8 @@ void TestBalance::manyRowsSumExactly()
         rows.push_back({i + 1, 7.0, 2.0, QVariant(), QStringLiteral("X"), QStringLiteral("K"), amount,
                         QStringLiteral("IVA")});
     }
-    ExpensesEnv env;
-    env.buildPractice(rows);
+    TestPractice env;
+    openExpensePractice(env, rows);
     const ExpenseTotals t = totalsFor(env.book(), kColCase, 7);
     QCOMPARE(t.count, 20000);
     QCOMPARE(t.skipped, 0);
@@ -115,8 +117,8 @@ void TestBalance::manyRowsSumExactly()
 
 void TestBalance::textAndNumberAmountsAndASkippedRow()
 {
-    ExpensesEnv env;
-    env.buildPractice({
+    TestPractice env;
+    openExpensePractice(env, {
         {1, 1.0, 10.0, QVariant(), "A", "K", 12.5, "IVA"},
         {2, 1.0, 10.0, QVariant(), "B", "K", QStringLiteral("13,5"), "IVA"},
         {3, 1.0, 10.0, QVariant(), "C", "K", QStringLiteral("n.d."), "IVA"},
@@ -133,8 +135,8 @@ void TestBalance::textAndNumberAmountsAndASkippedRow()
 
 void TestBalance::identifiersMatchExactly()
 {
-    ExpensesEnv env;
-    env.buildPractice({
+    TestPractice env;
+    openExpensePractice(env, {
         {1, 1.0, 10.0, QVariant(), "A", "K", 1.0, "IVA"},
         {2, 10.0, 1.0, QVariant(), "B", "K", 10.0, "IVA"},
         {3, 11.0, 21.0, QVariant(), "C", "K", 100.0, "IVA"},
@@ -151,9 +153,8 @@ void TestBalance::identifiersMatchExactly()
 
 void TestBalance::fixtureBalanceMatchesIndependentReading()
 {
-    ExpensesEnv env;
-    if (!env.openFixture())
-        QSKIP("the shared practice fixture is absent");
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({gp::expenses::registerForms, gp::instructions::registerForms}));
     // The same sums from the dump written by independent readers.
     QFile f(practiceFixtureDir() + QStringLiteral("/Pratiche.expected.json"));
     QVERIFY(f.open(QIODevice::ReadOnly));

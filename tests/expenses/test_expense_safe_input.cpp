@@ -3,6 +3,7 @@
 // failing query is reported once, booked amounts get the money format of the
 // existing rows (read back with msoffcrypto-tool and xlrd) and the list shows
 // amounts in the Italian money form.
+#include "printing/stampa_spese.h"
 #include "common/modal.h"
 #include "common/xls_readback.h"
 #include "core/ui/app_context.h"
@@ -10,7 +11,9 @@
 #include "expenses/expense_query.h"
 #include "expenses/inter_spese.h"
 #include "expenses/nota_spese.h"
-#include "expenses_env.h"
+#include "common/practice.h"
+#include "expenses/register_forms.h"
+#include "instructions/register_forms.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,15 +29,6 @@ using namespace gp::expenses;
 namespace {
 const QString kTitle = QStringLiteral("Gestione Pratica");
 
-template <class T>
-T* child(QWidget* form, const char* name)
-{
-    T* w = form->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("control %s missing", name);
-    return w;
-}
-
 std::vector<ExpenseRow> rows()
 {
     const QDate d(2025, 3, 14);
@@ -44,14 +38,6 @@ std::vector<ExpenseRow> rows()
         {3, 10.0, 1.0, d, "COPIE", "SPESE VIVE", 0.1, "IVA"},
         {4, 21.0, 1.0, d, "NOTIFICA", "SPESE VIVE", 1350.5, "IVA"},
     };
-}
-
-QStringList column(QTreeWidget* list, int col)
-{
-    QStringList out;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        out << list->topLevelItem(i)->text(col);
-    return out;
 }
 } // namespace
 
@@ -65,9 +51,9 @@ private slots:
 
 void TestExpenseSafeInput::everyQueryStartsFromAnEmptyResult()
 {
-    ExpensesEnv env;
-    env.buildPractice(rows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    TestPractice env;
+    openExpensePractice(env, rows());
+    auto* f = env.show<InterSpese>();
     auto* list = child<QTreeWidget>(f, "ListView1");
     auto* balance = child<QLabel>(f, "Label3");
     gp::host::Sheet& s = env.sheet(kResultSheet);
@@ -100,7 +86,7 @@ void TestExpenseSafeInput::everyQueryStartsFromAnEmptyResult()
     QCOMPARE(boxes.seen()[0].title, kTitle);
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Nessun risultato da stampare."));
     QVERIFY(!child<QCheckBox>(f, "Check1")->isChecked());
-    QVERIFY(!env.nav->isLoaded(QStringLiteral("StampaSpese")));
+    QVERIFY(!env.nav->isLoaded(gp::printing::StampaSpese::kName));
     QVERIFY(env.host->recordedPrints.empty());
 
     // The same after a client query with an empty key.
@@ -119,9 +105,9 @@ void TestExpenseSafeInput::everyQueryStartsFromAnEmptyResult()
 
 void TestExpenseSafeInput::failingQueryIsReportedOnce()
 {
-    ExpensesEnv env;
-    env.buildPractice(rows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    TestPractice env;
+    openExpensePractice(env, rows());
+    auto* f = env.show<InterSpese>();
     f->caseMode();
     child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("10"));
     f->queryByCase();
@@ -140,11 +126,10 @@ void TestExpenseSafeInput::failingQueryIsReportedOnce()
 
 void TestExpenseSafeInput::amountsInTheMoneyForm()
 {
-    ExpensesEnv env;
-    if (!env.openFixture())
-        QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent");
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({gp::expenses::registerForms, gp::instructions::registerForms}));
     // Booked by the program: the format of the rows already there.
-    auto* note = qobject_cast<NotaSpese*>(showAndActivate(*env.nav, QStringLiteral("NotaSpese")));
+    auto* note = env.show<NotaSpese>();
     child<QComboBox>(note, "Combo1")->setEditText(QStringLiteral("138"));
     note->chooseCase(-1);
     child<QLineEdit>(note, "Text3")->setText(QStringLiteral("12/10/2025"));
@@ -161,8 +146,8 @@ void TestExpenseSafeInput::amountsInTheMoneyForm()
     QCOMPARE(row, 62);
 
     // The list shows every amount of case 138 in the money form.
-    env.nav->hide(QStringLiteral("NotaSpese"));
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    env.nav->hide(NotaSpese::kName);
+    auto* f = env.show<InterSpese>();
     f->caseMode();
     child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("138"));
     f->queryByCase();
@@ -170,8 +155,7 @@ void TestExpenseSafeInput::amountsInTheMoneyForm()
     QCOMPARE(amounts.first(), QStringLiteral("211,51"));
     QCOMPARE(amounts.last(), QStringLiteral("1.350,50"));
 
-    if (!haveXlrd())
-        QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back");
+    SKIP_WITHOUT_XLRD();
     env.book().save();
     const QString out = readBack(env.ctx.path(gp::ui::kPracticeFile), gp::ui::kPracticePassword,
                                  QStringLiteral("print(cell('Spese', 'G62'), fmt('Spese', 'G62'), fmt('Spese', 'G2'))\n"

@@ -1,12 +1,18 @@
 // The expense query form driven as the user drives it: both modes, both query
 // keys against look-alike numbers, the rows copied to "S", the list, the
 // balance, the messages by exact title and text, and the hand-overs.
+#include "printing/stampa_spese.h"
+#include "instructions/istruzioni.h"
+#include "expenses/nota_spese.h"
+#include "app/main_menu.h"
 #include "common/modal.h"
 #include "core/ui/geometry.h"
 #include "core/ui/text_rules.h"
 #include "expenses/expense_query.h"
 #include "expenses/inter_spese.h"
-#include "expenses_env.h"
+#include "common/practice.h"
+#include "expenses/register_forms.h"
+#include "instructions/register_forms.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -36,15 +42,6 @@ std::vector<ExpenseRow> lookAlikeRows()
     };
 }
 
-template <class T>
-T* child(QWidget* form, const char* name)
-{
-    T* w = form->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("control %s missing", name);
-    return w;
-}
-
 QStringList rowTexts(QTreeWidgetItem* item)
 {
     QStringList t;
@@ -60,20 +57,17 @@ private slots:
     void layoutAndActivation();
     void clientQueryUsesTheClientNumber();
     void caseQueryMatchesExactly();
-    void caseComboFillsClient();
     void emptyAndNotFoundMessages();
-    void annullaClearsTheForm();
     void printBoxAndInstructionsMenu();
     void rowOpenedHandsTheExpenseOver();
-    void closingReturnsToTheMainMenu();
     void fixtureQueryByCase();
 };
 
 void TestInterSpese::layoutAndActivation()
 {
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = showAndActivate(*env.nav, QStringLiteral("InterSpese"));
+    TestPractice env;
+    openExpensePractice(env, lookAlikeRows());
+    auto* f = env.show(InterSpese::kName);
     QVERIFY(f);
     QCOMPARE(f->windowTitle(), QStringLiteral("Interrogazione/Modifica Spese"));
     QCOMPARE(child<QPushButton>(f, "Command1")->text(), QStringLiteral("InterrogaC"));
@@ -88,13 +82,20 @@ void TestInterSpese::layoutAndActivation()
     QVERIFY(!child<QComboBox>(f, "Combo2")->isEnabled());
     QVERIFY(!child<QRadioButton>(f, "Option1")->isChecked());
     QVERIFY(!child<QRadioButton>(f, "Option2")->isChecked());
+    // Closing it goes back to the main menu.
+    QVERIFY(f->close());
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!env.nav->isLoaded(InterSpese::kName));
+    QVERIFY(env.nav->isLoaded(gp::app::MainMenu::kName));
+    QVERIFY(env.nav->form(gp::app::MainMenu::kName)->isVisible());
 }
 
 void TestInterSpese::clientQueryUsesTheClientNumber()
 {
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    TestPractice env;
+    openExpensePractice(env, lookAlikeRows());
+    auto* f = env.show<InterSpese>();
     child<QRadioButton>(f, "Option1")->setChecked(true);
     auto* combo1 = child<QComboBox>(f, "Combo1");
     QVERIFY(combo1->isEnabled());
@@ -156,9 +157,9 @@ void TestInterSpese::clientQueryUsesTheClientNumber()
 
 void TestInterSpese::caseQueryMatchesExactly()
 {
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    TestPractice env;
+    openExpensePractice(env, lookAlikeRows());
+    auto* f = env.show<InterSpese>();
     child<QRadioButton>(f, "Option2")->setChecked(true);
     auto* combo2 = child<QComboBox>(f, "Combo2");
     QVERIFY(combo2->isEnabled());
@@ -196,15 +197,7 @@ void TestInterSpese::caseQueryMatchesExactly()
         QCOMPARE(child<QTreeWidget>(f, "ListView1")->topLevelItemCount(), 0);
         QCOMPARE(child<QLineEdit>(f, "Text1")->text(), QString());
     }
-}
-
-void TestInterSpese::caseComboFillsClient()
-{
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
-    f->caseMode();
-    auto* combo2 = child<QComboBox>(f, "Combo2");
+    // A case chosen from the list names its client.
     combo2->setCurrentIndex(2); // case 11 on row 4, client 21
     f->chooseCase(2);
     QCOMPARE(child<QLineEdit>(f, "Text1")->text(), QStringLiteral("GAMMA"));
@@ -213,9 +206,9 @@ void TestInterSpese::caseComboFillsClient()
 
 void TestInterSpese::emptyAndNotFoundMessages()
 {
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    TestPractice env;
+    openExpensePractice(env, lookAlikeRows());
+    auto* f = env.show<InterSpese>();
     ModalAnswerer boxes;
     f->clientMode();
     boxes.press(QStringLiteral("OK"));
@@ -244,31 +237,11 @@ void TestInterSpese::emptyAndNotFoundMessages()
         QCOMPARE(b.buttons, QStringList{QStringLiteral("OK")});
 }
 
-void TestInterSpese::annullaClearsTheForm()
-{
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
-    f->caseMode();
-    child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("21"));
-    f->queryByCase();
-    QCOMPARE(child<QTreeWidget>(f, "ListView1")->topLevelItemCount(), 1);
-    QTest::mouseClick(child<QPushButton>(f, "Command3"), Qt::LeftButton);
-    QCOMPARE(child<QTreeWidget>(f, "ListView1")->topLevelItemCount(), 0);
-    QCOMPARE(child<QLabel>(f, "Label3")->text(), QString());
-    QCOMPARE(child<QComboBox>(f, "Combo2")->currentText(), QString());
-    QCOMPARE(child<QComboBox>(f, "Combo2")->count(), 7); // the case list stays
-    QCOMPARE(child<QComboBox>(f, "Combo1")->count(), 0);
-    QVERIFY(!child<QRadioButton>(f, "Option2")->isChecked());
-    // "S" keeps the last result.
-    QCOMPARE(env.sheet(kResultSheet).cells(2, 1).value().toDouble(), 21.0);
-}
-
 void TestInterSpese::printBoxAndInstructionsMenu()
 {
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    TestPractice env;
+    openExpensePractice(env, lookAlikeRows());
+    auto* f = env.show<InterSpese>();
     // The print box hands the balance the form shows over to the printing form.
     f->caseMode();
     child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("21"));
@@ -276,25 +249,31 @@ void TestInterSpese::printBoxAndInstructionsMenu()
     const QString balance = child<QLabel>(f, "Label3")->text();
     QVERIFY(!balance.isEmpty());
     child<QCheckBox>(f, "Check1")->setChecked(true);
-    gp::ui::FormBase* printForm = env.nav->form(QStringLiteral("StampaSpese"));
+    gp::ui::FormBase* printForm = env.nav->form(gp::printing::StampaSpese::kName);
     QVERIFY(printForm && printForm->isVisible());
     QCOMPARE(child<QLabel>(printForm, "Label2")->text(), QStringLiteral("Saldo Scheda................ € ") + balance);
-    {
-        QFile txt(QDir(env.dir.path()).filePath(QStringLiteral("Istruzioni.txt")));
-        QVERIFY(txt.open(QIODevice::WriteOnly));
-        txt.write("uno\r\n");
-    }
+    QVERIFY(writeFile(env.path(QStringLiteral("Istruzioni.txt")), "uno\r\n"));
     child<QAction>(f, "MnIstruzioni")->trigger();
-    QVERIFY(env.nav->isLoaded(QStringLiteral("Istruzioni")));
-    QVERIFY(env.nav->form(QStringLiteral("Istruzioni"))->isVisible());
+    QVERIFY(env.nav->isLoaded(gp::instructions::Istruzioni::kName));
+    QVERIFY(env.nav->form(gp::instructions::Istruzioni::kName)->isVisible());
     QVERIFY(f->isVisible()); // not modal, the expense form stays
+
+    // "Annulla" clears the form; "S" keeps the last result.
+    QTest::mouseClick(child<QPushButton>(f, "Command3"), Qt::LeftButton);
+    QCOMPARE(child<QTreeWidget>(f, "ListView1")->topLevelItemCount(), 0);
+    QCOMPARE(child<QLabel>(f, "Label3")->text(), QString());
+    QCOMPARE(child<QComboBox>(f, "Combo2")->currentText(), QString());
+    QCOMPARE(child<QComboBox>(f, "Combo2")->count(), 7); // the case list stays
+    QCOMPARE(child<QComboBox>(f, "Combo1")->count(), 0);
+    QVERIFY(!child<QRadioButton>(f, "Option2")->isChecked());
+    QCOMPARE(env.sheet(kResultSheet).cells(2, 1).value().toDouble(), 21.0);
 }
 
 void TestInterSpese::rowOpenedHandsTheExpenseOver()
 {
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    TestPractice env;
+    openExpensePractice(env, lookAlikeRows());
+    auto* f = env.show<InterSpese>();
     f->clientMode();
     ModalAnswerer boxes; // none expected
     child<QComboBox>(f, "Combo1")->setCurrentIndex(0);
@@ -308,13 +287,13 @@ void TestInterSpese::rowOpenedHandsTheExpenseOver()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
     QCoreApplication::processEvents();
     QCOMPARE(list->currentItem(), list->topLevelItem(1));
-    QVERIFY(!env.nav->form(QStringLiteral("NotaSpese")));
+    QVERIFY(!env.nav->form(NotaSpese::kName));
     QVERIFY(f->isVisible());
     // Enter on the selected row opens it in the expense note.
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Return);
     QCoreApplication::processEvents();
-    auto* note = env.nav->form(QStringLiteral("NotaSpese"));
+    auto* note = env.nav->form(NotaSpese::kName);
     QVERIFY(note && note->isVisible());
     QVERIFY(!f->isVisible());
     QCOMPARE(child<QComboBox>(note, "Combo1")->currentText(), QStringLiteral("21"));
@@ -327,25 +306,11 @@ void TestInterSpese::rowOpenedHandsTheExpenseOver()
     QCOMPARE(child<QComboBox>(note, "Combo3")->currentText(), QStringLiteral("IVA"));
 }
 
-void TestInterSpese::closingReturnsToTheMainMenu()
-{
-    ExpensesEnv env;
-    env.buildPractice(lookAlikeRows());
-    auto* f = showAndActivate(*env.nav, QStringLiteral("InterSpese"));
-    QVERIFY(f->close());
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!env.nav->isLoaded(QStringLiteral("InterSpese")));
-    QVERIFY(env.nav->isLoaded(QStringLiteral("MenuPrincipale")));
-    QVERIFY(env.nav->form(QStringLiteral("MenuPrincipale"))->isVisible());
-}
-
 void TestInterSpese::fixtureQueryByCase()
 {
-    ExpensesEnv env;
-    if (!env.openFixture())
-        QSKIP("the shared practice fixture is absent");
-    auto* f = qobject_cast<InterSpese*>(showAndActivate(*env.nav, QStringLiteral("InterSpese")));
+    TestPractice env;
+    SKIP_WITHOUT_FIXTURE(env.openWith({gp::expenses::registerForms, gp::instructions::registerForms}));
+    auto* f = env.show<InterSpese>();
     f->caseMode();
     auto* combo2 = child<QComboBox>(f, "Combo2");
     QVERIFY(combo2->count() >= 59);

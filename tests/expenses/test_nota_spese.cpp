@@ -4,7 +4,9 @@
 #include "core/ui/clock.h"
 #include "expenses/expense_query.h"
 #include "expenses/nota_spese.h"
-#include "expenses_env.h"
+#include "common/practice.h"
+#include "expenses/register_forms.h"
+#include "instructions/register_forms.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -23,15 +25,6 @@ std::vector<ExpenseRow> someRows()
         {QVariant(), 11.0, 21.0, d, "SENZA ID", "SPESE VIVE", 7.0, "IVA"},        // row 4
         {4, 21.0, 1.0, d, "NOTIFICA", "SPESE VIVE", 3.0, "IVA"},                   // row 5
     };
-}
-
-template <class T>
-T* child(QWidget* form, const char* name)
-{
-    T* w = form->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("control %s missing", name);
-    return w;
 }
 
 struct Fields {
@@ -74,9 +67,9 @@ private slots:
 
 void TestNotaSpese::bookANewExpense()
 {
-    ExpensesEnv env;
-    env.buildPractice(someRows());
-    auto* f = qobject_cast<NotaSpese*>(showAndActivate(*env.nav, QStringLiteral("NotaSpese")));
+    TestPractice env;
+    openExpensePractice(env, someRows());
+    auto* f = env.show<NotaSpese>();
     QVERIFY(f);
     QCOMPARE(child<QComboBox>(f, "Combo1")->count(), 5); // the cases of "Pratica"
     fill(f, {"11", "050426", "PERIZIA, \"URGENTE\"", "ONORARIO", "1.234,56", "Esente"});
@@ -90,7 +83,7 @@ void TestNotaSpese::bookANewExpense()
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QStringLiteral("10"));
     QCOMPARE(f->shownRow(), 6);
 
-    env.saveAndReopen();
+    env.reopen(true);
     gp::host::Sheet& s = env.sheet(kExpenseSheet);
     QCOMPARE(s.cells(6, 1).value().toDouble(), 10.0); // one above the highest "ID Oper"
     QCOMPARE(s.cells(6, 2).value().toDouble(), 11.0);
@@ -108,9 +101,9 @@ void TestNotaSpese::bookANewExpense()
 
 void TestNotaSpese::changeAnExpense()
 {
-    ExpensesEnv env;
-    env.buildPractice(someRows());
-    auto* f = qobject_cast<NotaSpese*>(showAndActivate(*env.nav, QStringLiteral("NotaSpese")));
+    TestPractice env;
+    openExpensePractice(env, someRows());
+    auto* f = env.show<NotaSpese>();
     f->showExpense(3);
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QStringLiteral("9"));
     QCOMPARE(child<QLineEdit>(f, "Text6")->text(), QStringLiteral("20,00"));
@@ -135,7 +128,7 @@ void TestNotaSpese::changeAnExpense()
     QCOMPARE(boxes.seen()[2].text, QStringLiteral("Spesa modificata."));
     QCOMPARE(boxes.seen()[2].title, QStringLiteral("Gestione Pratica"));
 
-    env.saveAndReopen();
+    env.reopen(true);
     gp::host::Sheet& s = env.sheet(kExpenseSheet);
     QCOMPARE(s.cells(4, 1).value().toDouble(), 9.0);
     QCOMPARE(s.cells(4, 2).value().toDouble(), 5.0);
@@ -148,9 +141,9 @@ void TestNotaSpese::changeAnExpense()
 
 void TestNotaSpese::changeAnExpenseWithoutId()
 {
-    ExpensesEnv env;
-    env.buildPractice(someRows());
-    auto* f = qobject_cast<NotaSpese*>(showAndActivate(*env.nav, QStringLiteral("NotaSpese")));
+    TestPractice env;
+    openExpensePractice(env, someRows());
+    auto* f = env.show<NotaSpese>();
     f->showExpense(4);
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QString());
     child<QLineEdit>(f, "Text6")->setText(QStringLiteral("8"));
@@ -173,9 +166,9 @@ void TestNotaSpese::changeAnExpenseWithoutId()
 
 void TestNotaSpese::deleteAnExpense()
 {
-    ExpensesEnv env;
-    env.buildPractice(someRows());
-    auto* f = qobject_cast<NotaSpese*>(showAndActivate(*env.nav, QStringLiteral("NotaSpese")));
+    TestPractice env;
+    openExpensePractice(env, someRows());
+    auto* f = env.show<NotaSpese>();
     f->showExpense(3);
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("No"));
@@ -191,7 +184,7 @@ void TestNotaSpese::deleteAnExpense()
     QCOMPARE(f->shownRow(), 0);
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QString());
 
-    env.saveAndReopen();
+    env.reopen(true);
     gp::host::Sheet& s = env.sheet(kExpenseSheet);
     QCOMPARE(s.walkDown(2, 2).size(), size_t(3));
     for (int r = 2; r <= 4; ++r)
@@ -224,9 +217,9 @@ void TestNotaSpese::everyFieldIsChecked()
     QFETCH(QString, field);
     QFETCH(QString, value);
     QFETCH(QString, message);
-    ExpensesEnv env;
-    env.buildPractice(someRows());
-    auto* f = qobject_cast<NotaSpese*>(showAndActivate(*env.nav, QStringLiteral("NotaSpese")));
+    TestPractice env;
+    openExpensePractice(env, someRows());
+    auto* f = env.show<NotaSpese>();
     Fields x{"10", "12/10/2025", "COPIE", "SPESE VIVE", "5,00", "IVA"};
     if (field == "case") x.caseNumber = value;
     if (field == "date") x.date = value;
@@ -255,10 +248,10 @@ void TestNotaSpese::everyFieldIsChecked()
 
 void TestNotaSpese::newExpenseForCase()
 {
-    ExpensesEnv env;
-    env.buildPractice(someRows());
+    TestPractice env;
+    openExpensePractice(env, someRows());
     gp::ui::Clock::setFixed(QDateTime(QDate(2026, 1, 2), QTime(9, 0)));
-    auto* f = qobject_cast<NotaSpese*>(env.nav->show(QStringLiteral("NotaSpese")));
+    auto* f = qobject_cast<NotaSpese*>(env.nav->show(NotaSpese::kName));
     f->newExpenseForCase(21);
     QCOMPARE(child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("21"));
     QCOMPARE(child<QLineEdit>(f, "Text1")->text(), QStringLiteral("ALFA"));
@@ -266,7 +259,7 @@ void TestNotaSpese::newExpenseForCase()
     QCOMPARE(f->shownRow(), 0);
     gp::ui::Clock::clear();
     // The activation that follows the show keeps what the case form handed over.
-    showAndActivate(*env.nav, QStringLiteral("NotaSpese"));
+    env.show(NotaSpese::kName);
     QCOMPARE(child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("21"));
 }
 

@@ -2,6 +2,7 @@
 // written back unchanged in encoding and line ends, without growing; the
 // missing-file message; the hidden save button and "&Modifica"; the printout.
 #include "common/modal.h"
+#include "common/practice.h"
 #include "core/ui/app_context.h"
 #include "core/ui/form_base.h"
 #include "core/ui/navigator.h"
@@ -28,49 +29,16 @@ const QByteArray kCp1252 = QByteArray("Istruzioni\r\nuno,due\r\n\"tre, quattro\"
 const QString kShown = QStringLiteral("Istruzioni\nuno,due\n\"tre, quattro\"\nPerché così: € 10\n"
                                       "“virgolette” e \"doppi\"\n\nfine");
 
-class Env {
-public:
-    Env()
-    {
-        ctx.host = nullptr;
-        ctx.navigator = &nav;
-        ctx.folder = dir.path();
-        registerForms(ctx);
-    }
-    ~Env()
-    {
-        nav.unloadAll();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    QString file() const { return QDir(dir.path()).filePath(QStringLiteral("Istruzioni.txt")); }
-    void write(const QByteArray& bytes) const
-    {
-        QFile f(file());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray read() const
-    {
-        QFile f(file());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    Istruzioni* show()
-    {
-        auto* f = qobject_cast<Istruzioni*>(nav.show(Istruzioni::kName));
-        if (f) {
-            f->activateWindow();
-            (void)QTest::qWaitForWindowActive(f, 2000);
-            QCoreApplication::processEvents();
-        }
-        return f;
-    }
-    QTemporaryDir dir;
-    gp::ui::Navigator nav;
-    gp::ui::AppContext ctx;
+// The instructions file of the bench's folder, and the form shown on it.
+struct Env : TestPractice {
+    Env() { registerForms(ctx); }
+    QString file() const { return path(QStringLiteral("Istruzioni.txt")); }
+    void write(const QByteArray& bytes) const { QVERIFY(writeFile(file(), bytes)); }
+    QByteArray read() const { return readFile(file()); }
+    Istruzioni* show() { return TestPractice::show<Istruzioni>(); }
 };
 
 QPlainTextEdit* text1(QWidget* f) { return f->findChild<QPlainTextEdit*>(QStringLiteral("Text1")); }
-QPushButton* button(QWidget* f, const char* name) { return f->findChild<QPushButton*>(QString::fromLatin1(name)); }
 } // namespace
 
 class TestIstruzioni : public QObject {
@@ -158,19 +126,19 @@ void TestIstruzioni::formShowsTheFileAsItIs()
     QVERIFY(f);
     QCOMPARE(f->windowTitle(), QStringLiteral("Istruzioni"));
     QCOMPARE(text1(f)->toPlainText(), kShown);
-    QCOMPARE(button(f, "Command2")->text(), QStringLiteral("Stampa"));
-    QCOMPARE(button(f, "Command1")->text(), QStringLiteral("Aggiorna/Salva"));
-    QVERIFY(!button(f, "Command1")->isVisible());
+    QCOMPARE(child<QPushButton>(f, "Command2")->text(), QStringLiteral("Stampa"));
+    QCOMPARE(child<QPushButton>(f, "Command1")->text(), QStringLiteral("Aggiorna/Salva"));
+    QVERIFY(!child<QPushButton>(f, "Command1")->isVisible());
     auto* modifica = f->findChild<QAction*>(QStringLiteral("MnModifica"));
     QVERIFY(modifica);
     QCOMPARE(modifica->text(), QStringLiteral("&Modifica"));
     modifica->trigger();
-    QVERIFY(button(f, "Command1")->isVisible());
+    QVERIFY(child<QPushButton>(f, "Command1")->isVisible());
 
     // Saving what was read writes the same bytes.
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(button(f, "Command1"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton);
     QCOMPARE(boxes.seen().size(), size_t(1));
     QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Aggiornameno Eseguito !"));
     QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
@@ -187,9 +155,9 @@ void TestIstruzioni::formShowsTheFileAsItIs()
     gp::ui::FormBase other(env.ctx, QStringLiteral("Altro"));
     other.show();
     other.activateWindow();
-    (void)QTest::qWaitForWindowActive(&other, 2000);
+    QVERIFY(QTest::qWaitForWindowActive(&other, 2000));
     env.show();
-    QVERIFY(!button(f, "Command1")->isVisible());
+    QVERIFY(!child<QPushButton>(f, "Command1")->isVisible());
     QCOMPARE(text1(f)->toPlainText(), kShown + QStringLiteral("\nNovità, \"sì\""));
 }
 
@@ -215,7 +183,7 @@ void TestIstruzioni::missingFile()
     Env env;
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("OK"));
-    Istruzioni* f = env.show();
+    auto* f = qobject_cast<Istruzioni*>(env.nav->show(Istruzioni::kName)); // never activated: it closes
     QVERIFY(boxes.waitForBoxes(1));
     QCoreApplication::processEvents();
     QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Il file  Istruzioni.txt è mancante !"));
@@ -312,8 +280,7 @@ void TestIstruzioni::longTextSpansPages()
 void TestIstruzioni::fixtureFile()
 {
     Env env;
-    if (!copyPracticeFixture(env.dir.path()))
-        QSKIP("the shared practice fixture is absent");
+    SKIP_WITHOUT_FIXTURE(env.copyFixture());
     const QByteArray before = env.read();
     Istruzioni* f = env.show();
     QCOMPARE(f->fileFormat().encoding, Encoding::Windows1252);

@@ -12,8 +12,7 @@ bool havePoppler()
            && !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
 }
 
-namespace {
-QString run(const QString& program, const QStringList& args)
+QString runTool(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
@@ -21,12 +20,11 @@ QString run(const QString& program, const QStringList& args)
         return QString();
     return QString::fromUtf8(p.readAllStandardOutput());
 }
-} // namespace
 
 PdfInfo pdfInfo(const QString& path)
 {
     PdfInfo info;
-    const QString out = run(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+    const QString out = runTool(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
                                                         QStringLiteral("9999"), path});
     if (out.isEmpty())
         return info;
@@ -51,7 +49,7 @@ QString pdfText(const QString& path, int first, int last)
     if (last > 0)
         args << QStringLiteral("-l") << QString::number(last);
     args << path << QStringLiteral("-");
-    QString text = run(QStringLiteral("pdftotext"), args);
+    QString text = runTool(QStringLiteral("pdftotext"), args);
     text.replace(QRegularExpression(QStringLiteral("[ \\t]+")), QStringLiteral(" "));
     return text;
 }

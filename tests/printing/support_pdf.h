@@ -10,6 +10,8 @@ class SheetPrinter;
 }
 
 bool havePoppler();
+// The standard output of `program`; empty when it fails.
+QString runTool(const QString& program, const QStringList& args);
 #define SKIP_WITHOUT_POPPLER()                                                                                        \
     do {                                                                                                              \
         if (!havePoppler())                                                                                           \

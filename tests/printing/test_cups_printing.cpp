@@ -5,7 +5,12 @@
 // count, orientation and text. Then the failures of a queue: stopped,
 // refusing jobs, removed after it was chosen; and the PDF writer's name beside
 // a queue called "PDF".
-#include "../common/modal.h"
+#include "printing/stampa_spese.h"
+#include "printing/stampa.h"
+#include "instructions/istruzioni.h"
+#include "clients/anagrafe.h"
+#include "common/modal.h"
+#include "common/practice.h"
 #include "app/program.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
@@ -20,7 +25,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -35,45 +39,26 @@ namespace {
 
 const QString kQueue = QStringLiteral("Ufficio");
 
-struct Env {
-    QTemporaryDir dir;
-    std::unique_ptr<host::SpreadsheetHost> host = std::make_unique<host::SpreadsheetHost>();
-    std::unique_ptr<ui::Navigator> nav = std::make_unique<ui::Navigator>();
-    ui::AppContext ctx;
+// The bench with every form, both workbooks open as the launcher leaves them;
+// the PDF writer is never the target here.
+struct Env : TestPractice {
     SheetPrinter* printer = nullptr;
 
     bool start()
     {
-        if (!copyPracticeFixture(dir.path()))
-            return false;
-        ctx.host = host.get();
-        ctx.navigator = nav.get();
-        ctx.folder = dir.path();
-        app::registerAllForms(ctx);
+        registerAll();
         printer = sheetPrinter(ctx);
-        host->open(ctx.path(ui::kPracticeFile), ui::kPracticePassword);
+        if (!openFixture())
+            return false;
         host->open(ctx.path(ui::kDeadlineFile), ui::kDeadlinePassword); // as the launcher does
-        // The PDF writer is never the target here: asking for a file fails the test.
+        // Asking for a file fails the test.
         printer->setPdfPathProvider([](QWidget*) {
             qWarning("the PDF writer was asked for a file");
             return QString();
         });
         return true;
     }
-    ~Env()
-    {
-        nav->unloadAll();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        nav.reset();
-        host->closeAll();
-    }
     host::Sheet* agenda() { return ctx.deadlines()->sheet(QStringLiteral("Dorvessa")); }
-    template <class T>
-    T* control(const QString& form, const char* name)
-    {
-        ui::FormBase* f = nav->form(form);
-        return f ? f->findChild<T*>(QString::fromLatin1(name)) : nullptr;
-    }
     // 120 more events under the fixture's 20: several pages.
     void longerAgenda()
     {
@@ -96,9 +81,9 @@ struct Env {
     // Opens Stampa, chooses `printer` and presses "Seleziona".
     void clickStampa(const QString& queue)
     {
-        nav->show(QStringLiteral("Stampa"));
-        control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(queue);
-        QTest::mouseClick(control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+        nav->show(Stampa::kName);
+        control<QComboBox>(Stampa::kName, "Combo1")->setEditText(queue);
+        QTest::mouseClick(control<QPushButton>(Stampa::kName, "Command1"), Qt::LeftButton);
     }
     void runStampa(ModalAnswerer& boxes, const QString& queue, bool portrait, int yesPages)
     {
@@ -107,11 +92,6 @@ struct Env {
     }
 };
 
-#define START_OR_SKIP(env)                                                                                            \
-    do {                                                                                                              \
-        if (!(env).start())                                                                                           \
-            QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is not available");                       \
-    } while (0)
 
 // Pages of a PDF as they are read. A printer turns a landscape page onto its
 // portrait paper: the page is then upright with its text running up the long
@@ -120,15 +100,6 @@ struct Seen {
     int pages = -1;
     QList<bool> landscape;
 };
-
-QString runTool(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 Seen seenPages(const QString& pdf)
 {
@@ -190,16 +161,18 @@ private slots:
     void initTestCase();
     void cleanupTestCase() { cups_.stop(); }
     void init();
-    void cleanup() { ui::Clock::clear(); }
+    void cleanup()
+    {
+        bench_.reset();
+        ui::Clock::clear();
+    }
 
-    void queuesListed();
     void deadlineListPortrait();
     void deadlineListLandscapeRangeAndCopies();
     void clientRegister();
     void expenseStatement();
     void instructions();
     void stoppedQueue();
-    void rejectingQueue();
     void queueRemovedAfterChoice();
     void pdfWriterBesideQueueCalledPdf();
 
@@ -211,6 +184,7 @@ private:
         return id.isEmpty() ? QString() : cups_.waitForJob(id.toInt());
     }
     CupsFixture cups_;
+    std::unique_ptr<Env> bench_;
 };
 
 void TestCupsPrinting::initTestCase()
@@ -228,36 +202,30 @@ void TestCupsPrinting::init()
 {
     ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(10, 15, 30)));
     QVERIFY2(cups_.readyQueue(kQueue), qPrintable(cups_.lastError()));
+    bench_ = std::make_unique<Env>();
+    SKIP_WITHOUT_FIXTURE(bench_->start());
 }
 
-void TestCupsPrinting::queuesListed()
-{
-    Env env;
-    START_OR_SKIP(env);
-    QCOMPARE(printerNames(), (QStringList{kQueue, kPdfPrinter}));
-    QCOMPARE(currentPrinter(), kQueue);
-    env.nav->show(QStringLiteral("Stampa"));
-    auto* combo = env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1");
-    QCOMPARE(combo->count(), 2);
-    QCOMPARE(combo->itemText(0), kQueue);
-    QCOMPARE(env.control<QLabel>(QStringLiteral("Stampa"), "Label1")->text(),
-             QStringLiteral("La stampante predefinita è: \nUfficio"));
-    const QueueState s = queueState(kQueue);
-    QVERIFY(s.reachable && s.found && s.accepting && !s.stopped);
-    QVERIFY(!queueState(QStringLiteral("Nessuna")).found);
-}
-
+// The queues are listed, the service's default first; the deadline list reaches it.
 void TestCupsPrinting::deadlineListPortrait()
 {
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
+    QCOMPARE(printerNames(), (QStringList{kQueue, kPdfPrinter}));
+    QCOMPARE(currentPrinter(), kQueue);
+    env.nav->show(Stampa::kName);
+    QCOMPARE(env.control<QComboBox>(Stampa::kName, "Combo1")->count(), 2);
+    QCOMPARE(env.control<QComboBox>(Stampa::kName, "Combo1")->itemText(0), kQueue);
+    QCOMPARE(env.control<QLabel>(Stampa::kName, "Label1")->text(), QStringLiteral("La stampante predefinita è: \nUfficio"));
+    const QueueState state = queueState(kQueue);
+    QVERIFY(state.reachable && state.found && state.accepting && !state.stopped);
+    QVERIFY(!queueState(QStringLiteral("Nessuna")).found);
     ModalAnswerer boxes;
     env.runStampa(boxes, kQueue, true, 1);
     QCOMPARE(int(boxes.seen().size()), 4);
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampo ?  dalla Stampante ........Ufficio"));
     for (const SeenBox& b : boxes.seen())
         QVERIFY2(!b.unplanned, qPrintable(b.text));
-    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("Stampa")));
+    QTRY_VERIFY(!env.nav->isLoaded(Stampa::kName));
 
     const QString pdf = arrived(env.printer);
     QVERIFY2(!pdf.isEmpty(), "the job did not arrive");
@@ -272,8 +240,7 @@ void TestCupsPrinting::deadlineListPortrait()
 
 void TestCupsPrinting::deadlineListLandscapeRangeAndCopies()
 {
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     env.longerAgenda();
     host::Sheet* sheet = env.agenda();
 
@@ -285,7 +252,7 @@ void TestCupsPrinting::deadlineListLandscapeRangeAndCopies()
     QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
     QCOMPARE(int(boxes.seen().size()), 3 + pages);
     boxes.clear();
-    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("Stampa")));
+    QTRY_VERIFY(!env.nav->isLoaded(Stampa::kName));
     QString pdf = arrived(env.printer);
     QVERIFY2(!pdf.isEmpty(), "the job did not arrive");
     Seen seen = seenPages(pdf);
@@ -315,10 +282,9 @@ void TestCupsPrinting::deadlineListLandscapeRangeAndCopies()
 
 void TestCupsPrinting::clientRegister()
 {
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     host::Sheet* clients = env.ctx.practice()->sheet(QStringLiteral("Clienti"));
-    ui::FormBase* form = env.nav->show(QStringLiteral("Anagrafe"));
+    ui::FormBase* form = env.nav->show(clients::Anagrafe::kName);
     QVERIFY(form);
     auto* print = form->findChild<QAction*>(QStringLiteral("MnStampa"));
     QVERIFY(print);
@@ -341,9 +307,11 @@ void TestCupsPrinting::clientRegister()
     QVERIFY(text.contains(clients->range(QStringLiteral("B25")).text()));
 }
 
-namespace {
-void fillExpenseResult(Env& env)
+// A queue that refuses jobs says so and the form stays; accepting again, the
+// same form prints the statement with its balance.
+void TestCupsPrinting::expenseStatement()
 {
+    auto& env = *bench_;
     host::Sheet* s = env.ctx.practice()->sheet(QStringLiteral("S"));
     const QStringList headings{"Pratica", "ID Oper", "Data", "Descrizione", "Tipo Spesa", "Importo", "IVA/Esente"};
     for (int c = 0; c < 7; ++c)
@@ -355,24 +323,29 @@ void fillExpenseResult(Env& env)
         s->cells(r, 4).setValue(QStringLiteral("SPESA DI PROVA %1").arg(r));
         s->cells(r, 6).setValue(QStringLiteral("12,50"));
     }
-}
-} // namespace
-
-void TestCupsPrinting::expenseStatement()
-{
-    Env env;
-    START_OR_SKIP(env);
-    fillExpenseResult(env);
+    QVERIFY2(cups_.rejectQueue(kQueue, QStringLiteral("In manutenzione")), qPrintable(cups_.lastError()));
+    const int jobs = cups_.newestJob();
     printExpenseResult(env.ctx, nullptr, QStringLiteral("37,50"));
-    auto* combo = env.control<QComboBox>(QStringLiteral("StampaSpese"), "Combo1");
+    auto* combo = env.control<QComboBox>(StampaSpese::kName, "Combo1");
     QVERIFY(combo);
     QCOMPARE(combo->currentText(), kQueue); // the default printer is proposed
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("StampaSpese"), "Command1"), Qt::LeftButton);
+    QTest::mouseClick(env.control<QPushButton>(StampaSpese::kName, "Command1"), Qt::LeftButton);
+    QCOMPARE(int(boxes.seen().size()), 1);
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("La stampante \"Ufficio\" non accetta stampe (In manutenzione). "
+                                                  "Non è stato stampato nulla."));
+    QVERIFY(env.nav->isLoaded(StampaSpese::kName)); // stays for another printer
+    QCOMPARE(env.printer->renderOptions().trailingLines.size(), 0);
+    QCOMPARE(cups_.newestJob(), jobs);
+
+    QVERIFY2(cups_.readyQueue(kQueue), qPrintable(cups_.lastError()));
+    boxes.clear();
+    boxes.press(QStringLiteral("OK"));
+    QTest::mouseClick(env.control<QPushButton>(StampaSpese::kName, "Command1"), Qt::LeftButton);
     QCOMPARE(int(boxes.seen().size()), 1);
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampa  Eseguita"));
-    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("StampaSpese")));
+    QTRY_VERIFY(!env.nav->isLoaded(StampaSpese::kName));
 
     const QString pdf = arrived(env.printer);
     QVERIFY2(!pdf.isEmpty(), "the job did not arrive");
@@ -387,14 +360,13 @@ void TestCupsPrinting::expenseStatement()
 
 void TestCupsPrinting::instructions()
 {
-    Env env;
-    START_OR_SKIP(env);
-    ui::FormBase* form = env.nav->show(QStringLiteral("Istruzioni"));
+    auto& env = *bench_;
+    ui::FormBase* form = env.nav->show(instructions::Istruzioni::kName);
     QVERIFY(form);
     const int before = cups_.newestJob();
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Istruzioni"), "Command2"), Qt::LeftButton);
+    QTest::mouseClick(env.control<QPushButton>(instructions::Istruzioni::kName, "Command2"), Qt::LeftButton);
     QCOMPARE(int(boxes.seen().size()), 1); // "Vuoi  procedere alla Stampa ", and no failure after it
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Vuoi  procedere alla Stampa "));
 
@@ -419,8 +391,7 @@ void TestCupsPrinting::instructions()
 
 void TestCupsPrinting::stoppedQueue()
 {
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     env.longerAgenda();
     QVERIFY2(cups_.stopQueue(kQueue, QStringLiteral("Toner esaurito")), qPrintable(cups_.lastError()));
     const int jobs = cups_.newestJob();
@@ -436,7 +407,7 @@ void TestCupsPrinting::stoppedQueue()
     QCOMPARE(boxes.seen()[4].text, expected);
     QCOMPARE(boxes.seen()[4].icon, QMessageBox::Critical);
     QCOMPARE(int(boxes.seen().size()), 5); // no further page question
-    QVERIFY(env.nav->isLoaded(QStringLiteral("Stampa")));
+    QVERIFY(env.nav->isLoaded(Stampa::kName));
     host::Sheet* sheet = env.agenda();
     QCOMPARE(sheet->range(QStringLiteral("AZ1")).value().toDouble(), 110.0);
     QCOMPARE(sheet->range(QStringLiteral("AU1")).value().toDouble(), 1.0);
@@ -451,10 +422,10 @@ void TestCupsPrinting::stoppedQueue()
     QCOMPARE(boxes.seen()[0].text, expected);
 
     // The instructions.
-    env.nav->show(QStringLiteral("Istruzioni"));
+    env.nav->show(instructions::Istruzioni::kName);
     boxes.clear();
     boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Istruzioni"), "Command2"), Qt::LeftButton);
+    QTest::mouseClick(env.control<QPushButton>(instructions::Istruzioni::kName, "Command2"), Qt::LeftButton);
     QCOMPARE(int(boxes.seen().size()), 2);
     QCOMPARE(boxes.seen()[1].text, expected);
 
@@ -472,50 +443,22 @@ void TestCupsPrinting::stoppedQueue()
                                      "Non è stato stampato nulla."));
 }
 
-void TestCupsPrinting::rejectingQueue()
-{
-    Env env;
-    START_OR_SKIP(env);
-    fillExpenseResult(env);
-    QVERIFY2(cups_.rejectQueue(kQueue, QStringLiteral("In manutenzione")), qPrintable(cups_.lastError()));
-    const int jobs = cups_.newestJob();
-    printExpenseResult(env.ctx, nullptr, QStringLiteral("37,50"));
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("StampaSpese"), "Command1"), Qt::LeftButton);
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("La stampante \"Ufficio\" non accetta stampe (In manutenzione). "
-                                                  "Non è stato stampato nulla."));
-    QVERIFY(env.nav->isLoaded(QStringLiteral("StampaSpese"))); // stays for another printer
-    QCOMPARE(env.printer->renderOptions().trailingLines.size(), 0);
-
-    // Accepting again: the same form prints.
-    QVERIFY2(cups_.readyQueue(kQueue), qPrintable(cups_.lastError()));
-    boxes.clear();
-    boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("StampaSpese"), "Command1"), Qt::LeftButton);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampa  Eseguita"));
-    QVERIFY(!arrived(env.printer).isEmpty());
-    QVERIFY(cups_.newestJob() > jobs);
-}
-
 void TestCupsPrinting::queueRemovedAfterChoice()
 {
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     const QString other = QStringLiteral("Ufficio2");
     QVERIFY2(cups_.addQueue(other), qPrintable(cups_.lastError()));
     const int jobs = cups_.newestJob();
 
     // Chosen in the form, removed before "Seleziona": nothing changes.
-    env.nav->show(QStringLiteral("Stampa"));
-    auto* combo = env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1");
+    env.nav->show(Stampa::kName);
+    auto* combo = env.control<QComboBox>(Stampa::kName, "Combo1");
     QVERIFY(combo->findText(other) >= 0);
     combo->setCurrentIndex(combo->findText(other));
     QVERIFY2(cups_.removeQueue(other), qPrintable(cups_.lastError()));
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    QTest::mouseClick(env.control<QPushButton>(Stampa::kName, "Command1"), Qt::LeftButton);
     QCOMPARE(int(boxes.seen().size()), 2);
     QVERIFY2(boxes.seen()[1].text.contains(QStringLiteral("\"Ufficio2\"")), qPrintable(boxes.seen()[1].text));
     QVERIFY(env.agenda()->range(QStringLiteral("AZ1")).isEmpty());
@@ -543,8 +486,7 @@ void TestCupsPrinting::queueRemovedAfterChoice()
 
 void TestCupsPrinting::pdfWriterBesideQueueCalledPdf()
 {
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     QVERIFY2(cups_.addQueue(kPdfPrinter), qPrintable(cups_.lastError()));
     struct Drop {
         CupsFixture& cups;

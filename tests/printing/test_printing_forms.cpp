@@ -1,7 +1,9 @@
 // The printer form "Stampa" on the real deadline workbook, the client list
 // printing and the printing of the expense query result, with the boxes
 // answered by the test and the PDF files read back with poppler-utils.
-#include "../common/modal.h"
+#include "printing/stampa.h"
+#include "common/modal.h"
+#include "common/practice.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -26,52 +28,37 @@ using namespace gp::printing;
 
 namespace {
 
-struct Env {
-    QTemporaryDir dir;
-    std::unique_ptr<host::SpreadsheetHost> host = std::make_unique<host::SpreadsheetHost>();
-    std::unique_ptr<ui::Navigator> nav = std::make_unique<ui::Navigator>();
-    ui::AppContext ctx;
+// The bench with the printing forms, both workbooks open as the launcher
+// leaves them, and the PDF printer answered with pdf().
+struct Env : TestPractice {
     SheetPrinter* printer = nullptr;
     int asked = 0;
 
     bool start()
     {
-        if (!copyPracticeFixture(dir.path()))
-            return false;
         if (qEnvironmentVariableIsSet("GP_KEEP_PRINTS")) { // to look at the pages by hand
             dir.setAutoRemove(false);
             qInfo("prints kept in %s", qPrintable(dir.path()));
         }
-        ctx.host = host.get();
-        ctx.navigator = nav.get();
-        ctx.folder = dir.path();
         registerForms(ctx);
         printer = sheetPrinter(ctx);
-        host->open(ctx.path(ui::kPracticeFile), ui::kPracticePassword);
+        if (!openFixture())
+            return false;
         host->open(ctx.path(ui::kDeadlineFile), ui::kDeadlinePassword); // as the launcher does
         answerPdfPath(printer, pdf(), &asked);
         return true;
     }
-    ~Env()
-    {
-        nav.reset();
-        host->closeAll();
-    }
     QString pdf() const { return dir.filePath(QStringLiteral("stampa.pdf")); }
     host::Sheet* agenda() { return ctx.deadlines()->sheet(QStringLiteral("Dorvessa")); }
-    template <class T>
-    T* control(const QString& form, const char* name)
+    // Stampa shown, the PDF printer chosen, "Seleziona" pressed.
+    void printAgenda()
     {
-        ui::FormBase* f = nav->form(form);
-        return f ? f->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+        nav->show(Stampa::kName);
+        control<QComboBox>(Stampa::kName, "Combo1")->setEditText(kPdfPrinter);
+        QTest::mouseClick(control<QPushButton>(Stampa::kName, "Command1"), Qt::LeftButton);
     }
 };
 
-#define START_OR_SKIP(env)                                                                                            \
-    do {                                                                                                              \
-        if (!(env).start())                                                                                           \
-            QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is not available");                       \
-    } while (0)
 
 QString pageQuestion(int page, int pages)
 {
@@ -86,9 +73,19 @@ const QString kPortraitQuestion =
 
 class TestPrintingForms : public QObject {
     Q_OBJECT
+    std::unique_ptr<Env> bench_;
 private slots:
-    void init() { ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(10, 15, 30))); }
-    void cleanup() { ui::Clock::clear(); }
+    void init()
+    {
+        ui::Clock::setFixed(QDateTime(QDate(2026, 12, 25), QTime(10, 15, 30)));
+        bench_ = std::make_unique<Env>();
+        SKIP_WITHOUT_FIXTURE(bench_->start());
+    }
+    void cleanup()
+    {
+        bench_.reset();
+        ui::Clock::clear();
+    }
 
     void stampaLoadsPrinters();
     void stampaWholeRunPortrait();
@@ -96,7 +93,6 @@ private slots:
     void stampaZoomCancelledKeepsPrevious();
     void stampaWrongPrinterSaysSo();
     void clientListOneLandscapePage();
-    void expenseResultWithBalance();
     void deadlineListEveryColumnAndWholeNotes_data();
     void deadlineListEveryColumnAndWholeNotes();
     void expenseStatementNamesItsClientWholeColumns();
@@ -104,43 +100,39 @@ private slots:
 
 void TestPrintingForms::stampaLoadsPrinters()
 {
-    Env env;
-    START_OR_SKIP(env);
-    ui::FormBase* form = env.nav->show(QStringLiteral("Stampa"));
+    auto& env = *bench_;
+    ui::FormBase* form = env.nav->show(Stampa::kName);
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), QStringLiteral("Seleziona Stampante"));
-    auto* combo = env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1");
+    auto* combo = env.control<QComboBox>(Stampa::kName, "Combo1");
     QCOMPARE(combo->currentText(), QStringLiteral("Seleziona la stampante"));
     QStringList items;
     for (int i = 0; i < combo->count(); ++i)
         items << combo->itemText(i);
     QCOMPARE(items, printerNames());
-    QCOMPARE(env.control<QLabel>(QStringLiteral("Stampa"), "Label1")->text(),
+    QCOMPARE(env.control<QLabel>(Stampa::kName, "Label1")->text(),
              QStringLiteral("La stampante predefinita è: \n") + currentPrinter());
-    QCOMPARE(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1")->text(), QStringLiteral("Seleziona"));
+    QCOMPARE(env.control<QPushButton>(Stampa::kName, "Command1")->text(), QStringLiteral("Seleziona"));
 
     // "No" to the confirmation: nothing happens, not even the work cells.
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("No"));
     combo->setEditText(kPdfPrinter);
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    QTest::mouseClick(env.control<QPushButton>(Stampa::kName, "Command1"), Qt::LeftButton);
     QCOMPARE(int(boxes.seen().size()), 1);
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampo ?  dalla Stampante ........PDF"));
     QCOMPARE(boxes.seen()[0].title, QStringLiteral(" Stampa Clienti"));
     QVERIFY(env.agenda()->range(QStringLiteral("AZ1")).isEmpty());
-    QVERIFY(env.nav->isLoaded(QStringLiteral("Stampa")));
+    QVERIFY(env.nav->isLoaded(Stampa::kName));
 }
 
 void TestPrintingForms::stampaWholeRunPortrait()
 {
     SKIP_WITHOUT_POPPLER();
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     host::Sheet* sheet = env.agenda();
     sheet->range(QStringLiteral("AU1")).setValue(QStringLiteral("vecchio"));
     sheet->range(QStringLiteral("AW1")).setValue(QStringLiteral("CELLA DI LAVORO"));
-    env.nav->show(QStringLiteral("Stampa"));
-    env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(kPdfPrinter);
 
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("Sì"))      // Stampo ?
@@ -152,7 +144,7 @@ void TestPrintingForms::stampaWholeRunPortrait()
         .press(QStringLiteral("Sì"));      // portrait
     for (int p = 0; p < 4; ++p)
         boxes.press(QStringLiteral("Sì")); // every page (the notes' lines make more than one)
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    env.printAgenda();
 
     const int pages = int(sheet->range(QStringLiteral("AV1")).value().toDouble());
     QVERIFY(pages >= 1 && pages <= 4);
@@ -186,7 +178,7 @@ void TestPrintingForms::stampaWholeRunPortrait()
     QCOMPARE(ps.topMargin, 0.5);
 
     // The complete run unloads the form; the PDF holds every page.
-    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("Stampa")));
+    QTRY_VERIFY(!env.nav->isLoaded(Stampa::kName));
     QCOMPARE(env.asked, 1);
     const PdfInfo info = pdfInfo(env.pdf());
     QCOMPARE(info.pages, pages);
@@ -203,8 +195,7 @@ void TestPrintingForms::stampaWholeRunPortrait()
 void TestPrintingForms::stampaNoAtSecondPageLandscape()
 {
     SKIP_WITHOUT_POPPLER();
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     host::Sheet* sheet = env.agenda();
     // 120 more events: several pages.
     for (int r = 22; r <= 141; ++r) {
@@ -212,12 +203,10 @@ void TestPrintingForms::stampaNoAtSecondPageLandscape()
         sheet->cells(r, 2).setValue(QDate(2027, 5, 1).addDays(r));
         sheet->cells(r, 3).setValue(QStringLiteral("EVENTO %1").arg(r - 1));
     }
-    env.nav->show(QStringLiteral("Stampa"));
-    env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(kPdfPrinter);
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("Sì")).type(QStringLiteral("100")).press(QStringLiteral("No")); // landscape
     boxes.press(QStringLiteral("Sì")).press(QStringLiteral("No"));                               // page 1, not page 2
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    env.printAgenda();
 
     const int pages = int(sheet->range(QStringLiteral("AV1")).value().toDouble()); // as the form counted them
     QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
@@ -231,7 +220,7 @@ void TestPrintingForms::stampaNoAtSecondPageLandscape()
     QCOMPARE(*sheet->model().pageSetup.printArea, (sheet::CellRange{0, 140, 0, 5}));
     QCOMPARE(sheet->range(QStringLiteral("AU1")).value().toDouble(), 2.0);
     QCOMPARE(sheet->range(QStringLiteral("AV1")).value().toDouble(), double(pages));
-    QVERIFY(env.nav->isLoaded(QStringLiteral("Stampa"))); // stays for another try
+    QVERIFY(env.nav->isLoaded(Stampa::kName)); // stays for another try
 
     // Only page 1 was printed, landscape, with the first rows and not the last.
     const PdfInfo info = pdfInfo(env.pdf());
@@ -246,26 +235,23 @@ void TestPrintingForms::stampaNoAtSecondPageLandscape()
     boxes.press(QStringLiteral("Sì")).type(QStringLiteral("100")).press(QStringLiteral("No"));
     for (int p = 1; p <= pages; ++p)
         boxes.press(QStringLiteral("Sì"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    env.printAgenda();
     QCOMPARE(int(boxes.seen().size()), 3 + pages);
     QCOMPARE(pdfInfo(env.pdf()).pages, pages);
     QVERIFY(pdfText(env.pdf(), pages, pages).contains(QStringLiteral("EVENTO 140")));
     QCOMPARE(env.asked, 2); // once per run
-    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("Stampa")));
+    QTRY_VERIFY(!env.nav->isLoaded(Stampa::kName));
 }
 
 void TestPrintingForms::stampaZoomCancelledKeepsPrevious()
 {
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     host::Sheet* sheet = env.agenda();
     sheet->pageSetup().zoom = 80;
     sheet->pageSetup().fitToPages = false;
-    env.nav->show(QStringLiteral("Stampa"));
-    env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(kPdfPrinter);
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("Sì")).cancel().press(QStringLiteral("Sì")).press(QStringLiteral("No"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    env.printAgenda();
     QCOMPARE(int(boxes.seen().size()), 4);
     QCOMPARE(boxes.seen()[2].text, kPortraitQuestion); // the run goes on
     QCOMPARE(boxes.seen()[3].text, pageQuestion(1, int(sheet->range(QStringLiteral("AV1")).value().toDouble())));
@@ -277,12 +263,11 @@ void TestPrintingForms::stampaZoomCancelledKeepsPrevious()
 
 void TestPrintingForms::stampaWrongPrinterSaysSo()
 {
-    Env env;
-    START_OR_SKIP(env);
-    env.nav->show(QStringLiteral("Stampa"));
+    auto& env = *bench_;
+    env.nav->show(Stampa::kName);
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    QTest::mouseClick(env.control<QPushButton>(Stampa::kName, "Command1"), Qt::LeftButton);
     QCOMPARE(int(boxes.seen().size()), 2);
     QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampo ?  dalla Stampante ........Seleziona la stampante"));
     QVERIFY(boxes.seen()[1].text.contains(QStringLiteral("\"Seleziona la stampante\" non esiste")));
@@ -291,14 +276,13 @@ void TestPrintingForms::stampaWrongPrinterSaysSo()
     QVERIFY(env.agenda()->range(QStringLiteral("AZ1")).isEmpty());
     QVERIFY(!env.agenda()->model().pageSetup.printArea);
     QCOMPARE(env.asked, 0);
-    QVERIFY(env.nav->isLoaded(QStringLiteral("Stampa")));
+    QVERIFY(env.nav->isLoaded(Stampa::kName));
 }
 
 void TestPrintingForms::clientListOneLandscapePage()
 {
     SKIP_WITHOUT_POPPLER();
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     if (!systemDefaultPrinter().isEmpty())
         QSKIP("this system has a default printer: the client list would go to it");
     host::Sheet* clients = env.ctx.practice()->sheet(QStringLiteral("Clienti"));
@@ -342,54 +326,6 @@ void TestPrintingForms::clientListOneLandscapePage()
     QVERIFY(text.contains(clients->range(QStringLiteral("B2")).text()));
 }
 
-void TestPrintingForms::expenseResultWithBalance()
-{
-    SKIP_WITHOUT_POPPLER();
-    Env env;
-    START_OR_SKIP(env);
-    host::Sheet* s = env.ctx.practice()->sheet(QStringLiteral("S"));
-    const QStringList headings{"Pratica", "ID Oper", "Data", "Descrizione", "Tipo Spesa", "Importo", "IVA/Esente"};
-    for (int c = 0; c < 7; ++c)
-        s->cells(1, c + 1).setValue(headings[c]);
-    for (int r = 2; r <= 4; ++r) {
-        s->cells(r, 1).setValue(101.0);
-        s->cells(r, 2).setValue(double(r));
-        s->cells(r, 3).setValue(QDate(2026, 3, r));
-        s->cells(r, 4).setValue(QStringLiteral("SPESA DI PROVA %1").arg(r));
-        s->cells(r, 6).setValue(QStringLiteral("12,50"));
-    }
-    printExpenseResult(env.ctx, nullptr, QStringLiteral("37,50"));
-    ui::FormBase* form = env.nav->form(QStringLiteral("StampaSpese"));
-    QVERIFY(form);
-    QVERIFY(form->isVisible());
-    auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
-    combo->setCurrentText(kPdfPrinter);
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampa  Eseguita"));
-    QTRY_VERIFY(!env.nav->isLoaded(QStringLiteral("StampaSpese")));
-
-    QCOMPARE(pdfInfo(env.pdf()).pages, 1);
-    const QString text = pdfText(env.pdf());
-    QVERIFY(text.contains(QStringLiteral("Descrizione")));
-    QVERIFY(text.contains(QStringLiteral("SPESA DI PROVA 4")));
-    QVERIFY(text.contains(QStringLiteral("Saldo Scheda................ € 37,50")));
-    QVERIFY(text.contains(QStringLiteral("Interrogazione Spese del 25/12/2026 - Pagina 1 di 1")));
-
-    // An empty result says so and prints nothing.
-    s->allCells().clear();
-    printExpenseResult(env.ctx, nullptr, QStringLiteral("0"));
-    form = env.nav->form(QStringLiteral("StampaSpese"));
-    boxes.clear();
-    boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QVERIFY(boxes.seen()[0].text.startsWith(QStringLiteral("Nessun risultato da stampare")));
-    QCOMPARE(env.asked, 1);
-}
-
 void TestPrintingForms::deadlineListEveryColumnAndWholeNotes_data()
 {
     QTest::addColumn<bool>("portrait");
@@ -403,21 +339,18 @@ void TestPrintingForms::deadlineListEveryColumnAndWholeNotes()
 {
     SKIP_WITHOUT_POPPLER();
     QFETCH(bool, portrait);
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     host::Sheet* sheet = env.agenda();
     const QString note = QStringLiteral("DEPOSITARE LA MEMORIA DI REPLICA ENTRO LE DODICI PRESSO LA CANCELLERIA "
                                         "CIVILE DEL TRIBUNALE ORDINARIO\nSECONDA RIGA: AVVISARE IL CLIENTE "
                                         "PER TELEFONO\nTERZA RIGA FINALE");
     sheet->cells(2, 4).setValue(QStringLiteral("PRATICA 149 — RICCI FRANCESCO E FIGLI SOCIETÀ IN NOME COLLETTIVO"));
     sheet->cells(2, 5).setValue(note);
-    env.nav->show(QStringLiteral("Stampa"));
-    env.control<QComboBox>(QStringLiteral("Stampa"), "Combo1")->setEditText(kPdfPrinter);
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("Sì")).type(QStringLiteral("110")).press(portrait ? QStringLiteral("Sì") : QStringLiteral("No"));
     for (int p = 0; p < 6; ++p)
         boxes.press(QStringLiteral("Sì"));
-    QTest::mouseClick(env.control<QPushButton>(QStringLiteral("Stampa"), "Command1"), Qt::LeftButton);
+    env.printAgenda();
     const int pages = int(sheet->range(QStringLiteral("AV1")).value().toDouble());
     QCOMPARE(int(boxes.seen().size()), 3 + pages);
     QCOMPARE(pdfInfo(env.pdf()).pages, pages);
@@ -439,13 +372,13 @@ void TestPrintingForms::deadlineListEveryColumnAndWholeNotes()
     QCOMPARE(env.printer->renderOptions().fitColumnsToPage, false);
 }
 
-// The statement says whose expenses they are and when it was printed; long
-// descriptions and the dates print whole, the balance below.
+// The statement says when it was printed and, once told, whose expenses they
+// are; long descriptions and the dates print whole, the balance below; an
+// empty result prints nothing.
 void TestPrintingForms::expenseStatementNamesItsClientWholeColumns()
 {
     SKIP_WITHOUT_POPPLER();
-    Env env;
-    START_OR_SKIP(env);
+    auto& env = *bench_;
     host::Sheet* s = env.ctx.practice()->sheet(QStringLiteral("S"));
     const QStringList headings{"N/Pratica", "ID Oper", "Data", "Descrizione", "Tipo Spesa", "Importo", "IVA/Esente"};
     for (int c = 0; c < 7; ++c)
@@ -461,15 +394,28 @@ void TestPrintingForms::expenseStatementNamesItsClientWholeColumns()
         s->cells(r, 6).setValue(1350.5);
         s->cells(r, 7).setValue(QStringLiteral("ESENTE"));
     }
-    printExpenseResult(env.ctx, nullptr, QStringLiteral("4.051,50"));
-    auto* form = qobject_cast<StampaSpese*>(env.nav->form(QStringLiteral("StampaSpese")));
-    QVERIFY(form);
-    form->setSubject(QStringLiteral("Cliente ROSSI MARIO n. 24"));
-    form->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentText(kPdfPrinter);
     ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    QCOMPARE(int(boxes.seen().size()), 1);
+    const auto print = [&](const QString& subject, const QString& balance) {
+        printExpenseResult(env.ctx, nullptr, balance);
+        auto* form = qobject_cast<StampaSpese*>(env.nav->form(StampaSpese::kName));
+        QVERIFY(form && form->isVisible());
+        if (!subject.isEmpty())
+            form->setSubject(subject);
+        form->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentText(kPdfPrinter);
+        boxes.clear();
+        boxes.press(QStringLiteral("OK"));
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(int(boxes.seen().size()), 1);
+    };
+    print(QString(), QStringLiteral("37,50"));
+    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Stampa  Eseguita"));
+    QTRY_VERIFY(!env.nav->isLoaded(StampaSpese::kName));
+    QCOMPARE(pdfInfo(env.pdf()).pages, 1);
+    QVERIFY(pdfText(env.pdf()).simplified().contains(
+        QStringLiteral("Interrogazione Spese del 25/12/2026 - Pagina 1 di 1")));
+    QVERIFY(pdfText(env.pdf()).simplified().contains(QStringLiteral("Saldo Scheda................ € 37,50")));
+
+    print(QStringLiteral("Cliente ROSSI MARIO n. 24"), QStringLiteral("4.051,50"));
     const QString text = pdfText(env.pdf()).simplified();
     QVERIFY2(text.contains(QStringLiteral("Interrogazione Spese del 25/12/2026 - Cliente ROSSI MARIO n. 24 - Pagina 1 di 1")),
              qPrintable(text.left(200)));
@@ -480,6 +426,12 @@ void TestPrintingForms::expenseStatementNamesItsClientWholeColumns()
     QVERIFY(text.contains(QStringLiteral("22/11/2026")));
     QVERIFY(text.contains(QStringLiteral("24/11/2026")));
     QVERIFY(text.contains(QStringLiteral("Saldo Scheda................ € 4.051,50")));
+
+    // An empty result says so and prints nothing.
+    s->allCells().clear();
+    print(QString(), QStringLiteral("0"));
+    QVERIFY(boxes.seen()[0].text.startsWith(QStringLiteral("Nessun risultato da stampare")));
+    QCOMPARE(env.asked, 2);
 }
 
 QTEST_MAIN(TestPrintingForms)

@@ -1,6 +1,7 @@
 // The print backend: page layout and page breaks checked against the PDF
 // files it writes (poppler-utils), page ranges, copies, print runs, header
 // codes, plain text, and the errors it reports.
+#include "instructions/istruzioni.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/clock.h"
 #include "printing/print_support.h"
@@ -37,6 +38,22 @@ host::Sheet* makeSheet(host::SpreadsheetHost& h, const QString& dir, int rows)
     ps.headerMargin = 0.21;
     return s;
 }
+
+// A host printing through its own backend, one sheet of `rows` rows, the PDF
+// printer answered with `pdf`.
+struct Bench {
+    QTemporaryDir dir;
+    host::SpreadsheetHost h;
+    std::shared_ptr<SheetPrinter> printer = std::make_shared<SheetPrinter>();
+    host::Sheet* sheet;
+    QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    int asked = 0;
+    explicit Bench(int rows) : sheet(makeSheet(h, dir.path(), rows))
+    {
+        h.setPrintBackend(printer);
+        answerPdfPath(printer.get(), pdf, &asked);
+    }
+};
 
 } // namespace
 
@@ -84,16 +101,11 @@ void TestSheetPrinter::pageCountMatchesBreaks()
     QFETCH(int, zoom);
     QFETCH(bool, portrait);
     QFETCH(int, pages);
-    QTemporaryDir dir;
-    host::SpreadsheetHost h;
-    auto printer = std::make_shared<SheetPrinter>();
-    h.setPrintBackend(printer);
-    host::Sheet* s = makeSheet(h, dir.path(), rows);
+    Bench b(rows);
+    host::Sheet* s = b.sheet;
+    const QString& pdf = b.pdf;
     s->pageSetup().zoom = uint16_t(zoom);
     s->pageSetup().portrait = portrait;
-
-    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
-    answerPdfPath(printer.get(), pdf);
     QCOMPARE(s->hPageBreaksCount() + 1, pages);
     s->printOut({0, 0, 1, kPdfPrinter});
     const PdfInfo info = pdfInfo(pdf);
@@ -115,39 +127,31 @@ void TestSheetPrinter::pageCountMatchesBreaks()
 void TestSheetPrinter::fitToPagesWithoutZoom()
 {
     SKIP_WITHOUT_POPPLER();
-    QTemporaryDir dir;
-    host::SpreadsheetHost h;
-    auto printer = std::make_shared<SheetPrinter>();
-    h.setPrintBackend(printer);
-    host::Sheet* s = makeSheet(h, dir.path(), 150);
+    Bench b(150);
+    host::Sheet* s = b.sheet;
     s->pageSetup().fitToPages = true;
     s->pageSetup().fitWidth = 1;
     s->pageSetup().fitHeight = 1;
     QCOMPARE(s->hPageBreaksCount(), 0);
-    QVERIFY(printer->layout(*s).scale < 0.45);
+    QVERIFY(b.printer->layout(*s).scale < 0.45);
     // Fit only shrinks: a short list stays at full size.
     QTemporaryDir dir2;
     host::SpreadsheetHost h2;
     host::Sheet* small = makeSheet(h2, dir2.path(), 5);
     small->pageSetup().fitToPages = true;
-    QCOMPARE(printer->layout(*small).scale, 1.0);
+    QCOMPARE(b.printer->layout(*small).scale, 1.0);
     // Two pages tall: two pages.
     s->pageSetup().fitHeight = 2;
     QCOMPARE(s->hPageBreaksCount(), 1);
-    const QString pdf = dir.filePath(QStringLiteral("fit.pdf"));
-    answerPdfPath(printer.get(), pdf);
     s->printOut({0, 0, 1, kPdfPrinter});
-    QCOMPARE(pdfInfo(pdf).pages, 2);
+    QCOMPARE(pdfInfo(b.pdf).pages, 2);
 }
 
 void TestSheetPrinter::columnsWiderThanThePageGoAcross()
 {
     SKIP_WITHOUT_POPPLER();
-    QTemporaryDir dir;
-    host::SpreadsheetHost h;
-    auto printer = std::make_shared<SheetPrinter>();
-    h.setPrintBackend(printer);
-    host::Sheet* s = makeSheet(h, dir.path(), 100);
+    Bench b(100);
+    host::Sheet* s = b.sheet;
     // Column C hidden; D and E about 410 pt wide each: A, B, D fill the first
     // page across (565 pt of body), E and F go to the next one.
     s->model().columns.push_back({2, 2, 2340, 15, true, 0});
@@ -155,38 +159,31 @@ void TestSheetPrinter::columnsWiderThanThePageGoAcross()
     s->model().setColumnWidth(4, 20000);
     for (int r = 2; r <= 100; ++r)
         s->cells(r, 3).setValue(QStringLiteral("NASCOSTA"));
-    const SheetLayout layout = printer->layout(*s);
+    const SheetLayout layout = b.printer->layout(*s);
     QCOMPARE(int(layout.colBands.size()), 2);
     QCOMPARE(s->hPageBreaksCount(), 1); // the horizontal breaks only
-    const QString pdf = dir.filePath(QStringLiteral("across.pdf"));
-    answerPdfPath(printer.get(), pdf);
     s->printOut({0, 0, 1, kPdfPrinter});
-    QCOMPARE(pdfInfo(pdf).pages, 4); // (1 break + 1) pages down, times 2 across
-    const QString all = pdfText(pdf);
+    QCOMPARE(pdfInfo(b.pdf).pages, 4); // (1 break + 1) pages down, times 2 across
+    const QString all = pdfText(b.pdf);
     QVERIFY(all.contains(QStringLiteral("RIGA 001")));
     QVERIFY(!all.contains(QStringLiteral("NASCOSTA")));
     // Down first: page 2 continues the rows, page 3 is the right part of page 1.
-    QVERIFY(pdfText(pdf, 2, 2).contains(QStringLiteral("RIGA 099")));
-    const QString third = pdfText(pdf, 3, 3);
+    QVERIFY(pdfText(b.pdf, 2, 2).contains(QStringLiteral("RIGA 099")));
+    const QString third = pdfText(b.pdf, 3, 3);
     QVERIFY(!third.contains(QStringLiteral("RIGA")));
     QVERIFY(third.contains(QStringLiteral("4,5"))); // F3 = 4.5
-    QVERIFY(!pdfText(pdf, 1, 1).contains(QStringLiteral("4,5")));
+    QVERIFY(!pdfText(b.pdf, 1, 1).contains(QStringLiteral("4,5")));
 }
 
 void TestSheetPrinter::rowsOfEachPageFromTo()
 {
     SKIP_WITHOUT_POPPLER();
-    QTemporaryDir dir;
-    host::SpreadsheetHost h;
-    auto printer = std::make_shared<SheetPrinter>();
-    h.setPrintBackend(printer);
-    host::Sheet* s = makeSheet(h, dir.path(), 150); // 62 rows a page: 1-62, 63-124, 125-150
-    const QString pdf = dir.filePath(QStringLiteral("p2.pdf"));
-    answerPdfPath(printer.get(), pdf);
+    Bench b(150); // 62 rows a page: 1-62, 63-124, 125-150
+    host::Sheet* s = b.sheet;
     s->printOut({2, 2, 2, kPdfPrinter}); // page 2, two copies
-    QCOMPARE(pdfInfo(pdf).pages, 2);
+    QCOMPARE(pdfInfo(b.pdf).pages, 2);
     for (int page = 1; page <= 2; ++page) {
-        const QString text = pdfText(pdf, page, page);
+        const QString text = pdfText(b.pdf, page, page);
         QVERIFY2(text.contains(QStringLiteral("RIGA 062")), qPrintable(text.left(200))); // sheet row 63
         QVERIFY(text.contains(QStringLiteral("RIGA 123")));                             // sheet row 124
         QVERIFY(!text.contains(QStringLiteral("RIGA 061")));
@@ -194,8 +191,8 @@ void TestSheetPrinter::rowsOfEachPageFromTo()
         QVERIFY(!text.contains(QStringLiteral("TITOLO")));
     }
     // To past the end stops at the last page.
-    const QString tail = dir.filePath(QStringLiteral("tail.pdf"));
-    answerPdfPath(printer.get(), tail);
+    const QString tail = b.dir.filePath(QStringLiteral("tail.pdf"));
+    answerPdfPath(b.printer.get(), tail);
     s->printOut({3, 9, 1, kPdfPrinter});
     QCOMPARE(pdfInfo(tail).pages, 1);
     QVERIFY(pdfText(tail).contains(QStringLiteral("RIGA 149")));
@@ -204,35 +201,29 @@ void TestSheetPrinter::rowsOfEachPageFromTo()
 void TestSheetPrinter::oneRunOneFile()
 {
     SKIP_WITHOUT_POPPLER();
-    QTemporaryDir dir;
-    host::SpreadsheetHost h;
-    auto printer = std::make_shared<SheetPrinter>();
-    h.setPrintBackend(printer);
-    host::Sheet* s = makeSheet(h, dir.path(), 150);
-    const QString pdf = dir.filePath(QStringLiteral("run.pdf"));
-    int asked = 0;
-    answerPdfPath(printer.get(), pdf, &asked);
+    Bench b(150);
+    host::Sheet* s = b.sheet;
     {
-        PrintRun run(printer.get());
+        PrintRun run(b.printer.get());
         s->printOut({1, 1, 1, kPdfPrinter});
         s->pageSetup().portrait = false; // the orientation may change from one call to the next
         s->printOut({1, 1, 1, kPdfPrinter});
         s->pageSetup().portrait = true;
         s->printOut({3, 3, 1, kPdfPrinter});
-        QVERIFY(!QFile::exists(pdf) || QFile(pdf).size() == 0 || printer->inRun());
+        QVERIFY(!QFile::exists(b.pdf) || QFile(b.pdf).size() == 0 || b.printer->inRun());
         run.finish();
     }
-    QCOMPARE(asked, 1);
-    QCOMPARE(printer->lastPdfFile(), pdf);
-    const PdfInfo info = pdfInfo(pdf);
+    QCOMPARE(b.asked, 1);
+    QCOMPARE(b.printer->lastPdfFile(), b.pdf);
+    const PdfInfo info = pdfInfo(b.pdf);
     QCOMPARE(info.pages, 3);
     QVERIFY(info.sizes[0].width() < info.sizes[0].height());
     QVERIFY(info.sizes[1].width() > info.sizes[1].height());
-    QVERIFY(pdfText(pdf, 3, 3).contains(QStringLiteral("RIGA 149")));
+    QVERIFY(pdfText(b.pdf, 3, 3).contains(QStringLiteral("RIGA 149")));
     // A new run asks again.
     s->printOut({1, 1, 1, kPdfPrinter});
-    QCOMPARE(asked, 2);
-    QCOMPARE(pdfInfo(pdf).pages, 1);
+    QCOMPARE(b.asked, 2);
+    QCOMPARE(pdfInfo(b.pdf).pages, 1);
 }
 
 void TestSheetPrinter::headerCodesAndDate()
@@ -248,17 +239,12 @@ void TestSheetPrinter::headerCodesAndDate()
     QCOMPARE(expandHeader(QString::fromStdString(ps.header), 1, 1, {}, {})[1], QStringLiteral("A & B"));
 
     SKIP_WITHOUT_POPPLER();
-    QTemporaryDir dir;
-    host::SpreadsheetHost h;
-    auto printer = std::make_shared<SheetPrinter>();
-    h.setPrintBackend(printer);
-    host::Sheet* s = makeSheet(h, dir.path(), 100);
+    Bench b(100);
+    host::Sheet* s = b.sheet;
     s->pageSetup().header = "&CElenco del &D pagina &P di &N";
-    const QString pdf = dir.filePath(QStringLiteral("h.pdf"));
-    answerPdfPath(printer.get(), pdf);
     s->printOut({0, 0, 1, kPdfPrinter});
-    QVERIFY(pdfText(pdf, 1, 1).contains(QStringLiteral("Elenco del 25/12/2026 pagina 1 di 2")));
-    QVERIFY(pdfText(pdf, 2, 2).contains(QStringLiteral("Elenco del 25/12/2026 pagina 2 di 2")));
+    QVERIFY(pdfText(b.pdf, 1, 1).contains(QStringLiteral("Elenco del 25/12/2026 pagina 1 di 2")));
+    QVERIFY(pdfText(b.pdf, 2, 2).contains(QStringLiteral("Elenco del 25/12/2026 pagina 2 di 2")));
 }
 
 void TestSheetPrinter::errorsInItalian()
@@ -311,13 +297,13 @@ void TestSheetPrinter::plainTextPages()
     for (int i = 1; i <= 130; ++i)
         lines << QStringLiteral("Riga numero %1 delle istruzioni, con virgole e accenti: perché.").arg(i);
     lines << QString(300, QLatin1Char('x')); // longer than the width: broken over lines
-    printer->printText(lines.join(QStringLiteral("\r\n")), kPdfPrinter, QStringLiteral("Istruzioni"));
+    printer->printText(lines.join(QStringLiteral("\r\n")), kPdfPrinter, instructions::Istruzioni::kName);
     const PdfInfo info = pdfInfo(pdf);
     QVERIFY2(info.pages >= 2, qPrintable(QString::number(info.pages)));
     const QString text = pdfText(pdf);
     QVERIFY(text.contains(QStringLiteral("Riga numero 1 delle istruzioni")));
     QVERIFY(text.contains(QStringLiteral("Riga numero 130 delle istruzioni, con virgole e accenti: perché.")));
-    QVERIFY(pdfText(pdf, 1, 1).contains(QStringLiteral("Istruzioni")));
+    QVERIFY(pdfText(pdf, 1, 1).contains(instructions::Istruzioni::kName));
     QVERIFY(!pdfText(pdf, 1, 1).contains(QStringLiteral("Riga numero 130 ")));
     QVERIFY(!text.contains(QString(300, QLatin1Char('x'))));
 }

@@ -4,6 +4,7 @@
 // messages, on a copy of the practice's data and on small workbooks.
 #include "cases/case_sheet.h"
 #include "common/modal.h"
+#include "common/practice.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/form_base.h"
@@ -28,53 +29,18 @@ using gp::search::SearchResult;
 namespace {
 const QString kS = QStringLiteral("S");
 
-struct Env {
-    QTemporaryDir dir;
-    host::SpreadsheetHost host;
-    ui::Navigator nav;
-    ui::AppContext ctx;
-    Env()
-    {
-        ctx.host = &host;
-        ctx.navigator = &nav;
-        ctx.folder = dir.path();
-        ui::setItalianLocale();
-        search::registerForms(ctx);
-    }
-    ~Env()
-    {
-        nav.unloadAll();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        host.closeAll();
-        ui::FormBase::resetActivation();
-    }
-    bool openFixture()
-    {
-        if (!copyPracticeFixture(dir.path()))
-            return false;
-        host.open(ctx.path(ui::kPracticeFile), ui::kPracticePassword);
-        return true;
-    }
-    host::Book& openSmall()
-    {
-        host::Book* b = host.create(ctx.path(ui::kPracticeFile), QString());
-        for (const char* n : {"Clienti", "Pratica", "S"})
-            b->addSheet(QString::fromLatin1(n));
-        b->sheet("Clienti")->range("A1").setValue(QStringLiteral("ID Progressivo"));
-        b->sheet("Clienti")->range("B1").setValue(QStringLiteral("Ragione Sociale"));
-        b->sheet("Pratica")->range("A1").setValue(QStringLiteral("N. Pratica"));
-        b->sheet("Pratica")->range("B1").setValue(QStringLiteral("ID Cliente"));
-        return *b;
-    }
-    host::Book& book() { return *ctx.practice(); }
+// The bench with the search form registered, and the rows of its work sheet.
+struct Env : TestPractice {
+    Env() { search::registerForms(ctx); }
+    host::Book& openSmall() { return createSmall({QStringLiteral("Clienti"), QStringLiteral("Pratica"), kS}); }
     QStringList sRow(int row)
     {
         QStringList out;
         for (int c = 1; c <= 3; ++c)
-            out << ui::valueText(book().sheet(kS)->cells(row, c).value());
+            out << ui::valueText(sheet(kS).cells(row, c).value());
         return out;
     }
-    int sRows() { return int(book().sheet(kS)->walkDown(2, 1).size()); }
+    int sRows() { return tableLength(kS); }
 };
 
 void addClient(host::Book& b, int row, double id, const QString& name)
@@ -135,8 +101,7 @@ private slots:
     void everyCaseOfEveryMatchingClient()
     {
         Env env;
-        if (!env.openFixture())
-            QSKIP("shared practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
+        SKIP_WITHOUT_FIXTURE(env.openFixture());
         // Two clients are called ROSSI MARIO: number 1 with five cases, number 24 with none.
         const auto out = search::searchCases(env.book(), QStringLiteral("ROSSI"));
         QCOMPARE(out.result, SearchResult::Found);
@@ -199,7 +164,7 @@ private slots:
         QCOMPARE(search::searchCases(b, QString()).result, SearchResult::EmptyText);
         // Without a sheet "S" the result is still returned.
         Env bare;
-        host::Book& nb = *bare.host.create(bare.ctx.path(ui::kPracticeFile), QString());
+        host::Book& nb = *bare.host->create(bare.ctx.path(ui::kPracticeFile), QString());
         nb.addSheet("Clienti");
         nb.addSheet("Pratica");
         addClient(nb, 2, 1, QStringLiteral("GAMMA"));
@@ -212,9 +177,8 @@ private slots:
     void formMessagesAndList()
     {
         Env env;
-        if (!env.openFixture())
-            QSKIP("shared practice fixture absent (GP_SHARED_DIR/fixtures/practice)");
-        auto* form = qobject_cast<search::SearchForm*>(env.nav.show("Ricerca"));
+        SKIP_WITHOUT_FIXTURE(env.openFixture());
+        auto* form = qobject_cast<search::SearchForm*>(env.nav->show(search::SearchForm::kName));
         QVERIFY(form);
         QCOMPARE(form->windowTitle(), QStringLiteral("Ricerca"));
         auto* text1 = form->findChild<QLineEdit*>("Text1");
@@ -255,7 +219,7 @@ private slots:
         form->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(old.isNull());
-        auto* again = env.nav.show("Ricerca");
+        auto* again = env.nav->show(search::SearchForm::kName);
         QCOMPARE(again->findChild<QTreeWidget*>("ListView1")->topLevelItemCount(), 0);
     }
 
@@ -263,7 +227,7 @@ private slots:
     {
         Env env;
         env.openSmall();
-        auto* form = qobject_cast<search::SearchForm*>(env.nav.show("Ricerca"));
+        auto* form = qobject_cast<search::SearchForm*>(env.nav->show(search::SearchForm::kName));
         ModalAnswerer boxes;
         boxes.press("OK");
         form->findChild<QLineEdit*>("Text1")->setText(QStringLiteral("A"));

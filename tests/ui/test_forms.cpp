@@ -1,5 +1,6 @@
 // The form base (activation rule, refused close), the navigator and the
 // message and input boxes.
+#include "cases/case_form.h"
 #include "core/ui/app_context.h"
 #include "core/ui/form_base.h"
 #include "core/ui/message_box.h"
@@ -119,9 +120,9 @@ private slots:
         Navigator nav;
         ctx.navigator = &nav;
         int built = 0;
-        nav.registerForm(QStringLiteral("Form4"), [&] {
+        nav.registerForm(gp::cases::Form4::kName, [&] {
             ++built;
-            auto* f = new CountingForm(ctx, QStringLiteral("Form4"));
+            auto* f = new CountingForm(ctx, gp::cases::Form4::kName);
             f->setCloseRefused(true);
             return f;
         });
@@ -130,24 +131,24 @@ private slots:
         QVERIFY(!nav.show(QStringLiteral("Nessuno")));
         QVERIFY(!nav.showMainMenu());
 
-        QPointer<FormBase> first = nav.show(QStringLiteral("Form4"));
+        QPointer<FormBase> first = nav.show(gp::cases::Form4::kName);
         QVERIFY(first);
         QCOMPARE(built, 1);
         QVERIFY(first->isVisible());
-        QCOMPARE(nav.show(QStringLiteral("Form4")), first.data()); // same instance while loaded
-        nav.hide(QStringLiteral("Form4"));
+        QCOMPARE(nav.show(gp::cases::Form4::kName), first.data()); // same instance while loaded
+        nav.hide(gp::cases::Form4::kName);
         QVERIFY(!first->isVisible());
-        QCOMPARE(nav.load(QStringLiteral("Form4")), first.data());
+        QCOMPARE(nav.load(gp::cases::Form4::kName), first.data());
         QCOMPARE(built, 1);
 
-        nav.unload(QStringLiteral("Form4")); // despite the refused close
-        QVERIFY(!nav.isLoaded(QStringLiteral("Form4")));
+        nav.unload(gp::cases::Form4::kName); // despite the refused close
+        QVERIFY(!nav.isLoaded(gp::cases::Form4::kName));
         QCOMPARE(static_cast<CountingForm*>(first.data())->unloads, 1);
         QTRY_VERIFY(first.isNull()); // deleted once the event loop runs
-        FormBase* second = nav.show(QStringLiteral("Form4"));
+        FormBase* second = nav.show(gp::cases::Form4::kName);
         QVERIFY(second);
         QCOMPARE(built, 2);
-        QCOMPARE(nav.loadedForms(), QStringList{QStringLiteral("Form4")});
+        QCOMPARE(nav.loadedForms(), QStringList{gp::cases::Form4::kName});
     }
 
     void messageBoxes()
