@@ -11,8 +11,8 @@ namespace gptest {
 
 // The whole file; empty when it cannot be read.
 QByteArray readFile(const QString& path);
-// Writes the file whole; fails the running test when it cannot.
-void writeFile(const QString& path, const QByteArray& bytes);
+// Writes the file whole; fails the running test (and returns false) when it cannot.
+bool writeFile(const QString& path, const QByteArray& bytes);
 // A text as a workbook may hold it: 8-bit (compressed), UTF-8 or UTF-16LE.
 bool containsText(const QByteArray& bytes, const QString& text);
 // The message of the host error `f` throws; empty when it throws none.

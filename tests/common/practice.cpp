@@ -237,18 +237,6 @@ bool copyPracticeFixture(const QString& dir)
     return true;
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 SavedBook::SavedBook(const QString& path, const QString& password)
 {
     const QString copy = copyDir.filePath(QFileInfo(path).fileName());

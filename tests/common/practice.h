@@ -16,6 +16,7 @@
 #include "core/ui/app_context.h"
 #include "core/ui/form_base.h"
 #include "core/ui/navigator.h"
+#include "files.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -146,8 +147,8 @@ gp::ui::FormBase* pickEvent(gp::ui::Navigator& nav, gp::ui::FormBase* editor, do
 // `dir`; false when the shared fixtures are absent (the caller skips).
 bool copyPracticeFixture(const QString& dir);
 QString practiceFixtureDir();
-QByteArray readFile(const QString& path);
-bool writeFile(const QString& path, const QByteArray& bytes);
+using gptest::readFile;
+using gptest::writeFile;
 
 // A fresh host reading a saved workbook, to check what reached the disk. It
 // reads a copy, since the program under test still holds the file's lock.
