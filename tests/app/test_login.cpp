@@ -1,4 +1,7 @@
 // Start-up and login of the real program, run in-process on a practice folder.
+// The login box is typed into as a new user does: the masked text the box
+// starts with is replaced by the first key, whether the box got the focus at
+// start-up, by a click or by Tab.
 #include "app/main_menu.h"
 #include "app/form8.h"
 #include "app/program.h"
@@ -15,6 +18,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +26,17 @@ using namespace gp;
 
 class TestLogin : public QObject {
     Q_OBJECT
+
+    static QLineEdit* box(app::Program& program)
+    {
+        return program.navigator().form(app::Form8::kName)->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    }
+    static bool loggedIn(app::Program& program)
+    {
+        ui::FormBase* menu = program.navigator().form(app::MainMenu::kName);
+        return menu && menu->isVisible();
+    }
+
 private slots:
     void initTestCase() { ui::setItalianLocale(); }
 
@@ -65,17 +80,55 @@ private slots:
         QVERIFY(!program.context().ended);
     }
 
-    void emptyPasswordMatchesEmptyCell()
+    void passwordOfTheCellLogsIn_data()
     {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("typed"); // else Enter alone on the text the box starts with
+        QTest::newRow("empty cell, box emptied") << QString() << true;
+        QTest::newRow("the design text, untouched") << QStringLiteral("nori") << false;
+    }
+
+    void passwordOfTheCellLogsIn()
+    {
+        QFETCH(QString, password);
+        QFETCH(bool, typed);
         QTemporaryDir dir;
-        writeSmallPractice(dir.path(), QString());
+        writeSmallPractice(dir.path(), password);
         app::Program program;
         QVERIFY(startProgram(program, dir.path()));
+        QVERIFY(QTest::qWaitForWindowActive(program.navigator().form(app::Form8::kName)));
         ModalAnswerer boxes;
-        typeLogin(program, QString());
-        QTRY_VERIFY(program.navigator().form(app::MainMenu::kName));
-        QVERIFY(program.navigator().form(app::MainMenu::kName)->isVisible());
+        if (typed)
+            typeLogin(program, password);
+        else
+            QTest::keyClick(box(program), Qt::Key_Return);
+        QTRY_VERIFY(loggedIn(program));
         QVERIFY(!program.navigator().form(app::Form8::kName)->isVisible());
+        QVERIFY(boxes.seen().empty());
+    }
+
+    void firstKeyReplacesTheMaskedText()
+    {
+        QTemporaryDir dir;
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
+        app::Program program;
+        QVERIFY(program.start(dir.path()));
+        ui::FormBase* login = program.navigator().form(app::Form8::kName);
+        QVERIFY(QTest::qWaitForWindowActive(login));
+        QLineEdit* text1 = box(program);
+        QCOMPARE(text1->text(), QStringLiteral("nori"));
+        QTRY_COMPARE(text1->selectionLength(), 4); // selected at start-up
+        // Away and back with the mouse: the caret the click places gives way to the selection.
+        login->findChild<QPushButton*>(QStringLiteral("Command1"))->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(!text1->hasFocus());
+        text1->deselect();
+        QTest::mouseClick(text1, Qt::LeftButton, {}, QPoint(5, text1->height() / 2));
+        QTRY_COMPARE(text1->selectionLength(), 4);
+        ModalAnswerer boxes;
+        QTest::keyClicks(text1, QStringLiteral("segreta"));
+        QCOMPARE(text1->text(), QStringLiteral("segreta"));
+        QTest::keyClick(text1, Qt::Key_Return);
+        QTRY_VERIFY(loggedIn(program));
         QVERIFY(boxes.seen().empty());
     }
 
