@@ -1,7 +1,9 @@
 // Nothing the program confirmed is lost: each command is on disk when its
 // message appears, a start after a crash brings it back (and says so once,
 // before the login), the system's ways of ending the program save like "Esci",
-// and no clear text of the workbooks reaches the disk on the way.
+// and no clear text of the workbooks reaches the disk on the way. Leaving by
+// the main menu's "Esci" saves every workbook with changes; a failed save is
+// reported and the program goes on.
 //
 // A crash "the instant the message appears" is the folder copied when the box
 // is shown (what a kill -9 then would leave behind); a real SIGKILL and SIGTERM
@@ -145,6 +147,11 @@ bool filesHold(const QString& folder, const QString& text, QStringList* where)
         }
     }
     return found;
+}
+
+QVariant readCell(const QString& path, const QString& password, const QString& sheet, const QString& a1)
+{
+    return SavedBook(path, password).sheet(sheet)->range(a1).value();
 }
 
 } // namespace
@@ -609,12 +616,76 @@ private slots:
         QCOMPARE(program.context().exitCode, 0);
         QVERIFY(program.host().workbooks().empty());
         QVERIFY(QDir(dir.path()).entryList({QStringLiteral(".~lock*")}, QDir::Files | QDir::Hidden).isEmpty());
-        host::SpreadsheetHost reader;
-        QCOMPARE(reader.open(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")), ui::kPracticePassword)
-                     ->sheet(QStringLiteral("Foglio1"))
-                     ->cells(1, 1)
-                     .value(),
+        QCOMPARE(readCell(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")), ui::kPracticePassword,
+                          QStringLiteral("Foglio1"), QStringLiteral("A1")),
                  QVariant(QStringLiteral("FINE SESSIONE")));
+    }
+
+    void exitSavesBothWorkbooks()
+    {
+        QTemporaryDir dir;
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
+        const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
+        const QString deadlines = QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls"));
+        {
+            app::Program program;
+            QVERIFY(startProgram(program, dir.path()));
+            ui::FormBase* menu = logIn(program, QStringLiteral("segreta"));
+            QVERIFY(menu);
+            // The case-file workbook changes, then the deadline workbook is
+            // opened (it becomes the active one) and changes too.
+            program.context().practice()->sheet(QStringLiteral("Foglio1"))->range(QStringLiteral("A1")).setValue(
+                QStringLiteral("modificato"));
+            host::Book* agenda = program.host().open(deadlines, QStringLiteral("Tesm4061QRB"));
+            QCOMPARE(program.host().activeWorkbook(), agenda);
+            agenda->sheet(QStringLiteral("Dorvessa"))->range(QStringLiteral("C2")).setValue(QStringLiteral("UDIENZA"));
+
+            ModalAnswerer boxes;
+            QTest::mouseClick(menu->findChild<QPushButton*>(QStringLiteral("CmdEsci")), Qt::LeftButton);
+            QVERIFY(boxes.seen().empty());
+            QVERIFY(program.context().ended);
+            QCOMPARE(program.context().exitCode, 0);
+            QVERIFY(program.host().workbooks().empty());
+        }
+        QCOMPARE(readCell(practice, QStringLiteral("Tesm4061"), QStringLiteral("Foglio1"), QStringLiteral("A1")),
+                 QVariant(QStringLiteral("modificato")));
+        QCOMPARE(readCell(deadlines, QStringLiteral("Tesm4061QRB"), QStringLiteral("Dorvessa"), QStringLiteral("C2")),
+                 QVariant(QStringLiteral("UDIENZA")));
+    }
+
+    void failedSaveKeepsTheProgramRunning()
+    {
+        QTemporaryDir dir;
+        writeSmallPractice(dir.path(), QStringLiteral("pw"));
+        const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
+        const QByteArray before = readFile(practice);
+        app::Program program;
+        QVERIFY(startProgram(program, dir.path()));
+        ui::FormBase* menu = logIn(program, QStringLiteral("pw"));
+        QVERIFY(menu);
+        program.context().practice()->sheet(QStringLiteral("S"))->range(QStringLiteral("A1")).setValue(1.0);
+        // The disk is full: nothing can be written.
+        program.host().setWriteSink([](const QString&, const QByteArray&) { return false; });
+
+        ModalAnswerer boxes;
+        boxes.press(QStringLiteral("OK"));
+        QTest::mouseClick(menu->findChild<QPushButton*>(QStringLiteral("CmdEsci")), Qt::LeftButton);
+        QCOMPARE(boxes.seen().size(), size_t(1));
+        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(boxes.seen()[0].icon, QMessageBox::Critical);
+        QVERIFY2(boxes.seen()[0].text.startsWith(QStringLiteral("Il file Pratiche.xls non è stato salvato.\n")),
+                 qPrintable(boxes.seen()[0].text));
+        QVERIFY(!program.context().ended);
+        QVERIFY(menu->isVisible());
+        QVERIFY(program.context().practice()->modified());
+        QCOMPARE(readFile(practice), before);
+
+        // The close box of the menu tries again; with the disk back it leaves.
+        program.host().setWriteSink({});
+        QVERIFY(!menu->close());
+        QVERIFY(program.context().ended);
+        QCOMPARE(readCell(practice, QStringLiteral("Tesm4061"), QStringLiteral("S"), QStringLiteral("A1")),
+                 QVariant(1.0));
     }
 };
 
