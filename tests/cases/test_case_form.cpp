@@ -236,6 +236,7 @@ private slots:
         QCOMPARE(titlesAndTexts(seen),
                  QStringList({box(kGP, "Si  vuole Aggiornare la Pratica Selezionata  ?"), box(kGP, kModified)}));
         QCOMPARE(seen[0].buttons, QStringList({"Sì", "No"}));
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
 
         const QStringList after = rowValues(*env, kPr, 6);
         QCOMPARE(after[0], before[0]);                          // A
@@ -309,6 +310,7 @@ private slots:
                  QStringList({box(kGP, "Si vuole storicizzare la pratica selezionata ?"),
                               box(" " + kGP, "Pratica    110      è stata  Storicizzata , ora si può eliminarla")}));
         QCOMPARE(seen[1].icon, QMessageBox::Information);
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
         QCOMPARE(rowValues(*env, kSt, firstFree), source);
         QCOMPARE(rowValues(*env, kPr, 6), source); // the case stays in "Pratica"
         QVERIFY(!env->form(cases::Form4::kName)->isVisible());
@@ -344,11 +346,13 @@ private slots:
         const int row = listIndexOf(138) + 2;
         const QStringList next = rowValues(*env, kPr, row + 1);
         pick(*env, row - 2);
-        QCOMPARE(titlesAndTexts(click("Command3", {"No", "Sì", "OK", "Sì"})),
+        const auto seen = click("Command3", {"No", "Sì", "OK", "Sì"});
+        QCOMPARE(titlesAndTexts(seen),
                  QStringList({box(kGPs, " Vuoi Storicizzare la Pratica Prima di Eliminarla ?"),
                               box(kGP, "Si vuole eliminare la Pratica selezionata ?"),
                               box(" " + kGP, "Pratica    138      Eliminata"),
                               box(kGPs, "Si vuole Eliminare le Spese Associate alla Pratica   ?")}));
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "No", "OK", "No"})); // deleting defaults to No
         QCOMPARE(env->tableLength(kPr), cases - 1);
         QCOMPARE(rowValues(*env, kPr, row), next); // the rows below moved up
         QCOMPARE(env->countRows(kSp, 2, 2, 138), 0);
@@ -541,6 +545,7 @@ private slots:
         QCOMPARE(titlesAndTexts(seen),
                  QStringList({box(kGP, "I dati mostrati sono della Pratica 106: registrarli nella Pratica 104 ?")}));
         QCOMPARE(seen[0].buttons, QStringList({"Sì", "No"}));
+        QCOMPARE(seen[0].defaultButton, QStringLiteral("No")); // storing into another case
         QCOMPARE(rowValues(*env, kPr, 3), row3);
         QCOMPARE(rowValues(*env, kPr, 4), row4);
 

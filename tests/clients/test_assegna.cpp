@@ -127,6 +127,7 @@ private slots:
                  QStringList({box("Gestione Pratiche", " Vuoi Inserire questo Cliente ?"),
                               box(" Gestione Pratiche", "Cliente Aggiunto")}));
         QCOMPARE(seen[1].icon, QMessageBox::NoIcon);
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
         QCOMPARE(env->cell(kCl, 26, 1), QVariant(25.0));
         QCOMPARE(env->cell(kCl, 26, 2).toString(), QStringLiteral("VERDI ANNA"));
         QCOMPARE(env->cell(kCl, 26, 4).toString(), QStringLiteral("01/02/26"));

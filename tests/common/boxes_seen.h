@@ -34,3 +34,12 @@ inline QStringList titlesAndTexts(const std::vector<SeenBox>& seen)
         out << box(b.title, b.text);
     return out;
 }
+
+// The default button of every box seen, in order (the answer Enter gives).
+inline QStringList defaultButtons(const std::vector<SeenBox>& seen)
+{
+    QStringList out;
+    for (const SeenBox& b : seen)
+        out << b.defaultButton;
+    return out;
+}

@@ -411,8 +411,10 @@ void TestEditor::modifyChosenInViewer()
 
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("15/02/2027"));
     child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("600,10"));
-    QCOMPARE(titlesAndTexts(confirm(editor, {"Sì", "OK"})),
+    const auto seen = confirm(editor, {"Sì", "OK"});
+    QCOMPARE(titlesAndTexts(seen),
              QStringList({box(kTitle, "Modificare l'evento n. 3 in Dorvessa?"), box(kTitle, "Evento n. 3 modificato.")}));
+    QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
 
     SavedBook saved(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
     host::Sheet* s = saved.sheet(kDeadlineSheet);
@@ -440,7 +442,9 @@ void TestEditor::deleteChosenInViewer()
     QCOMPARE(child<QPushButton>(editor, "Command2")->text(), QStringLiteral("Elimina"));
     QCOMPARE(child<QLineEdit>(editor, "Text1")->text(), QStringLiteral("28/12/2026"));
 
-    QCOMPARE(titlesAndTexts(confirm(editor, {"Sì", "OK"})),
+    const auto seen = confirm(editor, {"Sì", "OK"});
+    QCOMPARE(defaultButtons(seen), QStringList({"No", "OK"}));
+    QCOMPARE(titlesAndTexts(seen),
              QStringList({box(kTitle, QStringLiteral("Eliminare l'evento n. 5 del 28/12/2026 da Dorvessa?\n"
                                                      "PRATICA 106 \u2014 ROSSI MARIO")),
                           box(kTitle, "Evento n. 5 eliminato.")}));
