@@ -96,6 +96,10 @@ class TestAnagrafe : public QObject {
     {
         return answered(answers, [this] { item(QStringLiteral("mnuM"))->trigger(); });
     }
+    std::vector<SeenBox> erase(std::initializer_list<const char*> answers)
+    {
+        return answered(answers, [this] { item(QStringLiteral("MnuE"))->trigger(); });
+    }
     QString saveAndRead(const QString& code)
     {
         env->book().save();
@@ -209,10 +213,7 @@ private slots:
     {
         QVERIFY(openForm());
         // Nothing picked: the error, nothing written.
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        item("mnuM")->trigger();
-        checkBox(boxes.seen().at(0), "Gestione Pratiche",
+        checkBox(modify({"OK"}).at(0), "Gestione Pratiche",
                  " ERRORE- Il Cliente deve essere prima inserito nella Maschera -Assegnazione/Pratica/Cliente ....");
 
         pick("BIANCHI LUCIA");
@@ -223,17 +224,13 @@ private slots:
         for (int c = 1; c < clients::kFieldCount; ++c)
             fields->setText(QString::fromLatin1(clients::kFieldBoxes[c]), values[c]);
         // A No leaves the row as it was.
-        boxes.clear();
-        boxes.press("No");
-        item("mnuM")->trigger();
-        checkBox(boxes.seen().at(0), "Gestione Pratiche", "Si vuole modificare il Cliente Selezionato ?");
+        checkBox(modify({"No"}).at(0), "Gestione Pratiche", "Si vuole modificare il Cliente Selezionato ?");
         QCOMPARE(env->cell(kCl, 3, 2).toString(), QStringLiteral("BIANCHI LUCIA"));
 
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        item("mnuM")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        checkBox(boxes.seen()[1], "Gestione Pratiche", "Cliente Modificato", QMessageBox::Information);
+        const auto seen = modify({"Sì", "OK"});
+        QCOMPARE(seen.size(), size_t(2));
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
+        checkBox(seen[1], "Gestione Pratiche", "Cliente Modificato", QMessageBox::Information);
         QCOMPARE(env->cell(kCl, 3, 1), QVariant(2.0));
         for (int c = 1; c < clients::kFieldCount; ++c)
             QCOMPARE(env->cell(kCl, 3, c + 1).toString(), values[c]);
@@ -254,9 +251,7 @@ private slots:
         QVERIFY(openForm());
         pick("ROSSI MARIO", 1);
         box("Text6")->setText("PARMA");
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        item("mnuM")->trigger();
+        modify({"Sì", "OK"});
         QCOMPARE(env->cell(kCl, 25, 7).toString(), QStringLiteral("PARMA"));
         QCOMPARE(env->cell(kCl, 2, 7).toString(), QStringLiteral("BOLOGNA"));
     }
@@ -267,11 +262,9 @@ private slots:
         pick("GRECO ELENA"); // number 11, row 12
         env->sheet(kCl).rows(12, 12).deleteEntireRow();
         const QString before = env->cell(kCl, 12, 2).toString();
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        item("mnuM")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        checkBox(boxes.seen()[1], "Gestione Pratiche",
+        auto seen = modify({"Sì", "OK"});
+        QCOMPARE(seen.size(), size_t(2));
+        checkBox(seen[1], "Gestione Pratiche",
                  "Il Cliente n. 11 non è presente in Anagrafica: nessuna modifica è stata registrata.",
                  QMessageBox::Warning);
         QCOMPARE(env->cell(kCl, 12, 2).toString(), before);
@@ -280,11 +273,9 @@ private slots:
         // Delete: the same client is not found; nothing else is asked or deleted.
         pick("GRECO ELENA");
         const int cases = env->tableLength(kPr, 1);
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        item("MnuE")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        checkBox(boxes.seen()[1], "Gestione Pratiche",
+        seen = erase({"Sì", "OK"});
+        QCOMPARE(seen.size(), size_t(2));
+        checkBox(seen[1], "Gestione Pratiche",
                  "Il Cliente n. 11 non è presente in Anagrafica: non è stato eliminato nulla.", QMessageBox::Warning);
         QCOMPARE(env->tableLength(kCl, 1), 23);
         QCOMPARE(env->tableLength(kPr, 1), cases);
@@ -305,17 +296,14 @@ private slots:
         QVERIFY(ownCases >= 3);
         QVERIFY(ownExpenses >= 3);
 
-        ModalAnswerer boxes;
-        item("MnuE")->trigger(); // no client picked
-        checkBox(boxes.seen().at(0), "Gestione Pratiche", "Seleziona un Cliente !!", QMessageBox::Information);
+        // No client picked.
+        checkBox(erase({"OK"}).at(0), "Gestione Pratiche", "Seleziona un Cliente !!", QMessageBox::Information);
 
         pick("BRUNO PAOLO");
         QCOMPARE(box("Text2")->text(), QStringLiteral("12"));
-        boxes.clear();
-        boxes.press("Sì").press("OK").press("Sì").press("OK").press("Sì");
-        item("MnuE")->trigger();
-        const auto& seen = boxes.seen();
+        const auto seen = erase({"Sì", "OK", "Sì", "OK", "Sì"});
         QCOMPARE(seen.size(), size_t(5));
+        QCOMPARE(defaultButtons(seen), QStringList({"No", "OK", "No", "OK", "No"})); // every deletion defaults to No
         checkBox(seen[0], "Gestione Pratiche", "Si vuole Eliminare il Cliente Selezionato ?");
         checkBox(seen[1], " Gestione Pratiche", "Cliente    BRUNO PAOLO      Eliminato", QMessageBox::Information);
         checkBox(seen[2], "Gestione Pratiche", "Si vuole eliminare le Pratiche   associate al Cliente  ?");
@@ -348,13 +336,8 @@ private slots:
         const int ownCases = env->countRows(kPr, 1, 2, client), ownExpenses = env->countRows(kSp, 3, 3, client);
         QVERIFY(ownCases > 0 && ownExpenses > 0);
         pick("ESPOSITO GENNARO");
-        ModalAnswerer boxes;
-        if (stopAt == 0)
-            boxes.press("Sì").press("OK").press("No");
-        else
-            boxes.press("Sì").press("OK").press("Sì").press("OK").press("No");
-        item("MnuE")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(stopAt == 0 ? 3 : 5));
+        const auto seen = stopAt == 0 ? erase({"Sì", "OK", "No"}) : erase({"Sì", "OK", "Sì", "OK", "No"});
+        QCOMPARE(seen.size(), size_t(stopAt == 0 ? 3 : 5));
         QCOMPARE(env->sheet(kCl).findIdentifier(1, client), 0);
         QCOMPARE(env->countRows(kPr, 1, 2, client), stopAt == 0 ? ownCases : 0);
         QCOMPARE(env->countRows(kSp, 3, 3, client), ownExpenses);
@@ -370,10 +353,7 @@ private slots:
         QVERIFY(openForm());
         env->setCell(kPr, 2, 1, QVariant()); // "Pratica" empty: A2 empty
         pick("ESPOSITO GENNARO");
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK").press("Sì");
-        item("MnuE")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(3));
+        QCOMPARE(erase({"Sì", "OK", "Sì"}).size(), size_t(3));
         QVERIFY(env->countRows(kSp, 3, 3, 5) > 0);
         QVERIFY(!form->isVisible());
     }
@@ -387,9 +367,7 @@ private slots:
         pick("RUSSO ANNA MARIA");
         QCOMPARE(box("Text2")->text(), QStringLiteral("7"));
         box("Text4")->setText("PIAZZA GRANDE 1");
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        item("mnuM")->trigger();
+        modify({"Sì", "OK"});
         QCOMPARE(env->cell(kCl, 8, 5).toString(), QStringLiteral("PIAZZA GRANDE 1"));
         QCOMPARE(env->cell(kCl, 8, 1), QVariant(7.0)); // written back as a number
     }
