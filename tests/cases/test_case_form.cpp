@@ -1,7 +1,11 @@
 // The case form on a copy of the practice's data: its controls, the activation
 // and the case list, the selection, storing, archiving and deleting (rows and
-// columns written, the expense cascade, the error report that leaves a saved
-// workbook), and every message of these commands by title and text.
+// columns written, the expense cascade), and every message of these commands
+// by title and text. Then the form against typing slips: a case number typed
+// and confirmed loads that case, a store never lands in another case unasked,
+// the dates keep their four-digit years and refuse days that do not exist,
+// long case numbers lead to their own rows, an over-long text is refused.
+// What reached the file is read back with msoffcrypto-tool and xlrd.
 #include "search/search_form.h"
 #include "instructions/istruzioni.h"
 #include "expenses/nota_spese.h"
@@ -16,11 +20,13 @@
 
 #include "cases/case_form.h"
 #include "cases/case_sheet.h"
-#include "common/modal.h"
+#include "common/boxes_seen.h"
+#include "common/xls_readback.h"
 #include "core/ui/geometry.h"
 #include "core/ui/text_rules.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -41,6 +47,9 @@ const QString kSt = QStringLiteral("Storico");
 const QString kSp = QStringLiteral("Spese");
 const QString kCl = QStringLiteral("Clienti");
 const QDate kToday(2026, 3, 14);
+const QString kGP = QStringLiteral("Gestione Pratica");
+const QString kGPs = QStringLiteral("Gestione Pratiche");
+const QString kModified = QStringLiteral("Pratica modificata.................................");
 
 QStringList rowValues(TestPractice& env, const QString& sheet, int row, int cols = 14)
 {
@@ -61,6 +70,26 @@ class TestCaseForm : public QObject {
     QPlainTextEdit* memo(const char* n) { return env->control<QPlainTextEdit>(cases::Form4::kName, n); }
     QPushButton* button(const char* n) { return env->control<QPushButton>(cases::Form4::kName, n); }
     QAction* menu(const char* n) { return env->form(cases::Form4::kName)->findChild<QAction*>(QString::fromUtf8(n)); }
+    std::vector<SeenBox> click(const char* name, std::initializer_list<const char*> answers)
+    {
+        return answered(answers, [&] { button(name)->click(); });
+    }
+    // Types into a box as the user does, then leaves it with Tab.
+    void typeAndLeave(QWidget* box, const QString& typed)
+    {
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(box, typed);
+        // Tab as the user presses it: the list of matches (if open) closes first.
+        if (auto* popup = QApplication::activePopupWidget())
+            QTest::keyClick(popup, Qt::Key_Tab);
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(box, &out);
+    }
+    QString savedFile()
+    {
+        env->book().save();
+        return env->path(ui::kPracticeFile);
+    }
     int listIndexOf(double caseNumber)
     {
         QComboBox* c = combo("Combo1");
@@ -75,8 +104,7 @@ private slots:
     {
         env = std::make_unique<TestPractice>();
         env->fixClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5)));
-        cases::registerForms(env->ctx);
-        search::registerForms(env->ctx);
+        env->registerAll();
         SKIP_WITHOUT_FIXTURE(env->openFixture());
     }
     void cleanup() { env.reset(); }
@@ -204,15 +232,11 @@ private slots:
         text("Text2")->setText(QStringLiteral("01/03/26"));
         text("Text10")->clear();
         combo("Combo3")->setEditText(QStringLiteral("Avv. Nuovo"));
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        button("Command2")->click();
-        QCOMPARE(int(boxes.seen().size()), 2);
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si  vuole Aggiornare la Pratica Selezionata  ?"));
-        QCOMPARE(boxes.seen()[0].buttons, QStringList({"Sì", "No"}));
-        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Pratica modificata................................."));
+        auto seen = click("Command2", {"Sì", "OK"});
+        QCOMPARE(titlesAndTexts(seen),
+                 QStringList({box(kGP, "Si  vuole Aggiornare la Pratica Selezionata  ?"), box(kGP, kModified)}));
+        QCOMPARE(seen[0].buttons, QStringList({"Sì", "No"}));
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
 
         const QStringList after = rowValues(*env, kPr, 6);
         QCOMPARE(after[0], before[0]);                          // A
@@ -245,41 +269,31 @@ private slots:
 
         // A deadline is written as it is.
         text("Text10")->setText(QStringLiteral("30/06/2026"));
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        button("Command2")->click();
+        click("Command2", {"Sì", "OK"});
         QCOMPARE(ui::valueText(env->cell(kPr, 6, 14)), QStringLiteral("30/06/2026"));
     }
 
     void storeRefusedOrCaseMissing()
     {
         env->show<cases::Form4>();
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        button("Command2")->click();
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Bisogna selezionare la pratica......."));
+        QCOMPARE(titlesAndTexts(click("Command2", {"OK"})),
+                 QStringList({box(kGP, "Bisogna selezionare la pratica.......")}));
 
         // "No" changes nothing.
         pick(*env, 0);
         text("Text5")->setText(QStringLiteral("X"));
         const QStringList before = rowValues(*env, kPr, 2);
-        boxes.clear();
-        boxes.press("No");
-        button("Command2")->click();
+        click("Command2", {"No"});
         QCOMPARE(rowValues(*env, kPr, 2), before);
         QCOMPARE(text("Text5")->text(), QStringLiteral("X"));
 
         // A number that is not in column A, confirmed as the target: nothing written, no "modificata".
         combo("Combo1")->setEditText(QStringLiteral("  9999 "));
         const int rows = env->tableLength(kPr);
-        boxes.clear();
-        boxes.press("Sì").press("Sì").press("OK");
-        button("Command2")->click();
-        QCOMPARE(int(boxes.seen().size()), 3);
-        QCOMPARE(boxes.seen()[2].title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen()[2].text, QStringLiteral("La Pratica 9999 non esiste nell'elenco delle Pratiche: "
-                                                      "nessuna operazione eseguita."));
+        const auto seen = click("Command2", {"Sì", "Sì", "OK"});
+        QCOMPARE(int(seen.size()), 3);
+        QCOMPARE(titlesAndTexts(seen)[2], box(kGP, "La Pratica 9999 non esiste nell'elenco delle Pratiche: "
+                                                   "nessuna operazione eseguita."));
         QCOMPARE(env->tableLength(kPr), rows);
         QCOMPARE(rowValues(*env, kPr, 2), before);
         QCOMPARE(text("Text5")->text(), QStringLiteral("X")); // the typed fields stay
@@ -291,25 +305,19 @@ private slots:
         const int firstFree = env->tableLength(kSt) + 2;
         pick(*env, 4); // case 110, M filled
         const QStringList source = rowValues(*env, kPr, 6);
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        button("Command4")->click();
-        QCOMPARE(int(boxes.seen().size()), 2);
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si vuole storicizzare la pratica selezionata ?"));
-        QCOMPARE(boxes.seen()[1].title, QStringLiteral(" Gestione Pratica"));
-        QCOMPARE(boxes.seen()[1].text,
-                 QStringLiteral("Pratica    110      è stata  Storicizzata , ora si può eliminarla"));
-        QCOMPARE(boxes.seen()[1].icon, QMessageBox::Information);
+        const auto seen = click("Command4", {"Sì", "OK"});
+        QCOMPARE(titlesAndTexts(seen),
+                 QStringList({box(kGP, "Si vuole storicizzare la pratica selezionata ?"),
+                              box(" " + kGP, "Pratica    110      è stata  Storicizzata , ora si può eliminarla")}));
+        QCOMPARE(seen[1].icon, QMessageBox::Information);
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
         QCOMPARE(rowValues(*env, kSt, firstFree), source);
         QCOMPARE(rowValues(*env, kPr, 6), source); // the case stays in "Pratica"
         QVERIFY(!env->form(cases::Form4::kName)->isVisible());
 
         env->show<cases::Form4>();
         pick(*env, 4);
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        button("Command4")->click();
+        click("Command4", {"Sì", "OK"});
         QCOMPARE(rowValues(*env, kSt, firstFree + 1), source);
         QCOMPARE(env->tableLength(kSt), firstFree - 1 + 1);
     }
@@ -317,18 +325,12 @@ private slots:
     void archiveMessagesWithoutCase()
     {
         env->show<cases::Form4>();
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        button("Command4")->click();
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Bisogna Selezionare la Pratica......."));
+        QCOMPARE(titlesAndTexts(click("Command4", {"OK"})),
+                 QStringList({box(kGP, "Bisogna Selezionare la Pratica.......")}));
         const int archived = env->tableLength(kSt);
         combo("Combo1")->setEditText(QStringLiteral("4242"));
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        button("Command4")->click();
-        QCOMPARE(boxes.seen().at(1).text, QStringLiteral("La Pratica 4242 non esiste nell'elenco delle Pratiche: "
-                                                         "nessuna operazione eseguita."));
+        QCOMPARE(click("Command4", {"Sì", "OK"}).at(1).text,
+                 QStringLiteral("La Pratica 4242 non esiste nell'elenco delle Pratiche: nessuna operazione eseguita."));
         QCOMPARE(env->tableLength(kSt), archived);
         QVERIFY(env->form(cases::Form4::kName)->isVisible());
     }
@@ -344,18 +346,13 @@ private slots:
         const int row = listIndexOf(138) + 2;
         const QStringList next = rowValues(*env, kPr, row + 1);
         pick(*env, row - 2);
-        ModalAnswerer boxes;
-        boxes.press("No").press("Sì").press("OK").press("Sì");
-        button("Command3")->click();
-        QCOMPARE(int(boxes.seen().size()), 4);
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Vuoi Storicizzare la Pratica Prima di Eliminarla ?"));
-        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Si vuole eliminare la Pratica selezionata ?"));
-        QCOMPARE(boxes.seen()[2].title, QStringLiteral(" Gestione Pratica"));
-        QCOMPARE(boxes.seen()[2].text, QStringLiteral("Pratica    138      Eliminata"));
-        QCOMPARE(boxes.seen()[3].title, QStringLiteral("Gestione Pratiche"));
-        QCOMPARE(boxes.seen()[3].text, QStringLiteral("Si vuole Eliminare le Spese Associate alla Pratica   ?"));
+        const auto seen = click("Command3", {"No", "Sì", "OK", "Sì"});
+        QCOMPARE(titlesAndTexts(seen),
+                 QStringList({box(kGPs, " Vuoi Storicizzare la Pratica Prima di Eliminarla ?"),
+                              box(kGP, "Si vuole eliminare la Pratica selezionata ?"),
+                              box(" " + kGP, "Pratica    138      Eliminata"),
+                              box(kGPs, "Si vuole Eliminare le Spese Associate alla Pratica   ?")}));
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "No", "OK", "No"})); // deleting defaults to No
         QCOMPARE(env->tableLength(kPr), cases - 1);
         QCOMPARE(rowValues(*env, kPr, row), next); // the rows below moved up
         QCOMPARE(env->countRows(kSp, 2, 2, 138), 0);
@@ -372,51 +369,30 @@ private slots:
         env->show<cases::Form4>();
         const int cases = env->tableLength(kPr);
         pick(*env, 0); // case 101, four expenses
-        ModalAnswerer boxes;
-        boxes.press("Sì"); // archive first: nothing happens
-        button("Command3")->click();
-        QCOMPARE(int(boxes.seen().size()), 1);
+        QCOMPARE(int(click("Command3", {"Sì"}).size()), 1); // archive first: nothing happens
         QCOMPARE(env->tableLength(kPr), cases);
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("101"));
 
-        boxes.clear();
-        boxes.press("No").press("Sì").press("OK").press("No");
-        button("Command3")->click();
+        click("Command3", {"No", "Sì", "OK", "No"});
         QCOMPARE(env->tableLength(kPr), cases - 1);
         QCOMPARE(env->countRows(kSp, 2, 2, 101), 4);
 
         env->show<cases::Form4>();
-        boxes.clear();
-        boxes.press("OK");
-        button("Command3")->click();
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Bisogna Selezionare  la   Pratica......."));
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen().at(0).icon, QMessageBox::Information);
+        const auto seen = click("Command3", {"OK"});
+        QCOMPARE(titlesAndTexts(seen), QStringList({box(kGP, "Bisogna Selezionare  la   Pratica.......")}));
+        QCOMPARE(seen.at(0).icon, QMessageBox::Information);
     }
 
     void otherCommands()
     {
         env->show<cases::Form4>();
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        button("Command6")->click();
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral(" Funzione ancora in Progettazione "));
-
-        boxes.clear();
-        boxes.press("OK");
-        button("Command10")->click();
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratiche"));
-        QCOMPARE(boxes.seen().at(0).text,
-                 QStringLiteral(" Per Interrogare lo Stato, occorre che il Campo Pratica sia compilato"));
-
+        QCOMPARE(titlesAndTexts(click("Command6", {"OK"})),
+                 QStringList({box(kGP, " Funzione ancora in Progettazione ")}));
+        QCOMPARE(titlesAndTexts(click("Command10", {"OK"})),
+                 QStringList({box(kGPs, " Per Interrogare lo Stato, occorre che il Campo Pratica sia compilato")}));
         auto* check = env->control<QCheckBox>(cases::Form4::kName, "Check1");
-        boxes.clear();
-        boxes.press("OK");
-        check->setChecked(true);
-        QCOMPARE(int(boxes.seen().size()), 1);
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Occorre selezionare una Pratica "));
+        QCOMPARE(titlesAndTexts(answered({"OK"}, [&] { check->setChecked(true); })),
+                 QStringList({box(kGPs, " Occorre selezionare una Pratica ")}));
         QVERIFY(!check->isChecked());
 
         pick(*env, 0);
@@ -449,10 +425,6 @@ private slots:
 
     void handOversToOtherWindows()
     {
-        env = std::make_unique<TestPractice>();
-        env->fixClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5)));
-        env->registerAll();
-        SKIP_WITHOUT_FIXTURE(env->openFixture());
         env->show<cases::Form4>();
         pick(*env, 0);
         // The deadline box opens the case's deadline form and stays ticked.
@@ -516,6 +488,150 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 17); // headings A to Q of "Clienti"
         QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("Ragione Sociale/Cognome-Nome"));
         QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("ESPOSITO GENNARO"));
+    }
+
+    void typedNumberLoadsTheCase()
+    {
+        env->show<cases::Form4>();
+        // What picking case 106 (row 4) shows.
+        pick(*env, 2);
+        const QStringList picked = {text("Text4")->text(), text("Text5")->text(), memo("Text6")->toPlainText(),
+                                    text("Text9")->text(), text("Text1")->text()};
+        QCOMPARE(picked[0], QStringLiteral("1"));
+        button("Command1")->click(); // "&Pulisci"
+        QVERIFY(text("Text5")->text().isEmpty());
+
+        // Typed and confirmed with Enter: the same case.
+        QTest::keyClicks(combo("Combo1"), QStringLiteral("106"));
+        QTest::keyClick(combo("Combo1"), Qt::Key_Return);
+        QCOMPARE((QStringList{text("Text4")->text(), text("Text5")->text(), memo("Text6")->toPlainText(),
+                              text("Text9")->text(), text("Text1")->text()}),
+                 picked);
+
+        // Typed and left with Tab: case 104 (row 3).
+        button("Command1")->click();
+        typeAndLeave(combo("Combo1"), QStringLiteral("104"));
+        QTRY_COMPARE(text("Text5")->text(), ui::valueText(env->cell(kPr, 3, 10)));
+        QCOMPARE(text("Text4")->text(), QStringLiteral("8"));
+
+        // An unknown number: said once, the fields emptied.
+        combo("Combo1")->clearEditText();
+        const auto seen = answered({"OK"}, [&] {
+            QTest::keyClicks(combo("Combo1"), QStringLiteral("999"));
+            QTest::keyClick(combo("Combo1"), Qt::Key_Return);
+        });
+        QCOMPARE(titlesAndTexts(seen),
+                 QStringList({box(kGP, "La Pratica 999 non esiste nell'elenco delle Pratiche.")}));
+        QVERIFY(text("Text5")->text().isEmpty());
+        QVERIFY(text("Text4")->text().isEmpty());
+        QVERIFY(memo("Text6")->toPlainText().isEmpty());
+    }
+
+    void storeGoesOnlyIntoTheCaseShown()
+    {
+        env->show<cases::Form4>();
+        const QStringList row3 = rowValues(*env, kPr, 3), row4 = rowValues(*env, kPr, 4);
+
+        // Nothing loaded: a typed number alone is not stored.
+        combo("Combo1")->setEditText(QStringLiteral("104"));
+        QCOMPARE(titlesAndTexts(click("Command2", {"OK"})),
+                 QStringList({box(kGP, "Scegliere la Pratica dall'elenco prima di registrarla.")}));
+        QCOMPARE(rowValues(*env, kPr, 3), row3);
+
+        // Case 106 shown, 104 typed over it without confirming: asked, No writes nothing.
+        pick(*env, 2);
+        combo("Combo1")->setEditText(QStringLiteral("104"));
+        const auto seen = click("Command2", {"No"});
+        QCOMPARE(titlesAndTexts(seen),
+                 QStringList({box(kGP, "I dati mostrati sono della Pratica 106: registrarli nella Pratica 104 ?")}));
+        QCOMPARE(seen[0].buttons, QStringList({"Sì", "No"}));
+        QCOMPARE(seen[0].defaultButton, QStringLiteral("No")); // storing into another case
+        QCOMPARE(rowValues(*env, kPr, 3), row3);
+        QCOMPARE(rowValues(*env, kPr, 4), row4);
+
+        // Yes: the fields shown go into 104, 106 stays as it was.
+        const auto yes = click("Command2", {"Sì", "Sì", "OK"});
+        QCOMPARE(int(yes.size()), 3);
+        QCOMPARE(yes[2].text, kModified);
+        QCOMPARE(rowValues(*env, kPr, 4), row4);
+
+        SKIP_WITHOUT_XLRD();
+        const QString out = readBack(savedFile(), ui::kPracticePassword,
+                                     QStringLiteral("print(cell('Pratica', 'A3'), cell('Pratica', 'B3'))\n"
+                                                    "print(cell('Pratica', 'J3') == cell('Pratica', 'J4'))\n"
+                                                    "print(cell('Pratica', 'A4'), cell('Pratica', 'B4'))\n"));
+        QCOMPARE(out, QStringLiteral("104.0 1.0\nTrue\n106.0 1.0\n"));
+    }
+
+    void datesKeepTheirYearAndMustExist()
+    {
+        env->show<cases::Form4>();
+        pick(*env, 0); // case 101, row 2
+        // A typed four-digit year is never cut, in any of the forms.
+        text("Text1")->selectAll();
+        typeAndLeave(text("Text1"), QStringLiteral("12-10-2008"));
+        QCOMPARE(text("Text1")->text(), QStringLiteral("12/10/2008"));
+        text("Text2")->selectAll();
+        typeAndLeave(text("Text2"), QStringLiteral("31022024"));
+        QCOMPARE(text("Text2")->text(), QStringLiteral("31/02/2024"));
+
+        // No such day: refused at store, naming the field, nothing written.
+        const QStringList before = rowValues(*env, kPr, 2);
+        QCOMPARE(titlesAndTexts(click("Command2", {"OK"})),
+                 QStringList({box(kGP, "La data 31/02/2024 nel campo Chiusura non è valida.")}));
+        QCOMPARE(rowValues(*env, kPr, 2), before);
+        text("Text2")->setText(QStringLiteral("12/13/08"));
+        QCOMPARE(click("Command2", {"OK"}).at(0).text,
+                 QStringLiteral("La data 12/13/08 nel campo Chiusura non è valida."));
+        QCOMPARE(rowValues(*env, kPr, 2), before);
+
+        // One-digit day and month with a two-digit year; the empty closing date stays allowed.
+        text("Text1")->selectAll();
+        typeAndLeave(text("Text1"), QStringLiteral("1-2-08"));
+        QCOMPARE(text("Text1")->text(), QStringLiteral("1/2/08"));
+        text("Text1")->setText(QStringLiteral("12-10-2008"));
+        text("Text2")->clear();
+        QCOMPARE(click("Command2", {"Sì", "OK"}).at(1).text, kModified);
+
+        SKIP_WITHOUT_XLRD();
+        const QString out = readBack(savedFile(), ui::kPracticePassword,
+                                     QStringLiteral("print(repr(cell('Pratica', 'C2')), repr(cell('Pratica', 'D2')))\n"));
+        QCOMPARE(out, QStringLiteral("'12/10/2008' ''\n"));
+    }
+
+    void longCaseNumbersLeadToTheirOwnRows()
+    {
+        env->show<cases::Form4>();
+        env->setCell(kPr, 2, 1, 123456789.0); // client 9
+        env->setCell(kPr, 3, 1, 12345678.0);  // client 8
+        qobject_cast<cases::Form4*>(env->form(cases::Form4::kName))->rebuildLists();
+        QCOMPARE(combo("Combo1")->itemText(0), QStringLiteral("123456789"));
+        QCOMPARE(combo("Combo1")->itemText(1), QStringLiteral("12345678"));
+        for (auto [entry, client] : {std::pair{0, "9"}, std::pair{1, "8"}, std::pair{0, "9"}}) {
+            pick(*env, entry);
+            QCOMPARE(text("Text4")->text(), QString::fromLatin1(client));
+        }
+        // Stored into its own row too.
+        text("Text5")->setText(QStringLiteral("NUMERO LUNGO"));
+        click("Command2", {"Sì", "OK"});
+        QCOMPARE(ui::valueText(env->cell(kPr, 2, 10)), QStringLiteral("NUMERO LUNGO"));
+        QVERIFY(ui::valueText(env->cell(kPr, 3, 10)) != QStringLiteral("NUMERO LUNGO"));
+    }
+
+    void overLongTextIsRefused()
+    {
+        env->show<cases::Form4>();
+        pick(*env, 0);
+        const QStringList before = rowValues(*env, kPr, 2);
+        memo("Text6")->setPlainText(QString(32768, QLatin1Char('A')));
+        QCOMPARE(titlesAndTexts(click("Command2", {"OK"})),
+                 QStringList({box(kGP, "Il campo Adempimenti supera i 32.767 caratteri che una cella "
+                                       "può contenere: accorciarlo.")}));
+        QCOMPARE(rowValues(*env, kPr, 2), before);
+        // At the limit it is stored whole.
+        memo("Text6")->setPlainText(QString(32767, QLatin1Char('A')));
+        click("Command2", {"Sì", "OK"});
+        QCOMPARE(ui::valueText(env->cell(kPr, 2, 11)).size(), 32767);
     }
 };
 

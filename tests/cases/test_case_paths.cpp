@@ -11,7 +11,7 @@
 
 #include "cases/case_form.h"
 #include "cases/utilities_form.h"
-#include "common/modal.h"
+#include "common/boxes_seen.h"
 #include "core/ui/text_rules.h"
 
 #include <QAction>
@@ -66,6 +66,11 @@ class TestCasePaths : public QObject {
     QComboBox* combo(const char* n) { return env->control<QComboBox>(cases::Form4::kName, n); }
     QLineEdit* text(const char* n) { return env->control<QLineEdit>(cases::Form4::kName, n); }
     QPushButton* button(const char* n) { return env->control<QPushButton>(cases::Form4::kName, n); }
+    std::vector<SeenBox> click(const char* name, std::initializer_list<const char*> answers)
+    {
+        return answered(answers, [&] { button(name)->click(); });
+    }
+    const QString kModified = QStringLiteral("Pratica modificata.................................");
 
 private slots:
     void init()
@@ -91,10 +96,7 @@ private slots:
             QTest::keyClick(combo("Combo1"), Qt::Key_Return);
             QCOMPARE(text("Text9")->text(), QStringLiteral("VERDI ANNA"));
             text("Text5")->setText(QStringLiteral("oggetto ") + typed.trimmed());
-            ModalAnswerer boxes;
-            boxes.press("Sì").press("OK");
-            button("Command2")->click();
-            QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Pratica modificata................................."));
+            QCOMPARE(click("Command2", {"Sì", "OK"}).at(1).text, kModified);
             QCOMPARE(env->cell(kPr, 2, 10).toString(), QStringLiteral("OGGETTO ") + typed.trimmed());
             QCOMPARE(env->cell(kPr, 2, 1), QVariant(12.0)); // A untouched
             QCOMPARE(env->cell(kPr, 2, 13).toString(), QStringLiteral("RISERVATO"));
@@ -104,9 +106,7 @@ private slots:
         QTest::keyClicks(combo("Combo1"), QStringLiteral("7"));
         QTest::keyClick(combo("Combo1"), Qt::Key_Return);
         QCOMPARE(text("Text9")->text(), QStringLiteral("NERI LUIGI"));
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        button("Command2")->click();
+        click("Command2", {"Sì", "OK"});
         QCOMPARE(env->cell(kPr, 3, 14).toString(), QStringLiteral("*"));
         QCOMPARE(env->cell(kPr, 3, 1).toString(), QStringLiteral("007"));
         // Its own fields went back into its row.
@@ -135,19 +135,15 @@ private slots:
         env->book().save();
         env->show<cases::Form4>();
         pick(*env, 2); // case 30
-        ModalAnswerer boxes;
-        boxes.press("No").press("Sì").press("OK").press("Sì").press("OK").press("OK").press("OK");
-        button("Command3")->click();
-        QCOMPARE(int(boxes.seen().size()), 7);
-        QCOMPARE(boxes.seen()[2].text, QStringLiteral("Pratica    30      Eliminata"));
-        QCOMPARE(boxes.seen()[4].title, QStringLiteral("Dorvessa"));
-        QCOMPARE(boxes.seen()[4].text, QStringLiteral("errore numero: 1004"));
-        QCOMPARE(boxes.seen()[4].buttons, QStringList({"OK"}));
-        QCOMPARE(boxes.seen()[5].title, QStringLiteral("Dorvessa"));
-        QVERIFY(boxes.seen()[5].text.startsWith(QStringLiteral("descrizione: ")));
-        QVERIFY(boxes.seen()[5].text.contains(QStringLiteral("Spese")));
-        QCOMPARE(boxes.seen()[6].title, QStringLiteral("Dorvessa"));
-        QCOMPARE(boxes.seen()[6].text, QStringLiteral("sorgente dell'errore: Form4.Elimina"));
+        const auto seen = click("Command3", {"No", "Sì", "OK", "Sì", "OK", "OK", "OK"});
+        QCOMPARE(int(seen.size()), 7);
+        QCOMPARE(seen[2].text, QStringLiteral("Pratica    30      Eliminata"));
+        QCOMPARE(titlesAndTexts(seen)[4], box("Dorvessa", "errore numero: 1004"));
+        QCOMPARE(seen[4].buttons, QStringList({"OK"}));
+        QCOMPARE(seen[5].title, QStringLiteral("Dorvessa"));
+        QVERIFY(seen[5].text.startsWith(QStringLiteral("descrizione: ")));
+        QVERIFY(seen[5].text.contains(QStringLiteral("Spese")));
+        QCOMPARE(titlesAndTexts(seen)[6], box("Dorvessa", "sorgente dell'errore: Form4.Elimina"));
         // The form stays as it was at the error; what was written is saved.
         QVERIFY(env->form(cases::Form4::kName)->isVisible());
         QVERIFY(!env->book().modified());
@@ -159,10 +155,7 @@ private slots:
         env->nav->hide(cases::Form4::kName);
         env->show<cases::Form4>();
         pick(*env, 0);
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        button("Command2")->click();
-        QCOMPARE(boxes.seen().at(1).text, QStringLiteral("Pratica modificata................................."));
+        QCOMPARE(click("Command2", {"Sì", "OK"}).at(1).text, kModified);
         QCOMPARE(env->cell(kPr, 2, 14).toString(), QStringLiteral("*"));
     }
 
@@ -172,13 +165,11 @@ private slots:
         fillSmall(*env);
         env->show<cases::Form4>();
         pick(*env, 0);
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK").press("OK").press("OK");
-        button("Command4")->click();
-        QCOMPARE(int(boxes.seen().size()), 4);
-        QCOMPARE(boxes.seen()[1].text, QStringLiteral("errore numero: 1004"));
-        QVERIFY(boxes.seen()[2].text.contains(QStringLiteral("Storico")));
-        QCOMPARE(boxes.seen()[3].text, QStringLiteral("sorgente dell'errore: Form4.Storicizza"));
+        const auto seen = click("Command4", {"Sì", "OK", "OK", "OK"});
+        QCOMPARE(int(seen.size()), 4);
+        QCOMPARE(seen[1].text, QStringLiteral("errore numero: 1004"));
+        QVERIFY(seen[2].text.contains(QStringLiteral("Storico")));
+        QCOMPARE(seen[3].text, QStringLiteral("sorgente dell'errore: Form4.Storicizza"));
         QVERIFY(!env->book().modified()); // saved
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("12"));
     }

@@ -1,20 +1,30 @@
 // The client form driven in-process on a copy of the practice's data: the
 // choice by name, the two states, modify, the delete cascade, the input rules
-// and every message box by title and text.
+// and every message box by title and text. Then typing slips and broken
+// registers: an empty name is refused, the date keeps its year and must
+// exist, new clients go where the lists show them (or are refused with the
+// broken row named, never over the headings), and a paste is cut to the box's
+// limit. What reached the file is read back with msoffcrypto-tool and xlrd.
 #include "common/practice.h"
 
 #include "clients/anagrafe.h"
+#include "clients/assegna.h"
 #include "clients/client_fields.h"
-#include "common/modal.h"
+#include "clients/client_register.h"
+#include "common/boxes_seen.h"
+#include "common/xls_readback.h"
 #include "core/ui/clock.h"
 #include "core/ui/picker.h"
 #include "core/ui/text_rules.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QFileInfo>
 
@@ -66,6 +76,34 @@ class TestAnagrafe : public QObject {
         const int i = indexOfName(name, nth);
         QVERIFY2(i >= 0, qPrintable(name));
         emit combo->activated(i);
+    }
+    // "&Aggiungi Cliente" with `name` typed in the assignment form; the boxes seen.
+    std::vector<SeenBox> addClient(const QString& name)
+    {
+        clients::Assegna* f = nullptr;
+        if (openForm()) {
+            item(QStringLiteral("MnAgg"))->trigger();
+            f = env->nav->formAs<clients::Assegna>(clients::Assegna::kName);
+        }
+        if (!QTest::qWaitFor([f] { return f && f->isVisible(); }, 2000)) {
+            QTest::qFail("the assignment form did not open", __FILE__, __LINE__);
+            return {};
+        }
+        f->fields()->setText(QStringLiteral("Text1"), name);
+        return answered({"Sì", "OK"}, [f] { f->findChild<QPushButton*>(QStringLiteral("Command1"))->click(); });
+    }
+    std::vector<SeenBox> modify(std::initializer_list<const char*> answers)
+    {
+        return answered(answers, [this] { item(QStringLiteral("mnuM"))->trigger(); });
+    }
+    std::vector<SeenBox> erase(std::initializer_list<const char*> answers)
+    {
+        return answered(answers, [this] { item(QStringLiteral("MnuE"))->trigger(); });
+    }
+    QString saveAndRead(const QString& code)
+    {
+        env->book().save();
+        return readBack(env->ctx.path(ui::kPracticeFile), ui::kPracticePassword, code);
     }
 
 private slots:
@@ -175,10 +213,7 @@ private slots:
     {
         QVERIFY(openForm());
         // Nothing picked: the error, nothing written.
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        item("mnuM")->trigger();
-        checkBox(boxes.seen().at(0), "Gestione Pratiche",
+        checkBox(modify({"OK"}).at(0), "Gestione Pratiche",
                  " ERRORE- Il Cliente deve essere prima inserito nella Maschera -Assegnazione/Pratica/Cliente ....");
 
         pick("BIANCHI LUCIA");
@@ -189,17 +224,13 @@ private slots:
         for (int c = 1; c < clients::kFieldCount; ++c)
             fields->setText(QString::fromLatin1(clients::kFieldBoxes[c]), values[c]);
         // A No leaves the row as it was.
-        boxes.clear();
-        boxes.press("No");
-        item("mnuM")->trigger();
-        checkBox(boxes.seen().at(0), "Gestione Pratiche", "Si vuole modificare il Cliente Selezionato ?");
+        checkBox(modify({"No"}).at(0), "Gestione Pratiche", "Si vuole modificare il Cliente Selezionato ?");
         QCOMPARE(env->cell(kCl, 3, 2).toString(), QStringLiteral("BIANCHI LUCIA"));
 
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        item("mnuM")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        checkBox(boxes.seen()[1], "Gestione Pratiche", "Cliente Modificato", QMessageBox::Information);
+        const auto seen = modify({"Sì", "OK"});
+        QCOMPARE(seen.size(), size_t(2));
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
+        checkBox(seen[1], "Gestione Pratiche", "Cliente Modificato", QMessageBox::Information);
         QCOMPARE(env->cell(kCl, 3, 1), QVariant(2.0));
         for (int c = 1; c < clients::kFieldCount; ++c)
             QCOMPARE(env->cell(kCl, 3, c + 1).toString(), values[c]);
@@ -220,9 +251,7 @@ private slots:
         QVERIFY(openForm());
         pick("ROSSI MARIO", 1);
         box("Text6")->setText("PARMA");
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        item("mnuM")->trigger();
+        modify({"Sì", "OK"});
         QCOMPARE(env->cell(kCl, 25, 7).toString(), QStringLiteral("PARMA"));
         QCOMPARE(env->cell(kCl, 2, 7).toString(), QStringLiteral("BOLOGNA"));
     }
@@ -233,11 +262,9 @@ private slots:
         pick("GRECO ELENA"); // number 11, row 12
         env->sheet(kCl).rows(12, 12).deleteEntireRow();
         const QString before = env->cell(kCl, 12, 2).toString();
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        item("mnuM")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        checkBox(boxes.seen()[1], "Gestione Pratiche",
+        auto seen = modify({"Sì", "OK"});
+        QCOMPARE(seen.size(), size_t(2));
+        checkBox(seen[1], "Gestione Pratiche",
                  "Il Cliente n. 11 non è presente in Anagrafica: nessuna modifica è stata registrata.",
                  QMessageBox::Warning);
         QCOMPARE(env->cell(kCl, 12, 2).toString(), before);
@@ -246,11 +273,9 @@ private slots:
         // Delete: the same client is not found; nothing else is asked or deleted.
         pick("GRECO ELENA");
         const int cases = env->tableLength(kPr, 1);
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        item("MnuE")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        checkBox(boxes.seen()[1], "Gestione Pratiche",
+        seen = erase({"Sì", "OK"});
+        QCOMPARE(seen.size(), size_t(2));
+        checkBox(seen[1], "Gestione Pratiche",
                  "Il Cliente n. 11 non è presente in Anagrafica: non è stato eliminato nulla.", QMessageBox::Warning);
         QCOMPARE(env->tableLength(kCl, 1), 23);
         QCOMPARE(env->tableLength(kPr, 1), cases);
@@ -271,17 +296,14 @@ private slots:
         QVERIFY(ownCases >= 3);
         QVERIFY(ownExpenses >= 3);
 
-        ModalAnswerer boxes;
-        item("MnuE")->trigger(); // no client picked
-        checkBox(boxes.seen().at(0), "Gestione Pratiche", "Seleziona un Cliente !!", QMessageBox::Information);
+        // No client picked.
+        checkBox(erase({"OK"}).at(0), "Gestione Pratiche", "Seleziona un Cliente !!", QMessageBox::Information);
 
         pick("BRUNO PAOLO");
         QCOMPARE(box("Text2")->text(), QStringLiteral("12"));
-        boxes.clear();
-        boxes.press("Sì").press("OK").press("Sì").press("OK").press("Sì");
-        item("MnuE")->trigger();
-        const auto& seen = boxes.seen();
+        const auto seen = erase({"Sì", "OK", "Sì", "OK", "Sì"});
         QCOMPARE(seen.size(), size_t(5));
+        QCOMPARE(defaultButtons(seen), QStringList({"No", "OK", "No", "OK", "No"})); // every deletion defaults to No
         checkBox(seen[0], "Gestione Pratiche", "Si vuole Eliminare il Cliente Selezionato ?");
         checkBox(seen[1], " Gestione Pratiche", "Cliente    BRUNO PAOLO      Eliminato", QMessageBox::Information);
         checkBox(seen[2], "Gestione Pratiche", "Si vuole eliminare le Pratiche   associate al Cliente  ?");
@@ -314,13 +336,8 @@ private slots:
         const int ownCases = env->countRows(kPr, 1, 2, client), ownExpenses = env->countRows(kSp, 3, 3, client);
         QVERIFY(ownCases > 0 && ownExpenses > 0);
         pick("ESPOSITO GENNARO");
-        ModalAnswerer boxes;
-        if (stopAt == 0)
-            boxes.press("Sì").press("OK").press("No");
-        else
-            boxes.press("Sì").press("OK").press("Sì").press("OK").press("No");
-        item("MnuE")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(stopAt == 0 ? 3 : 5));
+        const auto seen = stopAt == 0 ? erase({"Sì", "OK", "No"}) : erase({"Sì", "OK", "Sì", "OK", "No"});
+        QCOMPARE(seen.size(), size_t(stopAt == 0 ? 3 : 5));
         QCOMPARE(env->sheet(kCl).findIdentifier(1, client), 0);
         QCOMPARE(env->countRows(kPr, 1, 2, client), stopAt == 0 ? ownCases : 0);
         QCOMPARE(env->countRows(kSp, 3, 3, client), ownExpenses);
@@ -336,10 +353,7 @@ private slots:
         QVERIFY(openForm());
         env->setCell(kPr, 2, 1, QVariant()); // "Pratica" empty: A2 empty
         pick("ESPOSITO GENNARO");
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK").press("Sì");
-        item("MnuE")->trigger();
-        QCOMPARE(boxes.seen().size(), size_t(3));
+        QCOMPARE(erase({"Sì", "OK", "Sì"}).size(), size_t(3));
         QVERIFY(env->countRows(kSp, 3, 3, 5) > 0);
         QVERIFY(!form->isVisible());
     }
@@ -353,9 +367,7 @@ private slots:
         pick("RUSSO ANNA MARIA");
         QCOMPARE(box("Text2")->text(), QStringLiteral("7"));
         box("Text4")->setText("PIAZZA GRANDE 1");
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        item("mnuM")->trigger();
+        modify({"Sì", "OK"});
         QCOMPARE(env->cell(kCl, 8, 5).toString(), QStringLiteral("PIAZZA GRANDE 1"));
         QCOMPARE(env->cell(kCl, 8, 1), QVariant(7.0)); // written back as a number
     }
@@ -469,6 +481,113 @@ private slots:
         combo = form->findChild<QComboBox*>("Combo1");
         QCOMPARE(combo->count(), 24);
         QVERIFY(combo->isEnabled());
+    }
+
+    void emptyNameIsRefused()
+    {
+        QVERIFY(openForm());
+        pick(QStringLiteral("BIANCHI LUCIA")); // row 3
+        // Blanks only are no name either.
+        for (const QString& name : {QString(), QStringLiteral("   ")}) {
+            form->fields()->setText(QStringLiteral("Text1"), name);
+            QCOMPARE(titlesAndTexts(modify({"OK"})),
+                     QStringList({::box("Gestione Pratiche", "Il nome del Cliente non può essere vuoto.")}));
+        }
+        QCOMPARE(env->tableLength(kCl, 2), 24);
+
+        SKIP_WITHOUT_XLRD();
+        QCOMPARE(saveAndRead(QStringLiteral("print(cell('Clienti', 'B3'), cell('Clienti', 'B25'))\n")),
+                 QStringLiteral("BIANCHI LUCIA ROSSI MARIO\n"));
+    }
+
+    void clientDateKeepsItsYearAndMustExist()
+    {
+        QVERIFY(openForm());
+        pick(QStringLiteral("BIANCHI LUCIA"));
+        QLineEdit* date = form->fields()->line(QStringLiteral("Text18"));
+        date->clear();
+        QTest::keyClicks(date, QStringLiteral("31-02-2024"));
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(date, &out);
+        QCOMPARE(date->text(), QStringLiteral("31/02/2024"));
+        const QString before = env->cell(kCl, 3, 4).toString();
+        QCOMPARE(titlesAndTexts(modify({"OK"})),
+                 QStringList({::box("Gestione Pratiche", "La data 31/02/2024 nel campo Data non è valida.")}));
+        QCOMPARE(env->cell(kCl, 3, 4).toString(), before);
+
+        date->clear();
+        QTest::keyClicks(date, QStringLiteral("12102008"));
+        QCOMPARE(date->text(), QStringLiteral("12102008"));
+        // Stored without leaving the box: rewritten all the same.
+        QCOMPARE(modify({"Sì", "OK"}).at(1).text, QStringLiteral("Cliente Modificato"));
+
+        SKIP_WITHOUT_XLRD();
+        QCOMPARE(saveAndRead(QStringLiteral("print(repr(cell('Clienti', 'D3')))\n")), QStringLiteral("'12/10/2008'\n"));
+    }
+
+    void newClientNeverOverTheHeadings()
+    {
+        env->setCell(kCl, 1, 1, QVariant()); // "ID Progressivo" gone
+        QCOMPARE(addClient(QStringLiteral("NUOVO")).at(1).text, QStringLiteral("Cliente Aggiunto"));
+        QCOMPARE(env->cell(kCl, 26, 2).toString(), QStringLiteral("NUOVO"));
+        QCOMPARE(env->cell(kCl, 26, 1), QVariant(25.0));
+        QCOMPARE(env->cell(kCl, 1, 2).toString(), QStringLiteral("Ragione Sociale/Cognome-Nome"));
+        // Where the list shows it.
+        QCOMPARE(clients::clientNames(env->book()).back().name, QStringLiteral("NUOVO"));
+
+        SKIP_WITHOUT_XLRD();
+        QCOMPARE(saveAndRead(QStringLiteral("print(cell('Clienti', 'B1'), cell('Clienti', 'A26'), "
+                                            "cell('Clienti', 'B26'))\n")),
+                 QStringLiteral("Ragione Sociale/Cognome-Nome 25.0 NUOVO\n"));
+    }
+
+    void newClientRefusedBelowABrokenRow()
+    {
+        // A row with a name but no number: the clients after it are out of reach.
+        env->setCell(kCl, 10, 1, QVariant());
+        auto seen = addClient(QStringLiteral("NUOVO"));
+        QCOMPARE(int(seen.size()), 2);
+        QCOMPARE(titlesAndTexts(seen)[1], ::box("Gestione Pratiche", "La riga 10 del foglio Clienti non è vuota ma "
+                                                                     "non ha il numero: correggerla prima di aggiungere."));
+        QCOMPARE(env->cell(kCl, 1, 25), QVariant(24.0)); // Y1 untouched
+        QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
+        QCOMPARE(env->tableLength(kCl, 2), 24); // the names as they were
+
+        // A numbered row without a name ends the lists of names: refused too.
+        env->setCell(kCl, 10, 1, 9.0);
+        env->setCell(kCl, 12, 2, QVariant());
+        QCOMPARE(addClient(QStringLiteral("NUOVO")).at(1).text,
+                 QStringLiteral("La riga 12 del foglio Clienti non ha il nome del Cliente: "
+                                "correggerla prima di aggiungere."));
+        QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
+    }
+
+    void pasteIsCutToTheLimit()
+    {
+        QVERIFY(openForm());
+        pick(QStringLiteral("BIANCHI LUCIA"));
+        QLineEdit* cap = form->fields()->line(QStringLiteral("Text5")); // C.A.P., 5 characters
+        cap->clear();
+        QApplication::clipboard()->setText(QStringLiteral("001234567"));
+        QTest::keyClick(cap, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(cap->text(), QStringLiteral("00123"));
+        // A full box takes no more keys; a shortened one takes what fits.
+        QTest::keyClicks(cap, QStringLiteral("9"));
+        QCOMPARE(cap->text(), QStringLiteral("00123"));
+        cap->setCursorPosition(1);
+        QTest::keyClick(cap, Qt::Key_Delete);
+        QTest::keyClick(cap, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(cap->text(), QStringLiteral("00123"));
+        // Text the program puts in (in an event of its own) is never cut.
+        QCoreApplication::processEvents();
+        cap->setText(QStringLiteral("1234567"));
+        QCOMPARE(cap->text(), QStringLiteral("1234567"));
+        // The date box takes ten characters: a pasted date keeps its year.
+        QLineEdit* date = form->fields()->line(QStringLiteral("Text18"));
+        date->clear();
+        QApplication::clipboard()->setText(QStringLiteral("12/10/2008 ore 9"));
+        QTest::keyClick(date, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(date->text(), QStringLiteral("12/10/2008"));
     }
 };
 

@@ -12,7 +12,7 @@
 #include "clients/assegna.h"
 #include "clients/client_fields.h"
 #include "clients/client_register.h"
-#include "common/modal.h"
+#include "common/boxes_seen.h"
 #include "core/ui/text_rules.h"
 
 #include <QAction>
@@ -60,13 +60,16 @@ class TestAssegna : public QObject {
             QTest::qFail("the form Assegna did not open", __FILE__, __LINE__);
         return assegna();
     }
+    // "Conferma" (Command1) with its boxes answered in order; the boxes seen.
+    std::vector<SeenBox> confirm(Assegna* f, std::initializer_list<const char*> answers)
+    {
+        return answered(answers, [&] { on<QPushButton>(f, "Command1")->click(); });
+    }
     double addClient(const QString& name)
     {
         Assegna* f = openForNewClient();
         f->fields()->setText("Text1", name);
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        on<QPushButton>(f, "Command1")->click();
+        confirm(f, {"Sì", "OK"});
         return env->cell(kCl, 1, 25).toDouble(); // Y1
     }
     QList<double> column(const QString& sheet, int col)
@@ -98,13 +101,9 @@ private slots:
         QCOMPARE(f->fields()->text("Text2"), QStringLiteral("25"));
 
         // No name typed: the error, nothing written.
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        on<QPushButton>(f, "Command1")->click();
-        QCOMPARE(boxes.seen().size(), size_t(1));
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
-        QCOMPARE(boxes.seen()[0].text,
-                 QStringLiteral(" ERRORE- Il Cliente deve essere prima inserito nella Maschera -Assegnazione/Pratica/Cliente ...."));
+        QCOMPARE(titlesAndTexts(confirm(f, {"OK"})),
+                 QStringList({box("Gestione Pratiche", " ERRORE- Il Cliente deve essere prima inserito nella "
+                                                       "Maschera -Assegnazione/Pratica/Cliente ....")}));
 
         // The same input rules as the client form.
         QLineEdit* name = f->fields()->line("Text1");
@@ -119,20 +118,16 @@ private slots:
         QCOMPARE(date->text(), QStringLiteral("01/02/26"));
 
         // A No writes nothing.
-        boxes.clear();
-        boxes.press("No");
-        on<QPushButton>(f, "Command1")->click();
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral(" Vuoi Inserire questo Cliente ?"));
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(titlesAndTexts(confirm(f, {"No"})),
+                 QStringList({box("Gestione Pratiche", " Vuoi Inserire questo Cliente ?")}));
         QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
 
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        on<QPushButton>(f, "Command1")->click();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        QCOMPARE(boxes.seen()[1].title, QStringLiteral(" Gestione Pratiche"));
-        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Cliente Aggiunto"));
-        QCOMPARE(boxes.seen()[1].icon, QMessageBox::NoIcon);
+        const auto seen = confirm(f, {"Sì", "OK"});
+        QCOMPARE(titlesAndTexts(seen),
+                 QStringList({box("Gestione Pratiche", " Vuoi Inserire questo Cliente ?"),
+                              box(" Gestione Pratiche", "Cliente Aggiunto")}));
+        QCOMPARE(seen[1].icon, QMessageBox::NoIcon);
+        QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
         QCOMPARE(env->cell(kCl, 26, 1), QVariant(25.0));
         QCOMPARE(env->cell(kCl, 26, 2).toString(), QStringLiteral("VERDI ANNA"));
         QCOMPARE(env->cell(kCl, 26, 4).toString(), QStringLiteral("01/02/26"));
@@ -193,11 +188,7 @@ private slots:
         QCOMPARE(on<QLabel>(f, "Label1")->text(), QStringLiteral("Seleziona il Cliente "));
 
         // Nothing picked.
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        on<QPushButton>(f, "Command1")->click();
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Seleziona un Cliente !!"));
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(titlesAndTexts(confirm(f, {"OK"})), QStringList({box("Gestione Pratiche", "Seleziona un Cliente !!")}));
 
         // The second "ROSSI MARIO" is client 24.
         QListWidget* list = on<QListWidget>(f, "List1");
@@ -206,14 +197,11 @@ private slots:
         list->setCurrentRow(second);
         QCOMPARE(on<QComboBox>(f, "Combo1")->currentIndex(), second);
         QCOMPARE(list->item(second)->text(), QStringLiteral("ROSSI MARIO (n. 24)"));
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        on<QPushButton>(f, "Command1")->click();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"));
-        QCOMPARE(boxes.seen()[1].title, QStringLiteral(" Gestione Pratiche"));
-        QCOMPARE(boxes.seen()[1].text,
-                 QStringLiteral("Al Cliente ROSSI MARIO è stata assegnata la Pratica numero 182"));
+        const auto seen = confirm(f, {"Sì", "OK"});
+        QCOMPARE(int(seen.size()), 2);
+        QCOMPARE(seen[0].text, QStringLiteral("Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"));
+        QCOMPARE(titlesAndTexts(seen)[1],
+                 box(" Gestione Pratiche", "Al Cliente ROSSI MARIO è stata assegnata la Pratica numero 182"));
         QCOMPARE(env->cell(kPr, lastCaseRow + 1, 1), QVariant(182.0));
         QCOMPARE(env->cell(kPr, lastCaseRow + 1, 2), QVariant(24.0));
         QVERIFY(env->sheet(kPr).cells(lastCaseRow + 2, 1).isEmpty());
@@ -238,9 +226,7 @@ private slots:
         env->nav->hide(cases::Form4::kName);
         f->startCaseAssignment();
         list->setCurrentRow(positionOfRow(list, 2)); // client 1
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        on<QPushButton>(f, "Command1")->click();
+        confirm(f, {"Sì", "OK"});
         QCOMPARE(env->cell(kPr, lastCaseRow + 1, 1), QVariant(183.0));
         QCOMPARE(env->cell(kPr, lastCaseRow + 1, 2), QVariant(1.0));
     }
@@ -253,11 +239,8 @@ private slots:
         auto* f = qobject_cast<Assegna*>(env->nav->load(clients::Assegna::kName));
         f->startCaseAssignment();
         on<QListWidget>(f, "List1")->setCurrentRow(positionOfRow(on<QListWidget>(f, "List1"), 4)); // client 3
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        f->confirm();
         // The case below the gap would never be listed: refused, the broken row named.
-        QCOMPARE(boxes.seen().at(1).text, QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il "
+        QCOMPARE(answered({"Sì", "OK"}, [f] { f->confirm(); }).at(1).text, QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il "
                                                          "numero: correggerla prima di aggiungere."));
         QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
         QVERIFY(env->sheet(kPr).cells(20, 1).isEmpty());
@@ -265,9 +248,7 @@ private slots:
         env->sheet(kPr).rows(20, 20).clearContents();
         f->startCaseAssignment();
         on<QListWidget>(f, "List1")->setCurrentRow(positionOfRow(on<QListWidget>(f, "List1"), 4)); // client 3
-        boxes.clear();
-        boxes.press("Sì").press("OK");
-        f->confirm();
+        answered({"Sì", "OK"}, [f] { f->confirm(); });
         QCOMPARE(f->lastCaseNumber(), 901.0);
         QCOMPARE(env->cell(kPr, 20, 1), QVariant(901.0));
         QCOMPARE(env->cell(kPr, 20, 2), QVariant(3.0));

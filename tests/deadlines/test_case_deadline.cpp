@@ -3,7 +3,7 @@
 // into "Dorvessa.xls" — each workbook reached by name.
 #include "cases/case_form.h"
 #include "cases/register_forms.h"
-#include "common/modal.h"
+#include "common/boxes_seen.h"
 #include "core/ui/clock.h"
 #include "deadlines/agenda.h"
 #include "deadlines/scadenza_pratica.h"
@@ -38,6 +38,11 @@ void pick(ui::FormBase* form, const QDate& d)
     cal->setSelectedDate(d);
     emit cal->clicked(d);
 }
+// "Registra" (Command1), its one box answered with OK; the boxes seen.
+std::vector<SeenBox> save(ui::FormBase* form)
+{
+    return answered({"OK"}, [form] { child<QPushButton>(form, "Command1")->click(); });
+}
 } // namespace
 
 class TestCaseDeadline : public QObject {
@@ -71,12 +76,8 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
     QCOMPARE(child<QLineEdit>(form, "Text1")->text(), QStringLiteral("15/01/2027"));
     child<QPlainTextEdit>(form, "Text3")->setPlainText(QStringLiteral("DEPOSITO MEMORIA"));
 
-    ModalAnswerer boxes;
-    boxes.press("OK");
-    child<QPushButton>(form, "Command1")->click();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].title, kTitle);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Dorvessa del 15/01/2027 registrata per la pratica n. 106."));
+    QCOMPARE(titlesAndTexts(save(form)),
+             QStringList({box(kTitle, "Dorvessa del 15/01/2027 registrata per la pratica n. 106.")}));
     QCOMPARE(child<QLineEdit>(form4, "Text10")->text(), QStringLiteral("15/01/2027"));
     QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(ScadenzaPratica::kName); }, 2000));
 
@@ -107,22 +108,14 @@ void TestCaseDeadline::unknownCaseWritesNothing()
     QVERIFY(form);
     QCOMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("PRATICA 999"));
 
-    {   // no date yet
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        child<QPushButton>(form, "Command1")->click();
-        QCOMPARE(int(boxes.seen().size()), 1);
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Il campo \"Dorvessa\" non contiene una data valida.\n"
-                                                      "Scrivere la data come gg/mm/aaaa o sceglierla nel calendario."));
-    }
+    // No date yet.
+    QCOMPARE(titlesAndTexts(save(form)),
+             QStringList({box(kTitle, "Il campo \"Dorvessa\" non contiene una data valida.\n"
+                                      "Scrivere la data come gg/mm/aaaa o sceglierla nel calendario.")}));
     pick(form, QDate(2027, 1, 15));
-    ModalAnswerer boxes;
-    boxes.press("OK");
-    child<QPushButton>(form, "Command1")->click();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].title, kTitle);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("La pratica n. 999 non è presente nel foglio Pratica.\n"
-                                                  "La Dorvessa non è stata registrata."));
+    QCOMPARE(titlesAndTexts(save(form)),
+             QStringList({box(kTitle, "La pratica n. 999 non è presente nel foglio Pratica.\n"
+                                      "La Dorvessa non è stata registrata.")}));
     QVERIFY(form->isVisible());
     QCOMPARE(lastFilledRow(agendaSheet(env.ctx)), 21);
     QVERIFY(!env.ctx.practice()->modified());
@@ -136,12 +129,9 @@ void TestCaseDeadline::missingAgendaWritesNothing()
     ui::FormBase* form = startCase(env, 106, QStringLiteral("X"));
     QVERIFY(form);
     pick(form, QDate(2027, 1, 15));
-    ModalAnswerer boxes;
-    boxes.press("OK");
-    child<QPushButton>(form, "Command1")->click();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Il file ") + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
-                                       + QStringLiteral(" non è stato trovato.\nLa Dorvessa non è stata registrata."));
+    QCOMPARE(titlesAndTexts(save(form)),
+             QStringList({box(kTitle, "Il file " + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
+                                          + " non è stato trovato.\nLa Dorvessa non è stata registrata.")}));
     host::Sheet* cases = env.ctx.practice()->sheet(QStringLiteral("Pratica"));
     QCOMPARE(cases->cells(cases->findIdentifier(1, 106), 14).text(), QStringLiteral("26/12/2026"));
     QVERIFY(!env.ctx.practice()->modified());

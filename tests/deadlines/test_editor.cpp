@@ -1,11 +1,15 @@
 // The launcher and the editor driven as the user drives them: the file check,
 // the boxes, the editor's modes and reset, the amount rules, inserting,
 // modifying and deleting events (read back from the saved file), and the
-// saving of both workbooks on each way out.
+// saving of both workbooks on each way out. Typing slips and broken agendas:
+// a typed date keeps its four-digit year and must exist, a new event goes
+// where the lists show it (or is refused with the broken row named), and its
+// amount carries the money format, read back with msoffcrypto-tool and xlrd.
 #include "printing/stampa.h"
 #include "deadlines/attiva.h"
 #include "app/main_menu.h"
-#include "common/modal.h"
+#include "common/boxes_seen.h"
+#include "common/xls_readback.h"
 #include "core/ui/clock.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
@@ -55,6 +59,12 @@ void check(QWidget* form, const char* name)
     box->setChecked(true);
 }
 
+// Presses the editor's confirm button, answering its boxes in order; the boxes seen.
+std::vector<SeenBox> confirm(QWidget* editor, std::initializer_list<const char*> answers)
+{
+    return answered(answers, [editor] { child<QPushButton>(editor, "Command2")->click(); });
+}
+
 int eventCount(const QString& path)
 {
     SavedBook saved(path, ui::kDeadlinePassword);
@@ -89,6 +99,8 @@ private slots:
     void modifyChosenInViewer();
     void deleteChosenInViewer();
     void vanishedEventIsReported();
+    void typedDatesKeepTheirYearAndMustExist();
+    void newEventGoesWhereTheListsShowIt();
 
 private:
     Inserisci* openEditor(TestPractice& env);
@@ -109,14 +121,12 @@ void TestEditor::missingAgendaGoesBackToMenu()
     QFile::remove(env.path(ui::kDeadlineFile));
     env.nav->showMainMenu();
     env.nav->hide(app::MainMenu::kName); // as the menu does before opening a form
-    ModalAnswerer boxes;
-    boxes.press("OK");
-    QVERIFY(!env.nav->show(Attiva::kName));
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Impossibile eseguire il programma\nIl file ")
-                                       + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
-                                       + QStringLiteral(" non è stato trovato."));
+    bool shown = true;
+    QCOMPARE(titlesAndTexts(answered({"OK"}, [&] { shown = env.nav->show(Attiva::kName); })),
+             QStringList({box("Dorvessa", "Impossibile eseguire il programma\nIl file "
+                                              + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
+                                              + " non è stato trovato.")}));
+    QVERIFY(!shown);
     QVERIFY(!env.ctx.ended);
     QVERIFY(env.nav->form(app::MainMenu::kName)->isVisible());
     QVERIFY(env.ctx.practice()); // the case files stay open, unsaved work kept
@@ -319,13 +329,9 @@ void TestEditor::amountRules()
 
     // The confirm button names the field and writes nothing.
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("10/01/2027"));
-    ModalAnswerer boxes;
-    boxes.press("OK");
-    child<QPushButton>(editor, "Command2")->click();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].title, kTitle);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Il campo \"Importo\" non contiene un numero valido.\n"
-                                                  "Scrivere l'importo come 1.234,50 o lasciare il campo vuoto."));
+    QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})),
+             QStringList({box(kTitle, "Il campo \"Importo\" non contiene un numero valido.\n"
+                                      "Scrivere l'importo come 1.234,50 o lasciare il campo vuoto.")}));
     QCOMPARE(int(readEvents(agendaSheet(env.ctx)).size()), 20);
     QVERIFY(!env.ctx.deadlines()->sheet(kDeadlineSheet)->cells(22, 1).value().toDouble());
 
@@ -335,27 +341,20 @@ void TestEditor::amountRules()
     for (const QString& bad : {QString(), QStringLiteral("31/02/2027"), QStringLiteral("domani")}) {
         child<QLineEdit>(editor, "Text1")->setText(bad);
         child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("10,00"));
-        boxes.clear();
-        boxes.press("OK");
-        child<QPushButton>(editor, "Command2")->click();
-        QCOMPARE(int(boxes.seen().size()), 1);
-        QCOMPARE(boxes.seen()[0].title, kTitle);
         // An empty date is asked for; a typed one that is no date is named.
-        QCOMPARE(boxes.seen()[0].text,
-                 bad.isEmpty() ? dateMessage
-                               : QStringLiteral("La data %1 nel campo Dorvessa non è valida.").arg(bad));
+        QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})),
+                 QStringList({box(kTitle, bad.isEmpty() ? dateMessage
+                                                        : QStringLiteral("La data %1 nel campo Dorvessa non è valida.")
+                                                              .arg(bad))}));
     }
     QCOMPARE(lastFilledRow(agendaSheet(env.ctx)), 21);
 
     // Modify with no event chosen in the viewer.
     check(editor, "Check2");
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("10/01/2027"));
-    boxes.clear();
-    boxes.press("OK");
-    child<QPushButton>(editor, "Command2")->click();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Nessun evento scelto.\nSpuntare \"Cerca Evento\" e fare "
-                                                  "doppio clic sull'evento nell'elenco."));
+    QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})),
+             QStringList({box(kTitle, "Nessun evento scelto.\nSpuntare \"Cerca Evento\" e fare "
+                                      "doppio clic sull'evento nell'elenco.")}));
 }
 
 void TestEditor::insertFromTheEditor()
@@ -371,12 +370,7 @@ void TestEditor::insertFromTheEditor()
     child<QLineEdit>(editor, "Text2")->setText(QStringLiteral("PRATICA 104 \u2014 COLOMBO SRL"));
     child<QPlainTextEdit>(editor, "Text3")->setPlainText(QStringLiteral("prima riga,\nseconda"));
     child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("1.500,25"));
-    ModalAnswerer boxes;
-    boxes.press("OK");
-    child<QPushButton>(editor, "Command2")->click();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].title, kTitle);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Evento n. 21 inserito in Dorvessa."));
+    QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})), QStringList({box(kTitle, "Evento n. 21 inserito in Dorvessa.")}));
     QVERIFY(child<QLineEdit>(editor, "Text2")->text().isEmpty()); // ready for the next one
 
     // Already on disk (the editor saves after writing).
@@ -417,15 +411,10 @@ void TestEditor::modifyChosenInViewer()
 
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("15/02/2027"));
     child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("600,10"));
-    {
-        ModalAnswerer boxes;
-        boxes.press("Sì").press("OK");
-        child<QPushButton>(editor, "Command2")->click();
-        QCOMPARE(int(boxes.seen().size()), 2);
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Modificare l'evento n. 3 in Dorvessa?"));
-        QCOMPARE(boxes.seen()[0].title, kTitle);
-        QCOMPARE(boxes.seen()[1].text, QStringLiteral("Evento n. 3 modificato."));
-    }
+    const auto seen = confirm(editor, {"Sì", "OK"});
+    QCOMPARE(titlesAndTexts(seen),
+             QStringList({box(kTitle, "Modificare l'evento n. 3 in Dorvessa?"), box(kTitle, "Evento n. 3 modificato.")}));
+    QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
 
     SavedBook saved(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
     host::Sheet* s = saved.sheet(kDeadlineSheet);
@@ -438,10 +427,7 @@ void TestEditor::modifyChosenInViewer()
 
     // Answering No changes nothing.
     child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("1,00"));
-    ModalAnswerer no;
-    no.press("No");
-    child<QPushButton>(editor, "Command2")->click();
-    QCOMPARE(int(no.seen().size()), 1);
+    QCOMPARE(int(confirm(editor, {"No"}).size()), 1);
     QCOMPARE(agendaSheet(env.ctx)->cells(4, 6).value().toDouble(), 600.1);
 }
 
@@ -456,13 +442,12 @@ void TestEditor::deleteChosenInViewer()
     QCOMPARE(child<QPushButton>(editor, "Command2")->text(), QStringLiteral("Elimina"));
     QCOMPARE(child<QLineEdit>(editor, "Text1")->text(), QStringLiteral("28/12/2026"));
 
-    ModalAnswerer boxes;
-    boxes.press("Sì").press("OK");
-    child<QPushButton>(editor, "Command2")->click();
-    QCOMPARE(int(boxes.seen().size()), 2);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Eliminare l'evento n. 5 del 28/12/2026 da Dorvessa?\n"
-                                                  "PRATICA 106 \u2014 ROSSI MARIO"));
-    QCOMPARE(boxes.seen()[1].text, QStringLiteral("Evento n. 5 eliminato."));
+    const auto seen = confirm(editor, {"Sì", "OK"});
+    QCOMPARE(defaultButtons(seen), QStringList({"No", "OK"}));
+    QCOMPARE(titlesAndTexts(seen),
+             QStringList({box(kTitle, QStringLiteral("Eliminare l'evento n. 5 del 28/12/2026 da Dorvessa?\n"
+                                                     "PRATICA 106 \u2014 ROSSI MARIO")),
+                          box(kTitle, "Evento n. 5 eliminato.")}));
     QVERIFY(!editor->loadedEventId());
 
     SavedBook saved(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
@@ -482,17 +467,74 @@ void TestEditor::vanishedEventIsReported()
     QVERIFY(searchAndPick(env, editor, 4));
     host::Sheet* sheet = agendaSheet(env.ctx);
     deleteEventRow(sheet, findEventRow(sheet, 4)); // gone meanwhile
-    ModalAnswerer boxes;
-    boxes.press("OK");
-    child<QPushButton>(editor, "Command2")->click();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].title, kTitle);
-    QCOMPARE(boxes.seen()[0].text,
-             QStringLiteral("L'evento n. 4 non è più presente in Dorvessa.\nNulla è stato modificato."));
+    QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})),
+             QStringList({box(kTitle, "L'evento n. 4 non è più presente in Dorvessa.\nNulla è stato modificato.")}));
     // Nothing guessed: the event now in row 5 is untouched.
     QCOMPARE(readEvent(sheet, 5).number.value(), 5.0);
     QCOMPARE(readEvent(sheet, 5).date, QDate(2026, 12, 28));
     QCOMPARE(eventCount(env.path(ui::kDeadlineFile)), 20); // nothing saved either
+}
+
+// Types an event as the user does, date and amount, and presses "Inserisci"; the boxes seen.
+static std::vector<SeenBox> typeEvent(Inserisci* editor, const QString& date, const QString& amount)
+{
+    auto* text1 = child<QLineEdit>(editor, "Text1");
+    text1->clear();
+    QTest::keyClicks(text1, date);
+    child<QComboBox>(editor, "Combo1")->setEditText(QStringLiteral("UDIENZA"));
+    child<QLineEdit>(editor, "Text2")->setText(QStringLiteral("PRATICA 104"));
+    child<QLineEdit>(editor, "Text4")->setText(amount);
+    return confirm(editor, {"OK"});
+}
+
+void TestEditor::typedDatesKeepTheirYearAndMustExist()
+{
+    auto& env = *bench_;
+    Inserisci* editor = openEditor(env);
+    QVERIFY(editor);
+    check(editor, "Check1");
+    QCOMPARE(titlesAndTexts(typeEvent(editor, QStringLiteral("31-02-2027"), QString())),
+             QStringList({box(kTitle, "La data 31-02-2027 nel campo Dorvessa non è valida.")}));
+    QCOMPARE(int(readEvents(agendaSheet(env.ctx)).size()), 20);
+
+    // All ten characters are taken: the year stays 2027.
+    QCOMPARE(typeEvent(editor, QStringLiteral("12-10-2027"), QString()).at(0).text,
+             QStringLiteral("Evento n. 21 inserito in Dorvessa."));
+    QCOMPARE(readEvent(agendaSheet(env.ctx), 22).date, QDate(2027, 10, 12));
+}
+
+void TestEditor::newEventGoesWhereTheListsShowIt()
+{
+    auto& env = *bench_;
+    Inserisci* editor = openEditor(env);
+    QVERIFY(editor);
+    check(editor, "Check1");
+    host::Sheet* sheet = agendaSheet(env.ctx);
+    // An event without its number: the lists stop above it; refused.
+    sheet->cells(10, 1).setValue(QVariant());
+    QCOMPARE(titlesAndTexts(typeEvent(editor, QStringLiteral("05/03/2027"), QStringLiteral("1350,5"))),
+             QStringList({box("Gestione Pratiche", "La riga 10 del foglio Dorvessa non è vuota ma non ha il numero: "
+                                                   "correggerla prima di aggiungere.")}));
+    QVERIFY(sheet->cells(22, 1).isEmpty());
+    QVERIFY(sheet->cells(22, 2).isEmpty());
+
+    // The row emptied: the new event fills it and every list reaches it.
+    sheet->rows(10, 10).clear(); // values and formats
+    QCOMPARE(typeEvent(editor, QStringLiteral("05/03/2027"), QStringLiteral("1350,5")).at(0).text,
+             QStringLiteral("Evento n. 21 inserito in Dorvessa."));
+    const std::vector<Event> events = readEvents(sheet);
+    QCOMPARE(int(events.size()), 20);
+    QCOMPARE(events[8].row, 10);
+    QCOMPARE(events[8].number.value(), 21.0);
+    QCOMPARE(events[8].texts[5], QStringLiteral("1.350,50")); // as the viewer lists it
+    QVERIFY(sheet->cells(22, 1).isEmpty());
+
+    SKIP_WITHOUT_XLRD();
+    // The editor saved the workbook after inserting.
+    const QString out = readBack(env.path(ui::kDeadlineFile), ui::kDeadlinePassword,
+                                 QStringLiteral("print(cell('Dorvessa', 'A10'), cell('Dorvessa', 'F10'), "
+                                                "fmt('Dorvessa', 'F10'), fmt('Dorvessa', 'F2'))\n"));
+    QCOMPARE(out, QStringLiteral("21.0 1350.5 #,##0.00 #,##0.00\n"));
 }
 
 QTEST_MAIN(TestEditor)

@@ -5,7 +5,7 @@
 #include "instructions/istruzioni.h"
 #include "expenses/nota_spese.h"
 #include "app/main_menu.h"
-#include "common/modal.h"
+#include "common/boxes_seen.h"
 #include "core/ui/geometry.h"
 #include "core/ui/text_rules.h"
 #include "expenses/expense_query.h"
@@ -106,12 +106,9 @@ void TestInterSpese::clientQueryUsesTheClientNumber()
     combo1->setCurrentIndex(1);
     f->chooseClient(1);
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QStringLiteral("10"));
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK")); // the balance left out one row
-    f->queryByClient();
-    QCOMPARE(boxes.seen().size(), size_t(1));
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Saldo calcolato senza 1 riga: il suo Importo non è un numero."));
+    // The balance left out one row.
+    QCOMPARE(titlesAndTexts(answered({"OK"}, [f] { f->queryByClient(); })),
+             QStringList({box("Gestione Pratica", "Saldo calcolato senza 1 riga: il suo Importo non è un numero.")}));
     // Client 10 has rows 2, 6, 7 of "Spese" (cases 1 and 1 and 1): not client 1, not 21.
     QCOMPARE(f->listedRows(), (std::vector<int>{2, 6, 7}));
 
@@ -149,10 +146,9 @@ void TestInterSpese::clientQueryUsesTheClientNumber()
     // Client 1 (ALFA): cases 10 and 21 only.
     f->chooseClient(0);
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QStringLiteral("1"));
-    f->queryByClient();
+    QCOMPARE(int(answered({}, [f] { f->queryByClient(); }).size()), 0); // no row left out, no box
     QCOMPARE(f->listedRows(), (std::vector<int>{3, 5}));
     QCOMPARE(child<QLabel>(f, "Label3")->text(), QStringLiteral("33,50"));
-    QCOMPARE(boxes.seen().size(), size_t(1)); // no row left out, no box
 }
 
 void TestInterSpese::caseQueryMatchesExactly()
@@ -209,31 +205,23 @@ void TestInterSpese::emptyAndNotFoundMessages()
     TestPractice env;
     openExpensePractice(env, lookAlikeRows());
     auto* f = env.show<InterSpese>();
-    ModalAnswerer boxes;
     f->clientMode();
-    boxes.press(QStringLiteral("OK"));
-    f->queryByClient();
-    QCOMPARE(boxes.seen().size(), size_t(1));
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Nessuna Spesa associata al  Cliente interrogato  , Riprova"));
-    QCOMPARE(boxes.seen()[0].icon, QMessageBox::Question);
-
     // DELTA (client 2) has expenses; a client number nobody has gives the not-found box.
-    child<QLineEdit>(f, "Text2")->setText(QStringLiteral("99"));
-    boxes.press(QStringLiteral("OK"));
-    f->queryByClient();
-    QCOMPARE(boxes.seen().size(), size_t(2));
-    QCOMPARE(boxes.seen()[1].text, QStringLiteral("Nessuna Pratica trovata per il Cliente selezionato , Riprova"));
-    QCOMPARE(boxes.seen()[1].title, QStringLiteral("Gestione Pratica"));
-
-    child<QRadioButton>(f, "Option2")->setChecked(true);
-    boxes.press(QStringLiteral("OK"));
-    f->queryByCase();
-    QCOMPARE(boxes.seen().size(), size_t(3));
-    QCOMPARE(boxes.seen()[2].text, QStringLiteral("Il Campo non può essere vuoto !!!!!!"));
-    QCOMPARE(boxes.seen()[2].title, QStringLiteral("Gestione Pratica"));
+    const auto seen = answered({"OK", "OK", "OK"}, [&] {
+        f->queryByClient();
+        child<QLineEdit>(f, "Text2")->setText(QStringLiteral("99"));
+        f->queryByClient();
+        child<QRadioButton>(f, "Option2")->setChecked(true);
+        f->queryByCase();
+    });
+    const QString title = QStringLiteral("Gestione Pratica");
+    QCOMPARE(titlesAndTexts(seen),
+             QStringList({box(title, "Nessuna Spesa associata al  Cliente interrogato  , Riprova"),
+                          box(title, "Nessuna Pratica trovata per il Cliente selezionato , Riprova"),
+                          box(title, "Il Campo non può essere vuoto !!!!!!")}));
+    QCOMPARE(seen[0].icon, QMessageBox::Question);
     QVERIFY(!child<QRadioButton>(f, "Option2")->isChecked());
-    for (const SeenBox& b : boxes.seen())
+    for (const SeenBox& b : seen)
         QCOMPARE(b.buttons, QStringList{QStringLiteral("OK")});
 }
 

@@ -1,6 +1,6 @@
 // The expense-note form: booking, changing and deleting an expense, each read
 // back from the saved workbook; every field checked first, with its message.
-#include "common/modal.h"
+#include "common/boxes_seen.h"
 #include "core/ui/clock.h"
 #include "expenses/expense_query.h"
 #include "expenses/nota_spese.h"
@@ -16,6 +16,7 @@
 using namespace gp::expenses;
 
 namespace {
+const QString kGP = QStringLiteral("Gestione Pratica");
 std::vector<ExpenseRow> someRows()
 {
     const QDate d(2025, 3, 14);
@@ -75,11 +76,8 @@ void TestNotaSpese::bookANewExpense()
     fill(f, {"11", "050426", "PERIZIA, \"URGENTE\"", "ONORARIO", "1.234,56", "Esente"});
     f->chooseCase(-1);
     QCOMPARE(child<QLineEdit>(f, "Text1")->text(), QStringLiteral("GAMMA"));
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton);
-    QCOMPARE(boxes.seen().size(), size_t(1));
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Spesa registrata con ID Oper 10."));
+    const auto seen = answered({"OK"}, [f] { QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton); });
+    QCOMPARE(titlesAndTexts(seen), QStringList({box(" " + kGP, "Spesa registrata con ID Oper 10.")}));
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QStringLiteral("10"));
     QCOMPARE(f->shownRow(), 6);
 
@@ -116,17 +114,12 @@ void TestNotaSpese::changeAnExpense()
     child<QComboBox>(f, "Combo1")->setEditText(QStringLiteral("5"));
     child<QLineEdit>(f, "Text6")->setText(QStringLiteral("0,285"));
     child<QLineEdit>(f, "Text4")->setText(QStringLiteral("MARCA DA BOLLO E COPIE"));
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("No"));
-    f->saveExpense();
-    QCOMPARE(boxes.seen().size(), size_t(1));
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si vogliono salvare le modifiche alla spesa selezionata ?"));
+    QCOMPARE(titlesAndTexts(answered({"No"}, [f] { f->saveExpense(); })),
+             QStringList({box(kGP, "Si vogliono salvare le modifiche alla spesa selezionata ?")}));
     QCOMPARE(env.sheet(kExpenseSheet).cells(4, 7).value().toDouble(), 20.0); // "No" changed nothing
-    boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
-    f->saveExpense();
-    QCOMPARE(boxes.seen().size(), size_t(3));
-    QCOMPARE(boxes.seen()[2].text, QStringLiteral("Spesa modificata."));
-    QCOMPARE(boxes.seen()[2].title, QStringLiteral("Gestione Pratica"));
+    QCOMPARE(titlesAndTexts(answered({"Sì", "OK"}, [f] { f->saveExpense(); })),
+             QStringList({box(kGP, "Si vogliono salvare le modifiche alla spesa selezionata ?"),
+                          box(kGP, "Spesa modificata.")}));
 
     env.reopen(true);
     gp::host::Sheet& s = env.sheet(kExpenseSheet);
@@ -147,20 +140,15 @@ void TestNotaSpese::changeAnExpenseWithoutId()
     f->showExpense(4);
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QString());
     child<QLineEdit>(f, "Text6")->setText(QStringLiteral("8"));
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
-    f->saveExpense();
+    answered({"Sì", "OK"}, [f] { f->saveExpense(); });
     QCOMPARE(env.sheet(kExpenseSheet).cells(4, 7).value().toDouble(), 8.0);
     QVERIFY(env.sheet(kExpenseSheet).cells(4, 1).isEmpty());
 
     // When that row has gone, nothing else is overwritten in its place.
     env.sheet(kExpenseSheet).cells(4, 1).entireRow().deleteEntireRow();
     const QStringList before = snapshot(env.sheet(kExpenseSheet));
-    boxes.clear();
-    boxes.press(QStringLiteral("OK"));
-    f->saveExpense();
-    QCOMPARE(boxes.seen().size(), size_t(1));
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("La spesa con ID Oper  non è più nel foglio Spese."));
+    QCOMPARE(titlesAndTexts(answered({"OK"}, [f] { f->saveExpense(); })),
+             QStringList({box(kGP, "La spesa con ID Oper  non è più nel foglio Spese.")}));
     QCOMPARE(snapshot(env.sheet(kExpenseSheet)), before);
 }
 
@@ -170,17 +158,12 @@ void TestNotaSpese::deleteAnExpense()
     openExpensePractice(env, someRows());
     auto* f = env.show<NotaSpese>();
     f->showExpense(3);
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("No"));
-    f->deleteExpense();
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si vuole Eliminare la Spesa selezionata ?"));
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
-    QCOMPARE(boxes.seen()[0].buttons, (QStringList{QStringLiteral("Sì"), QStringLiteral("No")}));
+    const auto asked = answered({"No"}, [f] { f->deleteExpense(); });
+    QCOMPARE(titlesAndTexts(asked), QStringList({box(kGP, "Si vuole Eliminare la Spesa selezionata ?")}));
+    QCOMPARE(asked[0].buttons, (QStringList{QStringLiteral("Sì"), QStringLiteral("No")}));
+    QCOMPARE(asked[0].defaultButton, QStringLiteral("No"));
     QCOMPARE(env.sheet(kExpenseSheet).cells(3, 1).value().toDouble(), 9.0);
-    boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
-    f->deleteExpense();
-    QCOMPARE(boxes.seen().size(), size_t(3));
-    QCOMPARE(boxes.seen()[2].text, QStringLiteral("Spesa eliminata."));
+    QCOMPARE(answered({"Sì", "OK"}, [f] { f->deleteExpense(); }).at(1).text, QStringLiteral("Spesa eliminata."));
     QCOMPARE(f->shownRow(), 0);
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QString());
 
@@ -230,19 +213,14 @@ void TestNotaSpese::everyFieldIsChecked()
     const QStringList before = snapshot(env.sheet(kExpenseSheet));
 
     // A new expense and a change to an existing one are both refused.
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    fill(f, x);
-    f->bookExpense();
-    f->showExpense(2);
-    fill(f, x);
-    boxes.press(QStringLiteral("OK"));
-    f->saveExpense();
-    QCOMPARE(boxes.seen().size(), size_t(2));
-    for (const SeenBox& b : boxes.seen()) {
-        QCOMPARE(b.text, message);
-        QCOMPARE(b.title, QStringLiteral("Gestione Pratica"));
-    }
+    const auto seen = answered({"OK", "OK"}, [&] {
+        fill(f, x);
+        f->bookExpense();
+        f->showExpense(2);
+        fill(f, x);
+        f->saveExpense();
+    });
+    QCOMPARE(titlesAndTexts(seen), QStringList({box(kGP, message), box(kGP, message)}));
     QCOMPARE(snapshot(env.sheet(kExpenseSheet)), before);
 }
 
