@@ -2,6 +2,7 @@
 
 #include "printing/print_queue.h"
 
+#include "core/host/model_access.h"
 #include "core/host/text_measure.h"
 #include "core/sheet/numfmt.h"
 #include "core/ui/app_context.h"
@@ -308,8 +309,8 @@ QStringList expandHeader(const QString& header, int page, int pages, const QStri
 
 SheetLayout SheetPrinter::layout(const host::Sheet& sheetRef) const
 {
-    const sheet::Worksheet& ws = sheetRef.model();
-    const sheet::Workbook& wb = sheetRef.book()->model();
+    const sheet::Worksheet& ws = host::ModelAccess::worksheet(sheetRef);
+    const sheet::Workbook& wb = host::ModelAccess::workbook(*sheetRef.book());
     const sheet::PageSetup& ps = ws.pageSetup;
     const double fontPoints = options_.fontPoints;
 
@@ -629,8 +630,8 @@ void drawHeader(const PagePainter& pp, const sheet::PageSetup& ps, double pageW,
 void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintRequest& request)
 {
     const SheetLayout L = layout(sheetRef);
-    const sheet::Worksheet& ws = sheetRef.model();
-    const sheet::Workbook& wb = sheetRef.book()->model();
+    const sheet::Worksheet& ws = host::ModelAccess::worksheet(sheetRef);
+    const sheet::Workbook& wb = host::ModelAccess::workbook(*sheetRef.book());
     const sheet::PageSetup& ps = ws.pageSetup;
     const int pages = L.pageCount();
     if (pages == 0 || L.rows.empty())

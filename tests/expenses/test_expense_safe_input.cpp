@@ -3,6 +3,7 @@
 // failing query is reported once, booked amounts get the money format of the
 // existing rows (read back with msoffcrypto-tool and xlrd) and the list shows
 // amounts in the Italian money form.
+#include "core/host/model_access.h"
 #include "common/modal.h"
 #include "common/xls_readback.h"
 #include "core/ui/app_context.h"
@@ -127,7 +128,7 @@ void TestExpenseSafeInput::failingQueryIsReportedOnce()
     f->queryByCase();
     QCOMPARE(child<QTreeWidget>(f, "ListView1")->topLevelItemCount(), 2);
     // The expense sheet is gone: the engine's error, and nothing after it.
-    env.book().model().sheet("Spese")->name = "Spese di prima";
+    gp::host::ModelAccess::workbook(env.book()).sheet("Spese")->name = "Spese di prima";
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
     f->queryByCase();

@@ -1,7 +1,7 @@
 // The print backend: page layout and page breaks checked against the PDF
 // files it writes (poppler-utils), page ranges, copies, print runs, header
 // codes, plain text, and the errors it reports.
-#include "core/host/spreadsheet_host.h"
+#include "core/host/model_access.h"
 #include "core/ui/clock.h"
 #include "printing/print_support.h"
 #include "support_pdf.h"
@@ -150,9 +150,9 @@ void TestSheetPrinter::columnsWiderThanThePageGoAcross()
     host::Sheet* s = makeSheet(h, dir.path(), 100);
     // Column C hidden; D and E about 410 pt wide each: A, B, D fill the first
     // page across (565 pt of body), E and F go to the next one.
-    s->model().columns.push_back({2, 2, 2340, 15, true, 0});
-    s->model().setColumnWidth(3, 20000);
-    s->model().setColumnWidth(4, 20000);
+    host::ModelAccess::worksheet(*s).columns.push_back({2, 2, 2340, 15, true, 0});
+    host::ModelAccess::worksheet(*s).setColumnWidth(3, 20000);
+    host::ModelAccess::worksheet(*s).setColumnWidth(4, 20000);
     for (int r = 2; r <= 100; ++r)
         s->cells(r, 3).setValue(QStringLiteral("NASCOSTA"));
     const SheetLayout layout = printer->layout(*s);
@@ -334,7 +334,7 @@ void TestSheetPrinter::autoFitMeasuresThePrintedText()
     s->cells(1, 3).setValue(QStringLiteral("BREVE\nUNA RIGA BEN PIÙ LUNGA DELLA PRIMA"));
     s->cells(1, 4).setValue(QStringLiteral("UNA RIGA BEN PIÙ LUNGA DELLA PRIMA"));
     s->range(QStringLiteral("A1:D1")).autoFitColumns();
-    const sheet::Worksheet& ws = s->model();
+    const sheet::Worksheet& ws = host::ModelAccess::worksheet(*s);
     QVERIFY2(ws.columnWidth(0) > 2 * ws.columnWidth(1),
              qPrintable(QStringLiteral("%1 %2").arg(ws.columnWidth(0)).arg(ws.columnWidth(1))));
     QCOMPARE(ws.columnWidth(2), ws.columnWidth(3));
@@ -343,7 +343,7 @@ void TestSheetPrinter::autoFitMeasuresThePrintedText()
     SheetPrinter printer;
     s->setPrintArea(QStringLiteral("A1:D1"));
     const SheetLayout L = printer.layout(*s);
-    const QFont font = host::printFont(h.activeWorkbook()->model(), ws.cell(0, 3).xf);
+    const QFont font = host::printFont(host::ModelAccess::workbook(*h.activeWorkbook()), ws.cell(0, 3).xf);
     QFont px = font;
     px.setPixelSize(int(std::lround(font.pointSizeF() * 96.0 / 72.0)));
     const double textPt = QFontMetricsF(px).horizontalAdvance(QStringLiteral("UNA RIGA BEN PIÙ LUNGA DELLA PRIMA")) * 0.75;
@@ -358,9 +358,9 @@ void TestSheetPrinter::narrowedColumnsWrapAndRowsGrow()
     QTemporaryDir dir;
     host::SpreadsheetHost h;
     host::Sheet* s = makeSheet(h, dir.path(), 4);
-    s->model().setColumnWidth(0, 10 * 256);
-    s->model().setColumnWidth(1, 12 * 256);
-    s->model().setColumnWidth(5, 200 * 256); // far wider than A4
+    host::ModelAccess::worksheet(*s).setColumnWidth(0, 10 * 256);
+    host::ModelAccess::worksheet(*s).setColumnWidth(1, 12 * 256);
+    host::ModelAccess::worksheet(*s).setColumnWidth(5, 200 * 256); // far wider than A4
     s->cells(2, 6).setValue(QString(QStringLiteral("PAROLA ")).repeated(60));
     s->cells(3, 3).setValue(QStringLiteral("PRIMA\nSECONDA\nTERZA"));
     SheetPrinter printer;
