@@ -54,7 +54,6 @@ private slots:
     void oneRunOneFile();
     void headerCodesAndDate();
     void errorsInItalian();
-    void plainTextPages();
     void autoFitMeasuresThePrintedText();
     void narrowedColumnsWrapAndRowsGrow();
 };
@@ -298,28 +297,6 @@ void TestSheetPrinter::errorsInItalian()
     } catch (const host::HostError& e) {
         QVERIFY(e.message().contains(QStringLiteral("non contiene nulla da stampare")));
     }
-}
-
-void TestSheetPrinter::plainTextPages()
-{
-    SKIP_WITHOUT_POPPLER();
-    QTemporaryDir dir;
-    auto printer = std::make_shared<SheetPrinter>();
-    const QString pdf = dir.filePath(QStringLiteral("testo.pdf"));
-    answerPdfPath(printer.get(), pdf);
-    QStringList lines;
-    for (int i = 1; i <= 130; ++i)
-        lines << QStringLiteral("Riga numero %1 delle istruzioni, con virgole e accenti: perché.").arg(i);
-    lines << QString(300, QLatin1Char('x')); // longer than the width: broken over lines
-    printer->printText(lines.join(QStringLiteral("\r\n")), kPdfPrinter, QStringLiteral("Istruzioni"));
-    const PdfInfo info = pdfInfo(pdf);
-    QVERIFY2(info.pages >= 2, qPrintable(QString::number(info.pages)));
-    const QString text = pdfText(pdf);
-    QVERIFY(text.contains(QStringLiteral("Riga numero 1 delle istruzioni")));
-    QVERIFY(text.contains(QStringLiteral("Riga numero 130 delle istruzioni, con virgole e accenti: perché.")));
-    QVERIFY(pdfText(pdf, 1, 1).contains(QStringLiteral("Istruzioni")));
-    QVERIFY(!pdfText(pdf, 1, 1).contains(QStringLiteral("Riga numero 130 ")));
-    QVERIFY(!text.contains(QString(300, QLatin1Char('x'))));
 }
 
 // Auto-fit measures each text in its font: wide letters need a wider column
