@@ -48,12 +48,9 @@ SearchOutcome searchCases(host::Book& practice, const QString& text)
     // The clients whose name matches, in sheet order; the heading row is not a client.
     const LikePattern pattern = containsPattern(text);
     std::vector<Match> matches;
-    for (int r : clienti->walkDown(2, 1)) {
-        // A name is matched as it is written; anything else as it is shown.
-        const QVariant name = clienti->value(r, 2);
-        if (pattern.matches(name.typeId() == QMetaType::QString ? name.toString() : clienti->text(r, 2)))
+    for (int r : clienti->walkDown(2, 1))
+        if (pattern.matches(clienti->text(r, 2)))
             matches.push_back({r, clienti->identifier(r, 1)});
-    }
     out.clients = int(matches.size());
     if (matches.empty()) {
         out.result = SearchResult::NoMatch;

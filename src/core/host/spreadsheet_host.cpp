@@ -594,7 +594,12 @@ const Cell& Sheet::cellAt(int row, int col) const
 {
     if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
         invalidRange();
-    return model_->cell(row - 1, col - 1);
+    // Read in place: the loops over whole registers call this for every row.
+    static const Cell empty;
+    if (size_t(row - 1) >= model_->rows.size())
+        return empty;
+    const std::vector<Cell>& cells = model_->rows[size_t(row - 1)].cells;
+    return size_t(col - 1) < cells.size() ? cells[size_t(col - 1)] : empty;
 }
 
 QVariant Sheet::value(int row, int col) const
@@ -622,9 +627,18 @@ std::optional<double> Sheet::identifier(int row, int col) const
 
 QString Sheet::text(int row, int col) const
 {
-    if (cellAt(row, col).type == CellType::Empty)
+    const Cell& c = cellAt(row, col);
+    if (c.type == CellType::Empty)
         return QString();
-    return fromStd(sheet::cellText(book_->model(), *model_, row - 1, col - 1, italian()));
+    const sheet::Workbook& wb = book_->model();
+    if (c.type == CellType::Text && c.xf < wb.formats.size()) {
+        // A text in the General or the text format ("@", 49) shows as it is:
+        // the names of a register are read without going through a format.
+        const uint16_t id = wb.formats[c.xf].numFmtId;
+        if ((id == 0 || id == 49) && !wb.numberFormats.contains(id))
+            return fromStd(wb.string(c.str));
+    }
+    return fromStd(sheet::cellText(wb, *model_, row - 1, col - 1, italian()));
 }
 
 bool Sheet::isEmpty(int row, int col) const
