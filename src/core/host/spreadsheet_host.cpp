@@ -64,9 +64,21 @@ QString lowerFirst(QString s)
     throw HostError(QStringLiteral("Riferimento a un intervallo di celle non valido."));
 }
 
+// Cell (row0, col0), from 0, read in place: the walks over whole registers
+// read every row through here. The empty cell past the stored ones.
+const Cell kNoCell{};
+
+inline const Cell& storedCell(const sheet::Worksheet& ws, int row0, int col0)
+{
+    if (row0 < 0 || col0 < 0 || size_t(row0) >= ws.rows.size())
+        return kNoCell;
+    const std::vector<Cell>& cells = ws.rows[size_t(row0)].cells;
+    return size_t(col0) < cells.size() ? cells[size_t(col0)] : kNoCell;
+}
+
 bool filled(const sheet::Worksheet& ws, int row0, int col0)
 {
-    return ws.cell(row0, col0).type != CellType::Empty;
+    return storedCell(ws, row0, col0).type != CellType::Empty;
 }
 
 // End along a column (0-based rows): down == true for Down, else Up.
@@ -594,12 +606,7 @@ const Cell& Sheet::cellAt(int row, int col) const
 {
     if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
         invalidRange();
-    // Read in place: the loops over whole registers call this for every row.
-    static const Cell empty;
-    if (size_t(row - 1) >= model_->rows.size())
-        return empty;
-    const std::vector<Cell>& cells = model_->rows[size_t(row - 1)].cells;
-    return size_t(col - 1) < cells.size() ? cells[size_t(col - 1)] : empty;
+    return storedCell(*model_, row - 1, col - 1);
 }
 
 QVariant Sheet::value(int row, int col) const
@@ -807,7 +814,7 @@ int Sheet::findIdentifier(int column, double id, int startRow)
         invalidRange();
     const sheet::Workbook& wb = book_->model();
     for (int r = startRow - 1; r < kMaxRows; ++r) {
-        const Cell& c = model_->cell(r, column - 1);
+        const Cell& c = storedCell(*model_, r, column - 1);
         if (c.type == CellType::Empty)
             break;
         if (c.type == CellType::Number ? c.number == id
