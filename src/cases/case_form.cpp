@@ -375,12 +375,12 @@ void Form4::selectEntry(int index)
     // The list mirrors the table, so the entry is the case of its own row;
     // should the table have changed since the list was built, the case is
     // looked up by its number instead.
-    if (caseListEntry(pratica->cells(row, ColCase).value(), false) != entry.trimmed())
+    if (caseListEntry(pratica->value(row, ColCase), false) != entry.trimmed())
         row = findCaseRow(*pratica, leadingNumber(entry));
     if (row == 0)
         return;
     setCaseFields(readCase(*pratica, row));
-    const QVariant stored = pratica->cells(row, ColCase).value();
+    const QVariant stored = pratica->value(row, ColCase);
     loadedRow_ = row;
     loadedNumber_ = host::toIdentifier(stored).value_or(leadingNumber(valueText(stored)));
     if (!text4_->text().trimmed().isEmpty())
@@ -544,7 +544,7 @@ int Form4::storeFields()
     // The row the fields were read from, while it still holds that case.
     int row = 0;
     if (loadedRow_ && *number == loadedNumber_
-        && host::sameIdentifier(pratica->cells(loadedRow_, ColCase).value(), *number))
+        && pratica->identifier(loadedRow_, ColCase) == *number)
         row = loadedRow_;
     else
         row = findCaseRow(*pratica, *number);
@@ -701,7 +701,7 @@ void Form4::commandArchive()
             sayCaseNotFound();
             return;
         }
-        const QString stored = valueText(pratica->cells(row, ColCase).value());
+        const QString stored = valueText(pratica->value(row, ColCase));
         archiveRow(*book, row);
         msgBox(this,
                QStringLiteral("Pratica    ") + stored
@@ -737,7 +737,7 @@ void Form4::commandDelete()
             sayCaseNotFound();
             return;
         }
-        const QString stored = valueText(pratica->cells(row, ColCase).value());
+        const QString stored = valueText(pratica->value(row, ColCase));
         pratica->cells(row, ColCase).entireRow().deleteEntireRow();
         msgBox(this, QStringLiteral("Pratica    ") + stored + QStringLiteral("     ") + QStringLiteral(" Eliminata"),
                OkOnly | Information, QStringLiteral(" Gestione Pratica"));

@@ -1,48 +1,11 @@
 #include "cases/case_sheet.h"
 
 #include "core/host/spreadsheet_host.h"
-#include "core/sheet/numfmt.h"
 #include "core/ui/text_rules.h"
 
 namespace gp::cases {
 
-using host::Range;
 using host::Sheet;
-using sheet::Cell;
-using sheet::CellType;
-
-namespace {
-
-QString poolText(const Sheet& s, const Cell& c)
-{
-    return QString::fromStdString(s.book()->model().string(c.str));
-}
-
-// The identifier a stored cell holds (a number, or a text that reads as one).
-bool cellIsIdentifier(const Sheet& s, const Cell& c, double id)
-{
-    if (c.type == CellType::Number)
-        return c.number == id;
-    if (c.type == CellType::Text)
-        return host::sameIdentifier(poolText(s, c), id);
-    return false;
-}
-
-} // namespace
-
-QString cellText(const Range& cell)
-{
-    const Sheet& s = *cell.sheet();
-    const Cell& c = s.model().cell(cell.row() - 1, cell.column() - 1);
-    if (c.type == CellType::Number && s.book()->model().isDateFormat(c.xf)) {
-        const auto dt = sheet::serialToDateTime(c.number, s.book()->model().date1904);
-        if (dt) {
-            const QDateTime when(QDate(dt->year, dt->month, dt->day), QTime(dt->hour, dt->minute, dt->second));
-            return ui::valueText(when);
-        }
-    }
-    return ui::valueText(cell.value());
-}
 
 std::vector<int> caseRows(Sheet& pratica) { return pratica.walkDown(2, ColCase); }
 
@@ -52,7 +15,7 @@ QStringList caseListEntries(Sheet& pratica, bool centred)
     const std::vector<int> rows = caseRows(pratica);
     entries.reserve(int(rows.size()));
     for (int r : rows)
-        entries << caseListEntry(pratica.cells(r, ColCase).value(), centred);
+        entries << caseListEntry(pratica.value(r, ColCase), centred);
     return entries;
 }
 
@@ -67,7 +30,7 @@ int findCaseRow(Sheet& pratica, double caseNumber) { return pratica.findIdentifi
 
 CaseFields readCase(Sheet& pratica, int row)
 {
-    auto at = [&](int col) { return cellText(pratica.cells(row, col)); };
+    auto at = [&](int col) { return ui::cellText(pratica, row, col); };
     CaseFields f;
     f.clientNumber = at(ColClient);
     f.updated = at(ColUpdated);
@@ -86,22 +49,19 @@ CaseFields readCase(Sheet& pratica, int row)
 
 int clientRow(Sheet& clienti, double clientNumber)
 {
-    const sheet::Worksheet& ws = clienti.model();
+    // Column A from A1 down to its first empty cell; the search goes on after
+    // each match, so that the lower row wins.
     int found = 0;
-    for (int r = 0; r < sheet::kMaxRows; ++r) {
-        const Cell& c = ws.cell(r, 0);
-        if (c.type == CellType::Empty)
-            break;
-        if (cellIsIdentifier(clienti, c, clientNumber))
-            found = r + 1; // the walk goes on: the lower row wins
-    }
+    for (int r = clienti.findIdentifier(1, clientNumber, 1); r;
+         r = r < sheet::kMaxRows ? clienti.findIdentifier(1, clientNumber, r + 1) : 0)
+        found = r;
     return found;
 }
 
 QString clientName(Sheet& clienti, double clientNumber)
 {
     const int row = clientRow(clienti, clientNumber);
-    return row ? ui::valueText(clienti.cells(row, 2).value()) : QString();
+    return row ? ui::valueText(clienti.value(row, 2)) : QString();
 }
 
 void writeCase(Sheet& pratica, int row, const CaseFields& f, const QDate& today)
@@ -127,8 +87,8 @@ void writeCase(Sheet& pratica, int row, const CaseFields& f, const QDate& today)
 
 int firstFreeRow(Sheet& sheet)
 {
-    const int last = sheet.model().lastRowInColumn(0); // from 0; -1 when the column is empty
-    const int row = last < 1 ? 2 : last + 2;
+    const int last = sheet.lastRowInColumn(ColCase); // 0 when the column is empty
+    const int row = last < 2 ? 2 : last + 1;
     if (row > sheet::kMaxRows)
         throw host::HostError(QStringLiteral("Il foglio %1 è pieno: non c'è una riga libera.").arg(sheet.name()));
     return row;
@@ -145,13 +105,11 @@ int archiveRow(host::Book& practice, int row)
 
 int deleteCaseExpenses(Sheet& spese, double caseNumber)
 {
-    const sheet::Worksheet& ws = spese.model();
-    const int last = ws.lastRowInColumn(1); // from 0
     int deleted = 0;
     // From the bottom up, so that the rows that move up are never skipped.
-    for (int r = last; r >= 1; --r) {
-        if (cellIsIdentifier(spese, ws.cell(r, 1), caseNumber)) {
-            spese.cells(r + 1, 1).entireRow().deleteEntireRow();
+    for (int r = spese.lastRowInColumn(2); r >= 2; --r) {
+        if (spese.identifier(r, 2) == caseNumber) {
+            spese.cells(r, 1).entireRow().deleteEntireRow();
             ++deleted;
         }
     }

@@ -19,7 +19,6 @@
 
 namespace gp::host {
 class Book;
-class Range;
 class Sheet;
 } // namespace gp::host
 
@@ -35,10 +34,6 @@ enum CaseColumn : int {
     ColCase = 1, ColClient, ColOpened, ColClosed, ColUpdated, ColAssignee, ColSector, ColArea,
     ColPosition, ColSubject, ColObligations, ColNotes, ColReserved, ColDeadline
 };
-
-// A cell's value converted to text: numbers in their plain form, texts as
-// they are, and a number shown as a date (a date value) as dd/mm/yyyy.
-QString cellText(const host::Range& cell);
 
 // The rows of the case table: from row 2 down to the first empty cell of column A.
 std::vector<int> caseRows(host::Sheet& pratica);

@@ -57,10 +57,10 @@ void ClientInfoForm::showClient(double clientNumber)
         title_->setText(QStringLiteral("Cliente N° %1").arg(valueText(clientNumber)));
         QList<QTreeWidgetItem*> items;
         for (int col = 1; col <= sheet::kMaxCols; ++col) {
-            const QString heading = cellText(clienti->cells(1, col));
+            const QString heading = cellText(*clienti, 1, col);
             if (heading.isEmpty())
                 break;
-            auto* item = new QTreeWidgetItem({heading, cellText(clienti->cells(row, col))});
+            auto* item = new QTreeWidgetItem({heading, cellText(*clienti, row, col)});
             items << item;
         }
         list_->addTopLevelItems(items);

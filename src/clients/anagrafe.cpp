@@ -154,7 +154,7 @@ void Anagrafe::chooseClient(int index)
         // The entry leads to its own row; should the register have changed
         // since the list was read, the first row with the name is taken.
         host::Sheet* s = book.sheet(kClientSheet);
-        if (row < 2 || valueText(s->cells(row, 2).value()) != name) {
+        if (row < 2 || valueText(s->value(row, 2)) != name) {
             row = 0;
             for (const ClientEntry& e : clientNames(book))
                 if (e.name == name) {
@@ -180,7 +180,7 @@ static int rowOfShownClient(host::Book& book, int pickedRow, const QString& numb
     const auto number = host::toIdentifier(numberText);
     if (!number)
         return 0;
-    if (pickedRow >= 2 && host::sameIdentifier(book.sheet(kClientSheet)->cells(pickedRow, 1).value(), *number))
+    if (pickedRow >= 2 && book.sheet(kClientSheet)->identifier(pickedRow, 1) == *number)
         return pickedRow;
     return findClientRow(book, *number);
 }
@@ -250,7 +250,7 @@ void Anagrafe::deleteClient()
         }
         const double number = *host::toIdentifier(text2_->text());
         host::Sheet* clients = book.sheet(kClientSheet);
-        const QString name = valueText(clients->cells(row, 2).value());
+        const QString name = valueText(clients->value(row, 2));
         clients->rows(row, row).deleteEntireRow();
         pickedRow_ = 0;
         msgBox(this, QStringLiteral("Cliente    ") + name + QStringLiteral("      Eliminato"), OkOnly | Information,

@@ -226,8 +226,8 @@ void Assegna::assignCase()
     bool ok = hostGuard(this, [&] {
         host::Sheet* s = ctx().practice()->sheet(kClientSheet);
         // The client as the register holds it now.
-        name = valueText(s->cells(row, 2).value());
-        clientNumber = host::toIdentifier(s->cells(row, 1).value()).value_or(0);
+        name = valueText(s->value(row, 2));
+        clientNumber = s->identifier(row, 1).value_or(0);
     });
     if (!ok)
         return;

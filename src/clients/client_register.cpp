@@ -19,7 +19,7 @@ constexpr int kMaxRows = 65536;
 
 bool rowInTable(Sheet& s, int row, int keyColumn, int column)
 {
-    return !s.cells(row, keyColumn).isEmpty() || !s.cells(row, column).isEmpty();
+    return !s.isEmpty(row, keyColumn) || !s.isEmpty(row, column);
 }
 } // namespace
 
@@ -28,7 +28,7 @@ std::vector<ClientEntry> clientNames(Book& practice)
     Sheet* s = practice.sheet(kClientSheet);
     std::vector<ClientEntry> out;
     for (int row : s->walkDown(2, kColB))
-        out.push_back({ui::valueText(s->cells(row, kColB).value()), row});
+        out.push_back({ui::valueText(s->value(row, kColB)), row});
     return out;
 }
 
@@ -37,7 +37,7 @@ std::vector<ui::PickerEntry> clientPickerEntries(Book& practice)
     Sheet* s = practice.sheet(kClientSheet);
     std::vector<ui::PickerEntry> out;
     for (int row : s->walkDown(2, kColB))
-        out.push_back({ui::valueText(s->cells(row, kColB).value()), ui::valueText(s->cells(row, kColA).value()), row});
+        out.push_back({ui::valueText(s->value(row, kColB)), ui::valueText(s->value(row, kColA)), row});
     return out;
 }
 
@@ -46,7 +46,7 @@ ClientRecord readClient(Book& practice, int row)
     Sheet* s = practice.sheet(kClientSheet);
     ClientRecord r;
     for (int c = 0; c < kFieldCount; ++c)
-        r[c] = ui::valueText(s->cells(row, c + 1).value());
+        r[c] = ui::valueText(s->value(row, c + 1));
     return r;
 }
 
@@ -63,21 +63,12 @@ int findClientRow(Book& practice, double number)
     return practice.sheet(kClientSheet)->findIdentifier(kColA, number, 2);
 }
 
-int lastFilledRow(Sheet& sheet, int column)
-{
-    const int stored = std::min(static_cast<int>(sheet.model().rows.size()), kMaxRows);
-    for (int r = stored; r >= 1; --r)
-        if (!sheet.cells(r, column).isEmpty())
-            return r;
-    return 0;
-}
-
 double highestNumber(Sheet& sheet, int column, int fromRow)
 {
     double best = 0;
-    const int last = lastFilledRow(sheet, column);
+    const int last = sheet.lastRowInColumn(column);
     for (int r = fromRow; r <= last; ++r)
-        if (const auto n = host::toIdentifier(sheet.cells(r, column).value()))
+        if (const auto n = sheet.identifier(r, column))
             best = std::max(best, *n);
     return best;
 }
@@ -142,7 +133,7 @@ double appendCase(Book& practice, double clientNumber, int* rowOut)
 void recordGivenNumber(Book& practice, int column, double number)
 {
     Sheet* s = practice.sheet(ui::kSettingsSheet);
-    const int row = std::max(lastFilledRow(*s, column), 1) + 1;
+    const int row = std::max(s->lastRowInColumn(column), 1) + 1;
     if (row > kMaxRows)
         throw host::HostError(QStringLiteral("Il foglio \"Codice\" è pieno: il numero dato non può essere registrato."));
     s->cells(row, column).setValue(number);
@@ -156,7 +147,7 @@ int deleteRowsOf(Book& practice, const QString& sheetName, int keyColumn, int co
     Sheet* s = practice.sheet(sheetName);
     std::vector<int> matches;
     for (int r = 2; r <= kMaxRows && rowInTable(*s, r, keyColumn, column); ++r)
-        if (host::sameIdentifier(s->cells(r, column).value(), number))
+        if (s->identifier(r, column) == number)
             matches.push_back(r);
     // From the bottom up, so the rows still to delete keep their numbers.
     for (auto it = matches.rbegin(); it != matches.rend(); ++it)

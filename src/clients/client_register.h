@@ -62,8 +62,6 @@ void writeClient(host::Book& practice, int row, double number, const ClientRecor
 // column A holds `number`; 0 when none.
 int findClientRow(host::Book& practice, double number);
 
-// The last row of `column` that holds a value (0 when the column is empty).
-int lastFilledRow(host::Sheet& sheet, int column);
 // The largest number of `column` from `fromRow` to its last filled row (texts
 // that read as numbers count; other texts are ignored); 0 when there is none.
 double highestNumber(host::Sheet& sheet, int column, int fromRow);

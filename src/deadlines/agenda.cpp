@@ -94,35 +94,20 @@ void prepareDeadlineSheet(host::Sheet* sheet)
 
 // ----------------------------------------------------------------- reading
 
-QString cellText(const host::Range& cell)
-{
-    const QVariant v = cell.value();
-    if (v.typeId() == QMetaType::Double) {
-        const sheet::Workbook& wb = cell.sheet()->book()->model();
-        const sheet::Cell& c = cell.sheet()->model().cell(cell.row() - 1, cell.column() - 1);
-        if (wb.isDateFormat(c.xf)) {
-            const QDate d = cell.date();
-            if (d.isValid())
-                return ui::shortDate(d);
-        }
-    }
-    return ui::valueText(v);
-}
-
 Event readEvent(host::Sheet* sheet, int row)
 {
     Event e;
     e.row = row;
-    const host::Range a = sheet->cells(row, 1);
-    e.id = a.value();
-    e.number = host::toIdentifier(e.id);
-    e.date = a.offset(0, 1).date();
-    for (int c = 0; c < 6; ++c)
-        e.texts << cellText(a.offset(0, c));
+    e.id = sheet->value(row, 1);
+    e.number = sheet->identifier(row, 1);
+    e.date = sheet->date(row, 2);
+    e.texts.reserve(6);
+    for (int c = 1; c <= 6; ++c)
+        e.texts << ui::cellText(*sheet, row, c);
     e.type = e.texts[2];
     e.subject = e.texts[3];
     e.note = e.texts[4];
-    e.amount = a.offset(0, 5).value();
+    e.amount = sheet->value(row, 6);
     // The amount as every list shows money.
     if (e.amount.typeId() == QMetaType::Double)
         e.texts[5] = ui::moneyText(e.amount.toDouble());
@@ -186,7 +171,7 @@ double nextId(host::Sheet* sheet)
     double highest = 0;
     const int last = lastFilledRow(sheet);
     for (int row = 2; row <= last; ++row) {
-        const std::optional<double> id = host::toIdentifier(sheet->cells(row, 1).value());
+        const std::optional<double> id = sheet->identifier(row, 1);
         if (id && *id > highest)
             highest = *id;
     }
@@ -197,7 +182,7 @@ int findEventRow(host::Sheet* sheet, double id)
 {
     const int last = lastFilledRow(sheet);
     for (int row = 2; row <= last; ++row)
-        if (host::sameIdentifier(sheet->cells(row, 1).value(), id))
+        if (sheet->identifier(row, 1) == id)
             return row;
     return 0;
 }
@@ -233,7 +218,7 @@ void deleteEventRow(host::Sheet* sheet, int row) { sheet->cells(row, 1).entireRo
 
 // ----------------------------------------------------------------- fields
 
-QDate parseEventDate(const QString& text) { return ui::parseTypedDate(text); }
+QDate parseEventDate(const QString& text) { return host::parseDate(text); }
 
 Amount parseAmount(const QString& text)
 {

@@ -20,7 +20,6 @@
 
 namespace gp::host {
 class Book;
-class Range;
 class Sheet;
 } // namespace gp::host
 
@@ -66,10 +65,6 @@ struct Event {
     QString type, subject, note;
     QVariant amount;           // column F as stored
 };
-
-// A cell's value converted to text: a date value as a short date, a number in
-// its plain form, a text as it is.
-QString cellText(const host::Range& cell);
 
 Event readEvent(host::Sheet* sheet, int row);
 // Every event from row 2 down to the first empty cell of column A, in sheet order.

@@ -156,9 +156,9 @@ ExpenseTotals totalsFor(host::Book& practice, int column, double id)
     if (!spese)
         return t;
     for (int row : spese->walkDown(2, kColCase)) {
-        if (!host::sameIdentifier(spese->cells(row, column).value(), id))
+        if (spese->identifier(row, column) != id)
             continue;
-        const auto cents = amountCents(spese->cells(row, kColAmount).value());
+        const auto cents = amountCents(spese->value(row, kColAmount));
         if (cents) {
             ++t.count;
             t.cents += *cents;

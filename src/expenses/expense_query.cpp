@@ -28,7 +28,7 @@ QueryResult runExpenseQuery(host::Book& practice, int column, double id)
 
     int target = 2;
     for (int row : spese->walkDown(2, kColCase)) {
-        if (!host::sameIdentifier(spese->cells(row, column).value(), id))
+        if (spese->identifier(row, column) != id)
             continue;
         s->copyValues(*spese, row, kColCase, target, 1, 1);
         s->copyValues(*spese, row, kColIdOper, target, 2, 1);
@@ -37,9 +37,9 @@ QueryResult runExpenseQuery(host::Book& practice, int column, double id)
         // A date that cannot be read stays as it was written rather than vanish.
         s->cells(target, 3).setValue(d.isValid() ? QVariant(d) : dateCell.value());
         s->copyValues(*spese, row, kColDescription, target, kColDescription - 1, kColVat - kColDescription + 1);
-        if (s->cells(target, kColAmount - 1).value().typeId() == QMetaType::Double)
+        if (s->value(target, kColAmount - 1).typeId() == QMetaType::Double)
             s->cells(target, kColAmount - 1).setNumberFormat(ui::kMoneyFormat);
-        const auto cents = amountCents(spese->cells(row, kColAmount).value());
+        const auto cents = amountCents(spese->value(row, kColAmount));
         if (cents) {
             ++result.totals.count;
             result.totals.cents += *cents;
@@ -64,9 +64,7 @@ QString clientNameOf(host::Book& practice, double clientNumber)
     const int row = clienti->findIdentifier(1, clientNumber, 2);
     if (row == 0)
         return QString();
-    return ui::valueText(clienti->cells(row, 2).value());
+    return ui::valueText(clienti->value(row, 2));
 }
-
-QDate parseTypedDate(const QString& text) { return ui::parseTypedDate(text); }
 
 } // namespace gp::expenses

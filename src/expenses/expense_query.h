@@ -46,8 +46,4 @@ void clearExpenseResult(host::Book& practice);
 // an empty string when no client has that number.
 QString clientNameOf(host::Book& practice, double clientNumber);
 
-// A date typed by the user ("12/10/08", "12-10-2008", "121008", "12102008"):
-// invalid when it is no real day. Two-digit years 00-29 are 2000s, 30-99 1900s.
-QDate parseTypedDate(const QString& text);
-
 } // namespace gp::expenses

@@ -233,9 +233,9 @@ void InterSpese::clientMode()
         host::Sheet* clienti = book->sheet(kClientSheet);
         std::vector<PickerEntry> entries;
         for (int row : clienti->walkDown(2, 2)) {
-            const QVariant number = clienti->cells(row, 1).value();
+            const QVariant number = clienti->value(row, 1);
             const auto id = host::toIdentifier(number);
-            entries.push_back({valueText(clienti->cells(row, 2).value()), valueText(number),
+            entries.push_back({valueText(clienti->value(row, 2)), valueText(number),
                                id ? *id : std::numeric_limits<double>::quiet_NaN()});
         }
         picker_->setEntries(std::move(entries));
@@ -267,7 +267,7 @@ void InterSpese::caseMode()
         host::Sheet* spese = book->sheet(kExpenseSheet);
         QStringList cases;
         for (int row : spese->walkDown(2, kColCase)) {
-            cases << valueText(spese->cells(row, kColCase).value());
+            cases << valueText(spese->value(row, kColCase));
             caseRows_.push_back(row);
         }
         fillCombo(combo2_, cases);
@@ -305,7 +305,7 @@ void InterSpese::chooseCase(int index)
         }
         if (row == 0)
             return;
-        const QVariant client = spese->cells(row, kColClient).value();
+        const QVariant client = spese->value(row, kColClient);
         text1_->setText(valueText(client));
         text2_->clear();
         const auto clientId = host::toIdentifier(client);

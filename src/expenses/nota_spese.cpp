@@ -66,14 +66,14 @@ int findExpenseRow(host::Sheet& spese, const QVariant& id, int hintRow, double h
     const std::vector<int> rows = spese.walkDown(2, kColCase);
     if (number) {
         for (int row : rows)
-            if (host::sameIdentifier(spese.cells(row, kColIdOper).value(), *number))
+            if (spese.identifier(row, kColIdOper) == *number)
                 return row;
         return 0;
     }
     // An expense without an "ID Oper" is known only by its row: it must still be there.
     if (hintRow >= 2 && std::find(rows.begin(), rows.end(), hintRow) != rows.end()
-        && spese.cells(hintRow, kColIdOper).isEmpty()
-        && host::sameIdentifier(spese.cells(hintRow, kColCase).value(), hintCase))
+        && spese.isEmpty(hintRow, kColIdOper)
+        && spese.identifier(hintRow, kColCase) == hintCase)
         return hintRow;
     return 0;
 }
@@ -151,7 +151,7 @@ NotaSpese::NotaSpese(AppContext& ctx) : FormBase(ctx, kName)
     setClientSizeTwips(9000, 3480);
 
     connect(pick, &QPushButton::clicked, this, [this] {
-        const QDate d = parseTypedDate(text3_->text());
+        const QDate d = host::parseDate(text3_->text());
         calendar_->setSelectedDate(d.isValid() ? d : Clock::today());
         calendar_->setVisible(!calendar_->isVisible());
         calendar_->raise();
@@ -197,7 +197,7 @@ void NotaSpese::loadCases()
     QStringList cases;
     host::Sheet* pratica = practice().sheet(kCaseSheet);
     for (int row : pratica->walkDown(2, 1))
-        cases << valueText(pratica->cells(row, 1).value());
+        cases << valueText(pratica->value(row, 1));
     const bool blocked = combo1_->blockSignals(true);
     combo1_->setUpdatesEnabled(false);
     combo1_->clear();
@@ -213,7 +213,7 @@ void NotaSpese::loadKinds()
     std::set<QString> kinds{QStringLiteral("ANTICIPAZIONE"), QStringLiteral("ONORARIO"), QStringLiteral("SPESE VIVE")};
     host::Sheet* spese = practice().sheet(kExpenseSheet);
     for (int row : spese->walkDown(2, kColCase)) {
-        const QString k = valueText(spese->cells(row, kColKind).value()).trimmed();
+        const QString k = valueText(spese->value(row, kColKind)).trimmed();
         if (!k.isEmpty())
             kinds.insert(k);
     }
@@ -244,7 +244,7 @@ void NotaSpese::showClientOfCase()
     const int row = pratica->findIdentifier(1, *caseNumber, 2);
     if (row == 0)
         return;
-    const QVariant client = pratica->cells(row, 2).value();
+    const QVariant client = pratica->value(row, 2);
     const auto clientId = host::toIdentifier(client);
     const QString name = clientId ? clientNameOf(book, *clientId) : QString();
     text1_->setText(name.isEmpty() ? valueText(client) : name);
@@ -276,25 +276,25 @@ void NotaSpese::showExpense(int sheetRow)
     hostGuard(this, [&] {
         host::Book& book = practice();
         host::Sheet* spese = book.sheet(kExpenseSheet);
-        if (sheetRow < 2 || spese->cells(sheetRow, kColCase).isEmpty())
+        if (sheetRow < 2 || spese->isEmpty(sheetRow, kColCase))
             return;
-        const QVariant caseValue = spese->cells(sheetRow, kColCase).value();
+        const QVariant caseValue = spese->value(sheetRow, kColCase);
         setComboText(combo1_, valueText(caseValue));
-        const QVariant client = spese->cells(sheetRow, kColClient).value();
+        const QVariant client = spese->value(sheetRow, kColClient);
         const auto clientId = host::toIdentifier(client);
         const QString name = clientId ? clientNameOf(book, *clientId) : QString();
         text1_->setText(name.isEmpty() ? valueText(client) : name);
-        shownId_ = spese->cells(sheetRow, kColIdOper).value();
+        shownId_ = spese->value(sheetRow, kColIdOper);
         text2_->setText(valueText(shownId_));
         const host::Range dateCell = spese->cells(sheetRow, kColDate);
         const QDate d = dateCell.date();
         text3_->setText(d.isValid() ? shortDate(d) : valueText(dateCell.value()));
-        text4_->setText(valueText(spese->cells(sheetRow, kColDescription).value()));
-        setComboText(combo2_, valueText(spese->cells(sheetRow, kColKind).value()));
-        const QVariant amount = spese->cells(sheetRow, kColAmount).value();
+        text4_->setText(valueText(spese->value(sheetRow, kColDescription)));
+        setComboText(combo2_, valueText(spese->value(sheetRow, kColKind)));
+        const QVariant amount = spese->value(sheetRow, kColAmount);
         const auto cents = amount.typeId() == QMetaType::Double ? amountCents(amount) : std::nullopt;
         text6_->setText(cents ? formatEuro(*cents) : valueText(amount));
-        setVat(valueText(spese->cells(sheetRow, kColVat).value()));
+        setVat(valueText(spese->value(sheetRow, kColVat)));
         shownRow_ = sheetRow;
         shownCase_ = host::toIdentifier(caseValue).value_or(0);
     });
@@ -331,12 +331,12 @@ std::optional<NotaSpese::Entry> NotaSpese::checkedEntry(host::Book& book)
         // An expense already booked keeps its case even when that case is no longer open.
         if (!(caseNumber && shownRow_ != 0 && *caseNumber == shownCase_))
             return refuse(QStringLiteral("Il campo N/Pratica non corrisponde a nessuna pratica aperta."), combo1_);
-        const auto client = host::toIdentifier(book.sheet(kExpenseSheet)->cells(shownRow_, kColClient).value());
+        const auto client = book.sheet(kExpenseSheet)->identifier(shownRow_, kColClient);
         if (!client)
             return refuse(QStringLiteral("La pratica del campo N/Pratica non ha un Cliente associato."), combo1_);
         e.clientNumber = *client;
     } else {
-        const auto client = host::toIdentifier(pratica->cells(caseRow, 2).value());
+        const auto client = pratica->identifier(caseRow, 2);
         if (!client)
             return refuse(QStringLiteral("La pratica del campo N/Pratica non ha un Cliente associato."), combo1_);
         e.clientNumber = *client;
@@ -346,7 +346,7 @@ std::optional<NotaSpese::Entry> NotaSpese::checkedEntry(host::Book& book)
     const QString dateText = text3_->text().trimmed();
     if (dateText.isEmpty())
         return refuse(QStringLiteral("Il campo Data è vuoto: scrivere la data della spesa (gg/mm/aaaa)."), text3_);
-    e.date = parseTypedDate(dateText);
+    e.date = host::parseDate(dateText);
     if (!e.date.isValid())
         return refuse(invalidDateMessage(dateText, QStringLiteral("Data")), text3_);
 
@@ -382,9 +382,9 @@ void NotaSpese::bookExpense()
         const std::vector<int> rows = spese->walkDown(2, kColCase);
         double highest = 0;
         for (int row : spese->walkDown(2, kColIdOper))
-            highest = std::max(highest, host::toIdentifier(spese->cells(row, kColIdOper).value()).value_or(0));
+            highest = std::max(highest, spese->identifier(row, kColIdOper).value_or(0));
         for (int row : rows)
-            highest = std::max(highest, host::toIdentifier(spese->cells(row, kColIdOper).value()).value_or(0));
+            highest = std::max(highest, spese->identifier(row, kColIdOper).value_or(0));
         const double id = std::floor(highest) + 1;
         const int target = rows.empty() ? 2 : rows.back() + 1;
         spese->cells(target, kColIdOper).setValue(id);

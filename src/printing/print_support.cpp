@@ -2,6 +2,7 @@
 
 #include "printing/print_queue.h"
 
+#include "core/host/model_access.h"
 #include "core/host/text_measure.h"
 #include "core/sheet/numfmt.h"
 #include "core/ui/app_context.h"
@@ -308,8 +309,8 @@ QStringList expandHeader(const QString& header, int page, int pages, const QStri
 
 SheetLayout SheetPrinter::layout(const host::Sheet& sheetRef) const
 {
-    const sheet::Worksheet& ws = sheetRef.model();
-    const sheet::Workbook& wb = sheetRef.book()->model();
+    const sheet::Worksheet& ws = host::ModelAccess::worksheet(sheetRef);
+    const sheet::Workbook& wb = host::ModelAccess::workbook(*sheetRef.book());
     const sheet::PageSetup& ps = ws.pageSetup;
     const double fontPoints = options_.fontPoints;
 
@@ -629,8 +630,8 @@ void drawHeader(const PagePainter& pp, const sheet::PageSetup& ps, double pageW,
 void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintRequest& request)
 {
     const SheetLayout L = layout(sheetRef);
-    const sheet::Worksheet& ws = sheetRef.model();
-    const sheet::Workbook& wb = sheetRef.book()->model();
+    const sheet::Worksheet& ws = host::ModelAccess::worksheet(sheetRef);
+    const sheet::Workbook& wb = host::ModelAccess::workbook(*sheetRef.book());
     const sheet::PageSetup& ps = ws.pageSetup;
     const int pages = L.pageCount();
     if (pages == 0 || L.rows.empty())
@@ -731,75 +732,6 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
     endRun();
 }
 
-// ================================================================ text
-
-void SheetPrinter::printText(const QString& text, const QString& printer, const QString& title)
-{
-    beginRun();
-    try {
-        Job& job = jobFor(printer);
-        const double margin = 54.0; // 0.75 inch
-        const double pageW = kA4Width, pageH = kA4Height;
-        QFont font(QStringLiteral("Courier New"));
-        font.setStyleHint(QFont::TypeWriter);
-        font.setPointSizeF(10);
-
-        // Lines broken at the right margin, at a blank when there is one.
-        startPage(job, false);
-        QPainter& p = *job.painter;
-        const double k = job.printer->resolution() / 72.0;
-        const QFontMetricsF fm(font, job.printer.get());
-        const double lineH = fm.lineSpacing() / k;
-        const double maxW = (pageW - 2 * margin) * k;
-        QStringList lines;
-        QString normalized = text;
-        normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        for (QString line : normalized.split(QLatin1Char('\n'))) {
-            line.replace(QLatin1Char('\t'), QStringLiteral("    "));
-            while (fm.horizontalAdvance(line) > maxW && line.size() > 1) {
-                qsizetype cut = line.size();
-                while (cut > 1 && fm.horizontalAdvance(line.left(cut)) > maxW)
-                    --cut;
-                const qsizetype blank = line.left(cut).lastIndexOf(QLatin1Char(' '));
-                if (blank > 0)
-                    cut = blank + 1;
-                lines << line.left(cut).trimmed();
-                line = line.mid(cut);
-            }
-            lines << line;
-        }
-        const double top = margin + (title.isEmpty() ? 0 : 2 * lineH);
-        const int perPage = std::max(1, int((pageH - top - margin) / lineH));
-        const int pages = std::max(1, int((lines.size() + perPage - 1) / perPage));
-        for (int page = 1; page <= pages; ++page) {
-            if (page > 1)
-                startPage(job, false);
-            p.setPen(Qt::black);
-            if (!title.isEmpty()) {
-                QFont bold = font;
-                bold.setBold(true);
-                p.setFont(bold);
-                p.drawText(QRectF(margin * k, margin * k, (pageW - 2 * margin) * k, lineH * k),
-                           Qt::AlignLeft | Qt::AlignTop, title);
-            }
-            p.setFont(font);
-            for (int i = 0; i < perPage; ++i) {
-                const int n = (page - 1) * perPage + i;
-                if (n >= lines.size())
-                    break;
-                p.drawText(QRectF(margin * k, (top + i * lineH) * k, (pageW - 2 * margin) * k, lineH * k),
-                           Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, lines[n]);
-            }
-            p.drawText(QRectF(margin * k, (pageH - margin + lineH) * k, (pageW - 2 * margin) * k, lineH * k),
-                       Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("- %1 -").arg(page));
-        }
-    } catch (...) {
-        abortRun();
-        throw;
-    }
-    endRun();
-}
-
 // ================================================================ installation
 
 SheetPrinter* installPrinting(ui::AppContext& ctx)
@@ -813,14 +745,5 @@ SheetPrinter* installPrinting(ui::AppContext& ctx)
 }
 
 SheetPrinter* sheetPrinter(ui::AppContext& ctx) { return installPrinting(ctx); }
-
-void printText(ui::AppContext& ctx, const QString& text, const QString& printer, QWidget* parent,
-               const QString& title)
-{
-    SheetPrinter* sp = sheetPrinter(ctx);
-    PrintRun run(sp, parent);
-    sp->printText(text, printer, title);
-    run.finish();
-}
 
 } // namespace gp::printing

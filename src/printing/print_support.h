@@ -1,6 +1,6 @@
 // Printing: sheets laid out on A4 pages by the program itself, sent to one of
 // the system's printers or to a PDF file, and the printing routines the forms
-// call (the client register, the expense query result, plain texts).
+// call (the client register, the expense query result).
 //
 // Printers are named as the system names them (CUPS); besides them there is
 // always the program's PDF writer, which asks once per print run where to save
@@ -139,10 +139,6 @@ public:
     void clearRenderOptions() { options_ = {}; }
     const RenderOptions& renderOptions() const { return options_; }
 
-    // Plain text on A4 portrait pages (Courier 10, the lines broken at the
-    // right margin, page number at the foot), on `printer` ("" = current).
-    void printText(const QString& text, const QString& printer, const QString& title = QString());
-
     // Print runs (see the top of this file). endRun() finishes the jobs
     // (the PDF file is complete after it) and throws HostError when a job
     // cannot be finished; abortRun() drops them quietly.
@@ -226,10 +222,5 @@ bool printClientList(ui::AppContext& ctx, QWidget* parent);
 // heading `subject`, whose expenses they are ("Cliente NOME n. 12").
 void printExpenseResult(ui::AppContext& ctx, QWidget* parent, const QString& balanceText,
                         const QString& subject = QString());
-
-// Prints a plain text (the instructions) on the named printer ("" = the
-// current one). Failures are thrown as HostError.
-void printText(ui::AppContext& ctx, const QString& text, const QString& printer, QWidget* parent,
-               const QString& title = QString());
 
 } // namespace gp::printing

@@ -8,31 +8,8 @@
 namespace gp::search {
 
 using host::Sheet;
-using sheet::Cell;
-using sheet::CellType;
 
 namespace {
-
-QVariant storedValue(const Sheet& s, const Cell& c)
-{
-    switch (c.type) {
-    case CellType::Number: return c.number;
-    case CellType::Text: return QString::fromStdString(s.book()->model().string(c.str));
-    case CellType::Boolean: return c.small != 0;
-    case CellType::Error: return QString::fromStdString(sheet::errorText(c.small));
-    case CellType::Empty: break;
-    }
-    return QString();
-}
-
-std::optional<double> storedIdentifier(const Sheet& s, const Cell& c)
-{
-    if (c.type == CellType::Number)
-        return c.number;
-    if (c.type == CellType::Text)
-        return host::toIdentifier(QString::fromStdString(s.book()->model().string(c.str)));
-    return std::nullopt;
-}
 
 struct Match {
     int row;                       // row of "Clienti"
@@ -63,28 +40,17 @@ SearchOutcome searchCases(host::Book& practice, const QString& text)
         return out;
     }
     Sheet* clienti = practice.sheetOrNull(QStringLiteral("Clienti"));
-    if (!clienti || clienti->model().isEmpty(1, 0)) {
+    if (!clienti || clienti->isEmpty(2, 1)) {
         out.result = SearchResult::NoClients;
         return out;
     }
 
     // The clients whose name matches, in sheet order; the heading row is not a client.
     const LikePattern pattern = containsPattern(text);
-    const sheet::Worksheet& cws = clienti->model();
     std::vector<Match> matches;
-    for (int r = 1; r < sheet::kMaxRows; ++r) {
-        const Cell& id = cws.cell(r, 0);
-        if (id.type == CellType::Empty)
-            break;
-        const Cell& name = cws.cell(r, 1);
-        QString shown;
-        if (name.type == CellType::Text)
-            shown = QString::fromStdString(practice.model().string(name.str));
-        else if (name.type != CellType::Empty)
-            shown = clienti->cells(r + 1, 2).text();
-        if (pattern.matches(shown))
-            matches.push_back({r, storedIdentifier(*clienti, id)});
-    }
+    for (int r : clienti->walkDown(2, 1))
+        if (pattern.matches(clienti->text(r, 2)))
+            matches.push_back({r, clienti->identifier(r, 1)});
     out.clients = int(matches.size());
     if (matches.empty()) {
         out.result = SearchResult::NoMatch;
@@ -98,11 +64,8 @@ SearchOutcome searchCases(host::Book& practice, const QString& text)
             casesOf.insert(*m.client, {});
     const Sheet* pratica = practice.sheetOrNull(QStringLiteral("Pratica"));
     if (pratica) {
-        const sheet::Worksheet& pws = pratica->model();
-        for (int r = 1; r < sheet::kMaxRows; ++r) {
-            if (pws.cell(r, 0).type == CellType::Empty)
-                break;
-            const auto client = storedIdentifier(*pratica, pws.cell(r, 1));
+        for (int r : pratica->walkDown(2, 1)) {
+            const auto client = pratica->identifier(r, 2);
             if (!client)
                 continue;
             auto it = casesOf.find(*client);
@@ -112,15 +75,15 @@ SearchOutcome searchCases(host::Book& practice, const QString& text)
     }
 
     for (const Match& m : matches) {
-        const QVariant name = storedValue(*clienti, cws.cell(m.row, 1));
-        const QVariant client = storedValue(*clienti, cws.cell(m.row, 0));
+        const QVariant name = clienti->value(m.row, 2);
+        const QVariant client = clienti->value(m.row, 1);
         const std::vector<int>* rows = m.client ? &casesOf[*m.client] : nullptr;
         if (!rows || rows->empty()) {
             out.rows.push_back({name, client, QString()});
             continue;
         }
         for (int r : *rows)
-            out.rows.push_back({name, client, storedValue(*pratica, pratica->model().cell(r, 0))});
+            out.rows.push_back({name, client, pratica->value(r, 1)});
     }
 
     if (work && out.sheetWritten) {

@@ -1,5 +1,6 @@
 // The agenda's sheet routines: reading the events, the due and expired lists,
 // new IDs, writing, and the field rules for dates and amounts.
+#include "core/host/model_access.h"
 #include "core/ui/clock.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
@@ -244,7 +245,7 @@ void TestAgendaData::prepareSheetRewritesHeadingsOnly()
     QCOMPARE(row1, (QStringList{"ID", "Dorvessa", "Tipo", "Oggetto", "Nota", "Importo", "altro"}));
     QCOMPARE(s->cells(2, 1).value().toDouble(), 1.0);
     QCOMPARE(s->scrollArea(), QStringLiteral("$A$2:$G$65536"));
-    QCOMPARE(s->model().frozenRows, 1);
+    QCOMPARE(host::ModelAccess::worksheet(*s).frozenRows, 1);
 }
 
 QTEST_MAIN(TestAgendaData)

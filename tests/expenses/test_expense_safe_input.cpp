@@ -4,6 +4,7 @@
 // existing rows (read back with msoffcrypto-tool and xlrd) and the list shows
 // amounts in the Italian money form.
 #include "printing/stampa_spese.h"
+#include "core/host/model_access.h"
 #include "common/modal.h"
 #include "common/xls_readback.h"
 #include "core/ui/app_context.h"
@@ -113,7 +114,7 @@ void TestExpenseSafeInput::failingQueryIsReportedOnce()
     f->queryByCase();
     QCOMPARE(child<QTreeWidget>(f, "ListView1")->topLevelItemCount(), 2);
     // The expense sheet is gone: the engine's error, and nothing after it.
-    env.book().model().sheet("Spese")->name = "Spese di prima";
+    gp::host::ModelAccess::workbook(env.book()).sheet("Spese")->name = "Spese di prima";
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
     f->queryByCase();

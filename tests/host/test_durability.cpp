@@ -18,6 +18,7 @@
 #include "core/host/journal.h"
 #include "common/files.h"
 #include "core/host/spreadsheet_host.h"
+#include "core/host/model_access.h"
 
 using namespace gp::host;
 using namespace gptest;
@@ -32,7 +33,7 @@ QStringList describe(Book* book)
     QStringList out;
     for (const QString& name : book->sheetNames()) {
         Sheet* s = book->sheet(name);
-        const auto& ws = s->model();
+        const auto& ws = ModelAccess::worksheet(*s);
         const auto& ps = ws.pageSetup;
         out << QStringLiteral("[%1] visible=%2 frozen=%3,%4 zoom=%5 landscape=%6 area=%7")
                    .arg(name)
@@ -49,7 +50,7 @@ QStringList describe(Book* book)
                                .arg(r)
                                .arg(c)
                                .arg(s->cells(r + 1, c + 1).text(),
-                                    QString::fromStdString(book->model().numberFormatOfXf(ws.cell(r, c).xf)));
+                                    QString::fromStdString(ModelAccess::workbook(*book).numberFormatOfXf(ws.cell(r, c).xf)));
         for (int c = 0; c < 6; ++c)
             out << QStringLiteral("width %1=%2").arg(c).arg(ws.columnWidth(c));
     }

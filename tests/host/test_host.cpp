@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "core/host/spreadsheet_host.h"
+#include "core/host/model_access.h"
 
 using namespace gp::host;
 using namespace Qt::StringLiterals;
@@ -371,7 +371,7 @@ private slots:
         QCOMPARE(book_->sheetNames(), QStringList{QStringLiteral("Dati")});
         sheet_->setVisible(false);
         QVERIFY(!sheet_->visible());
-        QCOMPARE(sheet_->model().visibility, gp::sheet::Visibility::Hidden);
+        QCOMPARE(ModelAccess::worksheet(*sheet_).visibility, gp::sheet::Visibility::Hidden);
         sheet_->setVisible(true);
         QVERIFY(sheet_->visible());
     }
@@ -407,18 +407,18 @@ private slots:
 
     void pageSetupAndPanes()
     {
-        book_->model().modified = false;
+        ModelAccess::workbook(*book_).modified = false;
         sheet_->pageSetup().portrait = false;
         QVERIFY(book_->modified());
         sheet_->setPrintArea(QStringLiteral("A1:G40"));
-        QVERIFY(sheet_->model().pageSetup.printAreaChanged);
-        QCOMPARE(sheet_->model().pageSetup.printArea->lastRow, 39);
+        QVERIFY(ModelAccess::worksheet(*sheet_).pageSetup.printAreaChanged);
+        QCOMPARE(ModelAccess::worksheet(*sheet_).pageSetup.printArea->lastRow, 39);
         sheet_->setScrollArea(QStringLiteral("A1:M200"));
         QCOMPARE(sheet_->scrollArea(), QStringLiteral("$A$1:$M$200"));
         sheet_->setScrollArea(QString());
         QVERIFY(sheet_->scrollArea().isEmpty());
         sheet_->freezePanes(1, 0);
-        QCOMPARE(sheet_->model().frozenRows, 1);
+        QCOMPARE(ModelAccess::worksheet(*sheet_).frozenRows, 1);
     }
 
     void fontSizeAndAutoFit()
@@ -426,13 +426,13 @@ private slots:
         sheet_->range(QStringLiteral("A1")).setValue(QStringLiteral("un testo piuttosto lungo"));
         sheet_->range(QStringLiteral("A1")).setNumberFormat(QStringLiteral("@"));
         sheet_->range(QStringLiteral("A1:A2")).setFontSize(14);
-        const auto& wb = book_->model();
-        const uint16_t xf = sheet_->model().cell(0, 0).xf;
+        const auto& wb = ModelAccess::workbook(*book_);
+        const uint16_t xf = ModelAccess::worksheet(*sheet_).cell(0, 0).xf;
         QCOMPARE(wb.fonts[wb.formats[xf].fontIndex].heightTwips, uint16_t(280));
         QCOMPARE(wb.numberFormatOfXf(xf), std::string("@")); // the number format stays
-        const uint16_t before = sheet_->model().columnWidth(0);
+        const uint16_t before = ModelAccess::worksheet(*sheet_).columnWidth(0);
         sheet_->range(QStringLiteral("A:A")).autoFitColumns();
-        QVERIFY(sheet_->model().columnWidth(0) > before);
+        QVERIFY(ModelAccess::worksheet(*sheet_).columnWidth(0) > before);
     }
 };
 

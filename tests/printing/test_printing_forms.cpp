@@ -5,6 +5,7 @@
 #include "common/modal.h"
 #include "common/practice.h"
 #include "core/host/spreadsheet_host.h"
+#include "core/host/model_access.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/form_base.h"
@@ -167,7 +168,7 @@ void TestPrintingForms::stampaWholeRunPortrait()
     // Work cells, print area A1:F21 (20 events under the headings), page setup.
     QCOMPARE(sheet->range(QStringLiteral("AZ1")).value().toDouble(), 110.0);
     QCOMPARE(sheet->range(QStringLiteral("AU1")).value().toDouble(), double(pages));
-    const sheet::PageSetup& ps = sheet->model().pageSetup;
+    const sheet::PageSetup& ps = host::ModelAccess::worksheet(*sheet).pageSetup;
     QVERIFY(ps.printArea);
     QCOMPARE(*ps.printArea, (sheet::CellRange{0, 20, 0, 5}));
     QCOMPARE(QString::fromStdString(ps.header), QStringLiteral("&C Stampa Elenco   ------ del     25/12/2026"));
@@ -214,10 +215,10 @@ void TestPrintingForms::stampaNoAtSecondPageLandscape()
     QCOMPARE(int(seen.size()), 5);
     QCOMPARE(seen[3].text, pageQuestion(1, pages));
     QCOMPARE(seen[4].text, pageQuestion(2, pages));
-    QCOMPARE(QString::fromStdString(sheet->model().pageSetup.header),
+    QCOMPARE(QString::fromStdString(host::ModelAccess::worksheet(*sheet).pageSetup.header),
              QStringLiteral("&C Stampa Elenco ------ del     25/12/2026"));
-    QVERIFY(!sheet->model().pageSetup.portrait);
-    QCOMPARE(*sheet->model().pageSetup.printArea, (sheet::CellRange{0, 140, 0, 5}));
+    QVERIFY(!host::ModelAccess::worksheet(*sheet).pageSetup.portrait);
+    QCOMPARE(*host::ModelAccess::worksheet(*sheet).pageSetup.printArea, (sheet::CellRange{0, 140, 0, 5}));
     QCOMPARE(sheet->range(QStringLiteral("AU1")).value().toDouble(), 2.0);
     QCOMPARE(sheet->range(QStringLiteral("AV1")).value().toDouble(), double(pages));
     QVERIFY(env.nav->isLoaded(Stampa::kName)); // stays for another try
@@ -255,8 +256,8 @@ void TestPrintingForms::stampaZoomCancelledKeepsPrevious()
     QCOMPARE(int(boxes.seen().size()), 4);
     QCOMPARE(boxes.seen()[2].text, kPortraitQuestion); // the run goes on
     QCOMPARE(boxes.seen()[3].text, pageQuestion(1, int(sheet->range(QStringLiteral("AV1")).value().toDouble())));
-    QCOMPARE(sheet->model().pageSetup.zoom, uint16_t(80));
-    QVERIFY(!sheet->model().pageSetup.fitToPages);
+    QCOMPARE(host::ModelAccess::worksheet(*sheet).pageSetup.zoom, uint16_t(80));
+    QVERIFY(!host::ModelAccess::worksheet(*sheet).pageSetup.fitToPages);
     QCOMPARE(sheet->range(QStringLiteral("AZ1")).value().toDouble(), 110.0);
     QCOMPARE(env.asked, 0); // nothing printed
 }
@@ -274,7 +275,7 @@ void TestPrintingForms::stampaWrongPrinterSaysSo()
     QCOMPARE(boxes.seen()[1].icon, QMessageBox::Warning);
     // Nothing was changed and nothing printed.
     QVERIFY(env.agenda()->range(QStringLiteral("AZ1")).isEmpty());
-    QVERIFY(!env.agenda()->model().pageSetup.printArea);
+    QVERIFY(!host::ModelAccess::worksheet(*env.agenda()).pageSetup.printArea);
     QCOMPARE(env.asked, 0);
     QVERIFY(env.nav->isLoaded(Stampa::kName));
 }
@@ -289,8 +290,8 @@ void TestPrintingForms::clientListOneLandscapePage()
     std::vector<uint16_t> xfs;
     for (int r = 0; r < 25; ++r)
         for (int c = 0; c < 17; ++c)
-            xfs.push_back(clients->model().cell(r, c).xf);
-    const size_t fonts = env.ctx.practice()->model().fonts.size();
+            xfs.push_back(host::ModelAccess::worksheet(*clients).cell(r, c).xf);
+    const size_t fonts = host::ModelAccess::workbook(*env.ctx.practice()).fonts.size();
 
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("OK"));
@@ -300,7 +301,7 @@ void TestPrintingForms::clientListOneLandscapePage()
     QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Anagrafica 2008"));
     QCOMPARE(boxes.seen()[0].icon, QMessageBox::NoIcon);
 
-    const sheet::PageSetup& ps = clients->model().pageSetup;
+    const sheet::PageSetup& ps = host::ModelAccess::worksheet(*clients).pageSetup;
     QCOMPARE(*ps.printArea, (sheet::CellRange{0, 24, 0, 16})); // A1:Q25
     QCOMPARE(ps.zoom, uint16_t(70));
     QVERIFY(!ps.portrait);
@@ -310,9 +311,9 @@ void TestPrintingForms::clientListOneLandscapePage()
     std::vector<uint16_t> after;
     for (int r = 0; r < 25; ++r)
         for (int c = 0; c < 17; ++c)
-            after.push_back(clients->model().cell(r, c).xf);
+            after.push_back(host::ModelAccess::worksheet(*clients).cell(r, c).xf);
     QCOMPARE(after, xfs);
-    QCOMPARE(env.ctx.practice()->model().fonts.size(), fonts);
+    QCOMPARE(host::ModelAccess::workbook(*env.ctx.practice()).fonts.size(), fonts);
     QCOMPARE(env.printer->renderOptions().fontPoints, 0.0);
 
     const PdfInfo info = pdfInfo(env.pdf());

@@ -1,8 +1,8 @@
 // The print backend: page layout and page breaks checked against the PDF
 // files it writes (poppler-utils), page ranges, copies, print runs, header
 // codes, plain text, and the errors it reports.
-#include "instructions/istruzioni.h"
 #include "core/host/spreadsheet_host.h"
+#include "core/host/model_access.h"
 #include "core/ui/clock.h"
 #include "printing/print_support.h"
 #include "support_pdf.h"
@@ -71,7 +71,6 @@ private slots:
     void oneRunOneFile();
     void headerCodesAndDate();
     void errorsInItalian();
-    void plainTextPages();
     void autoFitMeasuresThePrintedText();
     void narrowedColumnsWrapAndRowsGrow();
 };
@@ -154,9 +153,9 @@ void TestSheetPrinter::columnsWiderThanThePageGoAcross()
     host::Sheet* s = b.sheet;
     // Column C hidden; D and E about 410 pt wide each: A, B, D fill the first
     // page across (565 pt of body), E and F go to the next one.
-    s->model().columns.push_back({2, 2, 2340, 15, true, 0});
-    s->model().setColumnWidth(3, 20000);
-    s->model().setColumnWidth(4, 20000);
+    host::ModelAccess::worksheet(*s).columns.push_back({2, 2, 2340, 15, true, 0});
+    host::ModelAccess::worksheet(*s).setColumnWidth(3, 20000);
+    host::ModelAccess::worksheet(*s).setColumnWidth(4, 20000);
     for (int r = 2; r <= 100; ++r)
         s->cells(r, 3).setValue(QStringLiteral("NASCOSTA"));
     const SheetLayout layout = b.printer->layout(*s);
@@ -286,28 +285,6 @@ void TestSheetPrinter::errorsInItalian()
     }
 }
 
-void TestSheetPrinter::plainTextPages()
-{
-    SKIP_WITHOUT_POPPLER();
-    QTemporaryDir dir;
-    auto printer = std::make_shared<SheetPrinter>();
-    const QString pdf = dir.filePath(QStringLiteral("testo.pdf"));
-    answerPdfPath(printer.get(), pdf);
-    QStringList lines;
-    for (int i = 1; i <= 130; ++i)
-        lines << QStringLiteral("Riga numero %1 delle istruzioni, con virgole e accenti: perché.").arg(i);
-    lines << QString(300, QLatin1Char('x')); // longer than the width: broken over lines
-    printer->printText(lines.join(QStringLiteral("\r\n")), kPdfPrinter, instructions::Istruzioni::kName);
-    const PdfInfo info = pdfInfo(pdf);
-    QVERIFY2(info.pages >= 2, qPrintable(QString::number(info.pages)));
-    const QString text = pdfText(pdf);
-    QVERIFY(text.contains(QStringLiteral("Riga numero 1 delle istruzioni")));
-    QVERIFY(text.contains(QStringLiteral("Riga numero 130 delle istruzioni, con virgole e accenti: perché.")));
-    QVERIFY(pdfText(pdf, 1, 1).contains(instructions::Istruzioni::kName));
-    QVERIFY(!pdfText(pdf, 1, 1).contains(QStringLiteral("Riga numero 130 ")));
-    QVERIFY(!text.contains(QString(300, QLatin1Char('x'))));
-}
-
 // Auto-fit measures each text in its font: wide letters need a wider column
 // than as many narrow ones, a line break counts its longest line.
 void TestSheetPrinter::autoFitMeasuresThePrintedText()
@@ -320,7 +297,7 @@ void TestSheetPrinter::autoFitMeasuresThePrintedText()
     s->cells(1, 3).setValue(QStringLiteral("BREVE\nUNA RIGA BEN PIÙ LUNGA DELLA PRIMA"));
     s->cells(1, 4).setValue(QStringLiteral("UNA RIGA BEN PIÙ LUNGA DELLA PRIMA"));
     s->range(QStringLiteral("A1:D1")).autoFitColumns();
-    const sheet::Worksheet& ws = s->model();
+    const sheet::Worksheet& ws = host::ModelAccess::worksheet(*s);
     QVERIFY2(ws.columnWidth(0) > 2 * ws.columnWidth(1),
              qPrintable(QStringLiteral("%1 %2").arg(ws.columnWidth(0)).arg(ws.columnWidth(1))));
     QCOMPARE(ws.columnWidth(2), ws.columnWidth(3));
@@ -329,7 +306,7 @@ void TestSheetPrinter::autoFitMeasuresThePrintedText()
     SheetPrinter printer;
     s->setPrintArea(QStringLiteral("A1:D1"));
     const SheetLayout L = printer.layout(*s);
-    const QFont font = host::printFont(h.activeWorkbook()->model(), ws.cell(0, 3).xf);
+    const QFont font = host::printFont(host::ModelAccess::workbook(*h.activeWorkbook()), ws.cell(0, 3).xf);
     QFont px = font;
     px.setPixelSize(int(std::lround(font.pointSizeF() * 96.0 / 72.0)));
     const double textPt = QFontMetricsF(px).horizontalAdvance(QStringLiteral("UNA RIGA BEN PIÙ LUNGA DELLA PRIMA")) * 0.75;
@@ -344,9 +321,9 @@ void TestSheetPrinter::narrowedColumnsWrapAndRowsGrow()
     QTemporaryDir dir;
     host::SpreadsheetHost h;
     host::Sheet* s = makeSheet(h, dir.path(), 4);
-    s->model().setColumnWidth(0, 10 * 256);
-    s->model().setColumnWidth(1, 12 * 256);
-    s->model().setColumnWidth(5, 200 * 256); // far wider than A4
+    host::ModelAccess::worksheet(*s).setColumnWidth(0, 10 * 256);
+    host::ModelAccess::worksheet(*s).setColumnWidth(1, 12 * 256);
+    host::ModelAccess::worksheet(*s).setColumnWidth(5, 200 * 256); // far wider than A4
     s->cells(2, 6).setValue(QString(QStringLiteral("PAROLA ")).repeated(60));
     s->cells(3, 3).setValue(QStringLiteral("PRIMA\nSECONDA\nTERZA"));
     SheetPrinter printer;

@@ -1,6 +1,7 @@
 // A1 references, column letters and the identifier rule.
 #include <QLocale>
 #include <QMetaType>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -116,24 +117,42 @@ std::optional<double> toIdentifier(const QVariant& v)
         return d;
     }
     case QMetaType::QString:
-    case QMetaType::QByteArray: {
-        QString s = v.toString();
-        // Ordinary and non-breaking blanks around the number are ignored.
-        s.replace(QChar(0x00A0), QLatin1Char(' '));
-        s = s.trimmed();
-        if (s.isEmpty())
-            return std::nullopt;
-        bool ok = false;
-        double d = QLocale(QLocale::Italian, QLocale::Italy).toDouble(s, &ok);
-        if (!ok)
-            d = QLocale::c().toDouble(s, &ok);
-        if (!ok || !std::isfinite(d))
-            return std::nullopt;
-        return d;
-    }
+    case QMetaType::QByteArray: return toIdentifier(v.toString());
     default:
         return std::nullopt;
     }
+}
+
+std::optional<double> toIdentifier(const QString& text)
+{
+    QString s = text;
+    // Ordinary and non-breaking blanks around the number are ignored.
+    s.replace(QChar(0x00A0), QLatin1Char(' '));
+    s = s.trimmed();
+    if (s.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    double d = QLocale(QLocale::Italian, QLocale::Italy).toDouble(s, &ok);
+    if (!ok)
+        d = QLocale::c().toDouble(s, &ok);
+    if (!ok || !std::isfinite(d))
+        return std::nullopt;
+    return d;
+}
+
+QDate parseDate(const QString& text)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^(\\d{1,2})[/-](\\d{1,2})[/-](\\d{2}|\\d{4})$|^(\\d{2})(\\d{2})(\\d{2}|\\d{4})$"));
+    const QRegularExpressionMatch m = re.match(text.trimmed());
+    if (!m.hasMatch())
+        return {};
+    const int first = m.capturedStart(1) >= 0 ? 1 : 4; // separated, or digits only
+    const QString y = m.captured(first + 2);
+    int year = y.toInt();
+    if (y.size() == 2)
+        year += year < 30 ? 2000 : 1900;
+    return QDate(year, m.captured(first + 1).toInt(), m.captured(first).toInt());
 }
 
 bool sameIdentifier(const QVariant& cellValue, double id)

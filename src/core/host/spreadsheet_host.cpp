@@ -19,6 +19,7 @@
 #include "core/host/format_copy.h"
 #include "core/host/journal.h"
 #include "core/host/lock_file.h"
+#include "core/host/model_access.h"
 #include "core/host/text_measure.h"
 #include "core/sheet/numfmt.h"
 #include "core/xls/cfb.h"
@@ -63,9 +64,21 @@ QString lowerFirst(QString s)
     throw HostError(QStringLiteral("Riferimento a un intervallo di celle non valido."));
 }
 
+// Cell (row0, col0), from 0, read in place: the walks over whole registers
+// read every row through here. The empty cell past the stored ones.
+const Cell kNoCell{};
+
+inline const Cell& storedCell(const sheet::Worksheet& ws, int row0, int col0)
+{
+    if (row0 < 0 || col0 < 0 || size_t(row0) >= ws.rows.size())
+        return kNoCell;
+    const std::vector<Cell>& cells = ws.rows[size_t(row0)].cells;
+    return size_t(col0) < cells.size() ? cells[size_t(col0)] : kNoCell;
+}
+
 bool filled(const sheet::Worksheet& ws, int row0, int col0)
 {
-    return ws.cell(row0, col0).type != CellType::Empty;
+    return storedCell(ws, row0, col0).type != CellType::Empty;
 }
 
 // End along a column (0-based rows): down == true for Down, else Up.
@@ -156,19 +169,6 @@ QDate serialToDate(double serial, bool date1904)
     return QDate(dt->year, dt->month, dt->day);
 }
 
-// "12/10/08", "12-10-2008", "12.10.2008" -> a date; two-digit years 00-29 are 2000s.
-QDate parseDayMonthYear(const QString& text)
-{
-    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2})[/\\-.](\\d{1,2})[/\\-.](\\d{2}|\\d{4})\\s*$"));
-    const auto m = re.match(text);
-    if (!m.hasMatch())
-        return {};
-    int day = m.captured(1).toInt(), month = m.captured(2).toInt(), year = m.captured(3).toInt();
-    if (m.captured(3).size() == 2)
-        year += year < 30 ? 2000 : 1900;
-    return QDate(year, month, day);
-}
-
 // Whether written bytes hold an encrypted Workbook stream, as the engine's own
 // reader detects it.
 bool isEncryptedXls(const std::vector<uint8_t>& bytes)
@@ -211,16 +211,7 @@ QVariant Range::value() const
 {
     if (!sheet_)
         invalidRange();
-    const sheet::Worksheet& ws = sheet_->model();
-    const Cell& c = ws.cell(r1_ - 1, c1_ - 1);
-    switch (c.type) {
-    case CellType::Empty: return QString();
-    case CellType::Number: return c.number;
-    case CellType::Text: return fromStd(sheet_->book()->model().string(c.str));
-    case CellType::Boolean: return c.small != 0;
-    case CellType::Error: return fromStd(sheet::errorText(c.small));
-    }
-    return QString();
+    return sheet_->value(r1_, c1_);
 }
 
 void Range::setValue(const QVariant& v)
@@ -297,31 +288,28 @@ QString Range::text() const
 {
     if (!sheet_)
         invalidRange();
-    return fromStd(sheet::cellText(sheet_->book()->model(), sheet_->model(), r1_ - 1, c1_ - 1, italian()));
+    return sheet_->text(r1_, c1_);
 }
 
 bool Range::isEmpty() const
 {
     if (!sheet_)
         invalidRange();
-    return !filled(sheet_->model(), r1_ - 1, c1_ - 1);
+    return sheet_->isEmpty(r1_, c1_);
 }
 
 std::optional<double> Range::number() const
 {
-    return toIdentifier(value());
+    if (!sheet_)
+        invalidRange();
+    return sheet_->identifier(r1_, c1_);
 }
 
 QDate Range::date() const
 {
     if (!sheet_)
         invalidRange();
-    const Cell& c = sheet_->model().cell(r1_ - 1, c1_ - 1);
-    if (c.type == CellType::Number)
-        return serialToDate(c.number, sheet_->book()->model().date1904);
-    if (c.type == CellType::Text)
-        return parseDayMonthYear(fromStd(sheet_->book()->model().string(c.str)));
-    return {};
+    return sheet_->date(r1_, c1_);
 }
 
 Range Range::offset(int rows, int cols) const
@@ -483,7 +471,7 @@ namespace {
 // later show it too.
 void applyToFormats(Sheet& sheet, int r1, int c1, int r2, int c2, const std::function<uint16_t(uint16_t)>& mapXf)
 {
-    sheet::Worksheet& ws = sheet.model();
+    sheet::Worksheet& ws = ModelAccess::worksheet(sheet);
     const bool wholeCols = r1 == 1 && r2 == kMaxRows;
     const bool wholeRows = c1 == 1 && c2 == kMaxCols;
     const int rEnd = wholeCols ? std::min(r2, static_cast<int>(ws.rows.size())) : r2;
@@ -614,13 +602,101 @@ Range Sheet::allCells()
     return Range(this, 1, 1, kMaxRows, kMaxCols);
 }
 
+const Cell& Sheet::cellAt(int row, int col) const
+{
+    if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
+        invalidRange();
+    return storedCell(*model_, row - 1, col - 1);
+}
+
+QVariant Sheet::value(int row, int col) const
+{
+    const Cell& c = cellAt(row, col);
+    switch (c.type) {
+    case CellType::Empty: return QString();
+    case CellType::Number: return c.number;
+    case CellType::Text: return fromStd(book_->model().string(c.str));
+    case CellType::Boolean: return c.small != 0;
+    case CellType::Error: return fromStd(sheet::errorText(c.small));
+    }
+    return QString();
+}
+
+std::optional<double> Sheet::identifier(int row, int col) const
+{
+    const Cell& c = cellAt(row, col);
+    if (c.type == CellType::Number)
+        return std::isfinite(c.number) ? std::optional<double>(c.number) : std::nullopt;
+    if (c.type == CellType::Text)
+        return toIdentifier(fromStd(book_->model().string(c.str)));
+    return std::nullopt;
+}
+
+QString Sheet::text(int row, int col) const
+{
+    const Cell& c = cellAt(row, col);
+    if (c.type == CellType::Empty)
+        return QString();
+    const sheet::Workbook& wb = book_->model();
+    if (c.type == CellType::Text && c.xf < wb.formats.size()) {
+        // A text in the General or the text format ("@", 49) shows as it is:
+        // the names of a register are read without going through a format.
+        const uint16_t id = wb.formats[c.xf].numFmtId;
+        if ((id == 0 || id == 49) && !wb.numberFormats.contains(id))
+            return fromStd(wb.string(c.str));
+    }
+    return fromStd(sheet::cellText(wb, *model_, row - 1, col - 1, italian()));
+}
+
+bool Sheet::isEmpty(int row, int col) const
+{
+    return cellAt(row, col).type == CellType::Empty;
+}
+
+bool Sheet::isDate(int row, int col) const
+{
+    const Cell& c = cellAt(row, col);
+    return c.type == CellType::Number && book_->model().isDateFormat(c.xf);
+}
+
+QDate Sheet::date(int row, int col) const
+{
+    const Cell& c = cellAt(row, col);
+    if (c.type == CellType::Number)
+        return serialToDate(c.number, book_->model().date1904);
+    if (c.type == CellType::Text)
+        return parseDate(fromStd(book_->model().string(c.str)));
+    return {};
+}
+
+QDateTime Sheet::dateTime(int row, int col) const
+{
+    if (!isDate(row, col))
+        return {};
+    const double serial = cellAt(row, col).number;
+    const bool date1904 = book_->model().date1904;
+    if (!serialToDate(serial, date1904).isValid()) // no real day
+        return {};
+    const auto dt = sheet::serialToDateTime(serial, date1904);
+    if (!dt)
+        return {};
+    return QDateTime(QDate(dt->year, dt->month, dt->day), QTime(dt->hour, dt->minute, dt->second));
+}
+
+int Sheet::lastRowInColumn(int col) const
+{
+    if (col < 1 || col > kMaxCols)
+        invalidRange();
+    return model_->lastRowInColumn(col - 1) + 1;
+}
+
 std::vector<int> Sheet::walkDown(const QString& startA1)
 {
     const Range start = range(startA1);
     return walkDown(start.row(), start.column());
 }
 
-std::vector<int> Sheet::walkDown(int startRow, int column)
+std::vector<int> Sheet::walkDown(int startRow, int column) const
 {
     if (startRow < 1 || startRow > kMaxRows || column < 1 || column > kMaxCols)
         invalidRange();
@@ -738,7 +814,7 @@ int Sheet::findIdentifier(int column, double id, int startRow)
         invalidRange();
     const sheet::Workbook& wb = book_->model();
     for (int r = startRow - 1; r < kMaxRows; ++r) {
-        const Cell& c = model_->cell(r, column - 1);
+        const Cell& c = storedCell(*model_, r, column - 1);
         if (c.type == CellType::Empty)
             break;
         if (c.type == CellType::Number ? c.number == id

@@ -84,8 +84,8 @@ public:
     bool isEmpty() const;                    // first cell empty
     std::optional<double> number() const;    // see toIdentifier()
     // The first cell as a date: a number (a date serial of the workbook), or a
-    // text that reads as a day/month/year date ("12/10/08", "12-10-2008");
-    // an invalid QDate otherwise.
+    // text that parseDate() reads ("12/10/08", "12-10-2008"); an invalid QDate
+    // otherwise.
     QDate date() const;
 
     Range offset(int rows, int cols) const;
@@ -162,7 +162,6 @@ public:
 
     Book* book() const { return book_; }
     QString name() const;
-    sheet::Worksheet& model() const { return *model_; }
 
     bool visible() const;
     void setVisible(bool visible);           // Visible = True / False (hidden)
@@ -175,10 +174,26 @@ public:
     Range rows(int firstRow, int lastRow);
     Range allCells();
 
+    // One cell read by row and column (from 1, as cells() counts), without a
+    // Range: what the loops over thousands of rows use. Each gives what the
+    // Range of that cell gives (the Range reads through them). A cell past the
+    // stored ones is empty; a row or column outside the sheet is HostError.
+    QVariant value(int row, int col) const;  // as Range::value()
+    std::optional<double> identifier(int row, int col) const; // toIdentifier() of the value
+    QString text(int row, int col) const;    // as Range::text(): what the cell displays (Italian)
+    bool isEmpty(int row, int col) const;
+    // A date value: a number shown through a date format.
+    bool isDate(int row, int col) const;
+    QDate date(int row, int col) const;      // as Range::date()
+    // A date value with its time of day; invalid when the cell holds none.
+    QDateTime dateTime(int row, int col) const;
+    // The last row of `col` that holds a value; 0 when the column is empty.
+    int lastRowInColumn(int col) const;
+
     // The recurring walk: from `start` down to where End(Down) goes, stopping at
     // the first empty cell. Returns the rows of the non-empty cells, in order.
     std::vector<int> walkDown(const QString& startA1);
-    std::vector<int> walkDown(int startRow, int column);
+    std::vector<int> walkDown(int startRow, int column) const;
 
     // First row (from startRow down, up to the first empty cell of `column`) whose
     // value in `column` equals `id` as a number; 0 when none.
@@ -215,6 +230,10 @@ public:
 private:
     friend class Range;
     friend class Book;
+    friend class CellBlock;
+    friend class ModelAccess; // core/host/model_access.h
+    sheet::Worksheet& model() const { return *model_; }
+    const sheet::Cell& cellAt(int row, int col) const; // HostError outside the sheet
     // A change made: recorded for the journal, and the workbook marked modified.
     void changed(changes::Op op, int r1, int c1, int r2, int c2, const QVariantList& args = {});
     Book* book_;
@@ -228,7 +247,6 @@ public:
     ~Book();
     QString fileName() const;                // "Pratiche.xls"
     QString path() const;                    // full path
-    sheet::Workbook& model() const;
     SpreadsheetHost* host() const { return host_; }
 
     Sheet* sheet(const QString& name);       // HostError when the sheet is missing
@@ -289,7 +307,11 @@ public:
 private:
     friend class SpreadsheetHost;
     friend class Sheet;
+    friend class Range;
+    friend class CellBlock;
     friend class ScratchChanges;
+    friend class ModelAccess; // core/host/model_access.h
+    sheet::Workbook& model() const;
     Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument> doc);
     QString saveTarget();                    // checks the file before any write
     bool isWorkSheet(const QString& name) const; // one of setWorkSheets()
@@ -394,7 +416,14 @@ private:
 // is itself; a text is read as a number when, trimmed, it is one ("012", " 12 ",
 // "12,0" in Italian); otherwise nullopt.
 std::optional<double> toIdentifier(const QVariant& v);
+std::optional<double> toIdentifier(const QString& text);
 bool sameIdentifier(const QVariant& cellValue, double id);
+
+// A date as the user types it, or as a sheet holds it as text: day, month and
+// year separated by "/" or "-" ("12/10/08", "5-3-2009"), or six or eight
+// digits ("121008", "12102008"); blanks around it are ignored. Two-digit years
+// 00-29 are 2000-2029, the others 1930-1999. An invalid QDate when it is not one.
+QDate parseDate(const QString& text);
 
 // Parses an A1 reference ("B2", "$B$2", "A2:M2", "2:2", "A:A") into a 1-based
 // block; false when not valid.

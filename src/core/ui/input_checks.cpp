@@ -1,5 +1,7 @@
 #include "core/ui/input_checks.h"
 
+#include "core/host/spreadsheet_host.h"
+
 #include "core/ui/message_box.h"
 #include "core/ui/text_rules.h"
 
@@ -23,7 +25,7 @@ bool acceptDateBox(QWidget* parent, QLineEdit* box, const QString& field, const 
     const QString text = box->text().trimmed();
     if (text.isEmpty() && allowEmpty)
         return true;
-    if (!parseTypedDate(text).isValid()) {
+    if (!host::parseDate(text).isValid()) {
         msgBox(parent, invalidDateMessage(text, field), OkOnly | Exclamation, title);
         box->setFocus();
         return false;

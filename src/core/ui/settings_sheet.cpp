@@ -75,7 +75,7 @@ QStringList choiceList(AppContext& ctx, const QString& column)
     const int col = columnNumber(column);
     QStringList items;
     for (int row : sheet->walkDown(1, col))
-        items << valueText(sheet->cells(row, col).value());
+        items << valueText(sheet->value(row, col));
     return items;
 }
 

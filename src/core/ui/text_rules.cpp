@@ -1,6 +1,6 @@
 #include "core/ui/text_rules.h"
 
-#include <QRegularExpression>
+#include "core/host/spreadsheet_host.h"
 
 #include <QEvent>
 #include <QLineEdit>
@@ -150,6 +150,12 @@ QString valueText(const QVariant& v)
     }
     default: return v.toString();
     }
+}
+
+QString cellText(const host::Sheet& sheet, int row, int col)
+{
+    const QDateTime when = sheet.dateTime(row, col);
+    return when.isValid() ? valueText(when) : valueText(sheet.value(row, col));
 }
 
 double leadingNumber(const QString& text)
@@ -345,19 +351,6 @@ QString longDateIt(const QDate& d)
     return it.dayName(d.dayOfWeek(), QLocale::LongFormat) + QLatin1Char(' ') + d.toString(QStringLiteral("dd"))
            + QStringLiteral("  ") + it.monthName(d.month(), QLocale::LongFormat) + QStringLiteral("  ")
            + d.toString(QStringLiteral("yyyy"));
-}
-
-QDate parseTypedDate(const QString& text)
-{
-    const QString t = strToDate(text.trimmed());
-    static const QRegularExpression re(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})$"));
-    const auto m = re.match(t);
-    if (!m.hasMatch())
-        return {};
-    int year = m.captured(3).toInt();
-    if (m.captured(3).size() == 2)
-        year += year < 30 ? 2000 : 1900;
-    return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
 }
 
 } // namespace gp::ui

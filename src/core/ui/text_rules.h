@@ -14,6 +14,10 @@ class QTextEdit;
 class QPlainTextEdit;
 class QWidget;
 
+namespace gp::host {
+class Sheet;
+}
+
 namespace gp::ui {
 
 // StrToDate: a date typed by the user, rewritten with slashes.
@@ -34,6 +38,11 @@ QString padC(const QVariant& s, int n);
 // to 15 significant digits (2024 -> "2024", 12.5 -> "12,5"); texts as they are;
 // booleans "Vero"/"Falso"; dates "dd/MM/yyyy" (with " HH:mm:ss" when a time is set).
 QString valueText(const QVariant& v);
+
+// The value of cell (row, col) of `sheet` (from 1) converted to text, as the
+// forms show a cell in a box or a list: valueText() of the value, and a date
+// value (a number shown as a date) as its date, with the time when it has one.
+QString cellText(const host::Sheet& sheet, int row, int col);
 
 // The numeric value of a text read from its start up to the first character
 // that cannot continue a number, blanks skipped; 0 when there is none.
@@ -62,10 +71,6 @@ void installDateRule(QLineEdit* box);
 
 // Dates as the program shows them, in Italian.
 QString shortDate(const QDate& d);    // "14/10/2008"
-// A date typed by the user, in any form strToDate understands ("ddmmyy",
-// "ddmmyyyy", "d-m-yy", "dd-mm-yyyy", "d/m/yy", "dd/mm/yyyy"); two-digit
-// years 00-29 are 2000-2029, the others 1930-1999. Invalid QDate when it is not one.
-QDate parseTypedDate(const QString& text);
 QString longDateIt(const QDate& d);   // "martedì 14  ottobre  2008" ("dddd dd  mmmm  yyyy")
 
 // Amounts of money. Every amount cell the program writes gets kMoneyFormat,
