@@ -102,8 +102,9 @@ Event readEvent(host::Sheet* sheet, int row)
     e.number = sheet->identifier(row, 1);
     e.date = sheet->date(row, 2);
     e.texts.reserve(6);
+    // A date shows as the lists always showed it: the day, without a time of day.
     for (int c = 1; c <= 6; ++c)
-        e.texts << ui::cellText(*sheet, row, c);
+        e.texts << (sheet->isDate(row, c) ? ui::shortDate(sheet->date(row, c)) : ui::cellText(*sheet, row, c));
     e.type = e.texts[2];
     e.subject = e.texts[3];
     e.note = e.texts[4];

@@ -71,9 +71,13 @@ void TestAgendaData::listStopsAtGapAndIgnoresColumnG()
         s->cells(r, 7).setValue(QStringLiteral("G%1").arg(r));
     }
     s->cells(7, 1).setValue(9.0);
+    s->cells(5, 2).setValue(QDateTime(QDate(2026, 1, 5), QTime(10, 30))); // a date with its time: the lists show the day
+    s->cells(3, 2).setValue(QStringLiteral("12.10.2026"));                 // a date kept as text, with dots
     const auto events = readEvents(s);
     QCOMPARE(int(events.size()), 4);
     QCOMPARE(events.back().row, 5);
+    QCOMPARE(events.back().texts[1], QStringLiteral("05/01/2026"));
+    QCOMPARE(events[1].date, QDate(2026, 10, 12));
     for (const Event& e : events) {
         QCOMPARE(e.texts.size(), 6);
         QVERIFY(!e.texts.join('|').contains('G'));

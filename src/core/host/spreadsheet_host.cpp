@@ -664,8 +664,9 @@ QDate Sheet::date(int row, int col) const
     const Cell& c = cellAt(row, col);
     if (c.type == CellType::Number)
         return serialToDate(c.number, book_->model().date1904);
+    // A date kept as text in the sheet may also be written with dots ("12.10.2008").
     if (c.type == CellType::Text)
-        return parseDate(fromStd(book_->model().string(c.str)));
+        return parseDate(fromStd(book_->model().string(c.str)).replace(QLatin1Char('.'), QLatin1Char('/')));
     return {};
 }
 

@@ -84,8 +84,8 @@ public:
     bool isEmpty() const;                    // first cell empty
     std::optional<double> number() const;    // see toIdentifier()
     // The first cell as a date: a number (a date serial of the workbook), or a
-    // text that parseDate() reads ("12/10/08", "12-10-2008"); an invalid QDate
-    // otherwise.
+    // text that parseDate() reads ("12/10/08", "12-10-2008"), dots allowed too
+    // ("12.10.2008"); an invalid QDate otherwise.
     QDate date() const;
 
     Range offset(int rows, int cols) const;
