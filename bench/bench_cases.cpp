@@ -56,16 +56,15 @@ struct Bench {
         b->addSheet("Spese");
         host::Sheet* codice = b->addSheet("Codice");
         b->addSheet("S");
-        const QStringList surnames = {"ROSSI", "BIANCHI", "VERDI", "ESPOSITO", "COLOMBO", "RICCI", "MARINO",
-                                      "GRECO", "BRUNO", "GALLO"};
+        const QStringList surnames = {"ROSSI", "BIANCHI", "VERDI", "ESPOSITO", "COLOMBO",
+                                      "RICCI", "MARINO",  "GRECO", "BRUNO",    "GALLO"};
         const QStringList names = {"MARIO", "LUCIA", "ANNA", "PAOLO", "ELENA", "LUCA", "SARA", "GIORGIO"};
         clienti->cells(1, 1).setValue(QStringLiteral("ID Progressivo"));
         clienti->cells(1, 2).setValue(QStringLiteral("Ragione Sociale/Cognome-Nome"));
         for (int i = 1; i <= kClients; ++i) {
             clienti->cells(i + 1, 1).setValue(double(i));
             clienti->cells(i + 1, 2).setValue(surnames[i % surnames.size()] + QLatin1Char(' ')
-                                              + names[(i / 10) % names.size()] + QLatin1Char(' ')
-                                              + QString::number(i));
+                                              + names[(i / 10) % names.size()] + QLatin1Char(' ') + QString::number(i));
             clienti->cells(i + 1, 6).setValue(QStringLiteral("VIA ROMA %1").arg(i));
         }
         pratica->cells(1, 1).setValue(QStringLiteral("N. Pratica"));

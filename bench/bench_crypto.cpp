@@ -45,7 +45,8 @@ std::vector<uint8_t> plainStream(const std::vector<uint8_t>& filepass)
     std::vector<uint8_t> body;
     for (int r = 0; r < 200; ++r) {
         body.assign(8224, 0);
-        for (size_t i = 0; i < body.size(); ++i) body[i] = uint8_t('a' + (i * 7 + r) % 26);
+        for (size_t i = 0; i < body.size(); ++i)
+            body[i] = uint8_t('a' + (i * 7 + r) % 26);
         record(s, r == 0 ? 0x00FC : 0x003C, body.data(), body.size());
     }
     record(s, 0x000A, nullptr, 0);
@@ -71,7 +72,8 @@ std::vector<uint8_t> rc4StandardFilepass(std::string_view password)
 {
     std::vector<uint8_t> b = {1, 0, 1, 0, 1, 0};
     uint8_t salt[16], verifier[32];
-    for (int i = 0; i < 16; ++i) salt[i] = uint8_t(i * 37 + 11), verifier[i] = uint8_t(i * 91 + 3);
+    for (int i = 0; i < 16; ++i)
+        salt[i] = uint8_t(i * 37 + 11), verifier[i] = uint8_t(i * 91 + 3);
     md5_ctx ctx;
     md5_init(&ctx);
     md5_update(&ctx, 16, verifier);
@@ -96,7 +98,8 @@ std::vector<uint8_t> encryptedStream(bool cryptoApi)
     }
     auto s = plainStream(rc4StandardFilepass(kPassword));
     // RC4 is its own inverse: "decrypting" the plaintext encrypts it.
-    if (!decryptWorkbookStream(s, kPassword).ok()) throw std::runtime_error("RC4 1.1 set-up failed");
+    if (!decryptWorkbookStream(s, kPassword).ok())
+        throw std::runtime_error("RC4 1.1 set-up failed");
     return s;
 }
 
@@ -109,7 +112,8 @@ void decryptBench(benchmark::State& state, bool cryptoApi)
         work = cipher;
         state.ResumeTiming();
         auto r = decryptWorkbookStream(work, kPassword);
-        if (!r.ok()) state.SkipWithError("decryption failed");
+        if (!r.ok())
+            state.SkipWithError("decryption failed");
         benchmark::DoNotOptimize(work.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(cipher.size()));

@@ -62,8 +62,8 @@ struct Bench {
         host::Sheet* spese = b->addSheet("Spese");
         host::Sheet* codice = b->addSheet("Codice");
         b->addSheet("S");
-        const QStringList surnames = {"ROSSI", "BIANCHI", "VERDI", "ESPOSITO", "COLOMBO", "RICCI", "MARINO",
-                                      "GRECO", "BRUNO", "GALLO"};
+        const QStringList surnames = {"ROSSI", "BIANCHI", "VERDI", "ESPOSITO", "COLOMBO",
+                                      "RICCI", "MARINO",  "GRECO", "BRUNO",    "GALLO"};
         clienti->cells(1, 1).setValue(QStringLiteral("ID Progressivo"));
         for (int i = 1; i <= kClients; ++i) {
             clienti->cells(i + 1, 1).setValue(double(i));

@@ -39,8 +39,8 @@ constexpr int kClients = 20000;
 constexpr int kExpenses = 40000; // all of client 7
 constexpr int kEvents = 20000;
 
-const QStringList kSurnames = {"ROSSI", "BIANCHI", "VERDI", "ESPOSITO", "COLOMBO", "RICCI", "MARINO",
-                               "GRECO", "BRUNO", "GALLO", "DE LUCA", "CONTI", "MANCINI", "FONTANA"};
+const QStringList kSurnames = {"ROSSI", "BIANCHI", "VERDI", "ESPOSITO", "COLOMBO", "RICCI",   "MARINO",
+                               "GRECO", "BRUNO",   "GALLO", "DE LUCA",  "CONTI",   "MANCINI", "FONTANA"};
 const QStringList kNames = {"MARIO", "LUCIA", "ANNA", "PAOLO", "ELENA", "LUCA", "SARA", "GIORGIO", "NICCOLÒ"};
 
 struct Bench {
@@ -93,8 +93,8 @@ struct Bench {
             pratica->cells(r, 10).setValue(QStringLiteral("PRATICA %1 RECUPERO CREDITO").arg(1000 + i));
             pratica->cells(r, 11).setValue(QStringLiteral("DEPOSITARE MEMORIA\nNOTIFICARE ATTO"));
         }
-        const QStringList heads = {"ID Oper", "N/Pratica", "Cliente", "Data", "Descrizione",
-                                   "Tipo Spesa", "Importo", "IVA/Esente"};
+        const QStringList heads = {"ID Oper",     "N/Pratica",  "Cliente", "Data",
+                                   "Descrizione", "Tipo Spesa", "Importo", "IVA/Esente"};
         for (int c = 0; c < heads.size(); ++c)
             spese->cells(1, c + 1).setValue(heads[c]);
         for (int i = 1; i <= kExpenses; ++i) {
@@ -235,7 +235,8 @@ BENCHMARK(BM_EventList20k)->Unit(benchmark::kMillisecond);
 void BM_StartToLogin(benchmark::State& state)
 {
     Bench& b = *gBench;
-    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/gestione-pratiche"));
+    const QString program
+        = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/gestione-pratiche"));
     if (!QFileInfo::exists(program)) {
         state.SkipWithError("gestione-pratiche not built");
         return;

@@ -33,7 +33,7 @@ std::unique_ptr<Workbook> makeWorkbook()
     uint16_t dateXf = wb->xfWithNumberFormat(15, "dd/mm/yyyy");
     uint16_t moneyXf = wb->xfWithNumberFormat(15, "#,##0.00");
     std::mt19937 rng(20240315);
-    const char* surnames[] = {"ROSSI", "BIANCHI", "COLOMBO", "RICCI", "MARINO", "GRECO", "BRUNO", "GALLO",
+    const char* surnames[] = {"ROSSI", "BIANCHI", "COLOMBO", "RICCI", "MARINO",   "GRECO", "BRUNO",    "GALLO",
                               "CONTI", "DE LUCA", "MANCINI", "COSTA", "GIORDANO", "RIZZO", "LOMBARDI", "MORETTI"};
     const char* names[] = {"MARIO", "LUCIA", "GIUSEPPE", "ANNA", "FRANCESCO", "NICCOLÒ", "CHIARA", "ANDREA"};
     const char* cities[] = {"ROMA", "MILANO", "FORLÌ", "CEFALÙ", "TORINO", "NAPOLI", "PATERNÒ", "BOLOGNA"};
@@ -49,12 +49,13 @@ std::unique_ptr<Workbook> makeWorkbook()
                 uint32_t x = rng();
                 switch ((c + salt) % 7) {
                 case 0: ws.setValue(r, c, Value::makeNumber(r + 100)); break; // ids
-                case 1: // names: many distinct
-                    ws.setValue(r, c, Value::makeText(std::string(surnames[x % 16]) + " " + names[(x >> 4) % 8] + " " +
-                                                      std::to_string(x % 5000)));
+                case 1:                                                       // names: many distinct
+                    ws.setValue(r, c,
+                                Value::makeText(std::string(surnames[x % 16]) + " " + names[(x >> 4) % 8] + " "
+                                                + std::to_string(x % 5000)));
                     break;
                 case 2: ws.setValue(r, c, Value::makeText(cities[x % 8])); break; // repeated
-                case 3: // dates
+                case 3:                                                           // dates
                     ws.setValue(r, c, Value::makeNumber(40000 + x % 9000));
                     ws.setFormat(r, c, dateXf);
                     break;
@@ -85,8 +86,10 @@ std::vector<uint8_t> rc4Workbook(const Workbook& wb)
     std::vector<uint8_t> s = writeWorkbookStream(wb, 54);
     uint8_t salt[16], verifier[16];
     std::mt19937 rng(7);
-    for (auto& b : salt) b = uint8_t(rng());
-    for (auto& b : verifier) b = uint8_t(rng());
+    for (auto& b : salt)
+        b = uint8_t(rng());
+    for (auto& b : verifier)
+        b = uint8_t(rng());
     auto key = [&](uint32_t block) { return rc4StandardKey(kPassword, std::span<const uint8_t, 16>(salt, 16), block); };
     uint8_t vh[32];
     std::memcpy(vh, verifier, 16);
@@ -112,8 +115,8 @@ std::vector<uint8_t> rc4Workbook(const Workbook& wb)
         uint16_t type = uint16_t(s[pos] | (s[pos + 1] << 8));
         size_t size = size_t(s[pos + 2] | (s[pos + 3] << 8));
         size_t b = pos + 4, e = b + size;
-        bool clear = type == 0x0809 || type == 0x002F || type == 0x0194 || type == 0x0195 || type == 0x00E1 ||
-                     type == 0x0196 || type == 0x0138;
+        bool clear = type == 0x0809 || type == 0x002F || type == 0x0194 || type == 0x0195 || type == 0x00E1
+            || type == 0x0196 || type == 0x0138;
         if (type == 0x0085)
             b += 4;
         if (!clear)
@@ -210,7 +213,8 @@ void BM_ParseOnly(benchmark::State& state)
     }
 }
 
-#define GP_BENCH(fn) BENCHMARK(fn)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true)
+#define GP_BENCH(fn)                                                                                                   \
+    BENCHMARK(fn)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true)
 GP_BENCH(BM_DecryptOnlyCryptoApi);
 GP_BENCH(BM_OpenCryptoApi);
 GP_BENCH(BM_DecryptOnlyRc4);
@@ -223,7 +227,8 @@ GP_BENCH(BM_SaveCryptoApi);
 int main(int argc, char** argv)
 {
     if (const char* dir = std::getenv("GP_BENCH_XLS_DIR")) {
-        for (auto [name, data] : {std::pair{"bench_cryptoapi.xls", &files().cryptoApi}, std::pair{"bench_rc4.xls", &files().rc4}}) {
+        for (auto [name, data] :
+             {std::pair{"bench_cryptoapi.xls", &files().cryptoApi}, std::pair{"bench_rc4.xls", &files().rc4}}) {
             std::string path = std::string(dir) + "/" + name;
             std::FILE* f = std::fopen(path.c_str(), "wb");
             if (!f || std::fwrite(data->data(), 1, data->size(), f) != data->size())

@@ -34,8 +34,7 @@ std::mt19937 rng(20081029);
 
 int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
 bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng) < p; }
-template <class T>
-const T& pickOf(const std::vector<T>& v) { return v[size_t(pick(int(v.size())))]; }
+template <class T> const T& pickOf(const std::vector<T>& v) { return v[size_t(pick(int(v.size())))]; }
 
 QString digits(int n)
 {
@@ -52,15 +51,15 @@ struct Town {
     QString prefix; // telephone prefix
 };
 const std::vector<Town> kTowns = {
-    {"ROMA", "RM", "00184", "H501", "06"},        {"MILANO", "MI", "20121", "F205", "02"},
-    {"BOLOGNA", "BO", "40121", "A944", "051"},    {"TORINO", "TO", "10121", "L219", "011"},
-    {"NAPOLI", "NA", "80133", "F839", "081"},     {"FIRENZE", "FI", "50122", "D612", "055"},
-    {"PADOVA", "PD", "35121", "G224", "049"},     {"VERONA", "VR", "37121", "L781", "045"},
-    {"PARMA", "PR", "43121", "G337", "0521"},     {"MODENA", "MO", "41121", "F257", "059"},
-    {"BERGAMO", "BG", "24121", "A794", "035"},    {"BRESCIA", "BS", "25121", "B157", "030"},
-    {"PERUGIA", "PG", "06121", "G478", "075"},    {"ANCONA", "AN", "60121", "A271", "071"},
-    {"L'AQUILA", "AQ", "67100", "A345", "0862"},  {"AOSTA", "AO", "11100", "A326", "0165"},
-    {"FORLÌ", "FC", "47121", "D704", "0543"},     {"CANTÙ", "CO", "22063", "B639", "031"},
+    {"ROMA", "RM", "00184", "H501", "06"},       {"MILANO", "MI", "20121", "F205", "02"},
+    {"BOLOGNA", "BO", "40121", "A944", "051"},   {"TORINO", "TO", "10121", "L219", "011"},
+    {"NAPOLI", "NA", "80133", "F839", "081"},    {"FIRENZE", "FI", "50122", "D612", "055"},
+    {"PADOVA", "PD", "35121", "G224", "049"},    {"VERONA", "VR", "37121", "L781", "045"},
+    {"PARMA", "PR", "43121", "G337", "0521"},    {"MODENA", "MO", "41121", "F257", "059"},
+    {"BERGAMO", "BG", "24121", "A794", "035"},   {"BRESCIA", "BS", "25121", "B157", "030"},
+    {"PERUGIA", "PG", "06121", "G478", "075"},   {"ANCONA", "AN", "60121", "A271", "071"},
+    {"L'AQUILA", "AQ", "67100", "A345", "0862"}, {"AOSTA", "AO", "11100", "A326", "0165"},
+    {"FORLÌ", "FC", "47121", "D704", "0543"},    {"CANTÙ", "CO", "22063", "B639", "031"},
 };
 
 struct Person {
@@ -68,26 +67,28 @@ struct Person {
     bool female;
 };
 const std::vector<Person> kPeople = {
-    {"ROSSI", "MARIO", false},        {"BIANCHI", "LUCIA", true},      {"COLOMBO", "GIUSEPPE", false},
-    {"RICCI", "FRANCESCO", false},    {"MARINO", "ANNA", true},        {"GRECO", "ANTONIO", false},
-    {"BRUNO", "GIOVANNA", true},      {"GALLO", "LUCA", false},        {"CONTI", "CHIARA", true},
-    {"DE LUCA", "MARCO", false},      {"MANCINI", "FRANCESCA", true},  {"COSTA", "ALESSANDRO", false},
-    {"GIORDANO", "SARA", true},       {"RIZZO", "ANDREA", false},      {"LOMBARDI", "ELENA", true},
-    {"MORETTI", "STEFANO", false},    {"BARBIERI", "PAOLA", true},     {"FONTANA", "ROBERTO", false},
-    {"SANTORO", "VALENTINA", true},   {"MARIANI", "DAVIDE", false},    {"RINALDI", "SILVIA", true},
-    {"CARUSO", "NICOLÒ", false},      {"FERRARA", "ROSA", true},       {"GALLI", "MATTEO", false},
-    {"D'ANGELO", "LETIZIA", true},    {"LEONE", "PIETRO", false},      {"LONGO", "MARTINA", true},
+    {"ROSSI", "MARIO", false},      {"BIANCHI", "LUCIA", true},     {"COLOMBO", "GIUSEPPE", false},
+    {"RICCI", "FRANCESCO", false},  {"MARINO", "ANNA", true},       {"GRECO", "ANTONIO", false},
+    {"BRUNO", "GIOVANNA", true},    {"GALLO", "LUCA", false},       {"CONTI", "CHIARA", true},
+    {"DE LUCA", "MARCO", false},    {"MANCINI", "FRANCESCA", true}, {"COSTA", "ALESSANDRO", false},
+    {"GIORDANO", "SARA", true},     {"RIZZO", "ANDREA", false},     {"LOMBARDI", "ELENA", true},
+    {"MORETTI", "STEFANO", false},  {"BARBIERI", "PAOLA", true},    {"FONTANA", "ROBERTO", false},
+    {"SANTORO", "VALENTINA", true}, {"MARIANI", "DAVIDE", false},   {"RINALDI", "SILVIA", true},
+    {"CARUSO", "NICOLÒ", false},    {"FERRARA", "ROSA", true},      {"GALLI", "MATTEO", false},
+    {"D'ANGELO", "LETIZIA", true},  {"LEONE", "PIETRO", false},     {"LONGO", "MARTINA", true},
     {"GENTILE", "FABIO", false},
 };
 const std::vector<QString> kCompanies = {
-    "EDILIZIA ROSSI S.R.L.",          "CITTÀ NUOVA COSTRUZIONI S.P.A.", "TRASPORTI GRECO & FIGLI S.N.C.",
-    "AGRICOLA SAN MARTINO S.S.",      "FARMACIA CENTRALE DR. CONTI",    "OFFICINA MECCANICA BRUNO S.R.L.",
-    "IMMOBILIARE LE QUERCE S.R.L.",   "STUDIO TECNICO GALLO E ASSOCIATI", "CONDOMINIO VIA GARIBALDI 12",
-    "PANIFICIO MORETTI DI MORETTI ELENA", "HOTEL BELVEDERE S.A.S.",     "COOPERATIVA SOCIALE L'ARCOBALENO",
+    "EDILIZIA ROSSI S.R.L.",          "CITTÀ NUOVA COSTRUZIONI S.P.A.",
+    "TRASPORTI GRECO & FIGLI S.N.C.", "AGRICOLA SAN MARTINO S.S.",
+    "FARMACIA CENTRALE DR. CONTI",    "OFFICINA MECCANICA BRUNO S.R.L.",
+    "IMMOBILIARE LE QUERCE S.R.L.",   "STUDIO TECNICO GALLO E ASSOCIATI",
+    "CONDOMINIO VIA GARIBALDI 12",    "PANIFICIO MORETTI DI MORETTI ELENA",
+    "HOTEL BELVEDERE S.A.S.",         "COOPERATIVA SOCIALE L'ARCOBALENO",
 };
 const std::vector<QString> kStreets = {
-    "VIA GARIBALDI", "VIA ROMA", "CORSO ITALIA", "VIA MAZZINI", "PIAZZA DELLA REPUBBLICA", "VIA DEI MILLE",
-    "VIALE EUROPA", "VIA VERDI", "VIA CAVOUR", "VIA DANTE ALIGHIERI", "VIA SAN FRANCESCO", "LARGO XXV APRILE",
+    "VIA GARIBALDI", "VIA ROMA",  "CORSO ITALIA", "VIA MAZZINI",         "PIAZZA DELLA REPUBBLICA", "VIA DEI MILLE",
+    "VIALE EUROPA",  "VIA VERDI", "VIA CAVOUR",   "VIA DANTE ALIGHIERI", "VIA SAN FRANCESCO",       "LARGO XXV APRILE",
 };
 
 // Codice fiscale of a person, with its check character.
@@ -123,7 +124,8 @@ QString taxCode(const Person& p, const QDate& birth, const QString& cadastral)
     code += QChar(months[birth.month() - 1]);
     code += QStringLiteral("%1").arg(birth.day() + (p.female ? 40 : 0), 2, 10, QLatin1Char('0'));
     code += cadastral;
-    static const int odd[] = {1, 0, 5, 7, 9, 13, 15, 17, 19, 21, 2, 4, 18, 20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
+    static const int odd[] = {1,  0,  5, 7, 9, 13, 15, 17, 19, 21, 2,  4,  18,
+                              20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
     int sum = 0;
     for (int i = 0; i < 15; ++i) {
         const QChar c = code[i];
@@ -192,13 +194,20 @@ const QStringList kSectors = {"CIVILE", "PENALE", "TRIBUTARIO", "LAVORO", "AMMIN
 const QStringList kPositions = {"ARMADIO A", "ARMADIO B", "SCAFFALE 3", "ARCHIVIO 2019", "STUDIO AVV. ROSSI"};
 
 const std::vector<QString> kSubjects = {
-    "RECUPERO CREDITO NEI CONFRONTI DI %1",      "RICORSO AVVERSO AVVISO DI ACCERTAMENTO",
-    "SEPARAZIONE CONSENSUALE",                   "IMPUGNAZIONE LICENZIAMENTO",
-    "SFRATTO PER MOROSITÀ",                      "RISARCIMENTO DANNI DA SINISTRO STRADALE",
-    "CONTRATTO DI LOCAZIONE COMMERCIALE",        "SUCCESSIONE EREDITARIA",
-    "DECRETO INGIUNTIVO FORNITURE NON PAGATE",   "OPPOSIZIONE A CARTELLA ESATTORIALE",
-    "VERTENZA CONDOMINIALE INFILTRAZIONI",       "COSTITUZIONE DI PARTE CIVILE",
-    "REVISIONE CONTRATTI DI FORNITURA",          "RICORSO AL TAR CONTRO DINIEGO PERMESSO",
+    "RECUPERO CREDITO NEI CONFRONTI DI %1",
+    "RICORSO AVVERSO AVVISO DI ACCERTAMENTO",
+    "SEPARAZIONE CONSENSUALE",
+    "IMPUGNAZIONE LICENZIAMENTO",
+    "SFRATTO PER MOROSITÀ",
+    "RISARCIMENTO DANNI DA SINISTRO STRADALE",
+    "CONTRATTO DI LOCAZIONE COMMERCIALE",
+    "SUCCESSIONE EREDITARIA",
+    "DECRETO INGIUNTIVO FORNITURE NON PAGATE",
+    "OPPOSIZIONE A CARTELLA ESATTORIALE",
+    "VERTENZA CONDOMINIALE INFILTRAZIONI",
+    "COSTITUZIONE DI PARTE CIVILE",
+    "REVISIONE CONTRATTI DI FORNITURA",
+    "RICORSO AL TAR CONTRO DINIEGO PERMESSO",
 };
 const std::vector<QString> kDuties = {
     "DEPOSITARE MEMORIA ENTRO IL TERMINE\nNOTIFICARE ATTO ALLA CONTROPARTE",
@@ -209,8 +218,13 @@ const std::vector<QString> kDuties = {
     "DEPOSITARE NOTA SPESE",
 };
 const std::vector<QString> kNews = {
-    "ATTESA RISPOSTA CONTROPARTE", "UDIENZA RINVIATA D'UFFICIO", "IN TRATTATIVA PER ACCORDO BONARIO",
-    "CLIENTE HA CONSEGNATO I DOCUMENTI", "SENTENZA FAVOREVOLE IN PRIMO GRADO", "IN ATTESA DI NOMINA DEL CTU", "",
+    "ATTESA RISPOSTA CONTROPARTE",
+    "UDIENZA RINVIATA D'UFFICIO",
+    "IN TRATTATIVA PER ACCORDO BONARIO",
+    "CLIENTE HA CONSEGNATO I DOCUMENTI",
+    "SENTENZA FAVOREVOLE IN PRIMO GRADO",
+    "IN ATTESA DI NOMINA DEL CTU",
+    "",
 };
 
 void writePractice(SpreadsheetHost& host, const QString& dir, const QDate& today, std::vector<Case>& casesOut,
@@ -227,9 +241,10 @@ void writePractice(SpreadsheetHost& host, const QString& dir, const QDate& today
     Sheet* foglio1 = book->addSheet(QStringLiteral("Foglio1"));
 
     // Clients.
-    headings(clienti, {"ID Progressivo", "Ragione Sociale/Cognome-Nome", "Codice", "Data 00 00 00", "Indirizzo",
-                       "C.A.P.", "Località", "(PR)", "Telefono", "Fax", "Cellullare", "E-Mail", "Codice Fiscale",
-                       "Partita IVA", "Referente/Legale Rappresentante", "Annotazioni", "Note"});
+    headings(clienti,
+             {"ID Progressivo", "Ragione Sociale/Cognome-Nome", "Codice", "Data 00 00 00", "Indirizzo", "C.A.P.",
+              "Località", "(PR)", "Telefono", "Fax", "Cellullare", "E-Mail", "Codice Fiscale", "Partita IVA",
+              "Referente/Legale Rappresentante", "Annotazioni", "Note"});
     const int clientCount = 40;
     std::vector<QString> names;
     size_t company = 0;
@@ -265,7 +280,8 @@ void writePractice(SpreadsheetHost& host, const QString& dir, const QDate& today
         mail = mail.left(24);
         while (mail.endsWith(QLatin1Char('.')))
             mail.chop(1);
-        clienti->cells(row, 12).setValue(mail + (isCompany ? QStringLiteral("@pec.it") : QStringLiteral("@esempio.it")));
+        clienti->cells(row, 12).setValue(mail
+                                         + (isCompany ? QStringLiteral("@pec.it") : QStringLiteral("@esempio.it")));
         if (isCompany) {
             const QString vat = vatNumber();
             clienti->cells(row, 13).setValue(vat);
@@ -290,9 +306,9 @@ void writePractice(SpreadsheetHost& host, const QString& dir, const QDate& today
     clienti->range(QStringLiteral("Y1")).setValue(double(clientCount));
 
     // Cases: numbers from 101 upwards with a few gaps (cases deleted over the years).
-    const QStringList caseHeadings = {"N. Pratica", "ID Cliente", "Apertura", "Chiusura", "Ultimo Aggiorn.",
-                                      "Assegnatario", "Settore", "Area", "Posizione", "Oggetto", "Adempimenti",
-                                      "Notizie", "Riservato", "Dorvessa"};
+    const QStringList caseHeadings = {"N. Pratica",   "ID Cliente", "Apertura",  "Chiusura",  "Ultimo Aggiorn.",
+                                      "Assegnatario", "Settore",    "Area",      "Posizione", "Oggetto",
+                                      "Adempimenti",  "Notizie",    "Riservato", "Dorvessa"};
     headings(pratica, caseHeadings);
     headings(storico, caseHeadings);
     std::vector<int> givenNumbers;
@@ -353,8 +369,14 @@ void writePractice(SpreadsheetHost& host, const QString& dir, const QDate& today
     }
 
     // Expenses of the cases.
-    headings(spese, {"ID Oper", "N/Pratica", "N/Cliente", "Data", "Descrizione", "Tipo Spesa", "Importo", "IVA/Esente"});
-    struct Kind { const char* description; const char* type; double low, high; const char* vat; };
+    headings(spese,
+             {"ID Oper", "N/Pratica", "N/Cliente", "Data", "Descrizione", "Tipo Spesa", "Importo", "IVA/Esente"});
+    struct Kind {
+        const char* description;
+        const char* type;
+        double low, high;
+        const char* vat;
+    };
     const std::vector<Kind> kinds = {
         {"CONTRIBUTO UNIFICATO", "ANTICIPAZIONE", 43, 1686, "ESENTE"},
         {"MARCA DA BOLLO", "ANTICIPAZIONE", 16, 16, "ESENTE"},
@@ -370,7 +392,9 @@ void writePractice(SpreadsheetHost& host, const QString& dir, const QDate& today
         const int row = i + 2;
         const Case& c = casesOut[size_t(pick(int(casesOut.size())))];
         const Kind& k = kinds[size_t(pick(int(kinds.size())))];
-        const double amount = std::round((k.low + (k.high - k.low) * std::uniform_real_distribution<double>(0, 1)(rng)) * 100) / 100;
+        const double amount = std::round((k.low + (k.high - k.low) * std::uniform_real_distribution<double>(0, 1)(rng))
+                                         * 100)
+            / 100;
         spese->cells(row, 1).setValue(double(i + 1));
         spese->cells(row, 2).setValue(double(c.number));
         spese->cells(row, 3).setValue(double(c.client));
@@ -412,8 +436,12 @@ void writeAgenda(SpreadsheetHost& host, const QString& dir, const QDate& today, 
     const std::vector<QString> types = {"UDIENZA", "SCADENZA FISCALE", "TERMINE PROCESSUALE", "APPUNTAMENTO",
                                         "DEPOSITO ATTI"};
     const std::vector<QString> notes = {
-        "PORTARE FASCICOLO,\nCHIAMARE IL CLIENTE IL GIORNO PRIMA", "VERIFICARE NOTIFICA", "PAGAMENTO F24",
-        "TRIBUNALE, AULA 3, ORE 9:30", "PREPARARE COPIA DEGLI ATTI PER IL COLLEGA", "",
+        "PORTARE FASCICOLO,\nCHIAMARE IL CLIENTE IL GIORNO PRIMA",
+        "VERIFICARE NOTIFICA",
+        "PAGAMENTO F24",
+        "TRIBUNALE, AULA 3, ORE 9:30",
+        "PREPARARE COPIA DEGLI ATTI PER IL COLLEGA",
+        "",
     };
     std::map<int, QString> clientNames;
     for (const Client& c : clients)
@@ -536,9 +564,10 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 2 || args[1].startsWith(QLatin1Char('-'))) {
-        std::fprintf(stderr, "uso: gp-demo CARTELLA\n"
-                             "Scrive nella CARTELLA un archivio dimostrativo (Pratiche.xls, Dorvessa.xls,\n"
-                             "Istruzioni.txt). Password di accesso: %s\n",
+        std::fprintf(stderr,
+                     "uso: gp-demo CARTELLA\n"
+                     "Scrive nella CARTELLA un archivio dimostrativo (Pratiche.xls, Dorvessa.xls,\n"
+                     "Istruzioni.txt). Password di accesso: %s\n",
                      qPrintable(kLoginPassword));
         return 2;
     }

@@ -125,7 +125,7 @@ void Form8::command1Click()
         return;
     }
     const QString title = loginAttempts_ < 3 ? QStringLiteral("Prova # %1").arg(loginAttempts_)
-                                              : QStringLiteral("Ultima prova");
+                                             : QStringLiteral("Ultima prova");
     msgBox(this, QStringLiteral("NON E' VALIDA -Riprova!"), OkOnly | Critical, title);
     if (loginAttempts_ == 3) {
         // The workbook is closed without saving, and the program ends.

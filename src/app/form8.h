@@ -14,8 +14,8 @@ namespace gp::app {
 class Form8 : public ui::FormBase {
     Q_OBJECT
 public:
-    static inline const QString kCaption =
-        QStringLiteral("Gestione Pratiche Versione 4  del 14-10-08- AGGIORNAMENTO del 29-10-08");
+    static inline const QString kCaption = QStringLiteral(
+        "Gestione Pratiche Versione 4  del 14-10-08- AGGIORNAMENTO del 29-10-08");
 
     static inline const QString kName = QStringLiteral("Form8");
 

@@ -35,10 +35,13 @@ struct Command {
     const QString* form;
 };
 const Command kCommands[] = {
-    {"CmdPratiche", "Gestione &Pratiche", "Pratiche aperte: consultazione, aggiornamento, archiviazione", &cases::Form4::kName},
-    {"CmdClienti", "&Anagrafica Clienti", "Clienti dello studio: inserimento, modifica, stampa", &clients::Anagrafe::kName},
+    {"CmdPratiche", "Gestione &Pratiche", "Pratiche aperte: consultazione, aggiornamento, archiviazione",
+     &cases::Form4::kName},
+    {"CmdClienti", "&Anagrafica Clienti", "Clienti dello studio: inserimento, modifica, stampa",
+     &clients::Anagrafe::kName},
     {"CmdSpese", "Nota &Spese", "Spese per cliente o per pratica, con il saldo", &expenses::InterSpese::kName},
-    {"CmdScadenze", "&Dorvessa - Scadenze", "Agenda delle scadenze: eventi, scaduti, stampe", &deadlines::Attiva::kName},
+    {"CmdScadenze", "&Dorvessa - Scadenze", "Agenda delle scadenze: eventi, scaduti, stampe",
+     &deadlines::Attiva::kName},
     {"CmdIstruzioni", "&Istruzioni", "Come si usa il programma", &instructions::Istruzioni::kName},
 };
 } // namespace
@@ -148,10 +151,7 @@ bool MainMenu::openForm(const QString& formName)
     return shown;
 }
 
-void MainMenu::exitProgram()
-{
-    saveAndQuit(ctx(), this);
-}
+void MainMenu::exitProgram() { saveAndQuit(ctx(), this); }
 
 void MainMenu::closeEvent(QCloseEvent* e)
 {

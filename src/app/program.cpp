@@ -27,20 +27,19 @@
 #include <string_view>
 
 // Every subsystem registers its forms (see core/ui/navigator.h).
-#include "clients/register_forms.h"
 #include "cases/register_forms.h"
-#include "search/register_forms.h"
+#include "clients/register_forms.h"
+#include "deadlines/register_forms.h"
 #include "expenses/register_forms.h"
 #include "instructions/register_forms.h"
-#include "deadlines/register_forms.h"
 #include "printing/register_forms.h"
+#include "search/register_forms.h"
 
 namespace gp::app {
 
 using namespace gp::ui;
 
-Program::Program()
-    : host_(std::make_unique<host::SpreadsheetHost>()), navigator_(std::make_unique<Navigator>())
+Program::Program() : host_(std::make_unique<host::SpreadsheetHost>()), navigator_(std::make_unique<Navigator>())
 {
     ctx_.host = host_.get();
     ctx_.navigator = navigator_.get();
@@ -177,19 +176,18 @@ QString applicationFolder(const QStringList& arguments, const QString& exeDir, c
 
 namespace {
 
-const char kHelp[] =
-    "Uso: gestione-pratiche [--cartella CARTELLA]\n"
-    "\n"
-    "Gestione Pratiche: clienti, pratiche, spese e scadenze dello studio, nelle cartelle di\n"
-    "lavoro Pratiche.xls e Dorvessa.xls e nel testo Istruzioni.txt di una cartella.\n"
-    "\n"
-    "Opzioni:\n"
-    "  --cartella CARTELLA  usa i file della CARTELLA indicata\n"
-    "  --help               mostra questo aiuto ed esce\n"
-    "  --version            mostra la versione ed esce\n"
-    "\n"
-    "Senza --cartella il programma usa la propria cartella quando vi trova Pratiche.xls,\n"
-    "altrimenti la cartella \"Gestione Pratiche\" nei Documenti dell'utente.\n";
+const char kHelp[] = "Uso: gestione-pratiche [--cartella CARTELLA]\n"
+                     "\n"
+                     "Gestione Pratiche: clienti, pratiche, spese e scadenze dello studio, nelle cartelle di\n"
+                     "lavoro Pratiche.xls e Dorvessa.xls e nel testo Istruzioni.txt di una cartella.\n"
+                     "\n"
+                     "Opzioni:\n"
+                     "  --cartella CARTELLA  usa i file della CARTELLA indicata\n"
+                     "  --help               mostra questo aiuto ed esce\n"
+                     "  --version            mostra la versione ed esce\n"
+                     "\n"
+                     "Senza --cartella il programma usa la propria cartella quando vi trova Pratiche.xls,\n"
+                     "altrimenti la cartella \"Gestione Pratiche\" nei Documenti dell'utente.\n";
 
 } // namespace
 
@@ -227,9 +225,8 @@ int run(int argc, char** argv)
     // exits, which save every workbook first.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const QString folder = applicationFolder(
-        QApplication::arguments(), QApplication::applicationDirPath(),
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString folder = applicationFolder(QApplication::arguments(), QApplication::applicationDirPath(),
+                                             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 
     Program program;
     AppContext& ctx = program.context();

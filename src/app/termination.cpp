@@ -81,8 +81,7 @@ void installTerminationHandlers(ui::AppContext& ctx)
 
 void connectSessionEnd(QGuiApplication& app, ui::AppContext& ctx)
 {
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [&ctx](QSessionManager&) { endForSystem(ctx); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&ctx](QSessionManager&) { endForSystem(ctx); });
 }
 
 void protectProcessMemory()

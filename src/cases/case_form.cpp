@@ -24,8 +24,8 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFocusEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,7 +214,13 @@ void Form4::buildControls()
     installDateRule(text3_);
 
     // ---- the column of commands at the right edge
-    struct Cmd { const char* name; const char* caption; void (Form4::*slot)(); bool orange; const char* tip; };
+    struct Cmd {
+        const char* name;
+        const char* caption;
+        void (Form4::*slot)();
+        bool orange;
+        const char* tip;
+    };
     const Cmd cmds[] = {
         {"Command7", "&Ricerca", &Form4::commandSearch, false, "Pratiche Collegate al Cliente"},
         {"Command2", "&Inserisci-Aggiorna", &Form4::commandStore, true, nullptr},
@@ -263,8 +269,8 @@ void Form4::buildControls()
     combo1_->installEventFilter(this);
 
     // ---- tab order: the editable fields first, then the rest
-    QList<QWidget*> order = {combo1_, text1_, text2_, combo3_, combo4_, combo5_, combo2_, text5_, text6_, text7_,
-                             text9_, text3_, text4_, check1_, text10_};
+    QList<QWidget*> order = {combo1_, text1_, text2_, combo3_, combo4_, combo5_, combo2_, text5_,
+                             text6_,  text7_, text9_, text3_,  text4_,  check1_, text10_};
     for (QPushButton* button : buttons)
         order << button;
     for (int i = 0; i + 1 < order.size(); ++i)
@@ -543,8 +549,7 @@ int Form4::storeFields()
     host::Sheet* pratica = sheet(kCaseSheet);
     // The row the fields were read from, while it still holds that case.
     int row = 0;
-    if (loadedRow_ && *number == loadedNumber_
-        && pratica->identifier(loadedRow_, ColCase) == *number)
+    if (loadedRow_ && *number == loadedNumber_ && pratica->identifier(loadedRow_, ColCase) == *number)
         row = loadedRow_;
     else
         row = findCaseRow(*pratica, *number);
@@ -662,7 +667,7 @@ void Form4::commandStore()
                   QStringLiteral("I dati mostrati sono della Pratica %1: registrarli nella Pratica %2 ?")
                       .arg(valueText(loadedNumber_), valueText(*number)),
                   YesNo | Question | DefaultButton2, kTitle)
-               != Answer::Yes)
+            != Answer::Yes)
         return;
     if (!acceptFields())
         return;
@@ -704,8 +709,8 @@ void Form4::commandArchive()
         const QString stored = valueText(pratica->value(row, ColCase));
         archiveRow(*book, row);
         msgBox(this,
-               QStringLiteral("Pratica    ") + stored
-                   + QStringLiteral("     ") + QStringLiteral(" è stata  Storicizzata , ora si può eliminarla"),
+               QStringLiteral("Pratica    ") + stored + QStringLiteral("     ")
+                   + QStringLiteral(" è stata  Storicizzata , ora si può eliminarla"),
                OkOnly | Information, QStringLiteral(" Gestione Pratica"));
         combo1_->clear();
         clearCaseFields();
@@ -728,7 +733,8 @@ void Form4::commandDelete()
         == Answer::Yes)
         return;
     try {
-        if (msgBox(this, QStringLiteral("Si vuole eliminare la Pratica selezionata ?"), YesNo | DefaultButton2, kTitle) != Answer::Yes)
+        if (msgBox(this, QStringLiteral("Si vuole eliminare la Pratica selezionata ?"), YesNo | DefaultButton2, kTitle)
+            != Answer::Yes)
             return;
         host::Book* book = practice();
         host::Sheet* pratica = book->sheet(kCaseSheet);
@@ -741,8 +747,8 @@ void Form4::commandDelete()
         pratica->cells(row, ColCase).entireRow().deleteEntireRow();
         msgBox(this, QStringLiteral("Pratica    ") + stored + QStringLiteral("     ") + QStringLiteral(" Eliminata"),
                OkOnly | Information, QStringLiteral(" Gestione Pratica"));
-        if (msgBox(this, QStringLiteral("Si vuole Eliminare le Spese Associate alla Pratica   ?"), YesNo | DefaultButton2,
-                   kTitles)
+        if (msgBox(this, QStringLiteral("Si vuole Eliminare le Spese Associate alla Pratica   ?"),
+                   YesNo | DefaultButton2, kTitles)
             == Answer::Yes)
             deleteCaseExpenses(*book->sheet(kExpenseSheet), *number);
         combo1_->clear();

@@ -69,21 +69,21 @@ public:
     bool acceptFields();
 
     // The command handlers (also reached by the buttons and menus).
-    void commandStore();        // Command2 "&Inserisci-Aggiorna"
-    void commandArchive();      // Command4 "&Storicizza"
-    void commandDelete();       // Command3 "&Elimina"
-    void commandClear();        // Command1 "&Pulisci"
-    void commandExit();         // Command8 "&Esci"
-    void commandSearch();       // Command7 "&Ricerca"
-    void commandExpenseNote();  // Command5 "&Nota Spese"
-    void commandInvoicing();    // Command6 "&Fatturazione"
-    void commandMoreInfo();     // Command9 "&Altre Inform."
-    void commandStatus();       // Command10 "Stato Pratica"
-    void menuAssignCase();      // MnAgg "&Assegna  Numero Pratica"
-    void menuMarkDeadline();    // MnDorvessa "&Assegna Dorvessa"
-    void menuNewClient();       // MnCliente "&Nuovo Cliente"
-    void menuInstructions();    // MnIstruzioni "&Istruzioni"
-    void menuUtilities();       // MUtilità "&Utilità"
+    void commandStore();       // Command2 "&Inserisci-Aggiorna"
+    void commandArchive();     // Command4 "&Storicizza"
+    void commandDelete();      // Command3 "&Elimina"
+    void commandClear();       // Command1 "&Pulisci"
+    void commandExit();        // Command8 "&Esci"
+    void commandSearch();      // Command7 "&Ricerca"
+    void commandExpenseNote(); // Command5 "&Nota Spese"
+    void commandInvoicing();   // Command6 "&Fatturazione"
+    void commandMoreInfo();    // Command9 "&Altre Inform."
+    void commandStatus();      // Command10 "Stato Pratica"
+    void menuAssignCase();     // MnAgg "&Assegna  Numero Pratica"
+    void menuMarkDeadline();   // MnDorvessa "&Assegna Dorvessa"
+    void menuNewClient();      // MnCliente "&Nuovo Cliente"
+    void menuInstructions();   // MnIstruzioni "&Istruzioni"
+    void menuUtilities();      // MUtilità "&Utilità"
 
 public slots:
     // Chooses case `caseNumber` in the list and shows it, as if picked there.
@@ -121,30 +121,31 @@ private:
     void setListEntries(const QStringList& entries);
     void selectCase(double caseNumber);
 
-    QComboBox* combo1_ = nullptr;  // case list
-    QComboBox* combo2_ = nullptr;  // position / archive (M list)
-    QComboBox* combo3_ = nullptr;  // assignee (J list)
-    QComboBox* combo4_ = nullptr;  // sector (L list)
-    QComboBox* combo5_ = nullptr;  // area (K list)
-    QLineEdit* text1_ = nullptr;   // opening date
-    QLineEdit* text2_ = nullptr;   // closing date
-    QLineEdit* text3_ = nullptr;   // date of last update
-    QLineEdit* text4_ = nullptr;   // client number
-    QLineEdit* text5_ = nullptr;   // subject
+    QComboBox* combo1_ = nullptr;     // case list
+    QComboBox* combo2_ = nullptr;     // position / archive (M list)
+    QComboBox* combo3_ = nullptr;     // assignee (J list)
+    QComboBox* combo4_ = nullptr;     // sector (L list)
+    QComboBox* combo5_ = nullptr;     // area (K list)
+    QLineEdit* text1_ = nullptr;      // opening date
+    QLineEdit* text2_ = nullptr;      // closing date
+    QLineEdit* text3_ = nullptr;      // date of last update
+    QLineEdit* text4_ = nullptr;      // client number
+    QLineEdit* text5_ = nullptr;      // subject
     QPlainTextEdit* text6_ = nullptr; // obligations
     QPlainTextEdit* text7_ = nullptr; // news and notes
-    QLineEdit* text8_ = nullptr;   // clock
-    QLineEdit* text9_ = nullptr;   // client's name
-    QLineEdit* text10_ = nullptr;  // deadline
+    QLineEdit* text8_ = nullptr;      // clock
+    QLineEdit* text9_ = nullptr;      // client's name
+    QLineEdit* text10_ = nullptr;     // deadline
     QCheckBox* check1_ = nullptr;
     QLabel* label14_ = nullptr;
     QTimer* timer1_ = nullptr;
 
-    int changeHandled_ = -1;               // list position just shown by a change of the current entry
+    int changeHandled_ = -1; // list position just shown by a change of the current entry
     std::optional<double> pendingCase_;
-    int loadedRow_ = 0;                    // the row of "Pratica" the fields were read from; 0 = none
-    double loadedNumber_ = 0;              // the case number of that row
-    QString unknownTyped_;                 // the unknown number last reported    // a case handed over before the activation that rebuilds the list
+    int loadedRow_ = 0;       // the row of "Pratica" the fields were read from; 0 = none
+    double loadedNumber_ = 0; // the case number of that row
+    QString unknownTyped_;    // the unknown number last reported    // a case handed over before the activation that
+                              // rebuilds the list
 };
 
 } // namespace gp::cases

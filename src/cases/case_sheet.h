@@ -31,8 +31,20 @@ inline const QString kExpenseSheet = QStringLiteral("Spese");
 
 // Columns of "Pratica" (1-based).
 enum CaseColumn : int {
-    ColCase = 1, ColClient, ColOpened, ColClosed, ColUpdated, ColAssignee, ColSector, ColArea,
-    ColPosition, ColSubject, ColObligations, ColNotes, ColReserved, ColDeadline
+    ColCase = 1,
+    ColClient,
+    ColOpened,
+    ColClosed,
+    ColUpdated,
+    ColAssignee,
+    ColSector,
+    ColArea,
+    ColPosition,
+    ColSubject,
+    ColObligations,
+    ColNotes,
+    ColReserved,
+    ColDeadline
 };
 
 // The rows of the case table: from row 2 down to the first empty cell of column A.
@@ -50,8 +62,8 @@ int findCaseRow(host::Sheet& pratica, double caseNumber);
 
 // The fields of a case as the form shows them, every one converted to text.
 struct CaseFields {
-    QString clientNumber, opened, closed, updated, assignee, sector, area, position, subject, obligations,
-        notes, deadline;
+    QString clientNumber, opened, closed, updated, assignee, sector, area, position, subject, obligations, notes,
+        deadline;
 };
 CaseFields readCase(host::Sheet& pratica, int row);
 

@@ -73,8 +73,8 @@ void CaseStatusForm::showCase(double caseNumber)
         host::Sheet* pratica = book->sheet(kCaseSheet);
         const int row = findCaseRow(*pratica, caseNumber);
         if (!row) {
-            note_->setText(QStringLiteral("La Pratica %1 non esiste nell'elenco delle Pratiche.")
-                               .arg(valueText(caseNumber)));
+            note_->setText(
+                QStringLiteral("La Pratica %1 non esiste nell'elenco delle Pratiche.").arg(valueText(caseNumber)));
             return;
         }
         const CaseFields f = readCase(*pratica, row);
@@ -87,11 +87,11 @@ void CaseStatusForm::showCase(double caseNumber)
         expenses_->setText(QString::number(totals.count));
         total_->setText(QStringLiteral("€ ") + expenses::formatEuro(totals.cents));
         if (totals.skipped > 0)
-            note_->setText(QStringLiteral("%1 spese senza un importo valido non sono comprese nel totale.")
-                               .arg(totals.skipped));
+            note_->setText(
+                QStringLiteral("%1 spese senza un importo valido non sono comprese nel totale.").arg(totals.skipped));
         const QString deadline = f.deadline.trimmed();
         deadline_->setText(deadline.isEmpty() || deadline == QStringLiteral("*") ? QStringLiteral("Nessuna")
-                                                                                  : deadline);
+                                                                                 : deadline);
     });
 }
 

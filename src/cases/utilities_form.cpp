@@ -236,7 +236,8 @@ QStringList UtilitiesForm::backupTo(const QString& folder)
         if (target.exists(name))
             name = QStringLiteral("%1 %2.xls").arg(base, now.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
         for (int n = 2; target.exists(name); ++n)
-            name = QStringLiteral("%1 %2 (%3).xls").arg(base, now.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")))
+            name = QStringLiteral("%1 %2 (%3).xls")
+                       .arg(base, now.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")))
                        .arg(n);
         const QString destination = target.filePath(name);
         if (!QFile::copy(source, destination)) {

@@ -3,7 +3,6 @@
 
 #include "clients/client_fields.h"
 #include "clients/client_register.h"
-#include "printing/print_support.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
@@ -12,6 +11,7 @@
 #include "core/ui/navigator.h"
 #include "core/ui/picker.h"
 #include "core/ui/text_rules.h"
+#include "printing/print_support.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -113,10 +113,7 @@ void Anagrafe::clearClientFields()
     combo1_->setFocus();
 }
 
-void Anagrafe::loadClientNames()
-{
-    picker_->setEntries(clientPickerEntries(*ctx().practice()));
-}
+void Anagrafe::loadClientNames() { picker_->setEntries(clientPickerEntries(*ctx().practice())); }
 
 void Anagrafe::onActivate()
 {
@@ -125,9 +122,10 @@ void Anagrafe::onActivate()
         if (!book)
             throw host::HostError(QStringLiteral("Il file Pratiche.xls non è aperto."));
         if (book->sheet(kClientSheet)->range(QStringLiteral("B2")).isEmpty()) {
-            msgBox(this,
-                   QStringLiteral("Non ci sono Clienti Registrati in Anagrafica , occorre  utilizzare: AGGIUNGI CLIENTE "),
-                   OkOnly | Information, kTitle);
+            msgBox(
+                this,
+                QStringLiteral("Non ci sono Clienti Registrati in Anagrafica , occorre  utilizzare: AGGIUNGI CLIENTE "),
+                OkOnly | Information, kTitle);
             if (pickedRow_ == 0)
                 combo1_->clear();
             return;
@@ -236,7 +234,8 @@ void Anagrafe::deleteClient()
         msgBox(this, QStringLiteral("Seleziona un Cliente !!"), OkOnly | Information, kTitle);
         return;
     }
-    if (msgBox(this, QStringLiteral("Si vuole Eliminare il Cliente Selezionato ?"), YesNo | DefaultButton2, kTitle) != Answer::Yes)
+    if (msgBox(this, QStringLiteral("Si vuole Eliminare il Cliente Selezionato ?"), YesNo | DefaultButton2, kTitle)
+        != Answer::Yes)
         return;
     hostGuard(this, [&] {
         host::Book& book = *ctx().practice();
@@ -269,8 +268,8 @@ void Anagrafe::deleteClient()
         deleteRowsOf(book, kCaseSheet, 1, 2, number);
         msgBox(this, QStringLiteral("Pratica  associata al Cliente Eliminata"), OkOnly, kTitleReport);
 
-        if (msgBox(this, QStringLiteral("Si vuole Eliminare le Spese  Associate al Cliente  ?"),
-                   YesNo | DefaultButton2, kTitle)
+        if (msgBox(this, QStringLiteral("Si vuole Eliminare le Spese  Associate al Cliente  ?"), YesNo | DefaultButton2,
+                   kTitle)
             != Answer::Yes) {
             leaveToMainMenu();
             return;

@@ -40,13 +40,13 @@ public:
 
 public slots:
     // The menu commands, also reachable by code.
-    void modifyClient();      // "Modifica Cliente"
-    void deleteClient();      // "Elimina Cliente"
-    void addClient();         // "&Aggiungi Cliente"
-    void clearFields();       // "&Pulisci i campi"
-    void otherData();         // "&Altri dati"
-    void printClients();      // "&Stampa Elenco Clienti"
-    void leave();             // "&Esci"
+    void modifyClient(); // "Modifica Cliente"
+    void deleteClient(); // "Elimina Cliente"
+    void addClient();    // "&Aggiungi Cliente"
+    void clearFields();  // "&Pulisci i campi"
+    void otherData();    // "&Altri dati"
+    void printClients(); // "&Stampa Elenco Clienti"
+    void leave();        // "&Esci"
     // The choice of the entry `index` of Combo1.
     void chooseClient(int index);
 

@@ -109,8 +109,7 @@ void Assegna::loadClients()
     QStringList names;
     for (const PickerEntry& e : entries)
         names << e.name;
-    for (QWidget* w : {static_cast<QWidget*>(combo1_), static_cast<QWidget*>(combo2_),
-                       static_cast<QWidget*>(list1_)}) {
+    for (QWidget* w : {static_cast<QWidget*>(combo1_), static_cast<QWidget*>(combo2_), static_cast<QWidget*>(list1_)}) {
         w->setUpdatesEnabled(false);
         w->blockSignals(true);
     }
@@ -125,8 +124,7 @@ void Assegna::loadClients()
     combo1_->setCurrentIndex(-1);
     combo2_->setCurrentIndex(-1);
     list1_->setCurrentRow(-1);
-    for (QWidget* w : {static_cast<QWidget*>(combo1_), static_cast<QWidget*>(combo2_),
-                       static_cast<QWidget*>(list1_)}) {
+    for (QWidget* w : {static_cast<QWidget*>(combo1_), static_cast<QWidget*>(combo2_), static_cast<QWidget*>(list1_)}) {
         w->blockSignals(false);
         w->setUpdatesEnabled(true);
     }

@@ -14,8 +14,8 @@ namespace gp::clients {
 namespace {
 struct FieldSpec {
     const char* box;
-    const char* caption;  // the label on the form; empty for the second notes box
-    int maxLength;        // 0 = no limit
+    const char* caption; // the label on the form; empty for the second notes box
+    int maxLength;       // 0 = no limit
     bool capitals;
 };
 

@@ -23,7 +23,7 @@ class ClientFields : public QWidget {
 public:
     explicit ClientFields(QWidget* parent = nullptr);
 
-    QLineEdit* line(const QString& boxName) const;      // nullptr for Text12 / Text13
+    QLineEdit* line(const QString& boxName) const;       // nullptr for Text12 / Text13
     QPlainTextEdit* notes(const QString& boxName) const; // Text12 or Text13
     QWidget* box(const QString& boxName) const;
     QString text(const QString& boxName) const;

@@ -135,7 +135,8 @@ void recordGivenNumber(Book& practice, int column, double number)
     Sheet* s = practice.sheet(ui::kSettingsSheet);
     const int row = std::max(s->lastRowInColumn(column), 1) + 1;
     if (row > kMaxRows)
-        throw host::HostError(QStringLiteral("Il foglio \"Codice\" è pieno: il numero dato non può essere registrato."));
+        throw host::HostError(
+            QStringLiteral("Il foglio \"Codice\" è pieno: il numero dato non può essere registrato."));
     s->cells(row, column).setValue(number);
     // Ascending from row 2 (row 1 holds the heading); empty cells go last.
     Sheet* codice = s;

@@ -35,7 +35,7 @@ using ClientRecord = std::array<QString, kFieldCount>;
 
 // The box that shows each column, A to Q.
 inline const std::array<const char*, kFieldCount> kFieldBoxes = {
-    "Text2", "Text1", "Text14", "Text18", "Text4", "Text5", "Text6", "Text7", "Text8",
+    "Text2", "Text1",  "Text14", "Text18", "Text4",  "Text5", "Text6",  "Text7", "Text8",
     "Text9", "Text15", "Text16", "Text10", "Text11", "Text3", "Text12", "Text13"};
 
 // One entry of the name list: the name (column B) and the row it came from.

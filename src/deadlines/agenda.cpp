@@ -20,9 +20,9 @@ constexpr int kLastSheetRow = 65536;
 
 const QString& heading(int column)
 {
-    static const QString headings[] = {QStringLiteral("ID"),    QStringLiteral("Dorvessa"),
-                                       QStringLiteral("Tipo"),  QStringLiteral("Oggetto"),
-                                       QStringLiteral("Nota"),  QStringLiteral("Importo")};
+    static const QString headings[] = {QStringLiteral("ID"),   QStringLiteral("Dorvessa"),
+                                       QStringLiteral("Tipo"), QStringLiteral("Oggetto"),
+                                       QStringLiteral("Nota"), QStringLiteral("Importo")};
     return headings[column - 1];
 }
 
@@ -226,8 +226,7 @@ Amount parseAmount(const QString& text)
     const QString t = text.trimmed();
     if (t.isEmpty())
         return {};
-    static const QRegularExpression re(
-        QStringLiteral("^[-+]?(\\d{1,3}(\\.\\d{3})+|\\d+)(,\\d+)?$|^[-+]?,\\d+$"));
+    static const QRegularExpression re(QStringLiteral("^[-+]?(\\d{1,3}(\\.\\d{3})+|\\d+)(,\\d+)?$|^[-+]?,\\d+$"));
     if (!re.match(t).hasMatch())
         return {AmountState::Invalid, 0};
     QString plain = t;
@@ -240,9 +239,6 @@ Amount parseAmount(const QString& text)
     return {AmountState::Number, v};
 }
 
-QString ctrNumD(double value)
-{
-    return ui::moneyText(value);
-}
+QString ctrNumD(double value) { return ui::moneyText(value); }
 
 } // namespace gp::deadlines

@@ -57,13 +57,13 @@ void prepareDeadlineSheet(host::Sheet* sheet);
 // ----------------------------------------------------------------- reading
 
 struct Event {
-    int row = 0;               // sheet row
-    QVariant id;               // column A as stored
+    int row = 0;                  // sheet row
+    QVariant id;                  // column A as stored
     std::optional<double> number; // the ID as a number, when it is one
-    QDate date;                // column B read as a date (invalid when it is none)
-    QStringList texts;         // columns A..F converted to text, as the viewer shows them (F as money)
+    QDate date;                   // column B read as a date (invalid when it is none)
+    QStringList texts;            // columns A..F converted to text, as the viewer shows them (F as money)
     QString type, subject, note;
-    QVariant amount;           // column F as stored
+    QVariant amount; // column F as stored
 };
 
 Event readEvent(host::Sheet* sheet, int row);
@@ -71,10 +71,10 @@ Event readEvent(host::Sheet* sheet, int row);
 std::vector<Event> readEvents(host::Sheet* sheet);
 
 enum class ListKind {
-    All,      // every event, in sheet order
-    Due,      // date today or later, by date (events without a date last)
-    Expired,  // date before today, by date
-    Summary,  // expired and those of the next seven days, by date
+    All,     // every event, in sheet order
+    Due,     // date today or later, by date (events without a date last)
+    Expired, // date before today, by date
+    Summary, // expired and those of the next seven days, by date
 };
 std::vector<Event> selectEvents(const std::vector<Event>& events, ListKind kind, const QDate& today);
 bool isExpired(const Event& e, const QDate& today);

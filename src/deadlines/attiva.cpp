@@ -13,8 +13,8 @@
 #include "printing/stampa.h"
 
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QCloseEvent>
+#include <QLineEdit>
 
 namespace gp::deadlines {
 

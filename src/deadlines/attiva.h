@@ -41,9 +41,9 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void check1Toggled(bool checked);   // "Gestione Dorvessa"
-    void check2Toggled(bool checked);   // "Esci"
-    void check4Toggled(bool checked);   // "Stampe"
+    void check1Toggled(bool checked); // "Gestione Dorvessa"
+    void check2Toggled(bool checked); // "Esci"
+    void check4Toggled(bool checked); // "Stampe"
     void openPrinting();
 
     QCheckBox* check1_;

@@ -303,10 +303,7 @@ void Inserisci::check6Toggled(bool checked)
 
 // ----------------------------------------------------------------- fields
 
-void Inserisci::calendarClicked()
-{
-    text1_->setText(shortDate(calendario_->selectedDate()));
-}
+void Inserisci::calendarClicked() { text1_->setText(shortDate(calendario_->selectedDate())); }
 
 void Inserisci::clearFields()
 {
@@ -337,12 +334,12 @@ void Inserisci::text4Left()
 {
     const Amount a = parseAmount(text4_->text());
     switch (a.state) {
-    case AmountState::Empty: markAmount(false); break;         // the amount is optional
+    case AmountState::Empty: markAmount(false); break; // the amount is optional
     case AmountState::Number:
         text4_->setText(ctrNumD(a.value));
         markAmount(false);
         break;
-    case AmountState::Invalid: markAmount(true); break;        // the text stays as typed
+    case AmountState::Invalid: markAmount(true); break; // the text stays as typed
     }
 }
 
@@ -459,19 +456,19 @@ void Inserisci::modifyEvent()
         const int row = findEventRow(sheet, id);
         if (row == 0) {
             loadedId_.reset();
-            msgBox(this, QStringLiteral("L'evento n. %1 non è più presente in Dorvessa.\nNulla è stato modificato.")
-                             .arg(idText(id)),
+            msgBox(this,
+                   QStringLiteral("L'evento n. %1 non è più presente in Dorvessa.\nNulla è stato modificato.")
+                       .arg(idText(id)),
                    OkOnly | Exclamation, kAgendaTitle);
             return;
         }
-        if (msgBox(this, QStringLiteral("Modificare l'evento n. %1 in Dorvessa?").arg(idText(id)),
-                   YesNo | Question, kAgendaTitle)
+        if (msgBox(this, QStringLiteral("Modificare l'evento n. %1 in Dorvessa?").arg(idText(id)), YesNo | Question,
+                   kAgendaTitle)
             != Answer::Yes)
             return;
         writeEventFields(sheet, row, f);
         saveActiveWorkbook(ctx(), this);
-        msgBox(this, QStringLiteral("Evento n. %1 modificato.").arg(idText(id)), OkOnly | Information,
-               kAgendaTitle);
+        msgBox(this, QStringLiteral("Evento n. %1 modificato.").arg(idText(id)), OkOnly | Information, kAgendaTitle);
     });
 }
 
@@ -487,8 +484,9 @@ void Inserisci::deleteEvent()
         const int row = findEventRow(sheet, id);
         if (row == 0) {
             loadedId_.reset();
-            msgBox(this, QStringLiteral("L'evento n. %1 non è più presente in Dorvessa.\nNulla è stato eliminato.")
-                             .arg(idText(id)),
+            msgBox(this,
+                   QStringLiteral("L'evento n. %1 non è più presente in Dorvessa.\nNulla è stato eliminato.")
+                       .arg(idText(id)),
                    OkOnly | Exclamation, kAgendaTitle);
             return;
         }
@@ -501,8 +499,7 @@ void Inserisci::deleteEvent()
             return;
         deleteEventRow(sheet, row);
         saveActiveWorkbook(ctx(), this);
-        msgBox(this, QStringLiteral("Evento n. %1 eliminato.").arg(idText(id)), OkOnly | Information,
-               kAgendaTitle);
+        msgBox(this, QStringLiteral("Evento n. %1 eliminato.").arg(idText(id)), OkOnly | Information, kAgendaTitle);
         clearFields();
     });
 }

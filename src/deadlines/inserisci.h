@@ -62,7 +62,7 @@ protected:
 private:
     void enterMode(Mode m);
     void applyHandOver();
-    void clearFields();              // ClearFields
+    void clearFields(); // ClearFields
     void showViewer(int listKind, const QString& caption);
 
     void check1Toggled(bool checked);
@@ -72,9 +72,9 @@ private:
     void check5Toggled(bool checked);
     void check6Toggled(bool checked);
     void calendarClicked();
-    void command1Clicked();          // "Esci"
-    void command2Clicked();          // confirm
-    void text4Left();                // the amount rule on leaving the field
+    void command1Clicked(); // "Esci"
+    void command2Clicked(); // confirm
+    void text4Left();       // the amount rule on leaving the field
     void markAmount(bool invalid);
 
     void insertEvent();
@@ -84,7 +84,7 @@ private:
 
     QGroupBox* frame1_;
     QGroupBox* frame2_;
-    QCheckBox* check_[7] = {};       // Check1..Check6 at [1]..[6]
+    QCheckBox* check_[7] = {}; // Check1..Check6 at [1]..[6]
     QLabel* label1_;
     QLineEdit* text1_;
     QComboBox* combo1_;
@@ -105,7 +105,7 @@ private:
     struct HandOver {
         Mode mode;
         double id;
-        QStringList texts;           // A..F as the viewer showed them
+        QStringList texts; // A..F as the viewer showed them
         QString note;
         QDate date;
         QVariant amount;

@@ -89,9 +89,8 @@ void ScadenzaPratica::startForCase(double caseNumber, QString subject)
     caseNumber_ = caseNumber;
     label1_->setText(QStringLiteral("Pratica n. %1").arg(caseText(caseNumber)));
     const QString trimmed = subject.trimmed();
-    text2_->setText(trimmed.isEmpty()
-                        ? QStringLiteral("PRATICA %1").arg(caseText(caseNumber))
-                        : QStringLiteral("PRATICA %1 \u2014 %2").arg(caseText(caseNumber), trimmed));
+    text2_->setText(trimmed.isEmpty() ? QStringLiteral("PRATICA %1").arg(caseText(caseNumber))
+                                      : QStringLiteral("PRATICA %1 \u2014 %2").arg(caseText(caseNumber), trimmed));
     text1_->clear();
     text3_->clear();
     calendario_->setSelectedDate(Clock::today());

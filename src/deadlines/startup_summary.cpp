@@ -18,12 +18,12 @@ using namespace gp::ui;
 
 QString summaryText(int expired, int upcoming)
 {
-    const QString e = expired == 0   ? QStringLiteral("nessun evento scaduto")
-                      : expired == 1 ? QStringLiteral("1 evento scaduto")
-                                     : QStringLiteral("%1 eventi scaduti").arg(expired);
-    const QString u = upcoming == 0   ? QStringLiteral("nessun evento nei prossimi sette giorni")
-                      : upcoming == 1 ? QStringLiteral("1 evento nei prossimi sette giorni")
-                                      : QStringLiteral("%1 eventi nei prossimi sette giorni").arg(upcoming);
+    const QString e = expired == 0 ? QStringLiteral("nessun evento scaduto")
+        : expired == 1             ? QStringLiteral("1 evento scaduto")
+                                   : QStringLiteral("%1 eventi scaduti").arg(expired);
+    const QString u = upcoming == 0 ? QStringLiteral("nessun evento nei prossimi sette giorni")
+        : upcoming == 1             ? QStringLiteral("1 evento nei prossimi sette giorni")
+                                    : QStringLiteral("%1 eventi nei prossimi sette giorni").arg(upcoming);
     return QStringLiteral("Dorvessa: %1, %2.").arg(e, u);
 }
 

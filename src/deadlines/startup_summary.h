@@ -21,10 +21,10 @@ struct AppContext;
 namespace gp::deadlines {
 
 struct StartupSummary {
-    bool available = false;  // the agenda could be read
-    int expired = 0;         // date before today
-    int upcoming = 0;        // today up to seven days ahead
-    QString text;            // "Dorvessa: 2 eventi scaduti, 3 eventi nei prossimi sette giorni."
+    bool available = false; // the agenda could be read
+    int expired = 0;        // date before today
+    int upcoming = 0;       // today up to seven days ahead
+    QString text;           // "Dorvessa: 2 eventi scaduti, 3 eventi nei prossimi sette giorni."
 };
 
 StartupSummary startupSummary(ui::AppContext& ctx);

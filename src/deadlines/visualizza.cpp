@@ -132,8 +132,9 @@ void Visualizza::itemDoubleClicked(QTreeWidgetItem* item)
         return; // the agenda's editor is not open: the list only shows
     const Event& e = shown_[size_t(index)];
     if (!e.number) {
-        msgBox(this, QStringLiteral("L'evento scelto non ha un numero nella colonna \"ID\": non può essere "
-                                    "modificato né eliminato dal programma."),
+        msgBox(this,
+               QStringLiteral("L'evento scelto non ha un numero nella colonna \"ID\": non può essere "
+                              "modificato né eliminato dal programma."),
                OkOnly | Exclamation, kAgendaTitle);
         return;
     }

@@ -29,8 +29,7 @@ public:
     static inline const QString kName = QStringLiteral("Visualizza");
     static inline const QString kDesignCaption = QStringLiteral("Visualizza");
     static inline const QString kPrompt = QStringLiteral("Seleziona  la Dorvessa");
-    static inline const QString kSummaryCaption =
-        QStringLiteral("Eventi scaduti e dei prossimi sette giorni");
+    static inline const QString kSummaryCaption = QStringLiteral("Eventi scaduti e dei prossimi sette giorni");
 
     enum class List { None, Due, Expired, Summary };
 

@@ -142,10 +142,8 @@ std::optional<qint64> amountCents(const QVariant& value)
         // as the cell shows it.
         return parseAmountText(QString::number(d, 'f', 6));
     }
-    case QMetaType::QString:
-        return parseAmountText(value.toString());
-    default:
-        return std::nullopt;
+    case QMetaType::QString: return parseAmountText(value.toString());
+    default: return std::nullopt;
     }
 }
 

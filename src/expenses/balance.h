@@ -29,9 +29,9 @@ enum SpeseColumn {
 };
 
 struct ExpenseTotals {
-    int count = 0;      // rows of the case/client whose amount was summed
-    qint64 cents = 0;   // their exact sum in cents
-    int skipped = 0;    // rows of the case/client whose amount is not a number (left out)
+    int count = 0;    // rows of the case/client whose amount was summed
+    qint64 cents = 0; // their exact sum in cents
+    int skipped = 0;  // rows of the case/client whose amount is not a number (left out)
 };
 
 // Sums column G ("Importo") of every "Spese" row whose `column` (2 = case

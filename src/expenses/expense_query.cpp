@@ -9,9 +9,8 @@ namespace gp::expenses {
 
 const QStringList& resultHeadings()
 {
-    static const QStringList h{QStringLiteral("N/Pratica"),   QStringLiteral("ID Oper"),
-                               QStringLiteral("Data"),        QStringLiteral("Descrizione"),
-                               QStringLiteral("Tipo Spesa"),  QStringLiteral("Importo"),
+    static const QStringList h{QStringLiteral("N/Pratica"),   QStringLiteral("ID Oper"),    QStringLiteral("Data"),
+                               QStringLiteral("Descrizione"), QStringLiteral("Tipo Spesa"), QStringLiteral("Importo"),
                                QStringLiteral("IVA/Esente")};
     return h;
 }

@@ -27,8 +27,8 @@
 #include <QTreeWidget>
 
 #include <cmath>
-#include <memory>
 #include <limits>
+#include <memory>
 
 namespace gp::expenses {
 

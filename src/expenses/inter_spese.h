@@ -35,14 +35,14 @@ public:
     const std::vector<int>& listedRows() const { return listedRows_; }
 
 public slots:
-    void clientMode();              // Option1
-    void caseMode();                // Option2
-    void chooseClient(int index);   // Combo1 click
-    void chooseCase(int index);     // Combo2 click
-    void queryByClient();           // Command1 "InterrogaC"
-    void queryByCase();             // Command2 "InterrogaP"
-    void clearForm();               // Command3 "Annulla"
-    void showInstructions();        // MnIstruzioni
+    void clientMode();                   // Option1
+    void caseMode();                     // Option2
+    void chooseClient(int index);        // Combo1 click
+    void chooseCase(int index);          // Combo2 click
+    void queryByClient();                // Command1 "InterrogaC"
+    void queryByCase();                  // Command2 "InterrogaP"
+    void clearForm();                    // Command3 "Annulla"
+    void showInstructions();             // MnIstruzioni
     void openRow(QTreeWidgetItem* item); // a double click or Enter on a row of ListView1
     // Runs the last query again (after the expense-note form changed "Spese").
     void refreshAfterChange();
@@ -78,10 +78,10 @@ private:
     QCheckBox* check1_ = nullptr;
     QTreeWidget* list_ = nullptr;
     QLabel* label3_ = nullptr;
-    QLabel* label5_ = nullptr;          // rows left out of the balance
+    QLabel* label5_ = nullptr; // rows left out of the balance
 
-    std::vector<double> clientIds_;     // Combo1 entry i -> client number (column A of "Clienti")
-    std::vector<int> caseRows_;         // Combo2 entry i -> its "Spese" row
+    std::vector<double> clientIds_; // Combo1 entry i -> client number (column A of "Clienti")
+    std::vector<int> caseRows_;     // Combo2 entry i -> its "Spese" row
     std::vector<int> listedRows_;
     Query lastQuery_ = Query::None;
     double lastId_ = 0;

@@ -71,8 +71,7 @@ int findExpenseRow(host::Sheet& spese, const QVariant& id, int hintRow, double h
         return 0;
     }
     // An expense without an "ID Oper" is known only by its row: it must still be there.
-    if (hintRow >= 2 && std::find(rows.begin(), rows.end(), hintRow) != rows.end()
-        && spese.isEmpty(hintRow, kColIdOper)
+    if (hintRow >= 2 && std::find(rows.begin(), rows.end(), hintRow) != rows.end() && spese.isEmpty(hintRow, kColIdOper)
         && spese.identifier(hintRow, kColCase) == hintCase)
         return hintRow;
     return 0;
@@ -362,7 +361,8 @@ std::optional<NotaSpese::Entry> NotaSpese::checkedEntry(host::Book& book)
         return refuse(QStringLiteral("Il campo Importo è vuoto."), text6_);
     const auto cents = parseAmountText(amountText);
     if (!cents)
-        return refuse(QStringLiteral("Il campo Importo non contiene un importo valido (per esempio 1.234,50)."), text6_);
+        return refuse(QStringLiteral("Il campo Importo non contiene un importo valido (per esempio 1.234,50)."),
+                      text6_);
     e.amount = double(*cents) / 100.0;
 
     e.vat = combo3_->currentText();
@@ -461,8 +461,8 @@ void NotaSpese::deleteExpense()
                    OkOnly | Exclamation, kTitle);
             return;
         }
-        if (msgBox(this, QStringLiteral("Si vuole Eliminare la Spesa selezionata ?"),
-                   YesNo | Question | DefaultButton2, kTitle)
+        if (msgBox(this, QStringLiteral("Si vuole Eliminare la Spesa selezionata ?"), YesNo | Question | DefaultButton2,
+                   kTitle)
             != Answer::Yes)
             return;
         spese->cells(row, 1).entireRow().deleteEntireRow();

@@ -47,11 +47,11 @@ public slots:
     // Shows or hides the case list Combo1 (the case form hands over its own list's visibility).
     void setCaseListVisible(bool visible);
 
-    void bookExpense();        // Command1: a new row of "Spese"
-    void saveExpense();        // Command2: changes to the expense shown
-    void deleteExpense();      // Command4: after a confirmation
-    void clearFields();        // Command5
-    void leave();              // Command3: back to the form that opened this one
+    void bookExpense();         // Command1: a new row of "Spese"
+    void saveExpense();         // Command2: changes to the expense shown
+    void deleteExpense();       // Command4: after a confirmation
+    void clearFields();         // Command5
+    void leave();               // Command3: back to the form that opened this one
     void chooseCase(int index); // Combo1 click: the client of the case into Text1
 
 protected:
@@ -89,10 +89,10 @@ private:
     QPushButton* command4_ = nullptr;
 
     int shownRow_ = 0;
-    QVariant shownId_;          // "ID Oper" of the expense shown, as read
-    double shownCase_ = 0;      // its case number
-    QString returnTo_;          // the form to show on leaving
-    double returnCase_ = 0;     // the case to show again when returning to the case form
+    QVariant shownId_;      // "ID Oper" of the expense shown, as read
+    double shownCase_ = 0;  // its case number
+    QString returnTo_;      // the form to show on leaving
+    double returnCase_ = 0; // the case to show again when returning to the case form
 };
 
 } // namespace gp::expenses

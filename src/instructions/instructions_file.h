@@ -16,13 +16,13 @@ enum class Encoding { Utf8, Windows1252 };
 // How the file was written, so that saving keeps it.
 struct FileFormat {
     Encoding encoding = Encoding::Windows1252;
-    bool bom = false;                       // UTF-8 with a byte-order mark
+    bool bom = false; // UTF-8 with a byte-order mark
     QString lineEnd = QStringLiteral("\r\n");
-    bool finalLineEnd = true;               // the last line ends with a line end
+    bool finalLineEnd = true; // the last line ends with a line end
 };
 
 struct LoadedText {
-    QString text;    // lines joined by "\n", without the file's final line end
+    QString text; // lines joined by "\n", without the file's final line end
     FileFormat format;
 };
 

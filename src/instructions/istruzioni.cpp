@@ -73,7 +73,8 @@ void Istruzioni::reload()
     text1_->clear();
     const auto loaded = readInstructions(filePath());
     if (!loaded) {
-        msgBox(this, QStringLiteral(" Il file  Istruzioni.txt è mancante !"), OkOnly, QStringLiteral("Gestione Pratica"));
+        msgBox(this, QStringLiteral(" Il file  Istruzioni.txt è mancante !"), OkOnly,
+               QStringLiteral("Gestione Pratica"));
         hide();
         return;
     }

@@ -33,10 +33,10 @@ public:
     void setUseSystemPrinters(bool use) { useSystemPrinters_ = use; }
 
 public slots:
-    void reload();        // reads the file into Text1
-    void print();         // Command2 "Stampa"
-    void save();          // Command1 "Aggiorna/Salva"
-    void startEditing();  // menu "&Modifica": shows Command1
+    void reload();       // reads the file into Text1
+    void print();        // Command2 "Stampa"
+    void save();         // Command1 "Aggiorna/Salva"
+    void startEditing(); // menu "&Modifica": shows Command1
 
 protected:
     void onActivate() override;

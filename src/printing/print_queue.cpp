@@ -74,8 +74,7 @@ QString stateMessage(const QString& printer)
                      printer.toUtf8().constData());
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-                 "printer-state-message");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-state-message");
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     QString text;
     if (response) {
@@ -150,13 +149,12 @@ void checkQueue(const QString& printer)
     if (!s.found)
         throwNotFound(printer);
     if (!s.accepting)
-        throw host::HostError(QStringLiteral("La stampante \"%1\" non accetta stampe (%2).")
-                                  .arg(printer, reasonOrNone(s.reason))
-                              + nothingPrinted());
-    if (s.stopped)
         throw host::HostError(
-            QStringLiteral("La stampante \"%1\" è ferma (%2).").arg(printer, reasonOrNone(s.reason))
+            QStringLiteral("La stampante \"%1\" non accetta stampe (%2).").arg(printer, reasonOrNone(s.reason))
             + nothingPrinted());
+    if (s.stopped)
+        throw host::HostError(QStringLiteral("La stampante \"%1\" è ferma (%2).").arg(printer, reasonOrNone(s.reason))
+                              + nothingPrinted());
 }
 
 int submitPdf(const QString& printer, const QString& pdfFile, const QString& title)
@@ -183,8 +181,8 @@ int submitPdf(const QString& printer, const QString& pdfFile, const QString& tit
 
     const QByteArray titleBytes = title.toUtf8();
     int jobId = 0;
-    const ipp_status_t created =
-        cupsCreateDestJob(http, dest.get(), info.get(), &jobId, titleBytes.constData(), 0, nullptr);
+    const ipp_status_t created = cupsCreateDestJob(http, dest.get(), info.get(), &jobId, titleBytes.constData(), 0,
+                                                   nullptr);
     if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0) {
         const QString why = lastError();
         if (created == IPP_STATUS_ERROR_NOT_FOUND)
@@ -198,9 +196,9 @@ int submitPdf(const QString& printer, const QString& pdfFile, const QString& tit
 
     // From here on the job exists: it is either completed with the whole
     // document or cancelled.
-    bool sent = cupsStartDestDocument(http, dest.get(), info.get(), jobId, titleBytes.constData(),
-                                      CUPS_FORMAT_PDF, 0, nullptr, 1)
-                == HTTP_STATUS_CONTINUE;
+    bool sent = cupsStartDestDocument(http, dest.get(), info.get(), jobId, titleBytes.constData(), CUPS_FORMAT_PDF, 0,
+                                      nullptr, 1)
+        == HTTP_STATUS_CONTINUE;
     char buffer[65536];
     while (sent) {
         const qint64 n = file.read(buffer, sizeof buffer);

@@ -13,11 +13,11 @@
 namespace gp::printing {
 
 struct QueueState {
-    bool reachable = false;  // the print service answered
-    bool found = false;      // it knows a queue of that name
-    bool stopped = false;    // the queue is stopped (jobs would wait in it)
-    bool accepting = true;   // the queue accepts new jobs
-    QString reason;          // why it is stopped or refusing, in words; may be empty
+    bool reachable = false; // the print service answered
+    bool found = false;     // it knows a queue of that name
+    bool stopped = false;   // the queue is stopped (jobs would wait in it)
+    bool accepting = true;  // the queue accepts new jobs
+    QString reason;         // why it is stopped or refusing, in words; may be empty
 };
 
 // The state of the queue `printer` as the print service reports it now.

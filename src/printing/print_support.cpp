@@ -37,7 +37,7 @@ const sheet::Locale& italian()
     return loc;
 }
 
-constexpr double kA4Width = 595.276;  // points
+constexpr double kA4Width = 595.276; // points
 constexpr double kA4Height = 841.890;
 
 // Width of "0" of the default font in pixels at 96 px per inch, as Arial
@@ -267,8 +267,7 @@ void setCenterHeader(sheet::PageSetup& setup, const QString& text)
     setup.header = (QStringLiteral("&C") + escaped).toStdString();
 }
 
-QStringList expandHeader(const QString& header, int page, int pages, const QString& sheetName,
-                         const QString& fileName)
+QStringList expandHeader(const QString& header, int page, int pages, const QString& sheetName, const QString& fileName)
 {
     QStringList parts{QString(), QString(), QString()};
     int section = 1; // text before any section code is centred
@@ -394,15 +393,14 @@ SheetLayout SheetPrinter::layout(const host::Sheet& sheetRef) const
         }
         return out;
     };
-    L.rowBands = bands(L.rows, [&](int i) { return rowH(i) * L.scale; }, availH);
-    L.colBands = bands(L.cols, [&](int i) { return L.colWidths[size_t(i)] * L.scale; }, availW);
+    L.rowBands = bands(
+        L.rows, [&](int i) { return rowH(i) * L.scale; }, availH);
+    L.colBands = bands(
+        L.cols, [&](int i) { return L.colWidths[size_t(i)] * L.scale; }, availW);
     return L;
 }
 
-int SheetPrinter::pageBreaks(const host::Sheet& sheet)
-{
-    return layout(sheet).hPageBreaks();
-}
+int SheetPrinter::pageBreaks(const host::Sheet& sheet) { return layout(sheet).hPageBreaks(); }
 
 // ================================================================ jobs
 
@@ -419,17 +417,14 @@ struct SheetPrinter::Job {
 SheetPrinter::SheetPrinter()
 {
     pdfPath_ = [this](QWidget* parent) {
-        const QString proposed = QDir(pdfFolder_.isEmpty() ? QDir::homePath() : pdfFolder_)
-                                     .filePath(QStringLiteral("Stampa.pdf"));
+        const QString proposed
+            = QDir(pdfFolder_.isEmpty() ? QDir::homePath() : pdfFolder_).filePath(QStringLiteral("Stampa.pdf"));
         return QFileDialog::getSaveFileName(parent, QStringLiteral("Salva la stampa in PDF"), proposed,
                                             QStringLiteral("Documenti PDF (*.pdf)"));
     };
 }
 
-SheetPrinter::~SheetPrinter()
-{
-    finishJobs(true);
-}
+SheetPrinter::~SheetPrinter() { finishJobs(true); }
 
 SheetPrinter::Job& SheetPrinter::jobFor(const QString& requested)
 {
@@ -453,9 +448,9 @@ SheetPrinter::Job& SheetPrinter::jobFor(const QString& requested)
         }
         job->pdfPath = runPdfPath_;
         const QFileInfo info(job->pdfPath);
-        const bool writable = info.exists() ? (info.isFile() && info.isWritable())
-                                            : QFileInfo(info.absolutePath()).isDir()
-                                                  && QFileInfo(info.absolutePath()).isWritable();
+        const bool writable = info.exists()
+            ? (info.isFile() && info.isWritable())
+            : QFileInfo(info.absolutePath()).isDir() && QFileInfo(info.absolutePath()).isWritable();
         if (!writable)
             throw host::HostError(
                 QStringLiteral("Impossibile scrivere il file PDF \"%1\".").arg(QDir::toNativeSeparators(job->pdfPath)));
@@ -469,8 +464,8 @@ SheetPrinter::Job& SheetPrinter::jobFor(const QString& requested)
         checkQueue(name); // a stopped or refusing queue fails before anything is drawn
         // The pages go into a private PDF document, sent to the queue as one
         // job when the run ends.
-        job->spool = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(
-            QStringLiteral("gestione-pratiche-XXXXXX.pdf")));
+        job->spool = std::make_unique<QTemporaryFile>(
+            QDir(QDir::tempPath()).filePath(QStringLiteral("gestione-pratiche-XXXXXX.pdf")));
         if (!job->spool->open())
             throw host::HostError(QStringLiteral("Impossibile preparare la stampa per la stampante \"%1\" (%2).")
                                       .arg(name, job->spool->errorString()));
@@ -514,10 +509,10 @@ void SheetPrinter::finishJobs(bool quietly)
     lastJobs_.clear();
     for (auto& j : jobs_) {
         if (j->painter && !j->painter->end()) {
-            failures << (j->pdf ? QStringLiteral("Impossibile completare il file PDF \"%1\".")
-                                      .arg(QDir::toNativeSeparators(j->pdfPath))
-                                : QStringLiteral("La stampa sulla stampante \"%1\" non è stata completata.")
-                                      .arg(j->name));
+            failures << (j->pdf
+                             ? QStringLiteral("Impossibile completare il file PDF \"%1\".")
+                                   .arg(QDir::toNativeSeparators(j->pdfPath))
+                             : QStringLiteral("La stampa sulla stampante \"%1\" non è stata completata.").arg(j->name));
             continue;
         }
         if (j->pdf && j->pages > 0)
@@ -593,9 +588,9 @@ int alignmentFor(const sheet::CellFormat* fmt, sheet::CellType type)
     int h = Qt::AlignLeft;
     switch (fmt ? fmt->hAlign : sheet::HAlign::General) {
     case sheet::HAlign::General:
-        h = type == sheet::CellType::Number ? Qt::AlignRight
+        h = type == sheet::CellType::Number                                        ? Qt::AlignRight
             : (type == sheet::CellType::Boolean || type == sheet::CellType::Error) ? Qt::AlignHCenter
-                                                                                  : Qt::AlignLeft;
+                                                                                   : Qt::AlignLeft;
         break;
     case sheet::HAlign::Right: h = Qt::AlignRight; break;
     case sheet::HAlign::Center:
@@ -635,8 +630,7 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
     const sheet::PageSetup& ps = ws.pageSetup;
     const int pages = L.pageCount();
     if (pages == 0 || L.rows.empty())
-        throw host::HostError(
-            QStringLiteral("Il foglio \"%1\" non contiene nulla da stampare.").arg(sheetRef.name()));
+        throw host::HostError(QStringLiteral("Il foglio \"%1\" non contiene nulla da stampare.").arg(sheetRef.name()));
     const int from = request.from > 0 ? request.from : 1;
     const int to = request.to > 0 ? std::min(request.to, pages) : pages;
     if (from > pages || from > to)
@@ -656,7 +650,8 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
                 QPainter& p = *job.painter;
                 const PagePainter pp{p, job.printer->resolution() / 72.0};
                 p.setPen(Qt::black);
-                drawHeader(pp, ps, L.pageWidth, expandHeader(fromStd(ps.header), page, pages, sheetRef.name(), fileName));
+                drawHeader(pp, ps, L.pageWidth,
+                           expandHeader(fromStd(ps.header), page, pages, sheetRef.name(), fileName));
 
                 // Pages run down, then across.
                 const int down = int(L.rowBands.size());
@@ -679,7 +674,8 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
                 for (int ri = rb.first; ri <= rb.last; ++ri) {
                     const int r = L.rows[ri];
                     const double h = L.rowHeights[size_t(ri)] * L.scale;
-                    const bool grown = r >= 0 && L.rowHeights[size_t(ri)] > rowPoints(ws, r, options_.fontPoints) + 0.01;
+                    const bool grown = r >= 0
+                        && L.rowHeights[size_t(ri)] > rowPoints(ws, r, options_.fontPoints) + 0.01;
                     if (r < 0) { // a trailing line: across the whole band
                         p.setFont(cellFont(wb, 15, L.scale, options_.fontPoints));
                         p.drawText(pp.rect(x0 + 2 * L.scale, y, right - x0, h), Qt::AlignLeft | Qt::AlignBottom,
@@ -699,7 +695,7 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
                         // Every line of a text with line breaks prints; a
                         // narrowed column wraps its texts.
                         const bool wrap = (fmt && fmt->wrap) || L.wrapCols[size_t(cb.first + i)]
-                                          || text.contains(QLatin1Char('\n'));
+                            || text.contains(QLatin1Char('\n'));
                         int align = alignmentFor(fmt, cell.type);
                         if (grown) // a row grown for several lines reads from its top
                             align = (align & ~Qt::AlignVertical_Mask) | Qt::AlignTop;
@@ -707,8 +703,9 @@ void SheetPrinter::printOut(const host::Sheet& sheetRef, const host::PrintReques
                         // A left-aligned text runs on over the empty cells to its right.
                         double w = colW[i];
                         if (!wrap && cell.type == sheet::CellType::Text && (align & Qt::AlignLeft)) {
-                            const double need = QFontMetricsF(p.font(), job.printer.get()).horizontalAdvance(text) / pp.k
-                                                + 4 * L.scale;
+                            const double need = QFontMetricsF(p.font(), job.printer.get()).horizontalAdvance(text)
+                                    / pp.k
+                                + 4 * L.scale;
                             for (int j = i + 1; j < int(colX.size()) && w < need && ws.isEmpty(r, L.cols[cb.first + j]);
                                  ++j)
                                 w += colW[j];

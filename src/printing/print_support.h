@@ -86,8 +86,8 @@ bool printerExists(const QString& name);
 // Options of one printing that are not part of the sheet (they change the
 // printed copy only, never the workbook).
 struct RenderOptions {
-    double fontPoints = 0;      // > 0: every cell printed in this size (row heights follow it)
-    QStringList trailingLines;  // lines printed below the last row (a total, a balance)
+    double fontPoints = 0;     // > 0: every cell printed in this size (row heights follow it)
+    QStringList trailingLines; // lines printed below the last row (a total, a balance)
     // Every column on the width of one page: when the columns are wider than
     // the page, the widest are narrowed (as little as needed, the narrow ones
     // keep their widths) and their texts wrap inside them.
@@ -100,19 +100,21 @@ struct RenderOptions {
 // Where the cells of a sheet fall on the pages (lengths in points of the
 // printed page, i.e. already scaled).
 struct SheetLayout {
-    struct Band { int first = 0, last = 0; };  // rows or columns, 0-based, inclusive
+    struct Band {
+        int first = 0, last = 0;
+    }; // rows or columns, 0-based, inclusive
     bool landscape = false;
-    double pageWidth = 0, pageHeight = 0;      // points
-    double scale = 1;                          // 1 = 100 %
-    std::vector<Band> rowBands;                // one per page down
-    std::vector<Band> colBands;                // one per page across
-    std::vector<int> rows, cols;               // visible rows / columns of the area, in order
-    int trailingRows = 0;                      // trailing lines, laid out as rows after the area
+    double pageWidth = 0, pageHeight = 0; // points
+    double scale = 1;                     // 1 = 100 %
+    std::vector<Band> rowBands;           // one per page down
+    std::vector<Band> colBands;           // one per page across
+    std::vector<int> rows, cols;          // visible rows / columns of the area, in order
+    int trailingRows = 0;                 // trailing lines, laid out as rows after the area
     // Unscaled points, parallel to rows and cols: the widths the columns
     // print with, and the heights of the rows, grown where a text takes
     // more than one line (line breaks, wrapped texts).
     std::vector<double> rowHeights, colWidths;
-    std::vector<bool> wrapCols;                // columns whose texts wrap
+    std::vector<bool> wrapCols; // columns whose texts wrap
     int pageCount() const { return int(rowBands.size() * colBands.size()); }
     int hPageBreaks() const { return rowBands.empty() ? 0 : int(rowBands.size()) - 1; }
 };
@@ -205,8 +207,7 @@ void setCenterHeader(sheet::PageSetup& setup, const QString& text);
 // A header string with its codes expanded for one page: &D date, &T time,
 // &P page, &N pages, &A sheet, &F file, && "&"; the left, centre and right
 // parts (&L &C &R) are returned in that order. Font codes are dropped.
-QStringList expandHeader(const QString& header, int page, int pages, const QString& sheetName,
-                         const QString& fileName);
+QStringList expandHeader(const QString& header, int page, int pages, const QString& sheetName, const QString& fileName);
 
 // ---------------------------------------------------------------- routines
 

@@ -9,4 +9,4 @@ struct AppContext;
 namespace gp::printing {
 // Registers the forms and installs the print backend on the host.
 void registerForms(gp::ui::AppContext& ctx);
-}
+} // namespace gp::printing

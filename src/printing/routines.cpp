@@ -9,7 +9,6 @@
 #include "printing/stampa.h"
 #include "printing/stampa_spese.h"
 
-
 namespace gp::printing {
 
 using namespace gp::ui;
@@ -26,8 +25,9 @@ bool printClientList(AppContext& ctx, QWidget* parent)
         const QString last = sheet->range(QStringLiteral("A1")).end(host::Direction::Down).address();
         sheet->setPrintArea(first + QStringLiteral(":") + last);
         sheet::PageSetup& ps = sheet->pageSetup();
-        setCenterHeader(ps, QStringLiteral("Stampa  Elenco Clienti ..............  ")
-                                + Clock::now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
+        setCenterHeader(ps,
+                        QStringLiteral("Stampa  Elenco Clienti ..............  ")
+                            + Clock::now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
         ps.leftMargin = ps.rightMargin = 0.21;
         ps.topMargin = 0.5;
         ps.bottomMargin = ps.headerMargin = ps.footerMargin = 0.21;

@@ -69,9 +69,10 @@ void Stampa::seleziona()
         return;
     // A name that is no printer prints nothing: say so before anything changes.
     if (!printerExists(printer)) {
-        msgBox(this,
-               QStringLiteral("La stampante \"%1\" non esiste: sceglierne una dall'elenco delle stampanti.").arg(printer),
-               OkOnly | Exclamation, QStringLiteral("Seleziona Stampante"));
+        msgBox(
+            this,
+            QStringLiteral("La stampante \"%1\" non esiste: sceglierne una dall'elenco delle stampanti.").arg(printer),
+            OkOnly | Exclamation, QStringLiteral("Seleziona Stampante"));
         return;
     }
     printDeadlineList();
@@ -122,10 +123,11 @@ void Stampa::printDeadlineList()
 
     // Cancelling keeps the zoom the sheet already has.
     const std::optional<int> zoom = askZoom();
-    const bool portrait = msgBox(this,
-                                 QStringLiteral(" Vuoi la Stampa Verticale ?........................................................."),
-                                 YesNo)
-                          == Answer::Yes;
+    const bool portrait
+        = msgBox(this,
+                 QStringLiteral(" Vuoi la Stampa Verticale ?........................................................."),
+                 YesNo)
+        == Answer::Yes;
 
     SheetPrinter* printer = sheetPrinter(ctx());
     // Every column as wide as its texts, all on the page width at any zoom:
@@ -146,8 +148,9 @@ void Stampa::printDeadlineList()
             sheet->setPrintArea(first + QStringLiteral(":") + last);
             sheet::PageSetup& ps = sheet->pageSetup();
             const QString today = Clock::today().toString(QStringLiteral("dd/MM/yyyy"));
-            setCenterHeader(ps, (portrait ? QStringLiteral(" Stampa Elenco   ") : QStringLiteral(" Stampa Elenco "))
-                                    + QStringLiteral("------") + QStringLiteral(" del     ") + today);
+            setCenterHeader(ps,
+                            (portrait ? QStringLiteral(" Stampa Elenco   ") : QStringLiteral(" Stampa Elenco "))
+                                + QStringLiteral("------") + QStringLiteral(" del     ") + today);
             ps.leftMargin = 0.21;
             ps.rightMargin = 0.21;
             ps.topMargin = 0.5;
@@ -175,8 +178,8 @@ void Stampa::printDeadlineList()
                 sheet->range(QStringLiteral("AU1")).setValue(double(page));
                 sheet->range(QStringLiteral("AV1")).setValue(double(pages));
                 question = QStringLiteral("Vuoi Procedere alla stampa   ? ") + QStringLiteral(" Pagine     ")
-                           + sheet->range(QStringLiteral("AU1")).text() + QStringLiteral("    di    ")
-                           + sheet->range(QStringLiteral("AV1")).text();
+                    + sheet->range(QStringLiteral("AU1")).text() + QStringLiteral("    di    ")
+                    + sheet->range(QStringLiteral("AV1")).text();
             }))
             return;
         if (msgBox(this, question, YesNo, QStringLiteral("Stampa Risultato ")) != Answer::Yes) {

@@ -79,7 +79,8 @@ bool StampaSpese::stampa()
         sheet::PageSetup& ps = sheet->pageSetup();
         // The centre header: whose expenses, the date of the print, the page
         // codes "&P di &N" (the texts' own "&" doubled).
-        QString title = QStringLiteral("Interrogazione Spese del ") + Clock::today().toString(QStringLiteral("dd/MM/yyyy"));
+        QString title = QStringLiteral("Interrogazione Spese del ")
+            + Clock::today().toString(QStringLiteral("dd/MM/yyyy"));
         if (!subject_.isEmpty())
             title += QStringLiteral("  -  ") + subject_;
         title.replace(QLatin1Char('&'), QStringLiteral("&&"));

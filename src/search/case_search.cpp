@@ -12,8 +12,8 @@ using host::Sheet;
 namespace {
 
 struct Match {
-    int row;                       // row of "Clienti"
-    std::optional<double> client;  // its number
+    int row;                      // row of "Clienti"
+    std::optional<double> client; // its number
 };
 
 } // namespace

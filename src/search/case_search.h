@@ -23,23 +23,23 @@ namespace gp::search {
 inline const QString kWorkSheet = QStringLiteral("S");
 
 enum class SearchResult {
-    EmptyText,  // nothing typed
-    NoClients,  // "Clienti" holds no client (A2 empty)
-    NoMatch,    // no client name matched
+    EmptyText, // nothing typed
+    NoClients, // "Clienti" holds no client (A2 empty)
+    NoMatch,   // no client name matched
     Found,
 };
 
 struct ResultRow {
-    QVariant name;        // column B of "Clienti", as stored
-    QVariant client;      // column A of "Clienti", as stored
-    QVariant caseNumber;  // column A of "Pratica", as stored; empty QString when none
+    QVariant name;       // column B of "Clienti", as stored
+    QVariant client;     // column A of "Clienti", as stored
+    QVariant caseNumber; // column A of "Pratica", as stored; empty QString when none
 };
 
 struct SearchOutcome {
     SearchResult result = SearchResult::EmptyText;
-    int clients = 0;               // matching clients
-    std::vector<ResultRow> rows;   // what was written to "S" from row 2
-    bool sheetWritten = true;      // false when "S" could not be written
+    int clients = 0;             // matching clients
+    std::vector<ResultRow> rows; // what was written to "S" from row 2
+    bool sheetWritten = true;    // false when "S" could not be written
 };
 
 // Empties "S" and writes its headings, then searches "Clienti" for `text`

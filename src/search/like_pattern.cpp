@@ -2,8 +2,7 @@
 
 namespace gp::search {
 
-LikePattern::LikePattern(const QString& pattern, const QString& plain)
-    : plain_(plain.isNull() ? pattern : plain)
+LikePattern::LikePattern(const QString& pattern, const QString& plain) : plain_(plain.isNull() ? pattern : plain)
 {
     for (int i = 0; i < pattern.size(); ++i) {
         const QChar c = pattern[i];

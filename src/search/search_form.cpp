@@ -130,8 +130,7 @@ void SearchForm::execute()
         text1_->clear();
         text1_->setFocus();
         return;
-    case SearchResult::Found:
-        break;
+    case SearchResult::Found: break;
     }
     msgBox(this, QStringLiteral("Ricerca Pratica Conclusa  "), OkOnly, QStringLiteral(" Gestione Pratica"));
     text1_->clear();

@@ -9,20 +9,14 @@
 // is shown (what a kill -9 then would leave behind); a real SIGKILL and SIGTERM
 // are sent to a child process running the program (this test started with
 // --figlio). The workbooks are read back with msoffcrypto-tool + xlrd.
-#include "instructions/istruzioni.h"
-#include "deadlines/visualizza.h"
-#include "deadlines/scadenza_pratica.h"
-#include "deadlines/inserisci.h"
-#include "deadlines/attiva.h"
-#include "clients/anagrafe.h"
-#include "cases/case_form.h"
 #include "app/form8.h"
 #include "app/main_menu.h"
 #include "app/program.h"
 #include "app/termination.h"
+#include "cases/case_form.h"
+#include "clients/anagrafe.h"
 #include "clients/assegna.h"
 #include "clients/client_fields.h"
-#include "expenses/nota_spese.h"
 #include "core/host/journal.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/clock.h"
@@ -30,6 +24,12 @@
 #include "core/ui/navigator.h"
 #include "core/ui/session.h"
 #include "core/ui/text_rules.h"
+#include "deadlines/attiva.h"
+#include "deadlines/inserisci.h"
+#include "deadlines/scadenza_pratica.h"
+#include "deadlines/visualizza.h"
+#include "expenses/nota_spese.h"
+#include "instructions/istruzioni.h"
 
 #include "common/modal.h"
 #include "common/practice.h"
@@ -43,8 +43,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QJsonObject>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -55,9 +55,9 @@
 #include <QTreeWidget>
 
 #include <csignal>
-#include <sys/prctl.h>
 #include <cstdio>
 #include <functional>
+#include <sys/prctl.h>
 
 using namespace gp;
 
@@ -70,7 +70,8 @@ const QString kRecovered = QStringLiteral("Il programma non era stato chiuso cor
 // `text` is shown: the disk as a crash at that instant would leave it.
 class CrashCopy : public QObject {
 public:
-    CrashCopy(QString from, QString to, QString text) : from_(std::move(from)), to_(std::move(to)), text_(std::move(text))
+    CrashCopy(QString from, QString to, QString text)
+        : from_(std::move(from)), to_(std::move(to)), text_(std::move(text))
     {
         qApp->installEventFilter(this);
     }
@@ -96,7 +97,6 @@ private:
     bool taken_ = false;
 };
 
-
 // The agenda's editor in `mode` ("Check2" modify, "Check3" delete) with the
 // event `id` chosen by a double click in the viewer's list, as the user does.
 ui::FormBase* editorOnEvent(app::Program& p, const char* mode, double id)
@@ -117,7 +117,6 @@ struct Command {
     bool numbered = false;  // the text is a number that must be in the sheet's first column
     bool saved = false;     // the command saves the workbook itself: no journal is left
 };
-
 
 // Picks entry `index` of the case form's list as the user would.
 ui::FormBase* caseFormOn(app::Program& p, int index)
@@ -236,7 +235,8 @@ private slots:
                  boxes.press(QStringLiteral("OK"));
                  QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton);
              },
-             QStringLiteral(" Aggiornameno Eseguito !"), QString(), QString(), QString(), QStringLiteral("RIGA DUREVOLE")},
+             QStringLiteral(" Aggiornameno Eseguito !"), QString(), QString(), QString(),
+             QStringLiteral("RIGA DUREVOLE")},
             {[](app::Program& p, ModalAnswerer& boxes) {
                  ui::FormBase* f = caseFormOn(p, 4); // case 110
                  QVERIFY(f);
@@ -347,8 +347,9 @@ private slots:
                  child<QPushButton>(deadline, "Command1")->click();
              },
              // Both workbooks are saved by the command itself.
-             QStringLiteral("Dorvessa del 17/03/2031 registrata per la pratica n. 110."), QStringLiteral("Pratiche.xls"),
-             ui::kPracticePassword, QStringLiteral("Pratica"), QStringLiteral("17/03/2031"), false, false, true},
+             QStringLiteral("Dorvessa del 17/03/2031 registrata per la pratica n. 110."),
+             QStringLiteral("Pratiche.xls"), ui::kPracticePassword, QStringLiteral("Pratica"),
+             QStringLiteral("17/03/2031"), false, false, true},
             {[](app::Program& p, ModalAnswerer& boxes) {
                  ui::FormBase* cases = showForm(p.navigator(), cases::Form4::kName);
                  QVERIFY(cases);
@@ -356,8 +357,8 @@ private slots:
                  ui::FormBase* f = waitActive(p.navigator(), clients::Assegna::kName);
                  QVERIFY(f);
                  auto* list = child<QListWidget>(f, "List1");
-                 const QList<QListWidgetItem*> found =
-                     list->findItems(QStringLiteral("BRUNO PAOLO"), Qt::MatchStartsWith);
+                 const QList<QListWidgetItem*> found = list->findItems(QStringLiteral("BRUNO PAOLO"),
+                                                                       Qt::MatchStartsWith);
                  QVERIFY(found.size() == 1);
                  list->setCurrentItem(found.first());
                  boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
@@ -383,14 +384,14 @@ private slots:
         }
         // The change is in the journal, or in the workbook itself when the
         // command saves it (the agenda's commands do).
-        const bool journaled =
-            !command.file.isEmpty() && QFileInfo::exists(host::Journal::pathFor(QDir(crashed.path()).filePath(command.file)));
+        const bool journaled = !command.file.isEmpty()
+            && QFileInfo::exists(host::Journal::pathFor(QDir(crashed.path()).filePath(command.file)));
         QCOMPARE(journaled, command.file == QStringLiteral("Pratiche.xls") && !command.saved);
 
         if (command.file.isEmpty()) {
             // The instructions are a plain file, replaced whole before the message.
-            QVERIFY(readFile(QDir(crashed.path()).filePath(QStringLiteral("Istruzioni.txt"))).contains(
-                command.text.toLatin1()));
+            QVERIFY(readFile(QDir(crashed.path()).filePath(QStringLiteral("Istruzioni.txt")))
+                        .contains(command.text.toLatin1()));
             return;
         }
         // The next start brings the command back and says so, before the login.
@@ -488,7 +489,7 @@ private slots:
             QVERIFY(ui::saveAndQuit(program.context(), nullptr));
         }
         const QJsonObject book = readSheets(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")),
-                                                ui::kPracticePassword);
+                                            ui::kPracticePassword);
         const QJsonObject visible = book[QStringLiteral("visible")].toObject();
         for (const char* hidden : {"Codice", "S", "Foglio1"})
             QVERIFY2(!visible[QString::fromLatin1(hidden)].toBool(), hidden);
@@ -538,8 +539,7 @@ private slots:
         for (const QString& t : {QStringLiteral("ZANZIBAR"), QStringLiteral("segreta"), ui::kPracticePassword})
             filesHold(dir.path(), t, &where), filesHold(tmp.path(), t, &where);
         QVERIFY2(where.isEmpty(), qPrintable(where.join('\n')));
-        QVERIFY(sheetHolds(readSheets(QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls")),
-                                          ui::kDeadlinePassword),
+        QVERIFY(sheetHolds(readSheets(QDir(dir.path()).filePath(QStringLiteral("Dorvessa.xls")), ui::kDeadlinePassword),
                            QStringLiteral("Dorvessa"), QStringLiteral("ZANZIBAR UDIENZA")));
     }
 
@@ -591,8 +591,9 @@ private slots:
         } else {
             QCOMPARE(childProcess.exitStatus(), QProcess::NormalExit);
             QCOMPARE(childProcess.exitCode(), 0);
-            const QStringList left = QDir(dir.path()).entryList(
-                {QStringLiteral(".~lock*"), QStringLiteral(".*.journal")}, QDir::Files | QDir::Hidden);
+            const QStringList left = QDir(dir.path())
+                                         .entryList({QStringLiteral(".~lock*"), QStringLiteral(".*.journal")},
+                                                    QDir::Files | QDir::Hidden);
             QVERIFY2(left.isEmpty(), qPrintable(left.join(',')));
         }
         QVERIFY(sheetHolds(readSheets(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")), ui::kPracticePassword),
@@ -606,7 +607,11 @@ private slots:
         QApplication::setQuitOnLastWindowClosed(false);
         app::Program program;
         QVERIFY(startLoggedIn(program, dir.path()));
-        program.context().practice()->sheet(QStringLiteral("Foglio1"))->cells(1, 1).setValue(QStringLiteral("FINE SESSIONE"));
+        program.context()
+            .practice()
+            ->sheet(QStringLiteral("Foglio1"))
+            ->cells(1, 1)
+            .setValue(QStringLiteral("FINE SESSIONE"));
         app::connectSessionEnd(*qApp, program.context());
         // The session manager is not used by the program's answer; the signal
         // carries one only as the desktop's handle.
@@ -634,8 +639,11 @@ private slots:
             QVERIFY(menu);
             // The case-file workbook changes, then the deadline workbook is
             // opened (it becomes the active one) and changes too.
-            program.context().practice()->sheet(QStringLiteral("Foglio1"))->range(QStringLiteral("A1")).setValue(
-                QStringLiteral("modificato"));
+            program.context()
+                .practice()
+                ->sheet(QStringLiteral("Foglio1"))
+                ->range(QStringLiteral("A1"))
+                .setValue(QStringLiteral("modificato"));
             host::Book* agenda = program.host().open(deadlines, QStringLiteral("Tesm4061QRB"));
             QCOMPARE(program.host().activeWorkbook(), agenda);
             agenda->sheet(QStringLiteral("Dorvessa"))->range(QStringLiteral("C2")).setValue(QStringLiteral("UDIENZA"));
@@ -701,7 +709,11 @@ static int runChild(int argc, char** argv)
     if (!program.start(QString::fromLocal8Bit(argv[2])))
         return 3;
     // A data sheet (the query result sheets are scratch work and not journaled).
-    program.context().practice()->sheet(QStringLiteral("Codice"))->cells(1, 40).setValue(QStringLiteral("DA NON PERDERE"));
+    program.context()
+        .practice()
+        ->sheet(QStringLiteral("Codice"))
+        ->cells(1, 40)
+        .setValue(QStringLiteral("DA NON PERDERE"));
     ui::commitChanges(nullptr);
     std::printf("non dumpable: %d\n", ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0 ? 1 : 0);
     if (argc > 3 && qstrcmp(argv[3], "messaggio") == 0) {

@@ -2,8 +2,8 @@
 // The login box is typed into as a new user does: the masked text the box
 // starts with is replaced by the first key, whether the box got the focus at
 // start-up, by a click or by Tab.
-#include "app/main_menu.h"
 #include "app/form8.h"
+#include "app/main_menu.h"
 #include "app/program.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/clock.h"
@@ -191,8 +191,9 @@ private slots:
         }
         QCOMPARE(readFile(path), before);
         const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(left, (QStringList{QStringLiteral("Dorvessa.xls"), QStringLiteral("Istruzioni.txt"),
-                                    QStringLiteral("Pratiche.xls")}));
+        QCOMPARE(left,
+                 (QStringList{QStringLiteral("Dorvessa.xls"), QStringLiteral("Istruzioni.txt"),
+                              QStringLiteral("Pratiche.xls")}));
     }
 
     void hostFailuresEndTheStart()
@@ -205,9 +206,9 @@ private slots:
             QVERIFY(!program.start(dir.path()));
             QCOMPARE(boxes.seen().size(), size_t(1));
             QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
-            QCOMPARE(boxes.seen()[0].text, QStringLiteral("Impossibile eseguire il programma\nIl file ")
-                                               + QDir::cleanPath(dir.path()) + QStringLiteral("/Pratiche.xls")
-                                               + QStringLiteral(" non è stato trovato."));
+            QCOMPARE(boxes.seen()[0].text,
+                     QStringLiteral("Impossibile eseguire il programma\nIl file ") + QDir::cleanPath(dir.path())
+                         + QStringLiteral("/Pratiche.xls") + QStringLiteral(" non è stato trovato."));
             QCOMPARE(boxes.seen()[0].icon, QMessageBox::NoIcon);
             QVERIFY(program.context().ended);
             QVERIFY(!program.navigator().isLoaded(app::Form8::kName));
@@ -215,7 +216,8 @@ private slots:
         // A damaged file.
         {
             QTemporaryDir dir;
-            QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")), "questo non è un foglio di lavoro"));
+            QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls")),
+                              "questo non è un foglio di lavoro"));
             app::Program program;
             ModalAnswerer boxes;
             QVERIFY(!program.start(dir.path()));

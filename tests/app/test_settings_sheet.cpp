@@ -65,9 +65,10 @@ private slots:
         QComboBox combo;
         combo.addItem(QStringLiteral("già presente"));
         ui::loadListJ(ctx_, &combo);
-        QCOMPARE(items(combo), (QStringList{QStringLiteral("già presente"), QStringLiteral("AVV. ROSSI"),
-                                            QStringLiteral("AVV. VERDI"), QStringLiteral("AVV. ROSSI"),
-                                            QStringLiteral("2024"), QStringLiteral("12,5")}));
+        QCOMPARE(
+            items(combo),
+            (QStringList{QStringLiteral("già presente"), QStringLiteral("AVV. ROSSI"), QStringLiteral("AVV. VERDI"),
+                         QStringLiteral("AVV. ROSSI"), QStringLiteral("2024"), QStringLiteral("12,5")}));
 
         // One entry only: End goes to the last row, the walk still stops at K2.
         codice_->range(QStringLiteral("K1")).setValue(QStringLiteral("CONSULENZA"));

@@ -3,18 +3,18 @@
 // over after a second question, a left-over lock of an office program of the
 // same user is taken over quietly, and a file changed behind the program's
 // back is never overwritten.
-#include "search/search_form.h"
-#include "instructions/istruzioni.h"
-#include "clients/anagrafe.h"
-#include "cases/utilities_form.h"
-#include "cases/case_form.h"
 #include "app/main_menu.h"
 #include "app/program.h"
+#include "cases/case_form.h"
+#include "cases/utilities_form.h"
+#include "clients/anagrafe.h"
 #include "core/host/lock_file.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/clock.h"
 #include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
+#include "instructions/istruzioni.h"
+#include "search/search_form.h"
 
 #include "common/modal.h"
 #include "common/practice.h"
@@ -81,11 +81,12 @@ private slots:
             QCOMPARE(boxes.seen().size(), size_t(1));
             const SeenBox& choice = boxes.seen()[0];
             QCOMPARE(choice.title, kTitle);
-            QCOMPARE(choice.text, QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi "
-                                                 "(STUDIO-PC) dal 06/12/2026 09:15."));
+            QCOMPARE(choice.text,
+                     QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi "
+                                    "(STUDIO-PC) dal 06/12/2026 09:15."));
             QCOMPARE(choice.buttons,
-                     QStringList({QStringLiteral("Sola lettura"), QStringLiteral("Apri comunque"),
-                                  QStringLiteral("Annulla")}));
+                     QStringList(
+                         {QStringLiteral("Sola lettura"), QStringLiteral("Apri comunque"), QStringLiteral("Annulla")}));
             QVERIFY(program.context().practice()->readOnly());
 
             ui::FormBase* menu = logIn(program, QStringLiteral("segreta"));
@@ -93,7 +94,8 @@ private slots:
             QTRY_VERIFY(menu->isVisible());
             auto* notice = menu->findChild<QLabel*>(QStringLiteral("LabelSolaLettura"));
             QVERIFY(notice);
-            QTRY_COMPARE(notice->text(), QStringLiteral("Sola lettura: Pratiche.xls è in uso da Mario Rossi (STUDIO-PC)"));
+            QTRY_COMPARE(notice->text(),
+                         QStringLiteral("Sola lettura: Pratiche.xls è in uso da Mario Rossi (STUDIO-PC)"));
             QVERIFY(notice->isVisible());
             QVERIFY(notice->styleSheet().contains(QStringLiteral("color: #c00000")));
             // The agenda is free: it is handled on its own, writable.
@@ -209,21 +211,26 @@ private slots:
             QVERIFY(menu);
             QTRY_VERIFY(menu->isVisible());
             QCOMPARE(boxes.seen().size(), size_t(1));
-            QCOMPARE(boxes.seen()[0].text, QStringLiteral("La cartella di lavoro Dorvessa.xls è in uso da Mario Rossi "
-                                                          "(STUDIO-PC) dal 06/12/2026 09:15."));
+            QCOMPARE(boxes.seen()[0].text,
+                     QStringLiteral("La cartella di lavoro Dorvessa.xls è in uso da Mario Rossi "
+                                    "(STUDIO-PC) dal 06/12/2026 09:15."));
             QTRY_COMPARE(menu->findChild<QLabel*>(QStringLiteral("LabelSolaLettura"))->text(),
-                     QStringLiteral("Sola lettura: Dorvessa.xls è in uso da Mario Rossi (STUDIO-PC)"));
+                         QStringLiteral("Sola lettura: Dorvessa.xls è in uso da Mario Rossi (STUDIO-PC)"));
             QVERIFY(program.context().deadlines()->readOnly());
             QVERIFY(!program.context().practice()->readOnly());
 
             // The practice workbook changes and is saved; the agenda refuses and stays as it was.
-            program.context().practice()->sheet(QStringLiteral("Foglio1"))->range(QStringLiteral("A1")).setValue(
-                QStringLiteral("modificato"));
-            QVERIFY_THROWS_EXCEPTION(host::HostError, program.context()
-                                                          .deadlines()
-                                                          ->sheet(QStringLiteral("Dorvessa"))
-                                                          ->range(QStringLiteral("A2"))
-                                                          .setValue(1.0));
+            program.context()
+                .practice()
+                ->sheet(QStringLiteral("Foglio1"))
+                ->range(QStringLiteral("A1"))
+                .setValue(QStringLiteral("modificato"));
+            QVERIFY_THROWS_EXCEPTION(host::HostError,
+                                     program.context()
+                                         .deadlines()
+                                         ->sheet(QStringLiteral("Dorvessa"))
+                                         ->range(QStringLiteral("A2"))
+                                         .setValue(1.0));
             boxes.clear();
             QTest::mouseClick(menu->findChild<QPushButton*>(QStringLiteral("CmdEsci")), Qt::LeftButton);
             QVERIFY(program.context().ended);
@@ -247,8 +254,9 @@ private slots:
         const QString practice = QDir(dir.path()).filePath(QStringLiteral("Pratiche.xls"));
         const QString lock = host::lockFilePath(practice);
         QVERIFY(writeFile(lock, kTheirLock));
-        const QString question = QStringLiteral("Il blocco è del 06/12/2026 09:15. Se Mario Rossi sta ancora lavorando, "
-                                                "le modifiche di uno dei due andranno perse. Aprire comunque?");
+        const QString question = QStringLiteral(
+            "Il blocco è del 06/12/2026 09:15. Se Mario Rossi sta ancora lavorando, "
+            "le modifiche di uno dei due andranno perse. Aprire comunque?");
         {
             // No at the second question goes back to the choice; Annulla ends the program.
             app::Program program;
@@ -289,7 +297,10 @@ private slots:
         }
         QVERIFY(!QFile::exists(lock));
         host::SpreadsheetHost h;
-        QCOMPARE(h.open(practice, QStringLiteral("Tesm4061"))->sheet(QStringLiteral("Foglio1"))->range(QStringLiteral("A1")).value(),
+        QCOMPARE(h.open(practice, QStringLiteral("Tesm4061"))
+                     ->sheet(QStringLiteral("Foglio1"))
+                     ->range(QStringLiteral("A1"))
+                     .value(),
                  QVariant(2.0));
     }
 
@@ -303,8 +314,9 @@ private slots:
         const QString lock = host::lockFilePath(practice);
         if (host::officeProcessRunning(::getuid()))
             QSKIP("an office program of this user is running here");
-        QVERIFY(writeFile(lock, host::formatLockEntry(host::currentLockOwner(),
-                                                      QStringLiteral("file:///home/x/.config/libreoffice/4"))));
+        QVERIFY(writeFile(
+            lock,
+            host::formatLockEntry(host::currentLockOwner(), QStringLiteral("file:///home/x/.config/libreoffice/4"))));
         app::Program program;
         ModalAnswerer boxes;
         QVERIFY(program.start(dir.path()));
@@ -336,14 +348,18 @@ private slots:
         const QByteArray theirs = readFile(theirPath);
 
         ui::Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(9, 15, 30)));
-        const QString copy = QDir(dir.path()).filePath(QStringLiteral("Pratiche (copia in conflitto 2026-12-06 09.15).xls"));
+        const QString copy
+            = QDir(dir.path()).filePath(QStringLiteral("Pratiche (copia in conflitto 2026-12-06 09.15).xls"));
         {
             app::Program program;
             QVERIFY(program.start(dir.path()));
             ui::FormBase* menu = logIn(program, QStringLiteral("pw"));
             QVERIFY(menu);
-            program.context().practice()->sheet(QStringLiteral("Foglio1"))->range(QStringLiteral("A1")).setValue(
-                QStringLiteral("NOSTRO"));
+            program.context()
+                .practice()
+                ->sheet(QStringLiteral("Foglio1"))
+                ->range(QStringLiteral("A1"))
+                .setValue(QStringLiteral("NOSTRO"));
             QVERIFY(writeFile(practice, theirs)); // behind the program's back
 
             ModalAnswerer boxes;
@@ -352,11 +368,12 @@ private slots:
             QCOMPARE(boxes.seen().size(), size_t(1));
             QCOMPARE(boxes.seen()[0].title, kTitle);
             QCOMPARE(boxes.seen()[0].icon, QMessageBox::Warning);
-            QCOMPARE(boxes.seen()[0].text,
-                     QStringLiteral("Il file Pratiche.xls è stato modificato da un altro utente o programma dopo che "
-                                    "questo programma lo ha letto: non è stato sovrascritto.\n"
-                                    "Le modifiche fatte qui sono salvate in \"Pratiche (copia in conflitto "
-                                    "2026-12-06 09.15).xls\", nella stessa cartella, fino alla chiusura del programma."));
+            QCOMPARE(
+                boxes.seen()[0].text,
+                QStringLiteral("Il file Pratiche.xls è stato modificato da un altro utente o programma dopo che "
+                               "questo programma lo ha letto: non è stato sovrascritto.\n"
+                               "Le modifiche fatte qui sono salvate in \"Pratiche (copia in conflitto "
+                               "2026-12-06 09.15).xls\", nella stessa cartella, fino alla chiusura del programma."));
             QVERIFY(program.context().ended);
         }
         QCOMPARE(readFile(practice), theirs);

@@ -4,22 +4,22 @@
 // the window that opened it and off the control that opened it; its
 // Alt-letters are unique; Enter and Escape do what the buttons do; a delete
 // question defaults to "No"; the toolkit's own dialogs speak Italian.
-#include "expenses/nota_spese.h"
-#include "deadlines/visualizza.h"
-#include "deadlines/attiva.h"
-#include "clients/assegna.h"
 #include "app/main_menu.h"
 #include "app/program.h"
 #include "cases/case_form.h"
 #include "cases/case_status_form.h"
 #include "cases/client_info_form.h"
 #include "cases/utilities_form.h"
-#include "instructions/istruzioni.h"
-#include "search/search_form.h"
+#include "clients/assegna.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
+#include "deadlines/attiva.h"
 #include "deadlines/inserisci.h"
+#include "deadlines/visualizza.h"
+#include "expenses/nota_spese.h"
+#include "instructions/istruzioni.h"
+#include "search/search_form.h"
 
 #include "common/modal.h"
 #include "common/practice.h"
@@ -29,6 +29,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -41,7 +42,6 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
-#include <QDir>
 #include <QTreeWidget>
 
 #include <map>
@@ -225,17 +225,20 @@ void TestWindows::everyWindowInsideTheScreenCentredOnItsOpener()
             QVERIFY2(f, qPrintable(name));
             const QRect frame = f->frameGeometry();
             QVERIFY2(frame.width() > f->width(), "the offscreen windows have frames");
-            QVERIFY2(screen.contains(frame), qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 on %6x%7")
-                                                            .arg(name)
-                                                            .arg(frame.x())
-                                                            .arg(frame.y())
-                                                            .arg(frame.width())
-                                                            .arg(frame.height())
-                                                            .arg(screen.width())
-                                                            .arg(screen.height())));
+            QVERIFY2(screen.contains(frame),
+                     qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 on %6x%7")
+                                    .arg(name)
+                                    .arg(frame.x())
+                                    .arg(frame.y())
+                                    .arg(frame.width())
+                                    .arg(frame.height())
+                                    .arg(screen.width())
+                                    .arg(screen.height())));
             const QPoint offset = frame.center() - menu->frameGeometry().center();
-            QVERIFY2(offset.manhattanLength() <= 2,
-                     qPrintable(QStringLiteral("%1 is %2,%3 off the menu's centre").arg(name).arg(offset.x()).arg(offset.y())));
+            QVERIFY2(
+                offset.manhattanLength() <= 2,
+                qPrintable(
+                    QStringLiteral("%1 is %2,%3 off the menu's centre").arg(name).arg(offset.x()).arg(offset.y())));
             nav.unload(name);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
@@ -259,7 +262,8 @@ void TestWindows::windowsOpenOffTheirControl()
         QVERIFY(searchForm && QTest::qWaitForWindowExposed(searchForm));
         QVERIFY(screen.contains(searchForm->frameGeometry()));
         QVERIFY(!searchForm->frameGeometry().intersects(globalRect(search)));
-        QVERIFY(!searchForm->frameGeometry().intersects(globalRect(cases->findChild<QComboBox*>(QStringLiteral("Combo1")))));
+        QVERIFY(!searchForm->frameGeometry().intersects(
+            globalRect(cases->findChild<QComboBox*>(QStringLiteral("Combo1")))));
         nav.unload(search::SearchForm::kName);
 
         // The case status, off "Stato Pratica".
@@ -323,7 +327,8 @@ void TestWindows::altLettersAreUnique()
     problems << clashes(editor);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     // The walk does see letters: the case form has some.
-    QVERIFY(!mnemonic(nav.form(cases::Form4::kName)->findChild<QPushButton*>(QStringLiteral("Command8"))->text()).isNull());
+    QVERIFY(
+        !mnemonic(nav.form(cases::Form4::kName)->findChild<QPushButton*>(QStringLiteral("Command8"))->text()).isNull());
 }
 
 void TestWindows::escapeClosesTheSmallWindows()
@@ -374,8 +379,9 @@ void TestWindows::enterPressesTheFocusedButton()
     auto* cases = nav.formAs<cases::Form4>(cases::Form4::kName);
     QVERIFY(cases && QTest::qWaitForWindowActive(cases));
     // "&Pulisci" by Enter empties the fields of the case shown.
-    cases->showCase(host::toIdentifier(
-        program_->context().practice()->sheet(QStringLiteral("Pratica"))->cells(2, 1).value()).value());
+    cases->showCase(
+        host::toIdentifier(program_->context().practice()->sheet(QStringLiteral("Pratica"))->cells(2, 1).value())
+            .value());
     auto* client = cases->findChild<QLineEdit*>(QStringLiteral("Text9"));
     QVERIFY(!client->text().isEmpty());
     auto* clear = cases->findChild<QPushButton*>(QStringLiteral("Command1"));
@@ -399,10 +405,16 @@ void TestWindows::agendaReturnsToTheMenu()
     ui::FormBase* launcher = nav.form(deadlines::Attiva::kName);
     QVERIFY(launcher && QTest::qWaitForWindowActive(launcher));
     // A change in each workbook; "Esci" (Enter on the focused box) saves both.
-    program_->context().practice()->sheet(QStringLiteral("Foglio1"))->range(QStringLiteral("A1")).setValue(
-        QStringLiteral("dal menu"));
-    program_->context().deadlines()->sheet(QStringLiteral("Dorvessa"))->range(QStringLiteral("G1")).setValue(
-        QStringLiteral("agenda"));
+    program_->context()
+        .practice()
+        ->sheet(QStringLiteral("Foglio1"))
+        ->range(QStringLiteral("A1"))
+        .setValue(QStringLiteral("dal menu"));
+    program_->context()
+        .deadlines()
+        ->sheet(QStringLiteral("Dorvessa"))
+        ->range(QStringLiteral("G1"))
+        .setValue(QStringLiteral("agenda"));
     auto* esci = launcher->findChild<QCheckBox*>(QStringLiteral("Check2"));
     esci->setFocus();
     QTest::keyClick(esci, Qt::Key_Return);
@@ -418,8 +430,11 @@ void TestWindows::agendaReturnsToTheMenu()
     QTest::mouseClick(menu->findChild<QPushButton*>(QStringLiteral("CmdScadenze")), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowActive(launcher));
     QVERIFY(!menu->isVisible());
-    program_->context().deadlines()->sheet(QStringLiteral("Dorvessa"))->range(QStringLiteral("G1")).setValue(
-        QStringLiteral("ancora"));
+    program_->context()
+        .deadlines()
+        ->sheet(QStringLiteral("Dorvessa"))
+        ->range(QStringLiteral("G1"))
+        .setValue(QStringLiteral("ancora"));
     launcher->close();
     QVERIFY(!launcher->isVisible());
     QVERIFY(menu->isVisible());

@@ -6,17 +6,17 @@
 // the dates keep their four-digit years and refuse days that do not exist,
 // long case numbers lead to their own rows, an over-long text is refused.
 // What reached the file is read back with msoffcrypto-tool and xlrd.
-#include "search/search_form.h"
-#include "instructions/istruzioni.h"
-#include "expenses/nota_spese.h"
-#include "deadlines/scadenza_pratica.h"
-#include "clients/assegna.h"
-#include "clients/anagrafe.h"
-#include "cases/client_info_form.h"
 #include "cases/case_status_form.h"
+#include "cases/client_info_form.h"
 #include "cases/register_forms.h"
+#include "clients/anagrafe.h"
+#include "clients/assegna.h"
 #include "common/practice.h"
+#include "deadlines/scadenza_pratica.h"
+#include "expenses/nota_spese.h"
+#include "instructions/istruzioni.h"
 #include "search/register_forms.h"
+#include "search/search_form.h"
 
 #include "cases/case_form.h"
 #include "cases/case_sheet.h"
@@ -117,8 +117,10 @@ private slots:
         QCOMPARE(combo("Combo1")->geometry(), ui::twipsRect(600, 720, 1695, 390));
         QCOMPARE(text("Text9")->geometry(), ui::twipsRect(2400, 720, 4575, 390));
         QCOMPARE(text("Text10")->geometry(), ui::twipsRect(7320, 3240, 2295, 390));
-        QCOMPARE(env->control<QPlainTextEdit>(cases::Form4::kName, "Text6")->geometry(), ui::twipsRect(600, 5160, 9135, 1125));
-        QCOMPARE(env->control<QCheckBox>(cases::Form4::kName, "Check1")->pos(), QPoint(ui::twips(6360), ui::twips(3360)));
+        QCOMPARE(env->control<QPlainTextEdit>(cases::Form4::kName, "Text6")->geometry(),
+                 ui::twipsRect(600, 5160, 9135, 1125));
+        QCOMPARE(env->control<QCheckBox>(cases::Form4::kName, "Check1")->pos(),
+                 QPoint(ui::twips(6360), ui::twips(3360)));
         for (const char* locked : {"Text9", "Text3", "Text4", "Text10", "Text8"})
             QVERIFY2(text(locked)->isReadOnly(), locked);
         for (const char* free : {"Text1", "Text2", "Text5"})
@@ -128,13 +130,15 @@ private slots:
         QCOMPARE(text("Text10")->palette().color(QPalette::Base), ui::bgr(0xFFFFFF));
         QCOMPARE(button("Command2")->palette().color(QPalette::Button), ui::bgr(0xC0E0FF));
         QCOMPARE(text("Text1")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-        QCOMPARE(button("Command4")->toolTip(), QStringLiteral("Permette di spostare la pratica nell'Archivio Storico"));
+        QCOMPARE(button("Command4")->toolTip(),
+                 QStringLiteral("Permette di spostare la pratica nell'Archivio Storico"));
         QCOMPARE(button("Command7")->toolTip(), QStringLiteral("Pratiche Collegate al Cliente"));
         // The column of commands, top to bottom.
         const char* order[] = {"Command7", "Command2", "Command9", "Command10", "Command1",
-                               "Command6", "Command5", "Command4", "Command3", "Command8"};
-        const QStringList captions = {"&Ricerca", "&Inserisci-Aggiorna", "&Altre Inform.", "Stato Pratica", "&Pulisci",
-                                      "&Fatturazione", "&Nota Spese", "&Storicizza", "E&limina", "&Esci"};
+                               "Command6", "Command5", "Command4", "Command3",  "Command8"};
+        const QStringList captions = {
+            "&Ricerca",      "&Inserisci-Aggiorna", "&Altre Inform.", "Stato Pratica", "&Pulisci",
+            "&Fatturazione", "&Nota Spese",         "&Storicizza",    "E&limina",      "&Esci"};
         int lastTop = -1;
         for (int i = 0; i < 10; ++i) {
             QPushButton* b = button(order[i]);
@@ -166,8 +170,9 @@ private slots:
                 names << n;
         }
         names = names.mid(0, 10);
-        QCOMPARE(names, QStringList({"Combo1", "Text1", "Text2", "Combo3", "Combo4", "Combo5", "Combo2", "Text5",
-                                     "Text6", "Text7"}));
+        QCOMPARE(names,
+                 QStringList(
+                     {"Combo1", "Text1", "Text2", "Combo3", "Combo4", "Combo5", "Combo2", "Text5", "Text6", "Text7"}));
         QVERIFY(text("Text8")->text().startsWith(QStringLiteral("Ore...")));
     }
 
@@ -239,15 +244,15 @@ private slots:
         QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
 
         const QStringList after = rowValues(*env, kPr, 6);
-        QCOMPARE(after[0], before[0]);                          // A
+        QCOMPARE(after[0], before[0]);                           // A
         QCOMPARE(after[12], QStringLiteral("DATO RISERVATO 5")); // M untouched
-        QCOMPARE(env->cell(kPr, 6, 2), QVariant(20.0));        // B a number
+        QCOMPARE(env->cell(kPr, 6, 2), QVariant(20.0));          // B a number
         QCOMPARE(after[3], QStringLiteral("01/03/26"));
-        QCOMPARE(env->sheet(kPr).cells(6, 5).date(), kToday);   // E today, a date value
+        QCOMPARE(env->sheet(kPr).cells(6, 5).date(), kToday); // E today, a date value
         QCOMPARE(env->cell(kPr, 6, 5).typeId(), int(QMetaType::Double));
-        QCOMPARE(after[5], QStringLiteral("Avv. Nuovo"));       // typed, not converted
+        QCOMPARE(after[5], QStringLiteral("Avv. Nuovo")); // typed, not converted
         QCOMPARE(after[9], QStringLiteral("NUOVO OGGETTO"));
-        QCOMPARE(after[13], QStringLiteral("*"));               // no deadline
+        QCOMPARE(after[13], QStringLiteral("*")); // no deadline
         QCOMPARE(rowValues(*env, kPr, 7), neighbour);
 
         // The form is empty; the list holds the plain numbers, entry p = row p + 2.
@@ -292,8 +297,10 @@ private slots:
         const int rows = env->tableLength(kPr);
         const auto seen = click("Command2", {"Sì", "Sì", "OK"});
         QCOMPARE(int(seen.size()), 3);
-        QCOMPARE(titlesAndTexts(seen)[2], box(kGP, "La Pratica 9999 non esiste nell'elenco delle Pratiche: "
-                                                   "nessuna operazione eseguita."));
+        QCOMPARE(titlesAndTexts(seen)[2],
+                 box(kGP,
+                     "La Pratica 9999 non esiste nell'elenco delle Pratiche: "
+                     "nessuna operazione eseguita."));
         QCOMPARE(env->tableLength(kPr), rows);
         QCOMPARE(rowValues(*env, kPr, 2), before);
         QCOMPARE(text("Text5")->text(), QStringLiteral("X")); // the typed fields stay
@@ -368,7 +375,7 @@ private slots:
     {
         env->show<cases::Form4>();
         const int cases = env->tableLength(kPr);
-        pick(*env, 0); // case 101, four expenses
+        pick(*env, 0);                                      // case 101, four expenses
         QCOMPARE(int(click("Command3", {"Sì"}).size()), 1); // archive first: nothing happens
         QCOMPARE(env->tableLength(kPr), cases);
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("101"));
@@ -430,7 +437,8 @@ private slots:
         // The deadline box opens the case's deadline form and stays ticked.
         auto* check = env->control<QCheckBox>(cases::Form4::kName, "Check1");
         check->setChecked(true);
-        QVERIFY(env->nav->form(deadlines::ScadenzaPratica::kName) && env->nav->form(deadlines::ScadenzaPratica::kName)->isVisible());
+        QVERIFY(env->nav->form(deadlines::ScadenzaPratica::kName)
+                && env->nav->form(deadlines::ScadenzaPratica::kName)->isVisible());
         QVERIFY(check->isChecked());
         env->nav->hide(deadlines::ScadenzaPratica::kName);
         // "&Istruzioni" opens beside the case form.
@@ -474,8 +482,9 @@ private slots:
         QVERIFY(status);
         auto shown = [&](const char* n) { return status->findChild<QLabel*>(QString::fromLatin1(n))->text(); };
         QCOMPARE(shown("Pratica"), QStringLiteral("138"));
-        QCOMPARE(shown("Stato"), env->cell(kPr, listIndexOf(138) + 2, 4).toString().isEmpty()
-                                     ? QStringLiteral("Aperta") : QStringLiteral("Chiusa"));
+        QCOMPARE(shown("Stato"),
+                 env->cell(kPr, listIndexOf(138) + 2, 4).toString().isEmpty() ? QStringLiteral("Aperta")
+                                                                              : QStringLiteral("Chiusa"));
         QCOMPARE(shown("Spese"), QStringLiteral("3"));
         QCOMPARE(shown("Totale"), QStringLiteral("€ 1.026,76")); // 211,51 + 16,16 + 799,09
         QVERIFY(shown("Cliente").startsWith(QStringLiteral("5 - ESPOSITO GENNARO")));
@@ -594,8 +603,9 @@ private slots:
         QCOMPARE(click("Command2", {"Sì", "OK"}).at(1).text, kModified);
 
         SKIP_WITHOUT_XLRD();
-        const QString out = readBack(savedFile(), ui::kPracticePassword,
-                                     QStringLiteral("print(repr(cell('Pratica', 'C2')), repr(cell('Pratica', 'D2')))\n"));
+        const QString out = readBack(
+            savedFile(), ui::kPracticePassword,
+            QStringLiteral("print(repr(cell('Pratica', 'C2')), repr(cell('Pratica', 'D2')))\n"));
         QCOMPARE(out, QStringLiteral("'12/10/2008' ''\n"));
     }
 
@@ -625,8 +635,9 @@ private slots:
         const QStringList before = rowValues(*env, kPr, 2);
         memo("Text6")->setPlainText(QString(32768, QLatin1Char('A')));
         QCOMPARE(titlesAndTexts(click("Command2", {"OK"})),
-                 QStringList({box(kGP, "Il campo Adempimenti supera i 32.767 caratteri che una cella "
-                                       "può contenere: accorciarlo.")}));
+                 QStringList({box(kGP,
+                                  "Il campo Adempimenti supera i 32.767 caratteri che una cella "
+                                  "può contenere: accorciarlo.")}));
         QCOMPARE(rowValues(*env, kPr, 2), before);
         // At the limit it is stored whole.
         memo("Text6")->setPlainText(QString(32767, QLatin1Char('A')));

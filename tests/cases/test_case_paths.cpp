@@ -3,11 +3,11 @@
 // archiving and deleting (three boxes, the workbook saved and still usable),
 // the no-client branch of "&Assegna  Numero Pratica", a table with a gap, and
 // the backup copy of the utilities window.
-#include "clients/anagrafe.h"
+#include "app/program.h"
 #include "cases/register_forms.h"
+#include "clients/anagrafe.h"
 #include "common/practice.h"
 #include "search/register_forms.h"
-#include "app/program.h"
 
 #include "cases/case_form.h"
 #include "cases/utilities_form.h"
@@ -192,8 +192,9 @@ private slots:
                  QStringLiteral("Operazione Annullata , non puoi  assegnare una pratica senza aver registrato prima "
                                 "un Cliente  nella Gestione Anagrafica ...."));
         QCOMPARE(boxes.seen()[0].icon, QMessageBox::Information);
-        QCOMPARE(boxes.seen()[1].text,
-                 QStringLiteral("Non ci sono Clienti Registrati in Anagrafica , occorre  utilizzare: AGGIUNGI CLIENTE "));
+        QCOMPARE(
+            boxes.seen()[1].text,
+            QStringLiteral("Non ci sono Clienti Registrati in Anagrafica , occorre  utilizzare: AGGIUNGI CLIENTE "));
         QVERIFY(env->nav->form(clients::Anagrafe::kName)->isVisible());
         QVERIFY(!env->form(cases::Form4::kName)->isVisible());
         // Nothing written, the form not emptied.
@@ -256,9 +257,10 @@ private slots:
         boxes.clear();
         boxes.press("No");
         QVERIFY(!form->restoreCopy(0));
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Ripristinare Pratiche.xls dalla copia del 14/03/2026?\n"
-                                                         "La versione attuale sarà conservata come copia nella "
-                                                         "cartella Copie."));
+        QCOMPARE(boxes.seen().at(0).text,
+                 QStringLiteral("Ripristinare Pratiche.xls dalla copia del 14/03/2026?\n"
+                                "La versione attuale sarà conservata come copia nella "
+                                "cartella Copie."));
         QCOMPARE(boxes.seen().at(0).buttons, QStringList({"Sì", "No"}));
         QCOMPARE(env->cell(kCl, 2, 17), QVariant(QStringLiteral("DOPO")));
 

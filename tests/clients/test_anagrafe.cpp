@@ -21,12 +21,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QFileInfo>
 
 #include "printing/print_support.h"
 
@@ -38,8 +38,7 @@ const QString kCl = QStringLiteral("Clienti");
 const QString kPr = QStringLiteral("Pratica");
 const QString kSp = QStringLiteral("Spese");
 
-void checkBox(const SeenBox& b, const QString& title, const QString& text,
-              QMessageBox::Icon icon = QMessageBox::NoIcon)
+void checkBox(const SeenBox& b, const QString& title, const QString& text, QMessageBox::Icon icon = QMessageBox::NoIcon)
 {
     QCOMPARE(b.title, title);
     QCOMPARE(b.text, text);
@@ -127,8 +126,9 @@ private slots:
         QCOMPARE(form->objectName(), clients::Anagrafe::kName);
         QCOMPARE(form->windowTitle(), QStringLiteral("Anagrafica "));
         const QStringList items = {"mnuM", "MnuE", "MnAgg", "mnuP", "MenAltri", "mnuEsci", "MnStampa"};
-        const QStringList captions = {"Modifica Cliente", "Elimina Cliente", "&Aggiungi Cliente", "&Pulisci i campi",
-                                      "Altri &dati", "&Esci", "&Stampa Elenco Clienti"};
+        const QStringList captions = {"Modifica Cliente",      "Elimina Cliente", "&Aggiungi Cliente",
+                                      "&Pulisci i campi",      "Altri &dati",     "&Esci",
+                                      "&Stampa Elenco Clienti"};
         for (int i = 0; i < items.size(); ++i) {
             QVERIFY2(item(items[i]), qPrintable(items[i]));
             QCOMPARE(item(items[i])->text(), captions[i]);
@@ -187,7 +187,7 @@ private slots:
 
     void gapInNamesAndEmptyRegister()
     {
-        env->setCell(kCl, 5, 2, QVariant());     // a gap in column B at row 5
+        env->setCell(kCl, 5, 2, QVariant()); // a gap in column B at row 5
         auto* f = env->show<Anagrafe>();
         auto* c = f->findChild<QComboBox*>("Combo1");
         QCOMPARE(c->count(), 3);
@@ -217,9 +217,23 @@ private slots:
                  " ERRORE- Il Cliente deve essere prima inserito nella Maschera -Assegnazione/Pratica/Cliente ....");
 
         pick("BIANCHI LUCIA");
-        const QStringList values = {"2", "BIANCHI LUCIA SRL", "C9", "01/02/2003", "VIA ROMA 1", "00100", "ROMA",
-                                    "RM", "06 123", "", "333 1", "a@b.it", "BNCLCU80A01H501Z", "01234567890",
-                                    "DOTT. VERDI", "RIGA UNO\nRIGA DUE", "ALTRE"};
+        const QStringList values = {"2",
+                                    "BIANCHI LUCIA SRL",
+                                    "C9",
+                                    "01/02/2003",
+                                    "VIA ROMA 1",
+                                    "00100",
+                                    "ROMA",
+                                    "RM",
+                                    "06 123",
+                                    "",
+                                    "333 1",
+                                    "a@b.it",
+                                    "BNCLCU80A01H501Z",
+                                    "01234567890",
+                                    "DOTT. VERDI",
+                                    "RIGA UNO\nRIGA DUE",
+                                    "ALTRE"};
         auto* fields = form->fields();
         for (int c = 1; c < clients::kFieldCount; ++c)
             fields->setText(QString::fromLatin1(clients::kFieldBoxes[c]), values[c]);
@@ -401,13 +415,20 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("six digits") << "251208" << "25/12/08";
-        QTest::newRow("eight digits") << "25122008" << "25/12/2008";
-        QTest::newRow("dashes") << "25-12-08" << "25/12/08";
-        QTest::newRow("dashes, four-digit year") << "5-1-2008" << "5/1/2008";
-        QTest::newRow("seven characters") << "2512208" << "2512208";
-        QTest::newRow("one-digit day and month") << "1/2/2008" << "1/2/2008";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("six digits") << "251208"
+                                    << "25/12/08";
+        QTest::newRow("eight digits") << "25122008"
+                                      << "25/12/2008";
+        QTest::newRow("dashes") << "25-12-08"
+                                << "25/12/08";
+        QTest::newRow("dashes, four-digit year") << "5-1-2008"
+                                                 << "5/1/2008";
+        QTest::newRow("seven characters") << "2512208"
+                                          << "2512208";
+        QTest::newRow("one-digit day and month") << "1/2/2008"
+                                                 << "1/2/2008";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void dateBoxAndLengthLimits()
     {
@@ -435,8 +456,10 @@ private slots:
         combo = form->findChild<QComboBox*>("Combo1");
         pick("BIANCHI LUCIA");
         QCOMPARE(box("Text18")->text(), QStringLiteral("17/04/2008"));
-        const struct { const char* box; int max; } limits[] = {
-            {"Text5", 5}, {"Text7", 2}, {"Text10", 16}, {"Text11", 11}, {"Text18", 10}};
+        const struct {
+            const char* box;
+            int max;
+        } limits[] = {{"Text5", 5}, {"Text7", 2}, {"Text10", 16}, {"Text11", 11}, {"Text18", 10}};
         for (const auto& l : limits) {
             QLineEdit* e = box(l.box);
             e->clear();
@@ -547,8 +570,10 @@ private slots:
         env->setCell(kCl, 10, 1, QVariant());
         auto seen = addClient(QStringLiteral("NUOVO"));
         QCOMPARE(int(seen.size()), 2);
-        QCOMPARE(titlesAndTexts(seen)[1], ::box("Gestione Pratiche", "La riga 10 del foglio Clienti non è vuota ma "
-                                                                     "non ha il numero: correggerla prima di aggiungere."));
+        QCOMPARE(titlesAndTexts(seen)[1],
+                 ::box("Gestione Pratiche",
+                       "La riga 10 del foglio Clienti non è vuota ma "
+                       "non ha il numero: correggerla prima di aggiungere."));
         QCOMPARE(env->cell(kCl, 1, 25), QVariant(24.0)); // Y1 untouched
         QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
         QCOMPARE(env->tableLength(kCl, 2), 24); // the names as they were

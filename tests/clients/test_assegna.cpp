@@ -48,8 +48,7 @@ class TestAssegna : public QObject {
     std::unique_ptr<TestPractice> env;
 
     Assegna* assegna() { return env->nav->formAs<Assegna>(clients::Assegna::kName); }
-    template <class T>
-    T* on(Assegna* f, const char* name) { return f->findChild<T*>(QString::fromLatin1(name)); }
+    template <class T> T* on(Assegna* f, const char* name) { return f->findChild<T*>(QString::fromLatin1(name)); }
 
     // Opens the client form and its "&Aggiungi Cliente".
     Assegna* openForNewClient()
@@ -102,8 +101,9 @@ private slots:
 
         // No name typed: the error, nothing written.
         QCOMPARE(titlesAndTexts(confirm(f, {"OK"})),
-                 QStringList({box("Gestione Pratiche", " ERRORE- Il Cliente deve essere prima inserito nella "
-                                                       "Maschera -Assegnazione/Pratica/Cliente ....")}));
+                 QStringList({box("Gestione Pratiche",
+                                  " ERRORE- Il Cliente deve essere prima inserito nella "
+                                  "Maschera -Assegnazione/Pratica/Cliente ....")}));
 
         // The same input rules as the client form.
         QLineEdit* name = f->fields()->line("Text1");
@@ -188,7 +188,8 @@ private slots:
         QCOMPARE(on<QLabel>(f, "Label1")->text(), QStringLiteral("Seleziona il Cliente "));
 
         // Nothing picked.
-        QCOMPARE(titlesAndTexts(confirm(f, {"OK"})), QStringList({box("Gestione Pratiche", "Seleziona un Cliente !!")}));
+        QCOMPARE(titlesAndTexts(confirm(f, {"OK"})),
+                 QStringList({box("Gestione Pratiche", "Seleziona un Cliente !!")}));
 
         // The second "ROSSI MARIO" is client 24.
         QListWidget* list = on<QListWidget>(f, "List1");
@@ -240,8 +241,9 @@ private slots:
         f->startCaseAssignment();
         on<QListWidget>(f, "List1")->setCurrentRow(positionOfRow(on<QListWidget>(f, "List1"), 4)); // client 3
         // The case below the gap would never be listed: refused, the broken row named.
-        QCOMPARE(answered({"Sì", "OK"}, [f] { f->confirm(); }).at(1).text, QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il "
-                                                         "numero: correggerla prima di aggiungere."));
+        QCOMPARE(answered({"Sì", "OK"}, [f] { f->confirm(); }).at(1).text,
+                 QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il "
+                                "numero: correggerla prima di aggiungere."));
         QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
         QVERIFY(env->sheet(kPr).cells(20, 1).isEmpty());
         // The gap emptied: the new case fills it.

@@ -3,9 +3,9 @@
 // into the real forms. The register used has repeated names, accents, mixed
 // case and client numbers unrelated to the rows, so a choice that reached the
 // wrong row would show the wrong number.
-#include "expenses/inter_spese.h"
 #include "cases/case_form.h"
 #include "common/practice.h"
+#include "expenses/inter_spese.h"
 
 #include "clients/anagrafe.h"
 #include "clients/assegna.h"
@@ -35,10 +35,10 @@ struct Client {
 };
 // Sheet order; numbers far from the row numbers.
 const Client kClients[] = {
-    {"ROSSI MARIO", 730},    {"Àrea Servizi srl", 12}, {"BIANCHI LUCIA", 5}, {"ROSSI MARIO", 88},
+    {"ROSSI MARIO", 730},        {"Àrea Servizi srl", 12},      {"BIANCHI LUCIA", 5}, {"ROSSI MARIO", 88},
     {"CITTÀ DI ROMA S.P.A.", 3}, {"zanetti e rossi snc", 1500}, {"ABATE GIULIO", 42},
 };
-const QStringList kSorted = {"ABATE GIULIO",          "Àrea Servizi srl",     "BIANCHI LUCIA",
+const QStringList kSorted = {"ABATE GIULIO",         "Àrea Servizi srl",     "BIANCHI LUCIA",
                              "CITTÀ DI ROMA S.P.A.", "ROSSI MARIO (n. 730)", "ROSSI MARIO (n. 88)",
                              "zanetti e rossi snc"};
 

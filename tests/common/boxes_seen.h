@@ -13,8 +13,7 @@
 #include <vector>
 
 // Presses the labels given, in order, on the boxes `act` shows; the boxes seen.
-template <class Act>
-std::vector<SeenBox> answered(std::initializer_list<const char*> labels, Act&& act)
+template <class Act> std::vector<SeenBox> answered(std::initializer_list<const char*> labels, Act&& act)
 {
     ModalAnswerer boxes;
     for (const char* label : labels)

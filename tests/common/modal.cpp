@@ -14,8 +14,9 @@ const char* kHandled = "gp_test_answered";
 // Fails the running test: the box on screen is not the one the test planned for.
 void failPlan(const QString& why, const SeenBox& box)
 {
-    const QString message = why + QStringLiteral(" (box \"%1\": \"%2\", buttons: %3)")
-                                      .arg(box.title, box.text, box.buttons.join(QStringLiteral(", ")));
+    const QString message = why
+        + QStringLiteral(" (box \"%1\": \"%2\", buttons: %3)")
+              .arg(box.title, box.text, box.buttons.join(QStringLiteral(", ")));
     QTest::qFail(qPrintable(message), __FILE__, __LINE__);
 }
 } // namespace

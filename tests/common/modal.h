@@ -31,15 +31,15 @@
 #include <vector>
 
 struct SeenBox {
-    QString kind;           // "message" or "input"
+    QString kind; // "message" or "input"
     QString title;
-    QString text;           // message text, or the input box's prompt
-    QString defaultText;    // input boxes: the text shown when it opened
+    QString text;        // message text, or the input box's prompt
+    QString defaultText; // input boxes: the text shown when it opened
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QStringList buttons;    // button labels, in the box's order
-    QString defaultButton;  // message boxes: the label of the default button
-    QString answered;       // the label pressed ("OK", "Sì", ...), or "type:<text>"
-    bool unplanned = false; // no answer was planned for it
+    QStringList buttons;     // button labels, in the box's order
+    QString defaultButton;   // message boxes: the label of the default button
+    QString answered;        // the label pressed ("OK", "Sì", ...), or "type:<text>"
+    bool unplanned = false;  // no answer was planned for it
     bool mismatched = false; // the planned answer did not fit it (the test has failed)
 };
 
@@ -49,21 +49,28 @@ public:
     explicit ModalAnswerer(QObject* parent = nullptr);
     ~ModalAnswerer() override;
 
-    ModalAnswerer& press(const QString& buttonLabel);  // message box: press this button
-    ModalAnswerer& pressEnter();                       // message box: Enter, as the keyboard gives it
-    ModalAnswerer& type(const QString& text);          // input box: type the text, press OK
-    ModalAnswerer& cancel();                           // input box: press Annulla
+    ModalAnswerer& press(const QString& buttonLabel); // message box: press this button
+    ModalAnswerer& pressEnter();                      // message box: Enter, as the keyboard gives it
+    ModalAnswerer& type(const QString& text);         // input box: type the text, press OK
+    ModalAnswerer& cancel();                          // input box: press Annulla
 
     const std::vector<SeenBox>& seen() const { return seen_; }
     int pending() const { return int(plan_.size()); }
-    void clear() { seen_.clear(); plan_.clear(); }
+    void clear()
+    {
+        seen_.clear();
+        plan_.clear();
+    }
 
     // Processes events until `count` boxes have been seen or `timeoutMs` passed.
     bool waitForBoxes(int count, int timeoutMs = 5000);
 
 private:
     void poll();
-    struct Step { enum { Press, Enter, Type, Cancel } what; QString value; };
+    struct Step {
+        enum { Press, Enter, Type, Cancel } what;
+        QString value;
+    };
     std::deque<Step> plan_;
     std::vector<SeenBox> seen_;
     QTimer timer_;

@@ -27,8 +27,7 @@ using namespace gp;
 
 MenuStub::MenuStub(ui::AppContext& context) : FormBase(context, app::MainMenu::kName) {}
 
-TestPractice::TestPractice()
-    : host(std::make_unique<host::SpreadsheetHost>()), nav(std::make_unique<ui::Navigator>())
+TestPractice::TestPractice() : host(std::make_unique<host::SpreadsheetHost>()), nav(std::make_unique<ui::Navigator>())
 {
     ui::setItalianLocale();
     ctx.host = host.get();
@@ -83,11 +82,12 @@ host::Book& TestPractice::createSmall(const QStringList& sheets)
         if (name == QStringLiteral("Clienti"))
             headings = {"ID Progressivo", "Ragione Sociale/Cognome-Nome"};
         else if (name == QStringLiteral("Pratica") || name == QStringLiteral("Storico"))
-            headings = {"N. Pratica", "ID Cliente", "Apertura", "Chiusura", "Ultimo Aggiorn.", "Assegnatario",
-                        "Settore", "Area", "Posizione", "Oggetto", "Adempimenti", "Notizie", "Riservato", "Dorvessa"};
+            headings = {"N. Pratica",   "ID Cliente", "Apertura",  "Chiusura",  "Ultimo Aggiorn.",
+                        "Assegnatario", "Settore",    "Area",      "Posizione", "Oggetto",
+                        "Adempimenti",  "Notizie",    "Riservato", "Dorvessa"};
         else if (name == QStringLiteral("Spese"))
-            headings = {"ID Oper", "N/Pratica", "N/Cliente", "Data", "Descrizione", "Tipo Spesa", "Importo",
-                        "IVA/Esente"};
+            headings = {"ID Oper",     "N/Pratica",  "N/Cliente", "Data",
+                        "Descrizione", "Tipo Spesa", "Importo",   "IVA/Esente"};
         for (int c = 0; c < headings.size(); ++c)
             s->cells(1, c + 1).setValue(headings[c]);
     }
@@ -155,8 +155,8 @@ void openExpensePractice(TestPractice& env, const std::vector<ExpenseRow>& rows)
     env.registerMenuStub();
     expenses::registerForms(env.ctx);
     instructions::registerForms(env.ctx);
-    host::Book& b = env.createSmall({QStringLiteral("Clienti"), QStringLiteral("Pratica"), QStringLiteral("Spese"),
-                                     QStringLiteral("S")});
+    host::Book& b = env.createSmall(
+        {QStringLiteral("Clienti"), QStringLiteral("Pratica"), QStringLiteral("Spese"), QStringLiteral("S")});
     const std::pair<double, const char*> clients[] = {{1, "ALFA"}, {10, "BETA"}, {21, "GAMMA"}, {2, "DELTA"}};
     int r = 2;
     for (const auto& [n, name] : clients) {
@@ -226,8 +226,8 @@ bool copyPracticeFixture(const QString& dir)
     const QDir src(practiceFixtureDir());
     if (!src.exists(QStringLiteral("Pratiche.xls")))
         return false;
-    for (const QString& name : {QStringLiteral("Pratiche.xls"), QStringLiteral("Dorvessa.xls"),
-                                QStringLiteral("Istruzioni.txt")}) {
+    for (const QString& name :
+         {QStringLiteral("Pratiche.xls"), QStringLiteral("Dorvessa.xls"), QStringLiteral("Istruzioni.txt")}) {
         const QString to = QDir(dir).filePath(name);
         QFile::remove(to);
         if (!QFile::copy(src.filePath(name), to))

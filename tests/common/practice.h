@@ -34,8 +34,8 @@ namespace gp::app {
 class Program;
 }
 
-#define SKIP_WITHOUT_FIXTURE(ok)                                                                                  \
-    if (!(ok))                                                                                                    \
+#define SKIP_WITHOUT_FIXTURE(ok)                                                                                       \
+    if (!(ok))                                                                                                         \
     QSKIP("the practice fixture (GP_SHARED_DIR/fixtures/practice) is absent")
 
 // A stand-in for the main menu, under its name, so that leaving a form has
@@ -95,15 +95,10 @@ struct TestPractice {
     // Shows a form and waits until its activation has run. A form that is not
     // activated within two seconds fails the running test.
     gp::ui::FormBase* show(const QString& name);
-    template <class F>
-    F* show()
-    {
-        return qobject_cast<F*>(show(F::kName));
-    }
+    template <class F> F* show() { return qobject_cast<F*>(show(F::kName)); }
     gp::ui::FormBase* form(const QString& name) { return nav->form(name); }
     // A control of a loaded form, by its designer name; null when either is missing.
-    template <class T>
-    T* control(const QString& formName, const char* name)
+    template <class T> T* control(const QString& formName, const char* name)
     {
         gp::ui::FormBase* f = nav->form(formName);
         return f ? f->findChild<T*>(QString::fromLatin1(name)) : nullptr;
@@ -111,8 +106,7 @@ struct TestPractice {
 };
 
 // A control by its designer name; null when `form` is null or has none.
-template <class T>
-T* child(QWidget* form, const char* name)
+template <class T> T* child(QWidget* form, const char* name)
 {
     return form ? form->findChild<T*>(QString::fromLatin1(name)) : nullptr;
 }

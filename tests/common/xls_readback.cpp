@@ -46,13 +46,14 @@ QString readBack(const QString& path, const QString& password, const QString& co
 
 QJsonObject readSheets(const QString& path, const QString& password)
 {
-    const QString out = readBack(path, password, QStringLiteral(
-        "import json\n"
-        "out = {'sheets': {}, 'visible': {}}\n"
-        "for sh in book.sheets():\n"
-        "    out['sheets'][sh.name] = [[c.value for c in sh.row(r)] for r in range(sh.nrows)]\n"
-        "    out['visible'][sh.name] = sh.visibility == 0\n"
-        "json.dump(out, sys.stdout, ensure_ascii=False)\n"));
+    const QString out = readBack(
+        path, password,
+        QStringLiteral("import json\n"
+                       "out = {'sheets': {}, 'visible': {}}\n"
+                       "for sh in book.sheets():\n"
+                       "    out['sheets'][sh.name] = [[c.value for c in sh.row(r)] for r in range(sh.nrows)]\n"
+                       "    out['visible'][sh.name] = sh.visibility == 0\n"
+                       "json.dump(out, sys.stdout, ensure_ascii=False)\n"));
     if (out.startsWith(QStringLiteral("ERROR: ")))
         qWarning("%s", qPrintable(out));
     return QJsonDocument::fromJson(out.toUtf8()).object();

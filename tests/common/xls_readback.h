@@ -7,8 +7,8 @@
 
 // True when /usr/bin/python3 has xlrd and msoffcrypto.
 bool haveXlrd();
-#define SKIP_WITHOUT_XLRD()                                                                                        \
-    if (!haveXlrd())                                                                                               \
+#define SKIP_WITHOUT_XLRD()                                                                                            \
+    if (!haveXlrd())                                                                                                   \
     QSKIP("python3-xlrd / msoffcrypto-tool not installed: the file is not read back")
 
 // Runs `code` with `book` (an xlrd workbook read with its formats) and the

@@ -1,10 +1,10 @@
 // The agenda's sheet routines: reading the events, the due and expired lists,
 // new IDs, writing, and the field rules for dates and amounts.
+#include "common/practice.h"
 #include "core/host/model_access.h"
 #include "core/ui/clock.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
-#include "common/practice.h"
 #include "deadlines/register_forms.h"
 
 #include <QTest>
@@ -51,8 +51,9 @@ void TestAgendaData::readsFixtureEvents()
     QCOMPARE(first.row, 2);
     QCOMPARE(first.number.value(), 1.0);
     QCOMPARE(first.date, QDate(2027, 1, 17));
-    QCOMPARE(first.texts, (QStringList{"1", "17/01/2027", "SCADENZA FISCALE", "PRATICA 149 \u2014 RICCI FRANCESCO",
-                                       "PORTARE FASCICOLO,\nCHIAMARE IL CLIENTE", "394,12"}));
+    QCOMPARE(first.texts,
+             (QStringList{"1", "17/01/2027", "SCADENZA FISCALE", "PRATICA 149 \u2014 RICCI FRANCESCO",
+                          "PORTARE FASCICOLO,\nCHIAMARE IL CLIENTE", "394,12"}));
     // The opening left "Pratiche.xls" the active workbook.
     QCOMPARE(env.host->activeWorkbook(), env.ctx.practice());
     // Opening again gives the same workbook, not a second one.
@@ -71,8 +72,9 @@ void TestAgendaData::listStopsAtGapAndIgnoresColumnG()
         s->cells(r, 7).setValue(QStringLiteral("G%1").arg(r));
     }
     s->cells(7, 1).setValue(9.0);
-    s->cells(5, 2).setValue(QDateTime(QDate(2026, 1, 5), QTime(10, 30))); // a date with its time: the lists show the day
-    s->cells(3, 2).setValue(QStringLiteral("12.10.2026"));                 // a date kept as text, with dots
+    s->cells(5, 2).setValue(
+        QDateTime(QDate(2026, 1, 5), QTime(10, 30)));      // a date with its time: the lists show the day
+    s->cells(3, 2).setValue(QStringLiteral("12.10.2026")); // a date kept as text, with dots
     const auto events = readEvents(s);
     QCOMPARE(int(events.size()), 4);
     QCOMPARE(events.back().row, 5);

@@ -4,11 +4,11 @@
 #include "cases/case_form.h"
 #include "cases/register_forms.h"
 #include "common/boxes_seen.h"
+#include "common/practice.h"
 #include "core/ui/clock.h"
 #include "deadlines/agenda.h"
-#include "deadlines/scadenza_pratica.h"
-#include "common/practice.h"
 #include "deadlines/register_forms.h"
+#include "deadlines/scadenza_pratica.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -110,12 +110,14 @@ void TestCaseDeadline::unknownCaseWritesNothing()
 
     // No date yet.
     QCOMPARE(titlesAndTexts(save(form)),
-             QStringList({box(kTitle, "Il campo \"Dorvessa\" non contiene una data valida.\n"
-                                      "Scrivere la data come gg/mm/aaaa o sceglierla nel calendario.")}));
+             QStringList({box(kTitle,
+                              "Il campo \"Dorvessa\" non contiene una data valida.\n"
+                              "Scrivere la data come gg/mm/aaaa o sceglierla nel calendario.")}));
     pick(form, QDate(2027, 1, 15));
     QCOMPARE(titlesAndTexts(save(form)),
-             QStringList({box(kTitle, "La pratica n. 999 non è presente nel foglio Pratica.\n"
-                                      "La Dorvessa non è stata registrata.")}));
+             QStringList({box(kTitle,
+                              "La pratica n. 999 non è presente nel foglio Pratica.\n"
+                              "La Dorvessa non è stata registrata.")}));
     QVERIFY(form->isVisible());
     QCOMPARE(lastFilledRow(agendaSheet(env.ctx)), 21);
     QVERIFY(!env.ctx.practice()->modified());
@@ -130,8 +132,9 @@ void TestCaseDeadline::missingAgendaWritesNothing()
     QVERIFY(form);
     pick(form, QDate(2027, 1, 15));
     QCOMPARE(titlesAndTexts(save(form)),
-             QStringList({box(kTitle, "Il file " + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
-                                          + " non è stato trovato.\nLa Dorvessa non è stata registrata.")}));
+             QStringList({box(kTitle,
+                              "Il file " + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
+                                  + " non è stato trovato.\nLa Dorvessa non è stata registrata.")}));
     host::Sheet* cases = env.ctx.practice()->sheet(QStringLiteral("Pratica"));
     QCOMPARE(cases->cells(cases->findIdentifier(1, 106), 14).text(), QStringLiteral("26/12/2026"));
     QVERIFY(!env.ctx.practice()->modified());

@@ -5,18 +5,18 @@
 // a typed date keeps its four-digit year and must exist, a new event goes
 // where the lists show it (or is refused with the broken row named), and its
 // amount carries the money format, read back with msoffcrypto-tool and xlrd.
-#include "printing/stampa.h"
-#include "deadlines/attiva.h"
 #include "app/main_menu.h"
 #include "common/boxes_seen.h"
+#include "common/practice.h"
 #include "common/xls_readback.h"
 #include "core/ui/clock.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
+#include "deadlines/attiva.h"
 #include "deadlines/inserisci.h"
-#include "deadlines/visualizza.h"
-#include "common/practice.h"
 #include "deadlines/register_forms.h"
+#include "deadlines/visualizza.h"
+#include "printing/stampa.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -123,9 +123,9 @@ void TestEditor::missingAgendaGoesBackToMenu()
     env.nav->hide(app::MainMenu::kName); // as the menu does before opening a form
     bool shown = true;
     QCOMPARE(titlesAndTexts(answered({"OK"}, [&] { shown = env.nav->show(Attiva::kName); })),
-             QStringList({box("Dorvessa", "Impossibile eseguire il programma\nIl file "
-                                              + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
-                                              + " non è stato trovato.")}));
+             QStringList({box("Dorvessa",
+                              "Impossibile eseguire il programma\nIl file "
+                                  + QDir::toNativeSeparators(env.path("Dorvessa.xls")) + " non è stato trovato.")}));
     QVERIFY(!shown);
     QVERIFY(!env.ctx.ended);
     QVERIFY(env.nav->form(app::MainMenu::kName)->isVisible());
@@ -330,8 +330,9 @@ void TestEditor::amountRules()
     // The confirm button names the field and writes nothing.
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("10/01/2027"));
     QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})),
-             QStringList({box(kTitle, "Il campo \"Importo\" non contiene un numero valido.\n"
-                                      "Scrivere l'importo come 1.234,50 o lasciare il campo vuoto.")}));
+             QStringList({box(kTitle,
+                              "Il campo \"Importo\" non contiene un numero valido.\n"
+                              "Scrivere l'importo come 1.234,50 o lasciare il campo vuoto.")}));
     QCOMPARE(int(readEvents(agendaSheet(env.ctx)).size()), 20);
     QVERIFY(!env.ctx.deadlines()->sheet(kDeadlineSheet)->cells(22, 1).value().toDouble());
 
@@ -342,10 +343,11 @@ void TestEditor::amountRules()
         child<QLineEdit>(editor, "Text1")->setText(bad);
         child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("10,00"));
         // An empty date is asked for; a typed one that is no date is named.
-        QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})),
-                 QStringList({box(kTitle, bad.isEmpty() ? dateMessage
-                                                        : QStringLiteral("La data %1 nel campo Dorvessa non è valida.")
-                                                              .arg(bad))}));
+        QCOMPARE(
+            titlesAndTexts(confirm(editor, {"OK"})),
+            QStringList({box(kTitle,
+                             bad.isEmpty() ? dateMessage
+                                           : QStringLiteral("La data %1 nel campo Dorvessa non è valida.").arg(bad))}));
     }
     QCOMPARE(lastFilledRow(agendaSheet(env.ctx)), 21);
 
@@ -353,8 +355,9 @@ void TestEditor::amountRules()
     check(editor, "Check2");
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("10/01/2027"));
     QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})),
-             QStringList({box(kTitle, "Nessun evento scelto.\nSpuntare \"Cerca Evento\" e fare "
-                                      "doppio clic sull'evento nell'elenco.")}));
+             QStringList({box(kTitle,
+                              "Nessun evento scelto.\nSpuntare \"Cerca Evento\" e fare "
+                              "doppio clic sull'evento nell'elenco.")}));
 }
 
 void TestEditor::insertFromTheEditor()
@@ -412,8 +415,9 @@ void TestEditor::modifyChosenInViewer()
     child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("15/02/2027"));
     child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("600,10"));
     const auto seen = confirm(editor, {"Sì", "OK"});
-    QCOMPARE(titlesAndTexts(seen),
-             QStringList({box(kTitle, "Modificare l'evento n. 3 in Dorvessa?"), box(kTitle, "Evento n. 3 modificato.")}));
+    QCOMPARE(
+        titlesAndTexts(seen),
+        QStringList({box(kTitle, "Modificare l'evento n. 3 in Dorvessa?"), box(kTitle, "Evento n. 3 modificato.")}));
     QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
 
     SavedBook saved(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
@@ -445,8 +449,9 @@ void TestEditor::deleteChosenInViewer()
     const auto seen = confirm(editor, {"Sì", "OK"});
     QCOMPARE(defaultButtons(seen), QStringList({"No", "OK"}));
     QCOMPARE(titlesAndTexts(seen),
-             QStringList({box(kTitle, QStringLiteral("Eliminare l'evento n. 5 del 28/12/2026 da Dorvessa?\n"
-                                                     "PRATICA 106 \u2014 ROSSI MARIO")),
+             QStringList({box(kTitle,
+                              QStringLiteral("Eliminare l'evento n. 5 del 28/12/2026 da Dorvessa?\n"
+                                             "PRATICA 106 \u2014 ROSSI MARIO")),
                           box(kTitle, "Evento n. 5 eliminato.")}));
     QVERIFY(!editor->loadedEventId());
 
@@ -513,8 +518,9 @@ void TestEditor::newEventGoesWhereTheListsShowIt()
     // An event without its number: the lists stop above it; refused.
     sheet->cells(10, 1).setValue(QVariant());
     QCOMPARE(titlesAndTexts(typeEvent(editor, QStringLiteral("05/03/2027"), QStringLiteral("1350,5"))),
-             QStringList({box("Gestione Pratiche", "La riga 10 del foglio Dorvessa non è vuota ma non ha il numero: "
-                                                   "correggerla prima di aggiungere.")}));
+             QStringList({box("Gestione Pratiche",
+                              "La riga 10 del foglio Dorvessa non è vuota ma non ha il numero: "
+                              "correggerla prima di aggiungere.")}));
     QVERIFY(sheet->cells(22, 1).isEmpty());
     QVERIFY(sheet->cells(22, 2).isEmpty());
 

@@ -1,16 +1,16 @@
 // The viewer's lists with a fixed clock, its headings and refresh, and the
 // start-up summary of the main menu.
-#include "deadlines/attiva.h"
 #include "app/main_menu.h"
 #include "common/modal.h"
+#include "common/practice.h"
 #include "core/ui/clock.h"
 #include "core/ui/geometry.h"
 #include "deadlines/agenda.h"
+#include "deadlines/attiva.h"
 #include "deadlines/inserisci.h"
+#include "deadlines/register_forms.h"
 #include "deadlines/startup_summary.h"
 #include "deadlines/visualizza.h"
-#include "common/practice.h"
-#include "deadlines/register_forms.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -107,7 +107,7 @@ void TestViewer::searchListsEverythingAndRefreshesOnActivation()
     QStringList ids;
     for (int i = 1; i <= 20; ++i)
         ids << QString::number(i);
-    QCOMPARE(column(list, 0), ids); // sheet order, expired ones included
+    QCOMPARE(column(list, 0), ids);                                          // sheet order, expired ones included
     QCOMPARE(list->topLevelItem(3)->foreground(0).color(), QColor(Qt::red)); // event 4 expired
     QVERIFY(!column(list, 4).join(' ').contains(QStringLiteral("colonna G")));
 
@@ -146,10 +146,11 @@ void TestViewer::startupSummary()
     QCOMPARE(s.expired, 5);
     QCOMPARE(s.upcoming, 1);
     QCOMPARE(s.text, QStringLiteral("Dorvessa: 5 eventi scaduti, 1 evento nei prossimi sette giorni."));
-    QVERIFY(env.ctx.deadlines());                               // opened once for the run
-    QCOMPARE(env.host->activeWorkbook(), env.ctx.practice());  // the case files stay active
+    QVERIFY(env.ctx.deadlines());                             // opened once for the run
+    QCOMPARE(env.host->activeWorkbook(), env.ctx.practice()); // the case files stay active
     QVERIFY(!env.ctx.deadlines()->modified());
-    QCOMPARE(summaryText(0, 0), QStringLiteral("Dorvessa: nessun evento scaduto, nessun evento nei prossimi sette giorni."));
+    QCOMPARE(summaryText(0, 0),
+             QStringLiteral("Dorvessa: nessun evento scaduto, nessun evento nei prossimi sette giorni."));
     QCOMPARE(summaryText(1, 2), QStringLiteral("Dorvessa: 1 evento scaduto, 2 eventi nei prossimi sette giorni."));
 
     // The main menu's panel and its command.

@@ -1,7 +1,7 @@
 // The expense balance: exact cents over many rows, amounts as numbers and as
 // texts, rows that are no number, and the look-alike identifiers.
-#include "expenses/balance.h"
 #include "common/practice.h"
+#include "expenses/balance.h"
 #include "expenses/register_forms.h"
 #include "instructions/register_forms.h"
 
@@ -103,8 +103,8 @@ void TestBalance::manyRowsSumExactly()
         const qint64 cents = (i % 2 == 0) ? 10 + i : 20 + i;
         expected += cents;
         const QVariant amount = text ? QVariant(formatEuro(cents)) : QVariant(double(cents) / 100.0);
-        rows.push_back({i + 1, 7.0, 2.0, QVariant(), QStringLiteral("X"), QStringLiteral("K"), amount,
-                        QStringLiteral("IVA")});
+        rows.push_back(
+            {i + 1, 7.0, 2.0, QVariant(), QStringLiteral("X"), QStringLiteral("K"), amount, QStringLiteral("IVA")});
     }
     TestPractice env;
     openExpensePractice(env, rows);
@@ -118,14 +118,15 @@ void TestBalance::manyRowsSumExactly()
 void TestBalance::textAndNumberAmountsAndASkippedRow()
 {
     TestPractice env;
-    openExpensePractice(env, {
-        {1, 1.0, 10.0, QVariant(), "A", "K", 12.5, "IVA"},
-        {2, 1.0, 10.0, QVariant(), "B", "K", QStringLiteral("13,5"), "IVA"},
-        {3, 1.0, 10.0, QVariant(), "C", "K", QStringLiteral("n.d."), "IVA"},
-        {4, 1.0, 10.0, QVariant(), "D", "K", QStringLiteral("1.000,01"), "Esente"},
-        {5, 1.0, 10.0, QVariant(), "E", "K", QVariant(), "Esente"},
-        {6, 10.0, 1.0, QVariant(), "F", "K", 99.0, "IVA"},
-    });
+    openExpensePractice(env,
+                        {
+                            {1, 1.0, 10.0, QVariant(), "A", "K", 12.5, "IVA"},
+                            {2, 1.0, 10.0, QVariant(), "B", "K", QStringLiteral("13,5"), "IVA"},
+                            {3, 1.0, 10.0, QVariant(), "C", "K", QStringLiteral("n.d."), "IVA"},
+                            {4, 1.0, 10.0, QVariant(), "D", "K", QStringLiteral("1.000,01"), "Esente"},
+                            {5, 1.0, 10.0, QVariant(), "E", "K", QVariant(), "Esente"},
+                            {6, 10.0, 1.0, QVariant(), "F", "K", 99.0, "IVA"},
+                        });
     const ExpenseTotals t = totalsFor(env.book(), kColCase, 1);
     QCOMPARE(t.count, 3);
     QCOMPARE(t.cents, qint64(1250 + 1350 + 100001));
@@ -136,13 +137,15 @@ void TestBalance::textAndNumberAmountsAndASkippedRow()
 void TestBalance::identifiersMatchExactly()
 {
     TestPractice env;
-    openExpensePractice(env, {
-        {1, 1.0, 10.0, QVariant(), "A", "K", 1.0, "IVA"},
-        {2, 10.0, 1.0, QVariant(), "B", "K", 10.0, "IVA"},
-        {3, 11.0, 21.0, QVariant(), "C", "K", 100.0, "IVA"},
-        {4, 21.0, 1.0, QVariant(), "D", "K", 1000.0, "IVA"},
-        {5, QStringLiteral("1"), QStringLiteral(" 10 "), QVariant(), "E", "K", 10000.0, "IVA"}, // numbers as text
-    });
+    openExpensePractice(
+        env,
+        {
+            {1, 1.0, 10.0, QVariant(), "A", "K", 1.0, "IVA"},
+            {2, 10.0, 1.0, QVariant(), "B", "K", 10.0, "IVA"},
+            {3, 11.0, 21.0, QVariant(), "C", "K", 100.0, "IVA"},
+            {4, 21.0, 1.0, QVariant(), "D", "K", 1000.0, "IVA"},
+            {5, QStringLiteral("1"), QStringLiteral(" 10 "), QVariant(), "E", "K", 10000.0, "IVA"}, // numbers as text
+        });
     QCOMPARE(totalsFor(env.book(), kColCase, 1).cents, qint64(1000100));
     QCOMPARE(totalsFor(env.book(), kColCase, 1).count, 2);
     QCOMPARE(totalsFor(env.book(), kColCase, 11).cents, qint64(10000));

@@ -3,18 +3,18 @@
 // failing query is reported once, booked amounts get the money format of the
 // existing rows (read back with msoffcrypto-tool and xlrd) and the list shows
 // amounts in the Italian money form.
-#include "printing/stampa_spese.h"
-#include "core/host/model_access.h"
 #include "common/modal.h"
+#include "common/practice.h"
 #include "common/xls_readback.h"
+#include "core/host/model_access.h"
 #include "core/ui/app_context.h"
 #include "core/ui/text_rules.h"
 #include "expenses/expense_query.h"
 #include "expenses/inter_spese.h"
 #include "expenses/nota_spese.h"
-#include "common/practice.h"
 #include "expenses/register_forms.h"
 #include "instructions/register_forms.h"
+#include "printing/stampa_spese.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,18 +1,18 @@
 // The expense query form driven as the user drives it: both modes, both query
 // keys against look-alike numbers, the rows copied to "S", the list, the
 // balance, the messages by exact title and text, and the hand-overs.
-#include "printing/stampa_spese.h"
-#include "instructions/istruzioni.h"
-#include "expenses/nota_spese.h"
 #include "app/main_menu.h"
 #include "common/boxes_seen.h"
+#include "common/practice.h"
 #include "core/ui/geometry.h"
 #include "core/ui/text_rules.h"
 #include "expenses/expense_query.h"
 #include "expenses/inter_spese.h"
-#include "common/practice.h"
+#include "expenses/nota_spese.h"
 #include "expenses/register_forms.h"
+#include "instructions/istruzioni.h"
 #include "instructions/register_forms.h"
+#include "printing/stampa_spese.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -32,13 +32,13 @@ std::vector<ExpenseRow> lookAlikeRows()
 {
     const QDate d(2025, 3, 14);
     return {
-        {1, 1.0, 10.0, d, "CONTRIBUTO UNIFICATO", "ANTICIPAZIONE", 12.5, "ESENTE"},  // row 2
-        {2, 10.0, 1.0, d.addDays(1), "MARCA DA BOLLO, COPIE", "ONORARIO", 20.0, "IVA"}, // row 3
-        {3, 11.0, 21.0, d, "COPIE", "SPESE VIVE", 7.0, "IVA"},                     // row 4
-        {4, 21.0, 1.0, d, "NOTIFICA", "SPESE VIVE", QStringLiteral("13,5"), "IVA"}, // row 5
+        {1, 1.0, 10.0, d, "CONTRIBUTO UNIFICATO", "ANTICIPAZIONE", 12.5, "ESENTE"},                 // row 2
+        {2, 10.0, 1.0, d.addDays(1), "MARCA DA BOLLO, COPIE", "ONORARIO", 20.0, "IVA"},             // row 3
+        {3, 11.0, 21.0, d, "COPIE", "SPESE VIVE", 7.0, "IVA"},                                      // row 4
+        {4, 21.0, 1.0, d, "NOTIFICA", "SPESE VIVE", QStringLiteral("13,5"), "IVA"},                 // row 5
         {QVariant(), 1.0, 10.0, QStringLiteral("3/4/25"), "SENZA ID", "ONORARIO", 40000.25, "IVA"}, // row 6
-        {6, 1.0, 10.0, d, "DA VERIFICARE", "ONORARIO", QStringLiteral("?"), "IVA"},  // row 7
-        {7, 5.0, 2.0, d, "ALTRO", "ONORARIO", 1.0, "IVA"},                          // row 8
+        {6, 1.0, 10.0, d, "DA VERIFICARE", "ONORARIO", QStringLiteral("?"), "IVA"},                 // row 7
+        {7, 5.0, 2.0, d, "ALTRO", "ONORARIO", 1.0, "IVA"},                                          // row 8
     };
 }
 

@@ -1,10 +1,10 @@
 // The expense-note form: booking, changing and deleting an expense, each read
 // back from the saved workbook; every field checked first, with its message.
 #include "common/boxes_seen.h"
+#include "common/practice.h"
 #include "core/ui/clock.h"
 #include "expenses/expense_query.h"
 #include "expenses/nota_spese.h"
-#include "common/practice.h"
 #include "expenses/register_forms.h"
 #include "instructions/register_forms.h"
 
@@ -22,9 +22,9 @@ std::vector<ExpenseRow> someRows()
     const QDate d(2025, 3, 14);
     return {
         {1, 1.0, 10.0, d, "CONTRIBUTO UNIFICATO", "ANTICIPAZIONE", 12.5, "Esente"}, // row 2
-        {9, 10.0, 1.0, d, "MARCA DA BOLLO", "ONORARIO", 20.0, "IVA"},              // row 3
-        {QVariant(), 11.0, 21.0, d, "SENZA ID", "SPESE VIVE", 7.0, "IVA"},        // row 4
-        {4, 21.0, 1.0, d, "NOTIFICA", "SPESE VIVE", 3.0, "IVA"},                   // row 5
+        {9, 10.0, 1.0, d, "MARCA DA BOLLO", "ONORARIO", 20.0, "IVA"},               // row 3
+        {QVariant(), 11.0, 21.0, d, "SENZA ID", "SPESE VIVE", 7.0, "IVA"},          // row 4
+        {4, 21.0, 1.0, d, "NOTIFICA", "SPESE VIVE", 3.0, "IVA"},                    // row 5
     };
 }
 
@@ -180,19 +180,39 @@ void TestNotaSpese::everyFieldIsChecked_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message");
-    QTest::newRow("case empty") << "case" << "" << "Il campo N/Pratica è vuoto: scegliere una pratica.";
-    QTest::newRow("case unknown") << "case" << "99" << "Il campo N/Pratica non corrisponde a nessuna pratica aperta.";
-    QTest::newRow("case not a number") << "case" << "1*" << "Il campo N/Pratica non corrisponde a nessuna pratica aperta.";
-    QTest::newRow("date empty") << "date" << ""
+    QTest::newRow("case empty") << "case"
+                                << ""
+                                << "Il campo N/Pratica è vuoto: scegliere una pratica.";
+    QTest::newRow("case unknown") << "case"
+                                  << "99"
+                                  << "Il campo N/Pratica non corrisponde a nessuna pratica aperta.";
+    QTest::newRow("case not a number") << "case"
+                                       << "1*"
+                                       << "Il campo N/Pratica non corrisponde a nessuna pratica aperta.";
+    QTest::newRow("date empty") << "date"
+                                << ""
                                 << "Il campo Data è vuoto: scrivere la data della spesa (gg/mm/aaaa).";
-    QTest::newRow("date impossible") << "date" << "31/02/2025" << "La data 31/02/2025 nel campo Data non è valida.";
-    QTest::newRow("date words") << "date" << "ieri" << "La data ieri nel campo Data non è valida.";
-    QTest::newRow("description") << "description" << "  " << "Il campo Descrizione è vuoto.";
-    QTest::newRow("kind") << "kind" << "" << "Il campo Tipo Spesa è vuoto.";
-    QTest::newRow("amount empty") << "amount" << "" << "Il campo Importo è vuoto.";
-    QTest::newRow("amount words") << "amount" << "dieci euro"
+    QTest::newRow("date impossible") << "date"
+                                     << "31/02/2025"
+                                     << "La data 31/02/2025 nel campo Data non è valida.";
+    QTest::newRow("date words") << "date"
+                                << "ieri"
+                                << "La data ieri nel campo Data non è valida.";
+    QTest::newRow("description") << "description"
+                                 << "  "
+                                 << "Il campo Descrizione è vuoto.";
+    QTest::newRow("kind") << "kind"
+                          << ""
+                          << "Il campo Tipo Spesa è vuoto.";
+    QTest::newRow("amount empty") << "amount"
+                                  << ""
+                                  << "Il campo Importo è vuoto.";
+    QTest::newRow("amount words") << "amount"
+                                  << "dieci euro"
                                   << "Il campo Importo non contiene un importo valido (per esempio 1.234,50).";
-    QTest::newRow("vat") << "vat" << "" << "Il campo IVA/Esente è vuoto: scegliere IVA oppure Esente.";
+    QTest::newRow("vat") << "vat"
+                         << ""
+                         << "Il campo IVA/Esente è vuoto: scegliere IVA oppure Esente.";
 }
 
 void TestNotaSpese::everyFieldIsChecked()
@@ -204,12 +224,18 @@ void TestNotaSpese::everyFieldIsChecked()
     openExpensePractice(env, someRows());
     auto* f = env.show<NotaSpese>();
     Fields x{"10", "12/10/2025", "COPIE", "SPESE VIVE", "5,00", "IVA"};
-    if (field == "case") x.caseNumber = value;
-    if (field == "date") x.date = value;
-    if (field == "description") x.description = value;
-    if (field == "kind") x.kind = value;
-    if (field == "amount") x.amount = value;
-    if (field == "vat") x.vat = value;
+    if (field == "case")
+        x.caseNumber = value;
+    if (field == "date")
+        x.date = value;
+    if (field == "description")
+        x.description = value;
+    if (field == "kind")
+        x.kind = value;
+    if (field == "amount")
+        x.amount = value;
+    if (field == "vat")
+        x.vat = value;
     const QStringList before = snapshot(env.sheet(kExpenseSheet));
 
     // A new expense and a change to an existing one are both refused.

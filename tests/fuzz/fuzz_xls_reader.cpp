@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (cf.ok()) {
         // Whatever we could read, we must be able to write and read back.
         auto again = readCompoundFile(writeCompoundFile(cf.value()));
-        if (!again.ok()) std::abort();
+        if (!again.ok())
+            std::abort();
         if (const CfbEntry* wb = findChild(cf->root, u"Workbook")) {
             std::vector<uint8_t> s = wb->data;
             (void)detectEncryption(s);

@@ -13,12 +13,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/files.h"
 #include "core/host/atomic_save.h"
 #include "core/host/backup_copies.h"
 #include "core/host/journal.h"
-#include "common/files.h"
-#include "core/host/spreadsheet_host.h"
 #include "core/host/model_access.h"
+#include "core/host/spreadsheet_host.h"
 
 using namespace gp::host;
 using namespace gptest;
@@ -50,7 +50,8 @@ QStringList describe(Book* book)
                                .arg(r)
                                .arg(c)
                                .arg(s->cells(r + 1, c + 1).text(),
-                                    QString::fromStdString(ModelAccess::workbook(*book).numberFormatOfXf(ws.cell(r, c).xf)));
+                                    QString::fromStdString(
+                                        ModelAccess::workbook(*book).numberFormatOfXf(ws.cell(r, c).xf)));
         for (int c = 0; c < 6; ++c)
             out << QStringLiteral("width %1=%2").arg(c).arg(ws.columnWidth(c));
     }
@@ -232,8 +233,8 @@ private slots:
         h.commitJournals();
         const QByteArray journal = readFile(Journal::pathFor(path(dir)));
         QVERIFY(journal.size() > 100);
-        for (const QString& t : {QStringLiteral("ZANZIBAR"), QStringLiteral("segreta"), kPassword,
-                                 QStringLiteral("Clienti")})
+        for (const QString& t :
+             {QStringLiteral("ZANZIBAR"), QStringLiteral("segreta"), kPassword, QStringLiteral("Clienti")})
             QVERIFY2(!containsText(journal, t), qPrintable(t));
         QCOMPARE(QFileInfo(Journal::pathFor(path(dir))).permissions() & (QFile::ReadOther | QFile::ReadGroup),
                  QFileDevice::Permissions());
@@ -309,8 +310,8 @@ private slots:
             if (qstrcmp(step, "renamed") != 0)
                 QCOMPARE(readFile(path(dir)), before);
             // The next start removes what the interrupted save left.
-            QStringList temps = QDir(dir.path()).entryList({QStringLiteral(".Pratiche.xls*.tmp")},
-                                                          QDir::Files | QDir::Hidden);
+            QStringList temps
+                = QDir(dir.path()).entryList({QStringLiteral(".Pratiche.xls*.tmp")}, QDir::Files | QDir::Hidden);
             if (qstrcmp(step, "renamed") != 0)
                 QVERIFY2(!temps.isEmpty(), step);
             SpreadsheetHost next;
@@ -324,8 +325,10 @@ private slots:
     {
         QTemporaryDir dir;
         writeWorkbook(path(dir));
-        const QStringList ours = {QStringLiteral(".Pratiche.xls.aB3dE9.tmp"), QStringLiteral(".Pratiche.xls.bak.x1Y2z3.tmp")};
-        const QStringList others = {QStringLiteral(".Dorvessa.xls.aB3dE9.tmp"), QStringLiteral("Pratiche.xls.aB3dE9.tmp"),
+        const QStringList ours = {QStringLiteral(".Pratiche.xls.aB3dE9.tmp"),
+                                  QStringLiteral(".Pratiche.xls.bak.x1Y2z3.tmp")};
+        const QStringList others = {QStringLiteral(".Dorvessa.xls.aB3dE9.tmp"),
+                                    QStringLiteral("Pratiche.xls.aB3dE9.tmp"),
                                     QStringLiteral(".Pratiche.xls.lungo12345.tmp"), QStringLiteral("nota.tmp")};
         for (const QString& n : ours + others) {
             QFile f(QDir(dir.path()).filePath(n));
@@ -350,9 +353,10 @@ private slots:
         b->sheet(QStringLiteral("Clienti"))->cells(1, 5).setValue(1.0);
         b->save();
         QCOMPARE(b->saveWarnings().size(), 1);
-        QVERIFY2(b->saveWarnings()[0].startsWith(QStringLiteral("Non è stato possibile conservare la copia di sicurezza "
-                                                               "Pratiche.xls.bak")),
-                 qPrintable(b->saveWarnings()[0]));
+        QVERIFY2(
+            b->saveWarnings()[0].startsWith(QStringLiteral("Non è stato possibile conservare la copia di sicurezza "
+                                                           "Pratiche.xls.bak")),
+            qPrintable(b->saveWarnings()[0]));
         QVERIFY(!b->modified());
         QVERIFY(leftovers(dir.path()).isEmpty());
     }
@@ -392,7 +396,8 @@ private slots:
         QCOMPARE(kept.last(), QStringLiteral("Pratiche 2026-12-01.xls"));
         h.closeAll();
 
-        QCOMPARE(e1Of(copies.filePath(QStringLiteral("Pratiche 2026-11-15.xls")), dir), QVariant(QStringLiteral("GIORNO 14")));
+        QCOMPARE(e1Of(copies.filePath(QStringLiteral("Pratiche 2026-11-15.xls")), dir),
+                 QVariant(QStringLiteral("GIORNO 14")));
         const auto offered = savedCopies(path(dir));
         QCOMPARE(int(offered.size()), 31); // thirty copies and the backup
         QCOMPARE(offered.front().when.date(), QDate(2026, 12, 1));

@@ -180,8 +180,8 @@ private slots:
         QTest::newRow("postal code") << QVariant(u"00184"_s) << none << QVariant(u"00184"_s) << u"00184"_s << QDate();
         QTest::newRow("date as text") << QVariant(u"12/10/08"_s) << none << QVariant(u"12/10/08"_s) << u"12/10/08"_s
                                       << QDate(2008, 10, 12);
-        QTest::newRow("no such day") << QVariant(u"31/02/2008"_s) << none << QVariant(u"31/02/2008"_s) << u"31/02/2008"_s
-                                     << QDate();
+        QTest::newRow("no such day") << QVariant(u"31/02/2008"_s) << none << QVariant(u"31/02/2008"_s)
+                                     << u"31/02/2008"_s << QDate();
         QTest::newRow("exponent as text") << QVariant(u"1e3"_s) << none << QVariant(u"1e3"_s) << u"1e3"_s << QDate();
         QTest::newRow("number") << QVariant(42) << none << QVariant(42.0) << u"42"_s << QDate(1900, 2, 11);
         QTest::newRow("fraction") << QVariant(0.5) << none << QVariant(0.5) << u"0,5"_s << QDate();
@@ -313,7 +313,7 @@ private slots:
     {
         // A heading, then mixed keys with a blank among them.
         const QVariantList keys{QStringLiteral("Numero"), 30, QStringLiteral("beta"), QString(), 4,
-                                QStringLiteral("Alfa"), 100};
+                                QStringLiteral("Alfa"),   100};
         for (int i = 0; i < keys.size(); ++i) {
             sheet_->cells(i + 1, 1).setValue(keys[i]);
             sheet_->cells(i + 1, 2).setValue(i + 1); // follows its row

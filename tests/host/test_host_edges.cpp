@@ -173,7 +173,7 @@ private slots:
 
         sheet_->cells(kRows, 2).setValue(QVariant());
         QVERIFY_THROWS_EXCEPTION(HostError, sheet_->rows(2, 3).insertEntireRow()); // two rows: 65535 would go
-        sheet_->rows(2, 2).insertEntireRow();                                         // one row: it fits
+        sheet_->rows(2, 2).insertEntireRow();                                      // one row: it fits
         QCOMPARE(sheet_->cells(3, 1).value().toString(), QStringLiteral("seconda"));
         QCOMPARE(sheet_->cells(kRows, 3).value().toString(), QStringLiteral("penultima"));
     }
@@ -200,12 +200,12 @@ private slots:
             QDate date; // invalid = no date
         };
         const Case cases[] = {
-            {0, false, QDate()},                 // 0/1/1900
+            {0, false, QDate()}, // 0/1/1900
             {1, false, QDate(1900, 1, 1)},
             {59, false, QDate(1900, 2, 28)},
-            {60, false, QDate()},                // 29/2/1900, which never was
+            {60, false, QDate()}, // 29/2/1900, which never was
             {61, false, QDate(1900, 3, 1)},
-            {61.99, false, QDate(1900, 3, 1)},   // the time of day does not move the date
+            {61.99, false, QDate(1900, 3, 1)}, // the time of day does not move the date
             {45366, false, QDate(2024, 3, 15)},
             {2958465, false, QDate(9999, 12, 31)},
             {2958466, false, QDate()},
@@ -225,16 +225,18 @@ private slots:
             doc.workbook->addSheet("Dati");
             auto bytes = gp::xls::writeXls(doc);
             QVERIFY(bytes.ok());
-            gptest::writeFile(path1904, QByteArray(reinterpret_cast<const char*>(bytes->data()), qsizetype(bytes->size())));
+            gptest::writeFile(path1904,
+                              QByteArray(reinterpret_cast<const char*>(bytes->data()), qsizetype(bytes->size())));
         }
         Sheet* sheet1904 = host_->open(path1904, QString())->sheet(QStringLiteral("Dati"));
         for (const Case& c : cases) {
             Range cell = (c.date1904 ? sheet1904 : sheet_)->cells(3, 3);
             cell.setValue(c.serial);
-            QVERIFY2(cell.date() == c.date, qPrintable(QStringLiteral("serial %1 (1904: %2): %3")
-                                                           .arg(c.serial)
-                                                           .arg(c.date1904)
-                                                           .arg(cell.date().toString(Qt::ISODate))));
+            QVERIFY2(cell.date() == c.date,
+                     qPrintable(QStringLiteral("serial %1 (1904: %2): %3")
+                                    .arg(c.serial)
+                                    .arg(c.date1904)
+                                    .arg(cell.date().toString(Qt::ISODate))));
             // A date written reads back as the same serial.
             if (c.date.isValid()) {
                 cell.setValue(c.date);

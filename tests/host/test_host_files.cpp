@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "common/files.h"
 #include "core/host/atomic_save.h"
 #include "core/host/lock_file.h"
-#include "common/files.h"
 #include "core/host/spreadsheet_host.h"
 
 using namespace gp::host;
@@ -75,7 +75,8 @@ private slots:
 
         // The file keeps the time as LibreOffice writes it; the message shows an Italian date.
         QCOMPARE(lockedMessage(QStringLiteral("Pratiche.xls"), *lo),
-                 QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06/12/2025 10:15."));
+                 QStringLiteral(
+                     "La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06/12/2025 10:15."));
         LockOwner odd = *lo;
         odd.since = QStringLiteral("ieri sera");
         QVERIFY(lockedMessage(QStringLiteral("Pratiche.xls"), odd).endsWith(QStringLiteral(" dal ieri sera.")));
@@ -133,7 +134,8 @@ private slots:
             {"damaged entry", "rotto", inUse + QStringLiteral("un altro utente."), false},
             {"our login elsewhere", formatLockEntry(elsewhere, QStringLiteral("file:///home/x/.config/libreoffice/4")),
              QString(), false},
-            {"our live instance", formatLockEntry(currentLockOwner(), QString::fromLatin1(kLockMarker)), QString(), true},
+            {"our live instance", formatLockEntry(currentLockOwner(), QString::fromLatin1(kLockMarker)), QString(),
+             true},
         };
         for (const auto& c : cases) {
             writeFile(lockFilePath(path_), c.entry);
@@ -240,7 +242,8 @@ private slots:
             return false;
         });
         const QString msg = errorOf([&] { b->save(); });
-        QVERIFY2(msg.startsWith(QStringLiteral("Impossibile salvare la cartella di lavoro Prova.xls: disco pieno o non scrivibile")),
+        QVERIFY2(msg.startsWith(QStringLiteral(
+                     "Impossibile salvare la cartella di lavoro Prova.xls: disco pieno o non scrivibile")),
                  qPrintable(msg));
         QCOMPARE(readFile(path_), before);
         QVERIFY(b->modified());
@@ -283,7 +286,6 @@ private slots:
             QCOMPARE(clienti->walkDown(QStringLiteral("B2")).size(), size_t(24));
             QCOMPARE(clienti->range(QStringLiteral("Y1")).value().toDouble(), 24.0);
             QVERIFY(!b->sheet(QStringLiteral("Codice"))->visible());
-
 
             clienti->range(QStringLiteral("B2")).setValue(QStringLiteral("ROSSI MARIO MODIFICATO"));
             b->sheet(QStringLiteral("Pratica"))->range(QStringLiteral("J2")).setValue(QStringLiteral("00123"));

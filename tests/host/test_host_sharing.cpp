@@ -10,9 +10,9 @@
 
 #include <unistd.h>
 
+#include "common/files.h"
 #include "core/host/file_identity.h"
 #include "core/host/lock_file.h"
-#include "common/files.h"
 #include "core/host/spreadsheet_host.h"
 
 using namespace gp::host;
@@ -67,8 +67,9 @@ private slots:
             host.open(path_, kPassword);
             QFAIL("opened a workbook someone else holds");
         } catch (const WorkbookInUse& e) {
-            QCOMPARE(e.message(), QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi "
-                                                 "(STUDIO-PC) dal 06/12/2026 09:15."));
+            QCOMPARE(e.message(),
+                     QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi "
+                                    "(STUDIO-PC) dal 06/12/2026 09:15."));
             QCOMPARE(e.owner().login, QStringLiteral("mrossi"));
             QCOMPARE(e.since(), QDateTime(QDate(2026, 12, 6), QTime(9, 15)));
         }
@@ -99,7 +100,8 @@ private slots:
             Sheet* s = b->sheet(QStringLiteral("Clienti"));
             QCOMPARE(s->range(QStringLiteral("A2")).value().toString(), QStringLiteral("ROSSI"));
 
-            const QString refusal = QStringLiteral("Pratiche.xls è aperta in sola lettura: nessuna modifica è possibile.");
+            const QString refusal = QStringLiteral(
+                "Pratiche.xls è aperta in sola lettura: nessuna modifica è possibile.");
             const std::vector<std::pair<const char*, std::function<void()>>> changes = {
                 {"setValue", [&] { s->range(QStringLiteral("A2")).setValue(QStringLiteral("X")); }},
                 {"clearContents", [&] { s->range(QStringLiteral("A2")).clearContents(); }},
@@ -159,8 +161,8 @@ private slots:
     void officeLockOfThisUserAndHost()
     {
         // The entry another office program of ours leaves (field 5: its profile).
-        const QByteArray entry =
-            formatLockEntry(currentLockOwner(), QStringLiteral("file:///home/x/.config/libreoffice/4"));
+        const QByteArray entry = formatLockEntry(currentLockOwner(),
+                                                 QStringLiteral("file:///home/x/.config/libreoffice/4"));
         makeWorkbook(QStringLiteral("ROSSI"));
 
         // That program still runs here: the workbook is in use.
@@ -235,11 +237,12 @@ private slots:
         const QString copy = dir_.filePath(QStringLiteral("Pratiche (copia in conflitto 2026-12-06 09.15).xls"));
         QCOMPARE(b->savePath(), copy);
         QCOMPARE(readFile(path_), theirs);
-        QCOMPARE(b->takeConflictNotice(),
-                 QStringLiteral("Il file Pratiche.xls è stato modificato da un altro utente o programma dopo che questo "
-                                "programma lo ha letto: non è stato sovrascritto.\n"
-                                "Le modifiche fatte qui sono salvate in \"Pratiche (copia in conflitto 2026-12-06 "
-                                "09.15).xls\", nella stessa cartella, fino alla chiusura del programma."));
+        QCOMPARE(
+            b->takeConflictNotice(),
+            QStringLiteral("Il file Pratiche.xls è stato modificato da un altro utente o programma dopo che questo "
+                           "programma lo ha letto: non è stato sovrascritto.\n"
+                           "Le modifiche fatte qui sono salvate in \"Pratiche (copia in conflitto 2026-12-06 "
+                           "09.15).xls\", nella stessa cartella, fino alla chiusura del programma."));
         QVERIFY(b->takeConflictNotice().isEmpty());
         QVERIFY(!readFile(copy).contains("NOSTRO")); // encrypted like the original
         QCOMPARE(readA2(copy), QStringLiteral("NOSTRO"));

@@ -286,7 +286,8 @@ void TestIstruzioni::fixtureFile()
     QCOMPARE(f->fileFormat().encoding, Encoding::Windows1252);
     QCOMPARE(f->fileFormat().lineEnd, QStringLiteral("\r\n"));
     QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("12-10-2008.")));
-    QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("Perché la ricerca funzioni, scrivere parte del nome: ROSSI, BIANCHI.")));
+    QVERIFY(text1(f)->toPlainText().contains(
+        QStringLiteral("Perché la ricerca funzioni, scrivere parte del nome: ROSSI, BIANCHI.")));
     QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("\"Conferma la Password\"")));
     f->startEditing();
     ModalAnswerer boxes;

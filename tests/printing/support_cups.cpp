@@ -69,7 +69,8 @@ CupsFixture::~CupsFixture() { stop(); }
 QString CupsFixture::unavailableReason()
 {
     if (::geteuid() != 0)
-        return QStringLiteral("the private print service needs root (cupsd, and cups-pdf's configuration in /etc/cups)");
+        return QStringLiteral(
+            "the private print service needs root (cupsd, and cups-pdf's configuration in /etc/cups)");
     for (const char* t : {"cupsd", "lpadmin", "cupsenable", "cupsdisable", "cupsaccept", "cupsreject"})
         if (tool(QString::fromLatin1(t)).isEmpty())
             return QStringLiteral("%1 is not installed (package cups)").arg(QString::fromLatin1(t));
@@ -104,50 +105,53 @@ bool CupsFixture::start(QString* error)
 
     const QString cupsd = root + QStringLiteral("/conf/cupsd.conf");
     const QString files = root + QStringLiteral("/conf/cups-files.conf");
-    const bool written =
-        writeFile(cupsd, QStringLiteral("Listen %1\n"
-                                        "LogLevel info\n"
-                                        "Browsing No\n"
-                                        "BrowseLocalProtocols none\n"
-                                        "DefaultAuthType None\n"
-                                        "WebInterface No\n"
-                                        "PreserveJobHistory Yes\n"
-                                        "MaxJobs 0\n"
-                                        "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                        "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n")
-                             .arg(socketPath()))
-        && writeFile(files, QStringLiteral("ServerRoot %1/conf\n"
-                                           "RequestRoot %1/spool\n"
-                                           "CacheDir %1/cache\n"
-                                           "StateDir %1/state\n"
-                                           "TempDir %1/tmp\n"
-                                           "AccessLog %1/log/access_log\n"
-                                           "ErrorLog %1/log/error_log\n"
-                                           "PageLog %1/log/page_log\n"
-                                           "SystemGroup root\n")
-                                .arg(root));
+    const bool written = writeFile(cupsd,
+                                   QStringLiteral(
+                                       "Listen %1\n"
+                                       "LogLevel info\n"
+                                       "Browsing No\n"
+                                       "BrowseLocalProtocols none\n"
+                                       "DefaultAuthType None\n"
+                                       "WebInterface No\n"
+                                       "PreserveJobHistory Yes\n"
+                                       "MaxJobs 0\n"
+                                       "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                                       "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n")
+                                       .arg(socketPath()))
+        && writeFile(files,
+                     QStringLiteral("ServerRoot %1/conf\n"
+                                    "RequestRoot %1/spool\n"
+                                    "CacheDir %1/cache\n"
+                                    "StateDir %1/state\n"
+                                    "TempDir %1/tmp\n"
+                                    "AccessLog %1/log/access_log\n"
+                                    "ErrorLog %1/log/error_log\n"
+                                    "PageLog %1/log/page_log\n"
+                                    "SystemGroup root\n")
+                         .arg(root));
     if (!written)
         return fail(QStringLiteral("cannot write the configuration of the print service"));
 
     sweepStaleConfigurations();
     tag_ = QStringLiteral("gp-test-%1-%2").arg(::getpid()).arg(QFileInfo(root).fileName().section(u'-', -1));
     cupsPdfConf_ = QDir(kEtcCups).filePath(QStringLiteral("cups-pdf-%1.conf").arg(tag_));
-    if (!writeFile(cupsPdfConf_, QStringLiteral("Out %1\n"
-                                                "AnonDirName %1\n"
-                                                "Spool %2/cups-pdf\n"
-                                                "Log %2/log\n"
-                                                "LogType 3\n"
-                                                "Label 2\n"
-                                                "Grp root\n")
-                                     .arg(outputDir(), root)))
+    if (!writeFile(cupsPdfConf_,
+                   QStringLiteral("Out %1\n"
+                                  "AnonDirName %1\n"
+                                  "Spool %2/cups-pdf\n"
+                                  "Log %2/log\n"
+                                  "LogType 3\n"
+                                  "Label 2\n"
+                                  "Grp root\n")
+                       .arg(outputDir(), root)))
         return fail(QStringLiteral("cannot write %1").arg(cupsPdfConf_));
 
     cupsd_ = std::make_unique<QProcess>();
     cupsd_->setProcessChannelMode(QProcess::MergedChannels);
     // The service never outlives the test, even when the test dies.
     cupsd_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    cupsd_->start(tool(QStringLiteral("cupsd")), {QStringLiteral("-f"), QStringLiteral("-c"), cupsd,
-                                                  QStringLiteral("-s"), files});
+    cupsd_->start(tool(QStringLiteral("cupsd")),
+                  {QStringLiteral("-f"), QStringLiteral("-c"), cupsd, QStringLiteral("-s"), files});
     if (!cupsd_->waitForStarted(10000))
         return fail(QStringLiteral("cupsd does not start: %1").arg(cupsd_->errorString()));
     const QString socket = socketPath();
@@ -155,8 +159,8 @@ bool CupsFixture::start(QString* error)
         [&] { return cupsd_->state() != QProcess::Running || (QFileInfo::exists(socket) && serviceAnswers(socket)); },
         20000);
     if (!up || cupsd_->state() != QProcess::Running)
-        return fail(QStringLiteral("cupsd did not come up: %1")
-                        .arg(QString::fromLocal8Bit(cupsd_->readAll()).trimmed()));
+        return fail(
+            QStringLiteral("cupsd did not come up: %1").arg(QString::fromLocal8Bit(cupsd_->readAll()).trimmed()));
 
     // This process, and the programs it starts, print through this service.
     qputenv("CUPS_SERVER", QFile::encodeName(socket));
@@ -200,9 +204,9 @@ bool CupsFixture::admin(const QString& program, const QStringList& args)
     p.setProcessEnvironment(env);
     p.start(tool(program), args);
     const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    lastError_ = ok ? QString()
-                    : QStringLiteral("%1 %2: %3")
-                          .arg(program, args.join(u' '), QString::fromLocal8Bit(p.readAll()).trimmed());
+    lastError_ = ok
+        ? QString()
+        : QStringLiteral("%1 %2: %3").arg(program, args.join(u' '), QString::fromLocal8Bit(p.readAll()).trimmed());
     return ok;
 }
 
@@ -211,8 +215,9 @@ bool CupsFixture::addQueue(const QString& name)
     // cups-pdf takes PostScript: the PDF of a job is converted by pdftocairo,
     // which keeps the text readable in the PDF that cups-pdf writes back.
     return admin(QStringLiteral("lpadmin"),
-                 {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"), QStringLiteral("cups-pdf:/") + tag_,
-                  QStringLiteral("-P"), kPpd, QStringLiteral("-o"), QStringLiteral("pdftops-renderer-default=pdftocairo")});
+                 {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+                  QStringLiteral("cups-pdf:/") + tag_, QStringLiteral("-P"), kPpd, QStringLiteral("-o"),
+                  QStringLiteral("pdftops-renderer-default=pdftocairo")});
 }
 
 bool CupsFixture::removeQueue(const QString& name)

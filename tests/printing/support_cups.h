@@ -65,7 +65,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<QProcess> cupsd_;
-    QString tag_;          // names the cups-pdf configuration
-    QString cupsPdfConf_;  // /etc/cups/cups-pdf-<tag>.conf
+    QString tag_;         // names the cups-pdf configuration
+    QString cupsPdfConf_; // /etc/cups/cups-pdf-<tag>.conf
     QString lastError_;
 };

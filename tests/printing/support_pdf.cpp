@@ -9,7 +9,7 @@
 bool havePoppler()
 {
     return !QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty()
-           && !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
+        && !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
 }
 
 QString runTool(const QString& program, const QStringList& args)
@@ -24,8 +24,9 @@ QString runTool(const QString& program, const QStringList& args)
 PdfInfo pdfInfo(const QString& path)
 {
     PdfInfo info;
-    const QString out = runTool(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                                                        QStringLiteral("9999"), path});
+    const QString out = runTool(
+        QStringLiteral("pdfinfo"),
+        {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("9999"), path});
     if (out.isEmpty())
         return info;
     const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption);

@@ -12,15 +12,15 @@ class SheetPrinter;
 bool havePoppler();
 // The standard output of `program`; empty when it fails.
 QString runTool(const QString& program, const QStringList& args);
-#define SKIP_WITHOUT_POPPLER()                                                                                        \
-    do {                                                                                                              \
-        if (!havePoppler())                                                                                           \
-            QSKIP("poppler-utils (pdfinfo, pdftotext) are not installed");                                            \
+#define SKIP_WITHOUT_POPPLER()                                                                                         \
+    do {                                                                                                               \
+        if (!havePoppler())                                                                                            \
+            QSKIP("poppler-utils (pdfinfo, pdftotext) are not installed");                                             \
     } while (0)
 
 struct PdfInfo {
-    int pages = -1;           // -1: pdfinfo failed
-    QVector<QSizeF> sizes;    // page sizes in points, one per page
+    int pages = -1;        // -1: pdfinfo failed
+    QVector<QSizeF> sizes; // page sizes in points, one per page
 };
 PdfInfo pdfInfo(const QString& path);
 // Text of pages first..last (0 = all) in reading layout, blanks collapsed to one.

@@ -5,20 +5,20 @@
 // count, orientation and text. Then the failures of a queue: stopped,
 // refusing jobs, removed after it was chosen; and the PDF writer's name beside
 // a queue called "PDF".
-#include "printing/stampa_spese.h"
-#include "printing/stampa.h"
-#include "instructions/istruzioni.h"
+#include "app/program.h"
 #include "clients/anagrafe.h"
 #include "common/modal.h"
 #include "common/practice.h"
-#include "app/program.h"
 #include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/form_base.h"
 #include "core/ui/navigator.h"
+#include "instructions/istruzioni.h"
 #include "printing/print_queue.h"
 #include "printing/print_support.h"
+#include "printing/stampa.h"
+#include "printing/stampa_spese.h"
 #include "support_cups.h"
 #include "support_pdf.h"
 
@@ -73,8 +73,9 @@ struct Env : TestPractice {
     // "Sì" to the first `yesPages` page questions.
     static void planStampa(ModalAnswerer& boxes, bool portrait, int yesPages)
     {
-        boxes.press(QStringLiteral("Sì")).type(QStringLiteral("100")).press(portrait ? QStringLiteral("Sì")
-                                                                                    : QStringLiteral("No"));
+        boxes.press(QStringLiteral("Sì"))
+            .type(QStringLiteral("100"))
+            .press(portrait ? QStringLiteral("Sì") : QStringLiteral("No"));
         for (int p = 0; p < yesPages; ++p)
             boxes.press(QStringLiteral("Sì"));
     }
@@ -92,7 +93,6 @@ struct Env : TestPractice {
     }
 };
 
-
 // Pages of a PDF as they are read. A printer turns a landscape page onto its
 // portrait paper: the page is then upright with its text running up the long
 // side, or turned by the page's rotation. Either way it reads as landscape.
@@ -104,10 +104,11 @@ struct Seen {
 Seen seenPages(const QString& pdf)
 {
     Seen seen;
-    const QString info = runTool(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"),
-                                                             QStringLiteral("-l"), QStringLiteral("9999"), pdf});
-    const auto pages = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption)
-                           .match(info);
+    const QString info = runTool(
+        QStringLiteral("pdfinfo"),
+        {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("9999"), pdf});
+    const auto pages
+        = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption).match(info);
     if (!pages.hasMatch())
         return seen;
     seen.pages = pages.captured(1).toInt();
@@ -215,7 +216,8 @@ void TestCupsPrinting::deadlineListPortrait()
     env.nav->show(Stampa::kName);
     QCOMPARE(env.control<QComboBox>(Stampa::kName, "Combo1")->count(), 2);
     QCOMPARE(env.control<QComboBox>(Stampa::kName, "Combo1")->itemText(0), kQueue);
-    QCOMPARE(env.control<QLabel>(Stampa::kName, "Label1")->text(), QStringLiteral("La stampante predefinita è: \nUfficio"));
+    QCOMPARE(env.control<QLabel>(Stampa::kName, "Label1")->text(),
+             QStringLiteral("La stampante predefinita è: \nUfficio"));
     const QueueState state = queueState(kQueue);
     QVERIFY(state.reachable && state.found && state.accepting && !state.stopped);
     QVERIFY(!queueState(QStringLiteral("Nessuna")).found);
@@ -333,8 +335,9 @@ void TestCupsPrinting::expenseStatement()
     boxes.press(QStringLiteral("OK"));
     QTest::mouseClick(env.control<QPushButton>(StampaSpese::kName, "Command1"), Qt::LeftButton);
     QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("La stampante \"Ufficio\" non accetta stampe (In manutenzione). "
-                                                  "Non è stato stampato nulla."));
+    QCOMPARE(boxes.seen()[0].text,
+             QStringLiteral("La stampante \"Ufficio\" non accetta stampe (In manutenzione). "
+                            "Non è stato stampato nulla."));
     QVERIFY(env.nav->isLoaded(StampaSpese::kName)); // stays for another printer
     QCOMPARE(env.printer->renderOptions().trailingLines.size(), 0);
     QCOMPARE(cups_.newestJob(), jobs);
@@ -395,8 +398,8 @@ void TestCupsPrinting::stoppedQueue()
     env.longerAgenda();
     QVERIFY2(cups_.stopQueue(kQueue, QStringLiteral("Toner esaurito")), qPrintable(cups_.lastError()));
     const int jobs = cups_.newestJob();
-    const QString expected =
-        QStringLiteral("La stampante \"Ufficio\" è ferma (Toner esaurito). Non è stato stampato nulla.");
+    const QString expected = QStringLiteral(
+        "La stampante \"Ufficio\" è ferma (Toner esaurito). Non è stato stampato nulla.");
 
     // The deadline list: the failure comes at the first page; the run ends,
     // the form stays, the work cells say which page was being offered.
@@ -439,8 +442,9 @@ void TestCupsPrinting::stoppedQueue()
     } catch (const host::HostError& e) {
         message = e.message();
     }
-    QCOMPARE(message, QStringLiteral("La stampante \"Ufficio\" è ferma (sospesa dall'amministratore). "
-                                     "Non è stato stampato nulla."));
+    QCOMPARE(message,
+             QStringLiteral("La stampante \"Ufficio\" è ferma (sospesa dall'amministratore). "
+                            "Non è stato stampato nulla."));
 }
 
 void TestCupsPrinting::queueRemovedAfterChoice()
@@ -478,8 +482,9 @@ void TestCupsPrinting::queueRemovedAfterChoice()
             error = e.message();
         }
     }
-    QCOMPARE(error, QStringLiteral("La stampante \"Ufficio2\" non è più installata nel sistema: sceglierne un'altra "
-                                   "dall'elenco delle stampanti. Non è stato stampato nulla."));
+    QCOMPARE(error,
+             QStringLiteral("La stampante \"Ufficio2\" non è più installata nel sistema: sceglierne un'altra "
+                            "dall'elenco delle stampanti. Non è stato stampato nulla."));
     QVERIFY(env.printer->lastJobs().isEmpty());
     QCOMPARE(cups_.newestJob(), jobs);
 }

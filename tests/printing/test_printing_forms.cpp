@@ -1,11 +1,10 @@
 // The printer form "Stampa" on the real deadline workbook, the client list
 // printing and the printing of the expense query result, with the boxes
 // answered by the test and the PDF files read back with poppler-utils.
-#include "printing/stampa.h"
 #include "common/modal.h"
 #include "common/practice.h"
-#include "core/host/spreadsheet_host.h"
 #include "core/host/model_access.h"
+#include "core/host/spreadsheet_host.h"
 #include "core/ui/app_context.h"
 #include "core/ui/clock.h"
 #include "core/ui/form_base.h"
@@ -13,6 +12,7 @@
 #include "core/ui/navigator.h"
 #include "printing/print_support.h"
 #include "printing/register_forms.h"
+#include "printing/stampa.h"
 #include "printing/stampa_spese.h"
 #include "support_pdf.h"
 
@@ -60,15 +60,14 @@ struct Env : TestPractice {
     }
 };
 
-
 QString pageQuestion(int page, int pages)
 {
     return QStringLiteral("Vuoi Procedere alla stampa   ?  Pagine     %1    di    %2").arg(page).arg(pages);
 }
 
 const QString kZoomPrompt = QStringLiteral("Digita la percentuale di Zoom della Stampa 80-90-100..................");
-const QString kPortraitQuestion =
-    QStringLiteral(" Vuoi la Stampa Verticale ?.........................................................");
+const QString kPortraitQuestion = QStringLiteral(
+    " Vuoi la Stampa Verticale ?.........................................................");
 
 } // namespace
 
@@ -136,13 +135,14 @@ void TestPrintingForms::stampaWholeRunPortrait()
     sheet->range(QStringLiteral("AW1")).setValue(QStringLiteral("CELLA DI LAVORO"));
 
     ModalAnswerer boxes;
-    boxes.press(QStringLiteral("Sì"))      // Stampo ?
-        .type(QStringLiteral("abc"))       // not a number: refused, asked again
+    boxes
+        .press(QStringLiteral("Sì")) // Stampo ?
+        .type(QStringLiteral("abc")) // not a number: refused, asked again
         .press(QStringLiteral("OK"))
-        .type(QStringLiteral("401"))       // out of range: refused
+        .type(QStringLiteral("401")) // out of range: refused
         .press(QStringLiteral("OK"))
-        .type(QStringLiteral(" 100 "))     // accepted
-        .press(QStringLiteral("Sì"));      // portrait
+        .type(QStringLiteral(" 100 ")) // accepted
+        .press(QStringLiteral("Sì"));  // portrait
     for (int p = 0; p < 4; ++p)
         boxes.press(QStringLiteral("Sì")); // every page (the notes' lines make more than one)
     env.printAgenda();
@@ -189,7 +189,7 @@ void TestPrintingForms::stampaWholeRunPortrait()
     QVERIFY(text.contains(QStringLiteral("SCADENZA FISCALE")));
     QVERIFY(text.contains(QStringLiteral("17/01/2027")));
     QVERIFY(text.contains(QStringLiteral("394,12")));
-    QVERIFY(!text.contains(QStringLiteral("colonna G"))); // column G is outside the area
+    QVERIFY(!text.contains(QStringLiteral("colonna G")));       // column G is outside the area
     QVERIFY(!text.contains(QStringLiteral("CELLA DI LAVORO"))); // nor the cells beside the work cells
 }
 
@@ -206,7 +206,7 @@ void TestPrintingForms::stampaNoAtSecondPageLandscape()
     }
     ModalAnswerer boxes;
     boxes.press(QStringLiteral("Sì")).type(QStringLiteral("100")).press(QStringLiteral("No")); // landscape
-    boxes.press(QStringLiteral("Sì")).press(QStringLiteral("No"));                               // page 1, not page 2
+    boxes.press(QStringLiteral("Sì")).press(QStringLiteral("No"));                             // page 1, not page 2
     env.printAgenda();
 
     const int pages = int(sheet->range(QStringLiteral("AV1")).value().toDouble()); // as the form counted them
@@ -348,7 +348,9 @@ void TestPrintingForms::deadlineListEveryColumnAndWholeNotes()
     sheet->cells(2, 4).setValue(QStringLiteral("PRATICA 149 — RICCI FRANCESCO E FIGLI SOCIETÀ IN NOME COLLETTIVO"));
     sheet->cells(2, 5).setValue(note);
     ModalAnswerer boxes;
-    boxes.press(QStringLiteral("Sì")).type(QStringLiteral("110")).press(portrait ? QStringLiteral("Sì") : QStringLiteral("No"));
+    boxes.press(QStringLiteral("Sì"))
+        .type(QStringLiteral("110"))
+        .press(portrait ? QStringLiteral("Sì") : QStringLiteral("No"));
     for (int p = 0; p < 6; ++p)
         boxes.press(QStringLiteral("Sì"));
     env.printAgenda();
@@ -364,9 +366,10 @@ void TestPrintingForms::deadlineListEveryColumnAndWholeNotes()
     QVERIFY(first.contains(QStringLiteral("394,12")));
     // Every word of the long note and of the long object, in order.
     const QString all = pdfText(env.pdf()).simplified();
-    for (const QString& words : {QStringLiteral("DEPOSITARE LA MEMORIA DI REPLICA"), QStringLiteral("TRIBUNALE ORDINARIO"),
-                                 QStringLiteral("SECONDA RIGA: AVVISARE IL CLIENTE"), QStringLiteral("TERZA RIGA FINALE"),
-                                 QStringLiteral("SOCIETÀ IN NOME COLLETTIVO")})
+    for (const QString& words :
+         {QStringLiteral("DEPOSITARE LA MEMORIA DI REPLICA"), QStringLiteral("TRIBUNALE ORDINARIO"),
+          QStringLiteral("SECONDA RIGA: AVVISARE IL CLIENTE"), QStringLiteral("TERZA RIGA FINALE"),
+          QStringLiteral("SOCIETÀ IN NOME COLLETTIVO")})
         for (const QString& w : words.split(QLatin1Char(' ')))
             QVERIFY2(all.contains(w), qPrintable(w));
     // The workbook keeps the widths it had: the fitting is the printed copy's.
@@ -418,7 +421,8 @@ void TestPrintingForms::expenseStatementNamesItsClientWholeColumns()
 
     print(QStringLiteral("Cliente ROSSI MARIO n. 24"), QStringLiteral("4.051,50"));
     const QString text = pdfText(env.pdf()).simplified();
-    QVERIFY2(text.contains(QStringLiteral("Interrogazione Spese del 25/12/2026 - Cliente ROSSI MARIO n. 24 - Pagina 1 di 1")),
+    QVERIFY2(text.contains(
+                 QStringLiteral("Interrogazione Spese del 25/12/2026 - Cliente ROSSI MARIO n. 24 - Pagina 1 di 1")),
              qPrintable(text.left(200)));
     for (const QString& h : headings)
         QVERIFY2(text.contains(h), qPrintable(h));

@@ -1,12 +1,12 @@
 // The print backend: page layout and page breaks checked against the PDF
 // files it writes (poppler-utils), page ranges, copies, print runs, header
 // codes, plain text, and the errors it reports.
-#include "core/host/spreadsheet_host.h"
 #include "core/host/model_access.h"
+#include "core/host/spreadsheet_host.h"
+#include "core/host/text_measure.h"
 #include "core/ui/clock.h"
 #include "printing/print_support.h"
 #include "support_pdf.h"
-#include "core/host/text_measure.h"
 
 #include <QFontMetricsF>
 #include <cmath>
@@ -111,7 +111,7 @@ void TestSheetPrinter::pageCountMatchesBreaks()
     QCOMPARE(info.pages, pages);
     QCOMPARE(info.sizes.size(), pages);
     for (const QSizeF& size : info.sizes) {
-        QCOMPARE(size.width() > size.height(), !portrait); // landscape pages are landscape
+        QCOMPARE(size.width() > size.height(), !portrait);               // landscape pages are landscape
         QVERIFY(qAbs(qMax(size.width(), size.height()) - 841.89) < 1.0); // A4
     }
     // The last row is on the last page, and only there.
@@ -184,7 +184,7 @@ void TestSheetPrinter::rowsOfEachPageFromTo()
     for (int page = 1; page <= 2; ++page) {
         const QString text = pdfText(b.pdf, page, page);
         QVERIFY2(text.contains(QStringLiteral("RIGA 062")), qPrintable(text.left(200))); // sheet row 63
-        QVERIFY(text.contains(QStringLiteral("RIGA 123")));                             // sheet row 124
+        QVERIFY(text.contains(QStringLiteral("RIGA 123")));                              // sheet row 124
         QVERIFY(!text.contains(QStringLiteral("RIGA 061")));
         QVERIFY(!text.contains(QStringLiteral("RIGA 124")));
         QVERIFY(!text.contains(QStringLiteral("TITOLO")));
@@ -229,8 +229,9 @@ void TestSheetPrinter::headerCodesAndDate()
 {
     const QStringList parts = expandHeader(QStringLiteral("&LSx &A&C&\"Arial,Grassetto\"&12Pag. &P di &N && &D&R&F &T"),
                                            2, 5, QStringLiteral("Elenco"), QStringLiteral("t.xls"));
-    QCOMPARE(parts, (QStringList{QStringLiteral("Sx Elenco"), QStringLiteral("Pag. 2 di 5 & 25/12/2026"),
-                                 QStringLiteral("t.xls 09:05")}));
+    QCOMPARE(parts,
+             (QStringList{QStringLiteral("Sx Elenco"), QStringLiteral("Pag. 2 di 5 & 25/12/2026"),
+                          QStringLiteral("t.xls 09:05")}));
     QCOMPARE(expandHeader(QStringLiteral("solo testo"), 1, 1, QString(), QString())[1], QStringLiteral("solo testo"));
     sheet::PageSetup ps;
     setCenterHeader(ps, QStringLiteral("A & B"));
@@ -309,7 +310,8 @@ void TestSheetPrinter::autoFitMeasuresThePrintedText()
     const QFont font = host::printFont(host::ModelAccess::workbook(*h.activeWorkbook()), ws.cell(0, 3).xf);
     QFont px = font;
     px.setPixelSize(int(std::lround(font.pointSizeF() * 96.0 / 72.0)));
-    const double textPt = QFontMetricsF(px).horizontalAdvance(QStringLiteral("UNA RIGA BEN PIÙ LUNGA DELLA PRIMA")) * 0.75;
+    const double textPt = QFontMetricsF(px).horizontalAdvance(QStringLiteral("UNA RIGA BEN PIÙ LUNGA DELLA PRIMA"))
+        * 0.75;
     QVERIFY(L.colWidths[3] > textPt + 4);
     QVERIFY(L.colWidths[3] < 1.3 * textPt);
 }

@@ -65,20 +65,34 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
         QTest::addColumn<bool>("match");
-        QTest::newRow("star inside") << "*ROSSI*" << "ROSSI MARIO" << true << true;
-        QTest::newRow("capitals count") << "*rossi*" << "ROSSI MARIO" << true << false;
-        QTest::newRow("one character") << "R?SSI*" << "ROSSI" << true << true;
-        QTest::newRow("question needs one") << "ROSSI?" << "ROSSI" << true << false;
-        QTest::newRow("digit") << "*#*" << "STUDIO 3" << true << true;
-        QTest::newRow("no digit") << "*#*" << "STUDIO" << true << false;
-        QTest::newRow("class range") << "[A-C]*" << "BIANCHI" << true << true;
-        QTest::newRow("class negated") << "[!A-C]*" << "BIANCHI" << true << false;
-        QTest::newRow("dash at the end") << "*[X-]*" << "DE-LUCA" << true << true;
-        QTest::newRow("empty class") << "A[]B" << "AB" << true << true;
-        QTest::newRow("accented") << "*CITTÀ*" << "CITTÀ DI ROMA" << true << true;
-        QTest::newRow("backtracking") << "*AB*AB" << "XABYABAB" << true << true;
-        QTest::newRow("unclosed bracket") << "[MARIO" << "X [MARIO Y" << false << true;
-        QTest::newRow("backwards range") << "[Z-A]" << "A [Z-A] B" << false << true;
+        QTest::newRow("star inside") << "*ROSSI*"
+                                     << "ROSSI MARIO" << true << true;
+        QTest::newRow("capitals count") << "*rossi*"
+                                        << "ROSSI MARIO" << true << false;
+        QTest::newRow("one character") << "R?SSI*"
+                                       << "ROSSI" << true << true;
+        QTest::newRow("question needs one") << "ROSSI?"
+                                            << "ROSSI" << true << false;
+        QTest::newRow("digit") << "*#*"
+                               << "STUDIO 3" << true << true;
+        QTest::newRow("no digit") << "*#*"
+                                  << "STUDIO" << true << false;
+        QTest::newRow("class range") << "[A-C]*"
+                                     << "BIANCHI" << true << true;
+        QTest::newRow("class negated") << "[!A-C]*"
+                                       << "BIANCHI" << true << false;
+        QTest::newRow("dash at the end") << "*[X-]*"
+                                         << "DE-LUCA" << true << true;
+        QTest::newRow("empty class") << "A[]B"
+                                     << "AB" << true << true;
+        QTest::newRow("accented") << "*CITTÀ*"
+                                  << "CITTÀ DI ROMA" << true << true;
+        QTest::newRow("backtracking") << "*AB*AB"
+                                      << "XABYABAB" << true << true;
+        QTest::newRow("unclosed bracket") << "[MARIO"
+                                          << "X [MARIO Y" << false << true;
+        QTest::newRow("backwards range") << "[Z-A]"
+                                         << "A [Z-A] B" << false << true;
     }
     void wildcards()
     {
@@ -131,7 +145,8 @@ private slots:
         for (int r : clienti->walkDown(2, 1)) {
             bool has = false;
             for (int c : pratica->walkDown(2, 1))
-                has = has || host::sameIdentifier(pratica->cells(c, 2).value(), clienti->cells(r, 1).value().toDouble());
+                has = has
+                    || host::sameIdentifier(pratica->cells(c, 2).value(), clienti->cells(r, 1).value().toDouble());
             withoutCases += has ? 0 : 1;
         }
         QCOMPARE(withoutCases, 7);

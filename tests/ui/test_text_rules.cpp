@@ -25,19 +25,43 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("rewritten"); // the argument after the call
-        QTest::newRow("six digits") << "121008" << "12/10/08" << "121008";
-        QTest::newRow("eight digits") << "12102008" << "12/10/2008" << "12102008";
-        QTest::newRow("dashes") << "12-10-08" << "12/10/08" << "12/10/08";
-        QTest::newRow("dashes four-digit year") << "12-10-2008" << "12/10/2008" << "12/10/2008";
-        QTest::newRow("already slashed") << "12/10/08" << "12/10/08" << "12/10/08";
-        QTest::newRow("four characters") << "1210" << "1210" << "1210";
-        QTest::newRow("seven characters") << "1210200" << "1210200" << "1210200";
-        QTest::newRow("empty") << "" << "" << "";
+        QTest::newRow("six digits") << "121008"
+                                    << "12/10/08"
+                                    << "121008";
+        QTest::newRow("eight digits") << "12102008"
+                                      << "12/10/2008"
+                                      << "12102008";
+        QTest::newRow("dashes") << "12-10-08"
+                                << "12/10/08"
+                                << "12/10/08";
+        QTest::newRow("dashes four-digit year") << "12-10-2008"
+                                                << "12/10/2008"
+                                                << "12/10/2008";
+        QTest::newRow("already slashed") << "12/10/08"
+                                         << "12/10/08"
+                                         << "12/10/08";
+        QTest::newRow("four characters") << "1210"
+                                         << "1210"
+                                         << "1210";
+        QTest::newRow("seven characters") << "1210200"
+                                          << "1210200"
+                                          << "1210200";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "";
         // The mend: slashes not in third place are kept as typed, not doubled.
-        QTest::newRow("one-digit day and month, four-digit year") << "1/2/2008" << "1/2/2008" << "1/2/2008";
-        QTest::newRow("one-digit day, two-digit year") << "1/2/08" << "1/2/08" << "1/2/08";
-        QTest::newRow("dashes, one-digit day") << "1-12-08" << "1/12/08" << "1/12/08";
-        QTest::newRow("letters of six") << "abcdef" << "ab/cd/ef" << "abcdef";
+        QTest::newRow("one-digit day and month, four-digit year") << "1/2/2008"
+                                                                  << "1/2/2008"
+                                                                  << "1/2/2008";
+        QTest::newRow("one-digit day, two-digit year") << "1/2/08"
+                                                       << "1/2/08"
+                                                       << "1/2/08";
+        QTest::newRow("dashes, one-digit day") << "1-12-08"
+                                               << "1/12/08"
+                                               << "1/12/08";
+        QTest::newRow("letters of six") << "abcdef"
+                                        << "ab/cd/ef"
+                                        << "abcdef";
     }
     void strToDate()
     {
@@ -200,8 +224,8 @@ private slots:
 
         const QRect laptop(0, 0, 1366, 738); // 1366×768 less a 30-pixel panel
         const QRect monitor(1366, 0, 1920, 1080);
-        QTest::newRow("centred on the opener") << QSize(400, 300) << QRect(100, 100, 800, 500) << QRect() << laptop
-                                               << QPoint(300, 200);
+        QTest::newRow("centred on the opener")
+            << QSize(400, 300) << QRect(100, 100, 800, 500) << QRect() << laptop << QPoint(300, 200);
         QTest::newRow("no opener: centred on the area")
             << QSize(400, 300) << QRect() << QRect() << laptop << QPoint(483, 219);
         QTest::newRow("second screen") << QSize(600, 400) << QRect(1966, 300, 800, 600) << QRect() << monitor
@@ -216,12 +240,10 @@ private slots:
             << QSize(400, 200) << QRect(100, 100, 800, 500) << QRect(800, 120, 90, 30) << laptop << QPoint(300, 250);
         // A check box low at the left of the opener: above it is nearer than to its right.
         QTest::newRow("control covered: moved beside it, the least")
-            << QSize(620, 380) << QRect(343, 160, 680, 420) << QRect(375, 416, 293, 25) << laptop
-            << QPoint(373, 28);
+            << QSize(620, 380) << QRect(343, 160, 680, 420) << QRect(375, 416, 293, 25) << laptop << QPoint(373, 28);
         // The same box high in the window: the window goes below it.
         QTest::newRow("control near the top: moved below")
-            << QSize(620, 380) << QRect(343, 160, 680, 420) << QRect(375, 200, 293, 25) << laptop
-            << QPoint(373, 233);
+            << QSize(620, 380) << QRect(343, 160, 680, 420) << QRect(375, 200, 293, 25) << laptop << QPoint(373, 233);
         // A control in the middle of a wide window: above or below, whichever is nearer.
         QTest::newRow("control in the middle: moved below")
             << QSize(300, 100) << QRect(0, 0, 1366, 700) << QRect(600, 330, 166, 30) << laptop << QPoint(533, 368);

@@ -47,12 +47,12 @@ Bytes pattern(size_t n, uint32_t seed)
     return v;
 }
 
-void record(Bytes& s, uint16_t type, const Bytes& body)
-{
-    s = s + u16le(type) + u16le(uint16_t(body.size())) + body;
-}
+void record(Bytes& s, uint16_t type, const Bytes& body) { s = s + u16le(type) + u16le(uint16_t(body.size())) + body; }
 
-Bytes bofBody(uint16_t type) { return {0x00, 0x06, uint8_t(type), uint8_t(type >> 8), 0xBB, 0x0D, 0xCC, 0x07, 0, 0, 0, 0, 6, 0, 0, 0}; }
+Bytes bofBody(uint16_t type)
+{
+    return {0x00, 0x06, uint8_t(type), uint8_t(type >> 8), 0xBB, 0x0D, 0xCC, 0x07, 0, 0, 0, 0, 6, 0, 0, 0};
+}
 
 Records Records::of(const Bytes& s)
 {
@@ -76,8 +76,8 @@ size_t Records::find(uint16_t type, int k) const
 size_t Records::cell(uint16_t type, int row, int col) const
 {
     for (size_t i = 0; i < list.size(); ++i)
-        if (list[i].type == type && list[i].body.size() >= 4 && get16(list[i].body, 0) == row &&
-            get16(list[i].body, 2) == col)
+        if (list[i].type == type && list[i].body.size() >= 4 && get16(list[i].body, 0) == row
+            && get16(list[i].body, 2) == col)
             return i;
     return list.size();
 }
@@ -109,7 +109,8 @@ Bytes readBytes(const fs::path& p)
 
 void writeBytes(const fs::path& p, const Bytes& bytes)
 {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 gp::xls::CompoundFile oneStream(Bytes data, std::u16string name)

@@ -22,7 +22,8 @@ void expectSameTree(const CfbEntry& a, const CfbEntry& b, const std::string& pat
     EXPECT_EQ(a.modified, b.modified) << here;
     EXPECT_TRUE(a.data == b.data) << here << " sizes " << a.data.size() << " / " << b.data.size();
     ASSERT_EQ(a.children.size(), b.children.size()) << here;
-    for (size_t i = 0; i < a.children.size(); ++i) expectSameTree(a.children[i], b.children[i], here);
+    for (size_t i = 0; i < a.children.size(); ++i)
+        expectSameTree(a.children[i], b.children[i], here);
 }
 
 // Single stream file: the layout is then fully predictable (stream sectors,
@@ -41,7 +42,8 @@ void expectPatches(const Bytes& good, const std::vector<Patch>& patches)
     for (const Patch& p : patches) {
         SCOPED_TRACE(p.what);
         Bytes f = good;
-        for (auto [at, v] : p.fields) put32(f, at, v);
+        for (auto [at, v] : p.fields)
+            put32(f, at, v);
         auto r = readCompoundFile(f);
         ASSERT_EQ(r.ok(), p.ok) << (r.ok() ? "" : r.error().message);
         if (!r.ok()) {
@@ -55,7 +57,8 @@ void expectPatches(const Bytes& good, const std::vector<Patch>& patches)
 TEST(Cfb, EveryFixtureHasItsWorkbookStreamAndSurvivesRewrite)
 {
     auto files = fixtureFiles();
-    if (files.empty()) GTEST_SKIP() << "fixtures not found under " << GP_SHARED_DIR;
+    if (files.empty())
+        GTEST_SKIP() << "fixtures not found under " << GP_SHARED_DIR;
     for (const auto& p : files) {
         SCOPED_TRACE(p.filename().string());
         auto cf = readCompoundFile(readBytes(p));
@@ -84,11 +87,22 @@ TEST(Cfb, TreeWithStoragesRoundTripsSortedAsTheFormatRequires)
     f.root.clsid = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
     f.root.modified = 0x01D9000011112222ull;
     // Children given out of order: the reader returns them in tree (in-order) order.
-    const std::vector<std::u16string> names = {u"Workbook", u"\x05SummaryInformation", u"b", u"A", u"zz", u"Ab",
-                                               u"aC", u"\x05" u"DocumentSummaryInformation", u"Лист", u"лиса",
-                                               u"C", u"Book"};
+    const std::vector<std::u16string> names = {u"Workbook",
+                                               u"\x05SummaryInformation",
+                                               u"b",
+                                               u"A",
+                                               u"zz",
+                                               u"Ab",
+                                               u"aC",
+                                               u"\x05"
+                                               u"DocumentSummaryInformation",
+                                               u"Лист",
+                                               u"лиса",
+                                               u"C",
+                                               u"Book"};
     uint32_t seed = 1;
-    for (const auto& n : names) f.root.children.push_back(oneStream(pattern(seed * 700, seed), n).root.children[0]), ++seed;
+    for (const auto& n : names)
+        f.root.children.push_back(oneStream(pattern(seed * 700, seed), n).root.children[0]), ++seed;
     CfbEntry storage = oneStream(pattern(20, 3), u"Ole").root;
     storage.name = u"MBD0001";
     storage.type = 1;
@@ -108,17 +122,21 @@ TEST(Cfb, TreeWithStoragesRoundTripsSortedAsTheFormatRequires)
 
     auto sorted = [](CfbEntry e, auto& self) -> CfbEntry {
         std::stable_sort(e.children.begin(), e.children.end(), [](const CfbEntry& a, const CfbEntry& b) {
-            if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
+            if (a.name.size() != b.name.size())
+                return a.name.size() < b.name.size();
             for (size_t i = 0; i < a.name.size(); ++i) {
                 auto up = [](char16_t c) -> char16_t {
-                    if ((c >= u'a' && c <= u'z') || (c >= 0x430 && c <= 0x44F)) return char16_t(c - 32);
+                    if ((c >= u'a' && c <= u'z') || (c >= 0x430 && c <= 0x44F))
+                        return char16_t(c - 32);
                     return c;
                 };
-                if (up(a.name[i]) != up(b.name[i])) return up(a.name[i]) < up(b.name[i]);
+                if (up(a.name[i]) != up(b.name[i]))
+                    return up(a.name[i]) < up(b.name[i]);
             }
             return false;
         });
-        for (auto& c : e.children) c = self(c, self);
+        for (auto& c : e.children)
+            c = self(c, self);
         return e;
     };
     expectSameTree(sorted(f.root, sorted), back->root);
@@ -160,8 +178,8 @@ TEST(Cfb, LargeStreamNeedsDifatSectors)
     EXPECT_GT(nFat, 109u);
     EXPECT_EQ(nDifat, (nFat - 109 + 126) / 127);
     size_t sectors = file.size() / 512 - 1;
-    EXPECT_GE(nFat * 128, sectors);        // the FAT covers every sector
-    EXPECT_LT((nFat - 1) * 128, sectors);  // and is the smallest that does
+    EXPECT_GE(nFat * 128, sectors);       // the FAT covers every sector
+    EXPECT_LT((nFat - 1) * 128, sectors); // and is the smallest that does
     auto back = readCompoundFile(file);
     ASSERT_TRUE(back.ok()) << back.error().message;
     const CfbEntry* wb = findChild(back->root, u"workbook");
@@ -179,31 +197,32 @@ TEST(Cfb, EveryChainBoundIsExactAndDamageIsRefused)
     ASSERT_EQ(good.size(), 13u * 512);
     const size_t dir = 11 * 512, fat = 12 * 512, size = dir + 128 + 0x78;
     const uint32_t end = 0xFFFFFFFE;
-    expectPatches(good, {
-        {"unchanged", {}, true},
-        // The stream one sector longer, its chain going on into sector 11 (the
-        // last one) or sector 12 (one past the end of the file).
-        {"chain into the last sector", {{size, 5512}, {fat + 4 * 9, 11}, {fat + 4 * 11, end}}, true},
-        {"chain past the end", {{size, 5512}, {fat + 4 * 9, 12}, {fat + 4 * 12, end}}},
-        // A size that needs exactly the sectors of the chain, and one byte more.
-        {"size of the whole chain", {{size, 10 * 512}}, true},
-        {"one byte more", {{size, 10 * 512 + 1}}},
-        {"more than the chain holds", {{size, 9000}}},
-        {"huge size", {{size, 0xFFFFFFF0u}}},
-        // The FAT sector, the first DIFAT sector and the directory one past the end.
-        {"FAT sector past the end", {{0x4C, 12}}},
-        {"unused second FAT sector past the end", {{0x2C, 2}, {0x50, 12}}},
-        {"unused second FAT sector in the file", {{0x2C, 2}, {0x50, 11}}, true},
-        {"DIFAT sector past the end", {{0x2C, 2}, {0x44, 12}, {0x48, 1}}},
-        {"more FAT sectors than sectors", {{0x2C, 13}}},
-        {"absurd FAT count", {{0x2C, 0x7FFFFFFF}}},
-        {"directory past the end", {{0x30, 12}}},
-        {"chain leaves the file", {{fat + 4 * 3, 0x00ABCDEF}}},
-        {"chain loops back", {{fat + 4 * 9, 2}}},
-        {"directory chain on itself", {{fat + 4 * 10, 10}}},
-        {"stream is its own left sibling", {{dir + 128 + 0x44, 1}}},
-        {"v3 with 4096-byte sectors", {{0x1C, 0x000CFFFE}}},
-    });
+    expectPatches(good,
+                  {
+                      {"unchanged", {}, true},
+                      // The stream one sector longer, its chain going on into sector 11 (the
+                      // last one) or sector 12 (one past the end of the file).
+                      {"chain into the last sector", {{size, 5512}, {fat + 4 * 9, 11}, {fat + 4 * 11, end}}, true},
+                      {"chain past the end", {{size, 5512}, {fat + 4 * 9, 12}, {fat + 4 * 12, end}}},
+                      // A size that needs exactly the sectors of the chain, and one byte more.
+                      {"size of the whole chain", {{size, 10 * 512}}, true},
+                      {"one byte more", {{size, 10 * 512 + 1}}},
+                      {"more than the chain holds", {{size, 9000}}},
+                      {"huge size", {{size, 0xFFFFFFF0u}}},
+                      // The FAT sector, the first DIFAT sector and the directory one past the end.
+                      {"FAT sector past the end", {{0x4C, 12}}},
+                      {"unused second FAT sector past the end", {{0x2C, 2}, {0x50, 12}}},
+                      {"unused second FAT sector in the file", {{0x2C, 2}, {0x50, 11}}, true},
+                      {"DIFAT sector past the end", {{0x2C, 2}, {0x44, 12}, {0x48, 1}}},
+                      {"more FAT sectors than sectors", {{0x2C, 13}}},
+                      {"absurd FAT count", {{0x2C, 0x7FFFFFFF}}},
+                      {"directory past the end", {{0x30, 12}}},
+                      {"chain leaves the file", {{fat + 4 * 3, 0x00ABCDEF}}},
+                      {"chain loops back", {{fat + 4 * 9, 2}}},
+                      {"directory chain on itself", {{fat + 4 * 10, 10}}},
+                      {"stream is its own left sibling", {{dir + 128 + 0x44, 1}}},
+                      {"v3 with 4096-byte sectors", {{0x1C, 0x000CFFFE}}},
+                  });
 
     // A 1000-byte stream lives in 16 mini sectors (0-15) of a 1024-byte mini
     // stream: its chain may end in mini sector 15, never go on to 16.
@@ -213,11 +232,13 @@ TEST(Cfb, EveryChainBoundIsExactAndDamageIsRefused)
     const size_t smallSize = at(get32(small, 0x30)) + 128 + 0x78;
     ASSERT_EQ(get32(small, smallSize), 1000u);
     ASSERT_EQ(get32(small, miniFat + 4 * 15), end);
-    expectPatches(small, {
-        {"exactly the 16 mini sectors", {{smallSize, 1024}}, true},
-        {"mini chain past the end", {{miniFat + 4 * 14, 16}, {miniFat + 4 * 16, end}}},
-        {"more than the mini stream holds", {{smallSize, 1024 + 64}, {miniFat + 4 * 15, 16}, {miniFat + 4 * 16, end}}},
-    });
+    expectPatches(small,
+                  {
+                      {"exactly the 16 mini sectors", {{smallSize, 1024}}, true},
+                      {"mini chain past the end", {{miniFat + 4 * 14, 16}, {miniFat + 4 * 16, end}}},
+                      {"more than the mini stream holds",
+                       {{smallSize, 1024 + 64}, {miniFat + 4 * 15, 16}, {miniFat + 4 * 16, end}}},
+                  });
 
     EXPECT_EQ(readCompoundFile(Bytes(good.begin(), good.begin() + 100)).error().code, ErrorCode::NotSpreadsheet);
     EXPECT_EQ(readCompoundFile(Bytes(4096, 'x')).error().code, ErrorCode::NotSpreadsheet);
@@ -228,7 +249,8 @@ TEST(Cfb, EveryChainBoundIsExactAndDamageIsRefused)
 
     // Every 37th truncation point and a byte flip at every 8th offset of a real fixture: no crash.
     auto fixture = readBytes(std::filesystem::path(GP_SHARED_DIR) / "fixtures/xls/poi_xor-encryption-abc.xls");
-    if (fixture.empty()) fixture = singleStreamFile(1620);
+    if (fixture.empty())
+        fixture = singleStreamFile(1620);
     auto refusedCleanly = [](const auto& r) {
         return r.ok() || r.error().code == ErrorCode::Damaged || r.error().code == ErrorCode::NotSpreadsheet;
     };
@@ -247,11 +269,18 @@ TEST(Cfb, Version4FileIsRead)
     // directory in sector 2, FAT in sector 3.
     const size_t ss = 4096;
     Bytes f = Bytes{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1} + Bytes(ss * 5 - 8, 0);
-    for (auto [at, v] : std::initializer_list<std::pair<size_t, uint32_t>>{
-             {0x18, 0x0004003E}, {0x1C, 0x000CFFFE}, {0x20, 6}, {0x2C, 1}, {0x30, 2}, {0x38, 4096},
-             {0x3C, 0xFFFFFFFE}, {0x44, 0xFFFFFFFE}, {0x4C, 3}})
+    for (auto [at, v] : std::initializer_list<std::pair<size_t, uint32_t>>{{0x18, 0x0004003E},
+                                                                           {0x1C, 0x000CFFFE},
+                                                                           {0x20, 6},
+                                                                           {0x2C, 1},
+                                                                           {0x30, 2},
+                                                                           {0x38, 4096},
+                                                                           {0x3C, 0xFFFFFFFE},
+                                                                           {0x44, 0xFFFFFFFE},
+                                                                           {0x4C, 3}})
         put32(f, at, v);
-    for (int i = 1; i < 109; ++i) put32(f, 0x4C + 4 * i, 0xFFFFFFFF);
+    for (int i = 1; i < 109; ++i)
+        put32(f, 0x4C + 4 * i, 0xFFFFFFFF);
     auto data = pattern(5000, 11);
     std::copy(data.begin(), data.end(), f.begin() + ss);
     for (size_t i = 0; i < ss / 128; ++i) {
@@ -260,7 +289,8 @@ TEST(Cfb, Version4FileIsRead)
     }
     auto entry = [&](size_t idx, std::u16string name, uint8_t type, uint32_t child, uint32_t start, uint32_t size) {
         const size_t o = 3 * ss + idx * 128;
-        for (size_t k = 0; k < name.size(); ++k) f[o + 2 * k] = uint8_t(name[k]);
+        for (size_t k = 0; k < name.size(); ++k)
+            f[o + 2 * k] = uint8_t(name[k]);
         f[o + 0x40] = uint8_t(2 * (name.size() + 1));
         f[o + 0x42] = type;
         f[o + 0x43] = 1;
@@ -270,7 +300,8 @@ TEST(Cfb, Version4FileIsRead)
     };
     entry(0, u"Root Entry", 5, 1, 0xFFFFFFFE, 0);
     entry(1, u"Workbook", 2, 0xFFFFFFFF, 0, 5000);
-    for (size_t i = 0; i < ss / 4; ++i) put32(f, 4 * ss + 4 * i, i == 0 ? 1u : i == 3 ? 0xFFFFFFFDu : i < 3 ? 0xFFFFFFFEu : 0xFFFFFFFFu);
+    for (size_t i = 0; i < ss / 4; ++i)
+        put32(f, 4 * ss + 4 * i, i == 0 ? 1u : i == 3 ? 0xFFFFFFFDu : i < 3 ? 0xFFFFFFFEu : 0xFFFFFFFFu);
     auto r = readCompoundFile(f);
     ASSERT_TRUE(r.ok()) << r.error().message;
     const CfbEntry* wb = findChild(r->root, u"Workbook");

@@ -31,12 +31,12 @@ const fs::path kOutDir = fs::path(GP_BINARY_DIR) / "tests" / "xls" / "cfb_crypto
 std::vector<uint8_t> hex(std::string_view s)
 {
     std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < s.size(); i += 2) out.push_back(uint8_t(std::stoi(std::string(s.substr(i, 2)), nullptr, 16)));
+    for (size_t i = 0; i + 1 < s.size(); i += 2)
+        out.push_back(uint8_t(std::stoi(std::string(s.substr(i, 2)), nullptr, 16)));
     return out;
 }
 
-template <size_t N>
-std::vector<uint8_t> vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
+template <size_t N> std::vector<uint8_t> vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
 
 // A decrypted stream must be sound: our reader takes it with nothing to mend,
 // the sheets named and the first text as in the expected dump.
@@ -47,8 +47,10 @@ void checkPlaintext(const std::vector<uint8_t>& s, const Expected& e)
     ASSERT_TRUE(wb.ok()) << wb.error().reason;
     EXPECT_TRUE(repairs.empty());
     std::vector<std::string> names, texts;
-    for (const auto& sheet : wb.value()->sheets) names.push_back(sheet->name);
-    for (const auto& str : wb.value()->strings) texts.push_back(str.text);
+    for (const auto& sheet : wb.value()->sheets)
+        names.push_back(sheet->name);
+    for (const auto& str : wb.value()->strings)
+        texts.push_back(str.text);
     EXPECT_EQ(names, e.sheetNames);
     EXPECT_TRUE(!e.firstText || std::find(texts.begin(), texts.end(), *e.firstText) != texts.end()) << *e.firstText;
 }
@@ -56,14 +58,17 @@ void checkPlaintext(const std::vector<uint8_t>& s, const Expected& e)
 std::string flipCase(std::string s)
 {
     for (char& c : s)
-        if (std::isalpha(static_cast<unsigned char>(c))) c ^= 0x20;
+        if (std::isalpha(static_cast<unsigned char>(c)))
+            c ^= 0x20;
     return s;
 }
 
 Encryption schemeNamed(const std::string& n)
 {
-    static const std::map<std::string, Encryption> m = {
-        {"none", Encryption::None}, {"xor", Encryption::Xor}, {"rc4", Encryption::Rc4}, {"rc4-cryptoapi", Encryption::Rc4CryptoApi}};
+    static const std::map<std::string, Encryption> m = {{"none", Encryption::None},
+                                                        {"xor", Encryption::Xor},
+                                                        {"rc4", Encryption::Rc4},
+                                                        {"rc4-cryptoapi", Encryption::Rc4CryptoApi}};
     return m.at(n);
 }
 
@@ -72,8 +77,10 @@ Encryption schemeNamed(const std::string& n)
 std::vector<uint8_t> withFilepass(const std::vector<uint8_t>& s, const std::vector<uint8_t>& body)
 {
     Records r = Records::of(s);
-    if (r.at(1).type == 0x002F) r.list.erase(r.list.begin() + 1);
-    if (!body.empty()) r.list.insert(r.list.begin() + 1, {0x002F, body});
+    if (r.at(1).type == 0x002F)
+        r.list.erase(r.list.begin() + 1);
+    if (!body.empty())
+        r.list.insert(r.list.begin() + 1, {0x002F, body});
     return r.bytes();
 }
 
@@ -82,13 +89,15 @@ std::vector<uint8_t> syntheticStream(const std::vector<uint8_t>& filepass, size_
 {
     std::vector<uint8_t> s;
     record(s, 0x0809, bofBody(5));
-    if (!filepass.empty()) record(s, 0x002F, filepass);
+    if (!filepass.empty())
+        record(s, 0x002F, filepass);
     record(s, 0x00E1, {0xB0, 0x04});
     record(s, 0x0042, {0xB0, 0x04});
     size_t bs = s.size();
     record(s, 0x0085, {0, 0, 0, 0, 0, 0, 6, 0, 'F', 'o', 'g', 'l', 'i', 'o'});
     std::vector<uint8_t> sst = {1, 0, 0, 0, 1, 0, 0, 0, 11, 0, 0};
-    for (char c : std::string("Contratto A")) sst.push_back(uint8_t(c));
+    for (char c : std::string("Contratto A"))
+        sst.push_back(uint8_t(c));
     record(s, 0x00FC, sst);
     record(s, 0x000A, {});
     put32(s, bs + 4, uint32_t(s.size()));
@@ -134,20 +143,22 @@ TEST(Crypto, PublishedTestValues)
     EXPECT_EQ(xorVerifier("VelvetSweatshop"), 0x9A0A);
 
     EXPECT_TRUE(utf8ToUtf16("Pàss€\xF0\x9F\x98\x80") == u"Pàss€\U0001F600");
-    EXPECT_TRUE(utf8ToUtf16("a\xFF" "b") == u"a\uFFFDb");
+    EXPECT_TRUE(utf8ToUtf16("a\xFF"
+                            "b")
+                == u"a\uFFFDb");
 }
 
 // A password is decoded as strictly as any text: an overlong or surrogate form
 // of a letter is not that letter, so it never derives the same key.
 TEST(Crypto, PasswordsRejectOverlongAndSurrogateForms)
 {
-    EXPECT_TRUE(utf8ToUtf16("\xC1\x81") == u"\uFFFD\uFFFD");          // 'A' in two bytes
+    EXPECT_TRUE(utf8ToUtf16("\xC1\x81") == u"\uFFFD\uFFFD");           // 'A' in two bytes
     EXPECT_TRUE(utf8ToUtf16("\xE0\x81\x81") == u"\uFFFD\uFFFD\uFFFD"); // 'A' in three bytes
     EXPECT_TRUE(utf8ToUtf16("\xF0\x80\x81\x81") == u"\uFFFD\uFFFD\uFFFD\uFFFD");
-    EXPECT_TRUE(utf8ToUtf16("\xED\xA0\x80") == u"\uFFFD\uFFFD\uFFFD");  // a surrogate
+    EXPECT_TRUE(utf8ToUtf16("\xED\xA0\x80") == u"\uFFFD\uFFFD\uFFFD");           // a surrogate
     EXPECT_TRUE(utf8ToUtf16("\xF4\x90\x80\x80") == u"\uFFFD\uFFFD\uFFFD\uFFFD"); // past U+10FFFF
-    EXPECT_TRUE(utf8ToUtf16("\xC3\xA0\xE2\x82\xAC") == u"à€");        // the shortest forms still pass
-    EXPECT_TRUE(utf8ToUtf16("ab\xC3") == u"ab\uFFFD");                   // cut short
+    EXPECT_TRUE(utf8ToUtf16("\xC3\xA0\xE2\x82\xAC") == u"à€");                   // the shortest forms still pass
+    EXPECT_TRUE(utf8ToUtf16("ab\xC3") == u"ab\uFFFD");                           // cut short
     auto salt = hex("68a75dab8dff01c4fa376368e65efc5f");
     std::span<const uint8_t, 16> s16(salt.data(), 16);
     EXPECT_NE(vec(rc4StandardKey("\xC1\x81", s16, 0)), vec(rc4StandardKey("A", s16, 0)));
@@ -183,8 +194,10 @@ TEST(Crypto, EncryptedFixturesOpenOnlyWithTheirPassword)
         }
         ++seen;
         const bool isDefault = *e.password == kDefaultPassword;
-        for (std::string wrong : {std::string("wrong password"), flipCase(*e.password), std::string(), "x" + *e.password}) {
-            if (wrong == *e.password) continue;
+        for (std::string wrong :
+             {std::string("wrong password"), flipCase(*e.password), std::string(), "x" + *e.password}) {
+            if (wrong == *e.password)
+                continue;
             auto copy = wb->data;
             auto r = decryptWorkbookStream(copy, wrong);
             auto doc = readXls(file, wrong);
@@ -220,7 +233,8 @@ TEST(Crypto, EncryptedFixturesOpenOnlyWithTheirPassword)
             EXPECT_EQ(r16.ok(), e.password->size() >= 15);
         }
     }
-    if (seen == 0) GTEST_SKIP() << "no encrypted fixtures under " << GP_SHARED_DIR;
+    if (seen == 0)
+        GTEST_SKIP() << "no encrypted fixtures under " << GP_SHARED_DIR;
     EXPECT_EQ(seen, 8);
 }
 
@@ -259,7 +273,8 @@ TEST(Crypto, CryptoApiWriterRoundTrip)
                 ++clear;
                 continue;
             }
-            if (!ks.count(p / 1024)) ks[p / 1024] = rc4Keystream(cryptoApiKey(pw, salt, uint32_t(p / 1024), 128), 16);
+            if (!ks.count(p / 1024))
+                ks[p / 1024] = rc4Keystream(cryptoApiKey(pw, salt, uint32_t(p / 1024), 128), 16);
             ASSERT_EQ(enc[p], plain[p] ^ ks[p / 1024][p % 1024]) << p;
             ++encrypted;
         }
@@ -400,7 +415,8 @@ TEST(Crypto, MalformedOrUnknownFilepass)
 TEST(Crypto, WriteFilesForIndependentCheck)
 {
     const fs::path fixtures = fs::path(GP_SHARED_DIR) / "fixtures" / "xls";
-    if (!fs::is_directory(fixtures)) GTEST_SKIP() << "fixtures not found";
+    if (!fs::is_directory(fixtures))
+        GTEST_SKIP() << "fixtures not found";
     fs::remove_all(kOutDir);
     fs::create_directories(kOutDir);
     std::ofstream manifest(kOutDir / "manifest.tsv");
@@ -409,10 +425,10 @@ TEST(Crypto, WriteFilesForIndependentCheck)
         std::string newPassword; // empty: written in clear
     };
     const Job jobs[] = {
-        {"poi_password", "Nuova-Pàssword"},         // RC4 1.1 -> CryptoAPI
-        {"poi_xor-encryption-abc", "abc"},          // XOR -> CryptoAPI, small: mini stream
-        {"lo74_plain_it", "Studio2024"},            // plain -> CryptoAPI
-        {"poi_44861_french", ""},                   // other streams and storages kept
+        {"poi_password", "Nuova-Pàssword"}, // RC4 1.1 -> CryptoAPI
+        {"poi_xor-encryption-abc", "abc"},  // XOR -> CryptoAPI, small: mini stream
+        {"lo74_plain_it", "Studio2024"},    // plain -> CryptoAPI
+        {"poi_44861_french", ""},           // other streams and storages kept
         {"poi_50833_velvetsweatshop", std::string(kDefaultPassword)},
     };
     for (const Job& j : jobs) {

@@ -33,7 +33,7 @@ TEST(XlsDump, DatesFollowTheReferenceReader)
 {
     EXPECT_EQ(dumpIsoDate(45306, false), "2024-01-15");
     EXPECT_EQ(dumpIsoDate(61, false), "1900-03-01");
-    EXPECT_EQ(dumpIsoDate(60, false), std::nullopt);  // the day that never was
+    EXPECT_EQ(dumpIsoDate(60, false), std::nullopt); // the day that never was
     EXPECT_EQ(dumpIsoDate(1, false), std::nullopt);
     EXPECT_EQ(dumpIsoDate(0, false), "00:00:00");
     EXPECT_EQ(dumpIsoDate(0.5, false), "12:00:00");

@@ -51,13 +51,24 @@ TEST(XlsRk, WriterPicksAFormThatReadsBackExactly)
 {
     // value -> record the writer should use (RK when some form is exact, else NUMBER).
     const std::vector<std::pair<double, uint16_t>> cases = {
-        {0, biff::rRK}, {1, biff::rRK}, {-1, biff::rRK},
-        {536870911, biff::rRK}, {-536870912, biff::rRK},       // integer form at its ends
-        {536870912, biff::rRK}, {-536870913, biff::rNUMBER},   // 2^29 is a short double; the other is not
-        {1.23, biff::rRK}, {-0.05, biff::rRK}, {-5368709.12, biff::rRK}, // integer / 100
-        {5368709.11, biff::rNUMBER}, {1234567.89, biff::rNUMBER}, // x 100 is not an exact integer in binary
-        {0.5, biff::rRK}, {-0.0, biff::rRK}, {1e300, biff::rNUMBER},      // double high half; 1e300 needs all bits
-        {0.1, biff::rRK}, {1.0 / 3, biff::rNUMBER}, {45366.395833333336, biff::rNUMBER},
+        {0, biff::rRK},
+        {1, biff::rRK},
+        {-1, biff::rRK},
+        {536870911, biff::rRK},
+        {-536870912, biff::rRK}, // integer form at its ends
+        {536870912, biff::rRK},
+        {-536870913, biff::rNUMBER}, // 2^29 is a short double; the other is not
+        {1.23, biff::rRK},
+        {-0.05, biff::rRK},
+        {-5368709.12, biff::rRK}, // integer / 100
+        {5368709.11, biff::rNUMBER},
+        {1234567.89, biff::rNUMBER}, // x 100 is not an exact integer in binary
+        {0.5, biff::rRK},
+        {-0.0, biff::rRK},
+        {1e300, biff::rNUMBER}, // double high half; 1e300 needs all bits
+        {0.1, biff::rRK},
+        {1.0 / 3, biff::rNUMBER},
+        {45366.395833333336, biff::rNUMBER},
         {-2.5e-10, biff::rNUMBER},
     };
     auto wb = newWorkbook();

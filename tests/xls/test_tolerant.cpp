@@ -23,11 +23,28 @@ namespace fs = std::filesystem;
 namespace {
 
 enum : uint16_t {
-    kFORMULA = 0x0006, kEOF = 0x000A, kFILEPASS = 0x002F, kFONT = 0x0031, kCONTINUE = 0x003C,
-    kWINDOW1 = 0x003D, kCOLINFO = 0x007D, kBOUNDSHEET = 0x0085, kSETUP = 0x00A1, kMULRK = 0x00BD,
-    kXF = 0x00E0, kMERGECELLS = 0x00E5, kSST = 0x00FC, kLABELSST = 0x00FD, kEXTSST = 0x00FF,
-    kNUMBER = 0x0203, kBOOLERR = 0x0205, kSTRING = 0x0207, kROW = 0x0208, kWINDOW2 = 0x023E,
-    kRK = 0x027E, kBOF = 0x0809,
+    kFORMULA = 0x0006,
+    kEOF = 0x000A,
+    kFILEPASS = 0x002F,
+    kFONT = 0x0031,
+    kCONTINUE = 0x003C,
+    kWINDOW1 = 0x003D,
+    kCOLINFO = 0x007D,
+    kBOUNDSHEET = 0x0085,
+    kSETUP = 0x00A1,
+    kMULRK = 0x00BD,
+    kXF = 0x00E0,
+    kMERGECELLS = 0x00E5,
+    kSST = 0x00FC,
+    kLABELSST = 0x00FD,
+    kEXTSST = 0x00FF,
+    kNUMBER = 0x0203,
+    kBOOLERR = 0x0205,
+    kSTRING = 0x0207,
+    kROW = 0x0208,
+    kWINDOW2 = 0x023E,
+    kRK = 0x027E,
+    kBOF = 0x0809,
 };
 
 std::vector<uint8_t> cut(std::vector<uint8_t> v, size_t n)
@@ -47,11 +64,11 @@ std::unique_ptr<Workbook> soundWorkbook()
     ws.setValue(0, 2, Value::makeText("Città"));
     ws.setValue(0, 3, Value::makeText("Onorario €"));
     for (int r = 1; r <= 6; ++r) {
-        ws.setValue(r, 0, Value::makeNumber(r));                     // RK
+        ws.setValue(r, 0, Value::makeNumber(r)); // RK
         ws.setValue(r, 1, Value::makeText("Cliente " + std::to_string(r)));
         ws.setValue(r, 2, Value::makeText(r % 2 ? "Roma" : "Società Più"));
         ws.setValue(r, 3, Value::makeNumber(1250.5 * r + 1.0 / 3)); // NUMBER
-        ws.setValue(r, 4, Value::makeNumber(r * 10));                // MULRK with the next one
+        ws.setValue(r, 4, Value::makeNumber(r * 10));               // MULRK with the next one
         ws.setValue(r, 5, Value::makeNumber(r * 10 + 0.25));
     }
     ws.setValue(7, 0, Value::makeBoolean(true));
@@ -99,11 +116,12 @@ struct Fault {
     const char* name;
     std::function<std::vector<uint8_t>()> build;
     std::vector<std::pair<std::pair<int, int>, Value>> changed; // cells that read differently from the sound stream
-    const char* repair;                                       // text the repair starts with
+    const char* repair;                                         // text the repair starts with
 };
 
 // Every cell of both sheets equal, except those listed.
-void expectSameCells(const Workbook& sound, const Workbook& got, const std::vector<std::pair<std::pair<int, int>, Value>>& changed)
+void expectSameCells(const Workbook& sound, const Workbook& got,
+                     const std::vector<std::pair<std::pair<int, int>, Value>>& changed)
 {
     ASSERT_EQ(sound.sheets.size(), got.sheets.size());
     const Worksheet& a = *sound.sheets[0];
@@ -179,32 +197,45 @@ std::vector<Fault> faults()
             return r.bytes();
         };
     };
-    f.push_back({"sst_count_too_high", edit([](Records& r) {
+    f.push_back({"sst_count_too_high",
+                 edit([](Records& r) {
                      auto& sst = r.at(r.find(kSST)).body;
                      put32(sst, 4, get32(sst, 4) + 7);
-                 }), {}, "string table announces"});
-    f.push_back({"sst_last_string_cut", edit([](Records& r) {
+                 }),
+                 {},
+                 "string table announces"});
+    f.push_back({"sst_last_string_cut",
+                 edit([](Records& r) {
                      // The table's last string ("ultima riga", used by one cell) loses its tail.
                      auto& sst = r.at(r.find(kSST)).body;
                      sst.resize(sst.size() - 5);
-                 }), {{{7, 2}, Value::makeText("ultima")}}, "string cut short"});
-    f.push_back({"sst_cut_in_string_header", edit([](Records& r) {
+                 }),
+                 {{{7, 2}, Value::makeText("ultima")}},
+                 "string cut short"});
+    f.push_back({"sst_cut_in_string_header",
+                 edit([](Records& r) {
                      // Only the first byte of the last string's character count is there.
                      auto& sst = r.at(r.find(kSST)).body;
                      sst.resize(sst.size() - std::string("ultima riga").size() - 2);
-                 }), {{{7, 2}, Value::makeText("")}}, "string cut short"});
-    f.push_back({"utf16_char_split", [] {
+                 }),
+                 {{{7, 2}, Value::makeText("")}},
+                 "string cut short"});
+    f.push_back({"utf16_char_split",
+                 [] {
                      // "Società €€" as UTF-16: the record ends after the first byte of the first €.
                      size_t n;
                      auto head = soundStrings(1, n);
                      auto text = utf16(u"Società €€");
-                     auto first = head + u16le(10) + std::vector<uint8_t>{1} +
-                                  std::vector<uint8_t>(text.begin(), text.begin() + 17);
+                     auto first = head + u16le(10) + std::vector<uint8_t>{1}
+                         + std::vector<uint8_t>(text.begin(), text.begin() + 17);
                      auto second = std::vector<uint8_t>{1} + std::vector<uint8_t>(text.begin() + 17, text.end());
                      return withSst({first, second}, {"Società €€"});
-                 }, {{{10, 0}, Value::makeText("Società €€")}}, "UTF-16 character split"});
+                 },
+                 {{{10, 0}, Value::makeText("Società €€")}},
+                 "UTF-16 character split"});
     auto shortCell = [&](uint16_t type, int row, int col, size_t size) {
-        return edit([=](Records& r) { r.at(r.cell(type, row, col)).body = cut(r.at(r.cell(type, row, col)).body, size); });
+        return edit(
+            [=](Records& r) { r.at(r.cell(type, row, col)).body = cut(r.at(r.cell(type, row, col)).body, size); });
     };
     // A cell record with its value missing keeps its place and format, empty.
     f.push_back({"short_number", shortCell(kNUMBER, 3, 3, 10), {{{3, 3}, Value()}}, "short NUMBER"});
@@ -212,11 +243,14 @@ std::vector<Fault> faults()
     f.push_back({"short_rk", shortCell(kRK, 1, 0, 8), {{{1, 0}, Value()}}, "short RK"});
     f.push_back({"short_boolerr", shortCell(kBOOLERR, 7, 0, 7), {{{7, 0}, Value()}}, "short BOOLERR"});
     f.push_back({"short_mulrk_without_last_column", shortCell(kMULRK, 4, 4, 16), {}, "short MULRK"});
-    f.push_back({"short_formula_tokens", edit([](Records& r) {
+    f.push_back({"short_formula_tokens",
+                 edit([](Records& r) {
                      // The number formula's tokens run past its record: the cell keeps its value.
                      auto& rec = r.at(r.cell(kFORMULA, 1, 6));
                      rec.body.resize(rec.body.size() - 2);
-                 }), {}, "formula cut short"});
+                 }),
+                 {},
+                 "formula cut short"});
     auto shortRecord = [&](uint16_t type, int k, size_t size) {
         return edit([=](Records& r) { r.at(r.find(type, k)).body = cut(r.at(r.find(type, k)).body, size); });
     };
@@ -227,33 +261,50 @@ std::vector<Fault> faults()
     f.push_back({"short_window1", shortRecord(kWINDOW1, 0, 8), {}, "short WINDOW1"});
     f.push_back({"short_window2", shortRecord(kWINDOW2, 0, 10), {}, "short WINDOW2"});
     f.push_back({"short_setup", shortRecord(kSETUP, 0, 12), {}, "short SETUP"});
-    f.push_back({"short_mergecells", edit([](Records& r) {
+    f.push_back({"short_mergecells",
+                 edit([](Records& r) {
                      auto& rec = r.at(r.find(kMERGECELLS));
                      put16(rec.body, 0, 3); // announces three ranges, holds one
-                 }), {}, "short MERGECELLS"});
+                 }),
+                 {},
+                 "short MERGECELLS"});
     f.push_back({"short_boundsheet_name", shortRecord(kBOUNDSHEET, 0, 10), {}, "short BOUNDSHEET"});
     // Formula results.
-    f.push_back({"formula_string_missing", edit([](Records& r) {
-                     r.list.erase(r.list.begin() + long(r.cell(kFORMULA, 1, 7)) + 1);
-                 }), {{{1, 7}, Value::makeText("")}}, "text result of a formula missing"});
-    f.push_back({"formula_string_after_number", edit([](Records& r) {
+    f.push_back({"formula_string_missing",
+                 edit([](Records& r) { r.list.erase(r.list.begin() + long(r.cell(kFORMULA, 1, 7)) + 1); }),
+                 {{{1, 7}, Value::makeText("")}},
+                 "text result of a formula missing"});
+    f.push_back({"formula_string_after_number",
+                 edit([](Records& r) {
                      // A STRING record after a formula whose result is a number.
                      size_t at = r.cell(kFORMULA, 1, 6);
-                     r.list.insert(r.list.begin() + long(at) + 1, RawRecord{kSTRING, u16le(2) + std::vector<uint8_t>{0, 'z', 'z'}});
-                 }), {}, "formula result record without a formula"});
-    f.push_back({"formula_string_cut", edit([](Records& r) {
+                     r.list.insert(r.list.begin() + long(at) + 1,
+                                   RawRecord{kSTRING, u16le(2) + std::vector<uint8_t>{0, 'z', 'z'}});
+                 }),
+                 {},
+                 "formula result record without a formula"});
+    f.push_back({"formula_string_cut",
+                 edit([](Records& r) {
                      auto& s = r.at(r.cell(kFORMULA, 2, 7) + 1).body;
                      put16(s, 0, 40); // 40 characters announced, 2 there
-                 }), {}, "formula text result cut short"});
-    f.push_back({"formula_result_unknown_kind", edit([](Records& r) {
+                 }),
+                 {},
+                 "formula text result cut short"});
+    f.push_back({"formula_result_unknown_kind",
+                 edit([](Records& r) {
                      auto& b = r.at(r.cell(kFORMULA, 2, 6)).body;
                      const uint8_t odd[8] = {7, 0, 0, 0, 0, 0, 0xFF, 0xFF};
                      std::copy(odd, odd + 8, b.begin() + 6);
-                 }), {{{2, 6}, Value::makeText("")}}, "formula result of an unknown kind"});
-    f.push_back({"xf_index_past_the_table", edit([](Records& r) {
+                 }),
+                 {{{2, 6}, Value::makeText("")}},
+                 "formula result of an unknown kind"});
+    f.push_back({"xf_index_past_the_table",
+                 edit([](Records& r) {
                      put16(r.at(r.cell(kNUMBER, 3, 3)).body, 4, 900);
                      put16(r.at(r.cell(kLABELSST, 2, 1)).body, 4, 0xFFFF);
-                 }), {}, "cell format index past the format table"});
+                 }),
+                 {},
+                 "cell format index past the format table"});
     return f;
 }
 
@@ -366,8 +417,8 @@ TEST(XlsTolerant, SharedStringsSplitOverContinueWithTheWidthChanging)
 {
     size_t n;
     const std::string latinThenWide = "abcdé€€";  // 8-bit part, then UTF-16
-    const std::string wideThenLatin = "€€xyzè";    // UTF-16 part, then 8-bit
-    const std::string afterHeader = "tutto dopo";  // the record ends right after the string's header
+    const std::string wideThenLatin = "€€xyzè";   // UTF-16 part, then 8-bit
+    const std::string afterHeader = "tutto dopo"; // the record ends right after the string's header
     auto head = soundStrings(3, n);
     auto first = head + u16le(7) + std::vector<uint8_t>{0} + latin1("abcd\xE9");
     auto second = std::vector<uint8_t>{1} + utf16(u"€€") + u16le(6) + std::vector<uint8_t>{1} + utf16(u"€€");
@@ -379,7 +430,7 @@ TEST(XlsTolerant, SharedStringsSplitOverContinueWithTheWidthChanging)
     EXPECT_EQ(ws.value(10, 0), Value::makeText(latinThenWide));
     EXPECT_EQ(ws.value(10, 1), Value::makeText(wideThenLatin));
     EXPECT_EQ(ws.value(10, 2), Value::makeText(afterHeader));
-    EXPECT_EQ(ws.value(7, 2), Value::makeText("ultima riga")); // the strings before are untouched
+    EXPECT_EQ(ws.value(7, 2), Value::makeText("ultima riga"));    // the strings before are untouched
     EXPECT_TRUE(doc.repairs.empty()) << repairsText(doc.repairs); // all of this is sound
 }
 

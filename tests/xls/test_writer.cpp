@@ -35,7 +35,8 @@ bool havePythonXlrd() { return std::system("/usr/bin/python3 -c 'import xlrd' >/
 std::string runPython(const std::string& code, const fs::path& file)
 {
     const fs::path script = fs::temp_directory_path() / "gp_xls_check.py";
-    writeBytes(script, latin1("import sys, xlrd\nbook = xlrd.open_workbook(sys.argv[1], formatting_info=True)\n" + code));
+    writeBytes(script,
+               latin1("import sys, xlrd\nbook = xlrd.open_workbook(sys.argv[1], formatting_info=True)\n" + code));
     std::FILE* p = popen(("/usr/bin/python3 " + script.string() + " '" + file.string() + "' 2>&1").c_str(), "r");
     std::string out;
     char buf[4096];
@@ -237,7 +238,8 @@ TEST(XlsWriter, RewritesAreFaithfulAndStable)
                     if (p.formula) {
                         ++formulasSeen;
                         EXPECT_EQ(x.formulas[p.formula - 1].body, y.formulas[q.formula - 1].body);
-                        EXPECT_EQ(x.formulas[p.formula - 1].following.size(), y.formulas[q.formula - 1].following.size());
+                        EXPECT_EQ(x.formulas[p.formula - 1].following.size(),
+                                  y.formulas[q.formula - 1].following.size());
                     } else if (p.type == CellType::Text) {
                         EXPECT_EQ(wa.strings[p.str].runs, wb.strings[q.str].runs);
                         EXPECT_EQ(wa.strings[p.str].phonetic, wb.strings[q.str].phonetic);

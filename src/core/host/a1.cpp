@@ -118,8 +118,7 @@ std::optional<double> toIdentifier(const QVariant& v)
     }
     case QMetaType::QString:
     case QMetaType::QByteArray: return toIdentifier(v.toString());
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 

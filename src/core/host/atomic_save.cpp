@@ -20,10 +20,7 @@
 
 namespace gp::host {
 
-QString backupPathFor(const QString& path)
-{
-    return path + QStringLiteral(".bak");
-}
+QString backupPathFor(const QString& path) { return path + QStringLiteral(".bak"); }
 
 bool writeFileDurably(const QString& path, const QByteArray& bytes)
 {
@@ -123,10 +120,7 @@ bool keepBackup(const QString& path)
 
 } // namespace
 
-void setSaveStepHook(std::function<void(const char* step)> hook)
-{
-    stepHook() = std::move(hook);
-}
+void setSaveStepHook(std::function<void(const char* step)> hook) { stepHook() = std::move(hook); }
 
 void saveFileAtomically(const QString& path, const QByteArray& bytes, const QString& displayName,
                         const FileWriter& writer, QString* backupWarning)
@@ -209,8 +203,8 @@ bool replaceFileDurably(const QString& path, const QByteArray& bytes)
 int removeLeftoverTemporaries(const QString& path)
 {
     const QFileInfo fi(path);
-    const QRegularExpression ours(QStringLiteral("^\\.%1(\\.bak)?\\.[A-Za-z0-9]{6}\\.tmp$")
-                                      .arg(QRegularExpression::escape(fi.fileName())));
+    const QRegularExpression ours(
+        QStringLiteral("^\\.%1(\\.bak)?\\.[A-Za-z0-9]{6}\\.tmp$").arg(QRegularExpression::escape(fi.fileName())));
     QDir folder(fi.absolutePath());
     int removed = 0;
     const QStringList names = folder.entryList({QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);

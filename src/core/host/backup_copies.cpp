@@ -24,10 +24,10 @@ std::function<QDateTime()>& copyClock()
 QRegularExpression copyPattern(const QString& workbookPath)
 {
     const QFileInfo fi(workbookPath);
-    return QRegularExpression(QStringLiteral("^%1 (\\d{4}-\\d{2}-\\d{2})( \\d{2}\\.\\d{2}\\.\\d{2})?\\.%2$")
-                                  .arg(QRegularExpression::escape(fi.completeBaseName()),
-                                       QRegularExpression::escape(fi.suffix())),
-                              QRegularExpression::CaseInsensitiveOption);
+    return QRegularExpression(
+        QStringLiteral("^%1 (\\d{4}-\\d{2}-\\d{2})( \\d{2}\\.\\d{2}\\.\\d{2})?\\.%2$")
+            .arg(QRegularExpression::escape(fi.completeBaseName()), QRegularExpression::escape(fi.suffix())),
+        QRegularExpression::CaseInsensitiveOption);
 }
 
 // The dated copies of a workbook, oldest first (by the date and time in their names).
@@ -39,7 +39,8 @@ QStringList copyNames(const QString& workbookPath)
     for (const QString& n : folder.entryList(QDir::Files, QDir::Name)) {
         const auto m = re.match(n);
         if (m.hasMatch())
-            found.emplace_back(m.captured(1) + (m.captured(2).isEmpty() ? QStringLiteral(" 00.00.00") : m.captured(2)), n);
+            found.emplace_back(m.captured(1) + (m.captured(2).isEmpty() ? QStringLiteral(" 00.00.00") : m.captured(2)),
+                               n);
     }
     std::stable_sort(found.begin(), found.end());
     QStringList names;
@@ -66,10 +67,7 @@ bool writeCopy(const QString& target, const QByteArray& bytes)
 
 } // namespace
 
-void setCopyClock(std::function<QDateTime()> now)
-{
-    copyClock() = std::move(now);
-}
+void setCopyClock(std::function<QDateTime()> now) { copyClock() = std::move(now); }
 
 QString copiesFolderFor(const QString& workbookPath)
 {

@@ -20,8 +20,8 @@ inline constexpr int kKeptDatedCopies = 30;
 // The clock the copies are dated by (the program sets its own; default: the system's).
 void setCopyClock(std::function<QDateTime()> now);
 
-QString copiesFolderFor(const QString& workbookPath);                    // ".../Copie"
-QString datedCopyPath(const QString& workbookPath, const QDate& day);    // ".../Copie/Pratiche 2026-12-06.xls"
+QString copiesFolderFor(const QString& workbookPath);                 // ".../Copie"
+QString datedCopyPath(const QString& workbookPath, const QDate& day); // ".../Copie/Pratiche 2026-12-06.xls"
 
 // After a save of `workbookPath` whose file holds `bytes`: the first save of
 // the day writes the dated copy, and copies beyond the last 30 go. Returns an
@@ -31,7 +31,7 @@ QString keepDatedCopy(const QString& workbookPath, const QByteArray& bytes);
 // A copy the user can go back to: dated copies, newest first, then the backup.
 struct SavedCopy {
     QString path;
-    QDateTime when;   // the day of a dated copy; the time the backup was written
+    QDateTime when; // the day of a dated copy; the time the backup was written
     bool backup = false;
 };
 std::vector<SavedCopy> savedCopies(const QString& workbookPath);

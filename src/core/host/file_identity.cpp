@@ -15,7 +15,10 @@ namespace {
 class Sha256 {
 public:
     Sha256() { sha256_init(&ctx_); }
-    void add(const char* data, qsizetype size) { sha256_update(&ctx_, static_cast<size_t>(size), reinterpret_cast<const uint8_t*>(data)); }
+    void add(const char* data, qsizetype size)
+    {
+        sha256_update(&ctx_, static_cast<size_t>(size), reinterpret_cast<const uint8_t*>(data));
+    }
     QByteArray result()
     {
         QByteArray out(SHA256_DIGEST_SIZE, Qt::Uninitialized);

@@ -10,10 +10,10 @@
 namespace gp::host {
 
 struct FileIdentity {
-    bool exists = false;     // false: there was no file (a workbook not saved yet)
+    bool exists = false; // false: there was no file (a workbook not saved yet)
     qint64 size = 0;
-    QDateTime modified;      // as the file system told it
-    QByteArray digest;       // SHA-256 of the bytes
+    QDateTime modified; // as the file system told it
+    QByteArray digest;  // SHA-256 of the bytes
 
     // The file at `path` that holds `bytes`, just read or written.
     static FileIdentity of(const QString& path, const QByteArray& bytes);

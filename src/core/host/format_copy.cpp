@@ -19,10 +19,7 @@ bool sameFormat(const sheet::CellFormat& a, const sheet::CellFormat& b)
 }
 
 // The file skips font index 4: model index -> file index.
-uint16_t fileFontIndex(uint16_t model)
-{
-    return model < 4 ? model : static_cast<uint16_t>(model + 1);
-}
+uint16_t fileFontIndex(uint16_t model) { return model < 4 ? model : static_cast<uint16_t>(model + 1); }
 
 void putU16(std::vector<uint8_t>& raw, size_t at, uint16_t v)
 {
@@ -125,7 +122,8 @@ uint16_t xfWithFontHeight(sheet::Workbook& wb, uint16_t xf, uint16_t heightTwips
         putU16(font.raw, 0, heightTwips); // FONT starts with the height
     f.fontIndex = findOrAddFont(wb, font);
     const bool wasStyle = f.isStyle;
-    makeCellFormat(f, wasStyle ? xf : static_cast<uint16_t>(f.raw.size() >= 20 ? (f.raw[4] | (f.raw[5] << 8)) >> 4 : 0));
+    makeCellFormat(f,
+                   wasStyle ? xf : static_cast<uint16_t>(f.raw.size() >= 20 ? (f.raw[4] | (f.raw[5] << 8)) >> 4 : 0));
     if (f.raw.size() >= 20)
         f.raw[9] |= 0x08; // this XF sets its own font
     return findOrAddFormat(wb, f);

@@ -53,8 +53,7 @@ std::array<uint8_t, 32> hmac(const std::array<uint8_t, 32>& key, const QByteArra
     return out;
 }
 
-template <size_t N>
-void randomFill(std::array<uint8_t, N>& a)
+template <size_t N> void randomFill(std::array<uint8_t, N>& a)
 {
     QRandomGenerator* g = QRandomGenerator::system();
     for (auto& b : a)
@@ -99,8 +98,7 @@ bool writeAll(int fd, const char* data, qint64 size, qint64 at)
 
 Journal::Journal(const QString& workbookPath, std::string password)
     : workbookPath_(workbookPath), path_(pathFor(workbookPath)), password_(std::move(password))
-{
-}
+{}
 
 Journal::~Journal()
 {
@@ -116,8 +114,7 @@ QString Journal::pathFor(const QString& workbookPath)
     return fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".journal");
 }
 
-bool Journal::deriveKeys(const std::array<uint8_t, 16>& salt, uint32_t iterations,
-                         const std::array<uint8_t, 16>& nonce)
+bool Journal::deriveKeys(const std::array<uint8_t, 16>& salt, uint32_t iterations, const std::array<uint8_t, 16>& nonce)
 {
     if (!haveMaster_ || salt != salt_ || iterations != iterations_) {
         if (iterations == 0 || iterations > 10'000'000)
@@ -223,7 +220,8 @@ Journal::Recovery Journal::recover(const QByteArray& base)
             counter[i] = static_cast<uint8_t>(index >> (24 - 8 * i));
         QByteArray plain(static_cast<qsizetype>(len), Qt::Uninitialized);
         ctr_crypt(&aes, reinterpret_cast<nettle_cipher_func*>(aes256_encrypt), AES_BLOCK_SIZE, counter, len,
-                  reinterpret_cast<uint8_t*>(plain.data()), reinterpret_cast<const uint8_t*>(data.constData() + at + 4));
+                  reinterpret_cast<uint8_t*>(plain.data()),
+                  reinterpret_cast<const uint8_t*>(data.constData() + at + 4));
         result.records.push_back(std::move(plain));
         at += 4 + qint64(len) + 32;
         ++index;
@@ -239,15 +237,9 @@ Journal::Recovery Journal::recover(const QByteArray& base)
     return result;
 }
 
-void Journal::setBase(const QByteArray& digest)
-{
-    base_ = digest;
-}
+void Journal::setBase(const QByteArray& digest) { base_ = digest; }
 
-void Journal::append(const QByteArray& record)
-{
-    pending_.push_back(record);
-}
+void Journal::append(const QByteArray& record) { pending_.push_back(record); }
 
 void Journal::startFile()
 {
@@ -314,10 +306,7 @@ void Journal::clear()
     written_ = 0;
 }
 
-void Journal::detach()
-{
-    closeFile();
-}
+void Journal::detach() { closeFile(); }
 
 void Journal::closeFile()
 {

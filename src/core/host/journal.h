@@ -80,8 +80,8 @@ private:
     std::array<uint8_t, 32> master_{}, encKey_{}, macKey_{};
     bool haveMaster_ = false;
     int fd_ = -1;
-    qint64 goodSize_ = 0;      // bytes of the file that hold complete records
-    uint32_t written_ = 0;     // records in the file
+    qint64 goodSize_ = 0;  // bytes of the file that hold complete records
+    uint32_t written_ = 0; // records in the file
     std::vector<QByteArray> pending_;
 };
 

@@ -22,10 +22,7 @@ QString lockFilePath(const QString& documentPath)
     return fi.absolutePath() + QStringLiteral("/.~lock.") + fi.fileName() + QLatin1Char('#');
 }
 
-QString processLockPath(const QString& documentPath)
-{
-    return lockFilePath(documentPath) + QStringLiteral(".pid");
-}
+QString processLockPath(const QString& documentPath) { return lockFilePath(documentPath) + QStringLiteral(".pid"); }
 
 namespace {
 
@@ -46,8 +43,8 @@ QString escapeField(const QString& s)
 QByteArray formatLockEntry(const LockOwner& owner, const QString& marker)
 {
     QString s = escapeField(owner.name) + QLatin1Char(',') + escapeField(owner.login) + QLatin1Char(',')
-        + escapeField(owner.host) + QLatin1Char(',') + escapeField(owner.since) + QLatin1Char(',')
-        + escapeField(marker) + QLatin1Char(';');
+        + escapeField(owner.host) + QLatin1Char(',') + escapeField(owner.since) + QLatin1Char(',') + escapeField(marker)
+        + QLatin1Char(';');
     return s.toUtf8();
 }
 
@@ -167,10 +164,7 @@ QDateTime lockTime(const LockOwner& owner, const QString& lockPath)
     throw WorkbookInUse(lockedMessage(fileName, owner), owner, lockTime(owner, lockPath));
 }
 
-bool isOfficeProgramName(const QByteArray& name)
-{
-    return name == "soffice.bin" || name == "soffice";
-}
+bool isOfficeProgramName(const QByteArray& name) { return name == "soffice.bin" || name == "soffice"; }
 
 } // namespace
 
@@ -244,8 +238,9 @@ WorkbookLock::WorkbookLock(const QString& documentPath, bool takeOver)
             owner->name = QStringLiteral("un'altra istanza del programma");
         }
         if (processLock_->error() == QLockFile::PermissionError && !exists)
-            throw HostError(QStringLiteral("Impossibile bloccare la cartella di lavoro %1: la cartella non è scrivibile.")
-                                .arg(fileName));
+            throw HostError(
+                QStringLiteral("Impossibile bloccare la cartella di lavoro %1: la cartella non è scrivibile.")
+                    .arg(fileName));
         inUse(fileName, *owner, lockPath_);
     }
 
@@ -256,8 +251,9 @@ WorkbookLock::WorkbookLock(const QString& documentPath, bool takeOver)
         const QByteArray data = readAll(lockPath_, &exists);
         if (!exists) {
             processLock_->unlock();
-            throw HostError(QStringLiteral("Impossibile bloccare la cartella di lavoro %1: la cartella non è scrivibile.")
-                                .arg(fileName));
+            throw HostError(
+                QStringLiteral("Impossibile bloccare la cartella di lavoro %1: la cartella non è scrivibile.")
+                    .arg(fileName));
         }
         QString marker;
         std::optional<LockOwner> owner = parseLockEntry(data, &marker);
@@ -270,18 +266,16 @@ WorkbookLock::WorkbookLock(const QString& documentPath, bool takeOver)
         if (!stale || !QFile::remove(lockPath_) || !createExclusive(lockPath_, entry_)) {
             processLock_->unlock();
             if (!owner)
-                throw WorkbookInUse(QStringLiteral("La cartella di lavoro %1 è in uso da un altro utente.").arg(fileName),
-                                    LockOwner{}, QFileInfo(lockPath_).lastModified());
+                throw WorkbookInUse(
+                    QStringLiteral("La cartella di lavoro %1 è in uso da un altro utente.").arg(fileName), LockOwner{},
+                    QFileInfo(lockPath_).lastModified());
             inUse(fileName, *owner, lockPath_);
         }
     }
     held_ = true;
 }
 
-WorkbookLock::~WorkbookLock()
-{
-    release();
-}
+WorkbookLock::~WorkbookLock() { release(); }
 
 void WorkbookLock::release()
 {

@@ -52,8 +52,7 @@ class WorkbookInUse : public HostError {
 public:
     WorkbookInUse(const QString& message, const LockOwner& owner, const QDateTime& since)
         : HostError(message), owner_(owner), since_(since)
-    {
-    }
+    {}
     const LockOwner& owner() const { return owner_; }
     // When the lock was taken: the entry's own date, else the lock file's time.
     const QDateTime& since() const { return since_; }

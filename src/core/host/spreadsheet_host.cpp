@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <unordered_map>
 #include <span>
+#include <unordered_map>
 #include <utility>
 
 #include "core/host/atomic_save.h"
-#include "core/host/file_identity.h"
 #include "core/host/backup_copies.h"
+#include "core/host/file_identity.h"
 #include "core/host/format_copy.h"
 #include "core/host/journal.h"
 #include "core/host/lock_file.h"
@@ -41,15 +41,9 @@ const sheet::Locale& italian()
     return locale;
 }
 
-QString fromStd(const std::string& s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
+QString fromStd(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-std::string toStd(const QString& s)
-{
-    return s.toUtf8().toStdString();
-}
+std::string toStd(const QString& s) { return s.toUtf8().toStdString(); }
 
 // "La password ..." -> "la password ...", to follow "...: ".
 QString lowerFirst(QString s)
@@ -240,12 +234,8 @@ void Range::setValue(const QVariant& v)
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Short:
-    case QMetaType::UShort:
-        value = sheet::Value::makeNumber(v.toDouble());
-        break;
-    case QMetaType::Bool:
-        value = sheet::Value::makeBoolean(v.toBool());
-        break;
+    case QMetaType::UShort: value = sheet::Value::makeNumber(v.toDouble()); break;
+    case QMetaType::Bool: value = sheet::Value::makeBoolean(v.toBool()); break;
     case QMetaType::QDate: {
         const QDate d = v.toDate();
         if (!d.isValid())
@@ -312,10 +302,7 @@ QDate Range::date() const
     return sheet_->date(r1_, c1_);
 }
 
-Range Range::offset(int rows, int cols) const
-{
-    return Range(sheet_, r1_ + rows, c1_ + cols, r2_ + rows, c2_ + cols);
-}
+Range Range::offset(int rows, int cols) const { return Range(sheet_, r1_ + rows, c1_ + cols, r2_ + rows, c2_ + cols); }
 
 Range Range::cells(int row, int col) const
 {
@@ -338,15 +325,9 @@ Range Range::end(Direction d) const
     return Range(sheet_, r + 1, c + 1, r + 1, c + 1);
 }
 
-Range Range::entireRow() const
-{
-    return Range(sheet_, r1_, 1, r2_, kMaxCols);
-}
+Range Range::entireRow() const { return Range(sheet_, r1_, 1, r2_, kMaxCols); }
 
-Range Range::resize(int rows, int cols) const
-{
-    return Range(sheet_, r1_, c1_, r1_ + rows - 1, c1_ + cols - 1);
-}
+Range Range::resize(int rows, int cols) const { return Range(sheet_, r1_, c1_, r1_ + rows - 1, c1_ + cols - 1); }
 
 void Range::deleteEntireRow()
 {
@@ -552,15 +533,9 @@ void Range::autoFitColumns()
 
 Sheet::Sheet(Book* book, sheet::Worksheet* model) : book_(book), model_(model) {}
 
-QString Sheet::name() const
-{
-    return fromStd(model_->name);
-}
+QString Sheet::name() const { return fromStd(model_->name); }
 
-bool Sheet::visible() const
-{
-    return model_->visibility == sheet::Visibility::Visible;
-}
+bool Sheet::visible() const { return model_->visibility == sheet::Visibility::Visible; }
 
 void Sheet::setVisible(bool visible)
 {
@@ -587,20 +562,11 @@ Range Sheet::range(const QString& a1)
     return Range(this, r1, c1, r2, c2);
 }
 
-Range Sheet::cells(int row, int col)
-{
-    return Range(this, row, col, row, col);
-}
+Range Sheet::cells(int row, int col) { return Range(this, row, col, row, col); }
 
-Range Sheet::rows(int firstRow, int lastRow)
-{
-    return Range(this, firstRow, 1, lastRow, kMaxCols);
-}
+Range Sheet::rows(int firstRow, int lastRow) { return Range(this, firstRow, 1, lastRow, kMaxCols); }
 
-Range Sheet::allCells()
-{
-    return Range(this, 1, 1, kMaxRows, kMaxCols);
-}
+Range Sheet::allCells() { return Range(this, 1, 1, kMaxRows, kMaxCols); }
 
 const Cell& Sheet::cellAt(int row, int col) const
 {
@@ -648,10 +614,7 @@ QString Sheet::text(int row, int col) const
     return fromStd(sheet::cellText(wb, *model_, row - 1, col - 1, italian()));
 }
 
-bool Sheet::isEmpty(int row, int col) const
-{
-    return cellAt(row, col).type == CellType::Empty;
-}
+bool Sheet::isEmpty(int row, int col) const { return cellAt(row, col).type == CellType::Empty; }
 
 bool Sheet::isDate(int row, int col) const
 {
@@ -924,16 +887,14 @@ void Sheet::setPrintArea(const QString& a1)
         model_->pageSetup.printArea.reset();
     } else {
         const Range r = range(a1);
-        model_->pageSetup.printArea = sheet::CellRange{r.row() - 1, r.lastRow() - 1, r.column() - 1, r.lastColumn() - 1};
+        model_->pageSetup.printArea = sheet::CellRange{r.row() - 1, r.lastRow() - 1, r.column() - 1,
+                                                       r.lastColumn() - 1};
     }
     model_->pageSetup.printAreaChanged = true;
     changed(changes::Op::PrintArea, 1, 1, 1, 1, {a1});
 }
 
-void Sheet::touch()
-{
-    book_->model().modified = true;
-}
+void Sheet::touch() { book_->model().modified = true; }
 
 void Sheet::changed(changes::Op op, int r1, int c1, int r2, int c2, const QVariantList& args)
 {
@@ -969,11 +930,11 @@ struct Book::Lock {
 // Sharing the folder with others: read-only consultation, and what the file
 // was when last read or written.
 struct Book::Sharing {
-    std::optional<LockOwner> holder;   // set: read-only, held by this one
+    std::optional<LockOwner> holder; // set: read-only, held by this one
     QStringList workSheets;
     int scratchDepth = 0;
-    QString savePath;                  // the workbook's file, or its conflict copy
-    FileIdentity identity;             // of savePath as last read or written
+    QString savePath;      // the workbook's file, or its conflict copy
+    FileIdentity identity; // of savePath as last read or written
     QString conflictNotice;
 };
 
@@ -985,20 +946,11 @@ Book::Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument
 
 Book::~Book() = default;
 
-QString Book::fileName() const
-{
-    return QFileInfo(path_).fileName();
-}
+QString Book::fileName() const { return QFileInfo(path_).fileName(); }
 
-QString Book::path() const
-{
-    return path_;
-}
+QString Book::path() const { return path_; }
 
-sheet::Workbook& Book::model() const
-{
-    return *doc_->workbook;
-}
+sheet::Workbook& Book::model() const { return *doc_->workbook; }
 
 Sheet* Book::sheetOrNull(const QString& name)
 {
@@ -1031,7 +983,8 @@ Sheet* Book::addSheet(const QString& name)
 {
     ensureWritable();
     if (model().sheet(toStd(name)))
-        throw HostError(QStringLiteral("Il foglio \"%1\" esiste già nella cartella di lavoro %2.").arg(name, fileName()));
+        throw HostError(
+            QStringLiteral("Il foglio \"%1\" esiste già nella cartella di lavoro %2.").arg(name, fileName()));
     static const QRegularExpression bad(QStringLiteral("[\\[\\]:*?/\\\\]"));
     if (name.trimmed().isEmpty() || name.size() > 31 || name.contains(bad))
         throw HostError(QStringLiteral("Nome di foglio non valido: \"%1\".").arg(name));
@@ -1042,20 +995,11 @@ Sheet* Book::addSheet(const QString& name)
     return sheetOrNull(name);
 }
 
-bool Book::modified() const
-{
-    return model().modified;
-}
+bool Book::modified() const { return model().modified; }
 
-bool Book::readOnly() const
-{
-    return sharing_->holder.has_value();
-}
+bool Book::readOnly() const { return sharing_->holder.has_value(); }
 
-const LockOwner* Book::holder() const
-{
-    return sharing_->holder ? &*sharing_->holder : nullptr;
-}
+const LockOwner* Book::holder() const { return sharing_->holder ? &*sharing_->holder : nullptr; }
 
 void Book::ensureWritable(const Sheet* sheet) const
 {
@@ -1066,25 +1010,13 @@ void Book::ensureWritable(const Sheet* sheet) const
     throw HostError(QStringLiteral("%1 è aperta in sola lettura: nessuna modifica è possibile.").arg(fileName()));
 }
 
-void Book::setWorkSheets(const QStringList& names)
-{
-    sharing_->workSheets = names;
-}
+void Book::setWorkSheets(const QStringList& names) { sharing_->workSheets = names; }
 
-bool Book::isWorkSheet(const QString& name) const
-{
-    return sharing_->workSheets.contains(name, Qt::CaseInsensitive);
-}
+bool Book::isWorkSheet(const QString& name) const { return sharing_->workSheets.contains(name, Qt::CaseInsensitive); }
 
-QString Book::savePath() const
-{
-    return sharing_->savePath;
-}
+QString Book::savePath() const { return sharing_->savePath; }
 
-QString Book::takeConflictNotice()
-{
-    return std::exchange(sharing_->conflictNotice, QString());
-}
+QString Book::takeConflictNotice() { return std::exchange(sharing_->conflictNotice, QString()); }
 
 QString Book::saveTarget()
 {
@@ -1205,10 +1137,7 @@ void Book::startJournal(const QByteArray& digest)
         model().modified = true;
 }
 
-Book::ViewOnly::ViewOnly(Book* book) : book_(book), wasModified_(book->modified())
-{
-    ++book_->viewOnly_;
-}
+Book::ViewOnly::ViewOnly(Book* book) : book_(book), wasModified_(book->modified()) { ++book_->viewOnly_; }
 
 Book::ViewOnly::~ViewOnly()
 {
@@ -1216,10 +1145,7 @@ Book::ViewOnly::~ViewOnly()
     book_->model().modified = wasModified_;
 }
 
-void Book::close()
-{
-    host_->close(this);
-}
+void Book::close() { host_->close(this); }
 
 // ================================================================ SpreadsheetHost
 
@@ -1231,10 +1157,7 @@ std::vector<SpreadsheetHost*>& liveHosts()
 }
 } // namespace
 
-SpreadsheetHost::SpreadsheetHost(QObject* parent) : QObject(parent)
-{
-    liveHosts().push_back(this);
-}
+SpreadsheetHost::SpreadsheetHost(QObject* parent) : QObject(parent) { liveHosts().push_back(this); }
 
 SpreadsheetHost::~SpreadsheetHost()
 {
@@ -1260,7 +1183,8 @@ QString normalPath(const QString& path)
 
 QString openError(const QString& fileName, const xls::Error& e)
 {
-    return QStringLiteral("Impossibile aprire la cartella di lavoro %1: %2.").arg(fileName, lowerFirst(fromStd(e.message)));
+    return QStringLiteral("Impossibile aprire la cartella di lavoro %1: %2.")
+        .arg(fileName, lowerFirst(fromStd(e.message)));
 }
 
 } // namespace
@@ -1291,9 +1215,9 @@ Book* SpreadsheetHost::open(const QString& path, const QString& password, OpenMo
     file.close();
 
     const std::string pw = toStd(password);
-    auto read = xls::readXls(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
-                                                      static_cast<size_t>(data.size())),
-                             pw);
+    auto read = xls::readXls(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()), static_cast<size_t>(data.size())),
+        pw);
     if (!read)
         throw HostError(openError(fileName, read.error()));
     auto doc = std::make_unique<xls::XlsDocument>(std::move(read.value()));

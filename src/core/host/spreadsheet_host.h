@@ -63,13 +63,13 @@ public:
     Range(Sheet* sheet, int firstRow, int firstCol, int lastRow, int lastCol);
 
     Sheet* sheet() const { return sheet_; }
-    int row() const { return r1_; }          // first row
-    int column() const { return c1_; }       // first column
+    int row() const { return r1_; }    // first row
+    int column() const { return c1_; } // first column
     int lastRow() const { return r2_; }
     int lastColumn() const { return c2_; }
     int rowCount() const { return r2_ - r1_ + 1; }
     int columnCount() const { return c2_ - c1_ + 1; }
-    QString address() const;                 // "$A$2" or "$A$2:$M$2"
+    QString address() const; // "$A$2" or "$A$2:$M$2"
 
     // Value of the first cell: empty -> empty QString; number -> double (also
     // a date: read it with date() or text()); text -> QString; boolean -> bool;
@@ -80,29 +80,29 @@ public:
     // QDate / QDateTime -> a date value shown "dd/mm/yyyy" (or with the time);
     // an invalid QVariant or an empty QString empties the cell.
     void setValue(const QVariant& v);
-    QString text() const;                    // what the first cell displays (Italian)
-    bool isEmpty() const;                    // first cell empty
-    std::optional<double> number() const;    // see toIdentifier()
+    QString text() const;                 // what the first cell displays (Italian)
+    bool isEmpty() const;                 // first cell empty
+    std::optional<double> number() const; // see toIdentifier()
     // The first cell as a date: a number (a date serial of the workbook), or a
     // text that parseDate() reads ("12/10/08", "12-10-2008"), dots allowed too
     // ("12.10.2008"); an invalid QDate otherwise.
     QDate date() const;
 
     Range offset(int rows, int cols) const;
-    Range cells(int row, int col) const;     // relative: cells(1,1) is the first cell
-    Range end(Direction d) const;            // from the first cell
+    Range cells(int row, int col) const; // relative: cells(1,1) is the first cell
+    Range end(Direction d) const;        // from the first cell
     Range entireRow() const;
     Range resize(int rows, int cols) const;
 
-    void deleteEntireRow();                  // the block's rows go; rows below move up
-    void insertEntireRow();                  // blank rows here; rows move down
-    void deleteShiftUp();                    // the block's cells go; cells below in its columns move up
-    void clearContents();                    // values only
-    void clear();                            // values and formats
+    void deleteEntireRow(); // the block's rows go; rows below move up
+    void insertEntireRow(); // blank rows here; rows move down
+    void deleteShiftUp();   // the block's cells go; cells below in its columns move up
+    void clearContents();   // values only
+    void clear();           // values and formats
     // Sort the block's rows by one column of the sheet (absolute column number).
     void sort(int keyColumn, bool ascending = true, SortHeader header = SortHeader::Guess);
     void setNumberFormat(const QString& format);
-    void setFontSize(double points);         // display only
+    void setFontSize(double points); // display only
     void autoFitColumns();
 
     bool operator==(const Range&) const = default;
@@ -113,9 +113,9 @@ private:
 };
 
 struct PrintRequest {
-    int from = 0, to = 0;        // pages, 1-based; 0 = all
+    int from = 0, to = 0; // pages, 1-based; 0 = all
     int copies = 1;
-    QString printer;             // empty = the current printer
+    QString printer; // empty = the current printer
 };
 
 // Printing is done by a backend that a later layer provides; without one the
@@ -123,7 +123,7 @@ struct PrintRequest {
 class PrintBackend {
 public:
     virtual ~PrintBackend() = default;
-    virtual int pageBreaks(const Sheet& sheet) = 0;                     // HPageBreaks.Count
+    virtual int pageBreaks(const Sheet& sheet) = 0;                       // HPageBreaks.Count
     virtual void printOut(const Sheet& sheet, const PrintRequest& r) = 0; // throws HostError
 };
 
@@ -144,8 +144,8 @@ public:
 private:
     struct Entry {
         double number = 0;
-        uint32_t text = 0;    // index into texts_
-        uint16_t format = 0;  // index into formats_
+        uint32_t text = 0;   // index into texts_
+        uint16_t format = 0; // index into formats_
         sheet::CellType type{};
         uint8_t small = 0;
     };
@@ -164,12 +164,12 @@ public:
     QString name() const;
 
     bool visible() const;
-    void setVisible(bool visible);           // Visible = True / False (hidden)
+    void setVisible(bool visible); // Visible = True / False (hidden)
     // The program shows the sheet for its own work: visible from now on, while
     // the file keeps the visibility it had there (the workbook is not changed).
     void showForWork();
 
-    Range range(const QString& a1);          // "B2", "A2:M2", "2:2", "A:A"; HostError when not valid
+    Range range(const QString& a1); // "B2", "A2:M2", "2:2", "A:A"; HostError when not valid
     Range cells(int row, int col);
     Range rows(int firstRow, int lastRow);
     Range allCells();
@@ -178,13 +178,13 @@ public:
     // Range: what the loops over thousands of rows use. Each gives what the
     // Range of that cell gives (the Range reads through them). A cell past the
     // stored ones is empty; a row or column outside the sheet is HostError.
-    QVariant value(int row, int col) const;  // as Range::value()
+    QVariant value(int row, int col) const;                   // as Range::value()
     std::optional<double> identifier(int row, int col) const; // toIdentifier() of the value
-    QString text(int row, int col) const;    // as Range::text(): what the cell displays (Italian)
+    QString text(int row, int col) const;                     // as Range::text(): what the cell displays (Italian)
     bool isEmpty(int row, int col) const;
     // A date value: a number shown through a date format.
     bool isDate(int row, int col) const;
-    QDate date(int row, int col) const;      // as Range::date()
+    QDate date(int row, int col) const; // as Range::date()
     // A date value with its time of day; invalid when the cell holds none.
     QDateTime dateTime(int row, int col) const;
     // The last row of `col` that holds a value; 0 when the column is empty.
@@ -217,14 +217,14 @@ public:
     // The displayed texts (Text) of cells `firstCol`..`lastCol` of `row`.
     QStringList rowTexts(int row, int firstCol, int lastCol) const;
 
-    void freezePanes(int rows, int cols);    // keep `rows` rows / `cols` columns in view
-    void setScrollArea(const QString& a1);   // kept in memory only
+    void freezePanes(int rows, int cols);  // keep `rows` rows / `cols` columns in view
+    void setScrollArea(const QString& a1); // kept in memory only
     QString scrollArea() const;
 
-    sheet::PageSetup& pageSetup();           // changes mark the workbook modified via touch()
-    void setPrintArea(const QString& a1);    // PrintArea; empty = none (HostError when not valid)
-    void touch();                            // marks the workbook modified
-    int hPageBreaksCount();                  // through the print backend
+    sheet::PageSetup& pageSetup();        // changes mark the workbook modified via touch()
+    void setPrintArea(const QString& a1); // PrintArea; empty = none (HostError when not valid)
+    void touch();                         // marks the workbook modified
+    int hPageBreaksCount();               // through the print backend
     void printOut(const PrintRequest& request = {});
 
 private:
@@ -245,18 +245,18 @@ private:
 class Book {
 public:
     ~Book();
-    QString fileName() const;                // "Pratiche.xls"
-    QString path() const;                    // full path
+    QString fileName() const; // "Pratiche.xls"
+    QString path() const;     // full path
     SpreadsheetHost* host() const { return host_; }
 
-    Sheet* sheet(const QString& name);       // HostError when the sheet is missing
+    Sheet* sheet(const QString& name); // HostError when the sheet is missing
     Sheet* sheetOrNull(const QString& name);
     QStringList sheetNames() const;
     Sheet* addSheet(const QString& name);
 
     bool modified() const;
-    void save();                             // atomic, encrypted as it was opened; HostError on failure
-    void close();                            // without saving; releases the lock; the Book is gone after it
+    void save();  // atomic, encrypted as it was opened; HostError on failure
+    void close(); // without saving; releases the lock; the Book is gone after it
 
     // Consultation of a workbook someone else holds: every change of its data
     // is refused with HostError "Pratiche.xls è aperta in sola lettura:
@@ -264,7 +264,7 @@ public:
     // nothing; closing leaves the holder's lock alone. Display settings
     // (visibility, panes, widths, page setup) still change in memory.
     bool readOnly() const;
-    const LockOwner* holder() const;         // who holds it; nullptr unless read-only
+    const LockOwner* holder() const; // who holds it; nullptr unless read-only
     // Throws the refusal above when read-only. With `sheet`, a work sheet of
     // the workbook or a change inside ScratchChanges is allowed.
     void ensureWritable(const Sheet* sheet = nullptr) const;
@@ -313,7 +313,7 @@ private:
     friend class ModelAccess; // core/host/model_access.h
     sheet::Workbook& model() const;
     Book(SpreadsheetHost* host, QString path, std::unique_ptr<xls::XlsDocument> doc);
-    QString saveTarget();                    // checks the file before any write
+    QString saveTarget();                        // checks the file before any write
     bool isWorkSheet(const QString& name) const; // one of setWorkSheets()
     void record(const QByteArray& change);
     void startJournal(const QByteArray& fileDigest);
@@ -372,20 +372,23 @@ public:
     void setActiveWorkbook(Book* book) { active_ = book; }
     std::vector<Book*> workbooks() const;
 
-    void saveModified();                     // saves every open workbook with changes (all are tried; HostError lists the failures)
+    void saveModified(); // saves every open workbook with changes (all are tried; HostError lists the failures)
     // Puts the recorded changes of every open workbook on disk (Book::commitJournal);
     // all are tried; HostError lists the failures.
     void commitJournals();
     // commitJournals() of every host of the process; the messages of the failures.
     // Called before any message is shown, so that what it confirms is on disk.
     static QStringList commitAllJournals();
-    void close(Book* book);                  // closes without saving
+    void close(Book* book); // closes without saving
     void closeAll();
 
     void setPrintBackend(std::shared_ptr<PrintBackend> backend) { printBackend_ = std::move(backend); }
     PrintBackend* printBackend() const { return printBackend_.get(); }
     // Calls recorded when no backend is set.
-    struct RecordedPrint { QString sheet; PrintRequest request; };
+    struct RecordedPrint {
+        QString sheet;
+        PrintRequest request;
+    };
     std::vector<RecordedPrint> recordedPrints;
 
     // Test seam: every save writes through this sink when set; it may throw or
@@ -428,6 +431,6 @@ QDate parseDate(const QString& text);
 // Parses an A1 reference ("B2", "$B$2", "A2:M2", "2:2", "A:A") into a 1-based
 // block; false when not valid.
 bool parseA1(const QString& ref, int& r1, int& c1, int& r2, int& c2);
-QString columnLetters(int col);              // 1 -> "A", 27 -> "AA"
+QString columnLetters(int col); // 1 -> "A", 27 -> "AA"
 
 } // namespace gp::host

@@ -13,7 +13,7 @@
 namespace gp::sheet {
 class Workbook;
 class Worksheet;
-}
+} // namespace gp::sheet
 
 namespace gp::host {
 

@@ -27,8 +27,8 @@ Locale Locale::italian()
     l.decimal = U',';
     l.thousands = U'.';
     l.currencySymbol = "€";
-    l.monthNames = {"gennaio", "febbraio", "marzo", "aprile", "maggio", "giugno",
-                    "luglio", "agosto", "settembre", "ottobre", "novembre", "dicembre"};
+    l.monthNames = {"gennaio", "febbraio", "marzo",     "aprile",  "maggio",   "giugno",
+                    "luglio",  "agosto",   "settembre", "ottobre", "novembre", "dicembre"};
     l.monthShort = {"gen", "feb", "mar", "apr", "mag", "giu", "lug", "ago", "set", "ott", "nov", "dic"};
     l.dayNames = {"domenica", "lunedì", "martedì", "mercoledì", "giovedì", "venerdì", "sabato"};
     l.dayShort = {"dom", "lun", "mar", "mer", "gio", "ven", "sab"};
@@ -46,8 +46,8 @@ Locale Locale::english()
     l.decimal = U'.';
     l.thousands = U',';
     l.currencySymbol = "$";
-    l.monthNames = {"January", "February", "March", "April", "May", "June",
-                    "July", "August", "September", "October", "November", "December"};
+    l.monthNames = {"January", "February", "March",     "April",   "May",      "June",
+                    "July",    "August",   "September", "October", "November", "December"};
     l.monthShort = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     l.dayNames = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
     l.dayShort = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -408,10 +408,7 @@ bool sectionIsDate(std::string_view s)
 
 } // namespace
 
-bool isDateFormatString(std::string_view format)
-{
-    return sectionIsDate(splitSections(format).front());
-}
+bool isDateFormatString(std::string_view format) { return sectionIsDate(splitSections(format).front()); }
 
 // ---------------------------------------------------------------------------
 // Format sections as tokens
@@ -419,19 +416,19 @@ bool isDateFormatString(std::string_view format)
 namespace {
 
 enum class Tok {
-    Literal,   // text as is
-    Digit,     // 0 # ?
-    Point,     // decimal point
-    Comma,     // thousands separator or scaling
+    Literal, // text as is
+    Digit,   // 0 # ?
+    Point,   // decimal point
+    Comma,   // thousands separator or scaling
     Percent,
-    Exponent,  // E+ E- (text holds "E+" etc.)
-    Slash,     // fraction bar
+    Exponent, // E+ E- (text holds "E+" etc.)
+    Slash,    // fraction bar
     General,
     At,
-    Date,      // d m y h s runs (text holds the run, lower case; 'n' = minutes)
-    AmPm,      // text holds the format's spelling
-    Elapsed,   // [h] [mm] [ss] (text holds the letters, lower case)
-    FracSec,   // .0 .00 .000 after seconds (count = digits)
+    Date,    // d m y h s runs (text holds the run, lower case; 'n' = minutes)
+    AmPm,    // text holds the format's spelling
+    Elapsed, // [h] [mm] [ss] (text holds the letters, lower case)
+    FracSec, // .0 .00 .000 after seconds (count = digits)
 };
 
 struct Token {
@@ -446,7 +443,7 @@ enum class CondOp { None, Lt, Le, Gt, Ge, Eq, Ne };
 struct Section {
     std::vector<Token> tokens;
     bool isDate = false;
-    bool hasText = false;   // an @
+    bool hasText = false; // an @
     CondOp op = CondOp::None;
     double operand = 0;
 
@@ -473,10 +470,7 @@ struct Section {
         return true;
     }
     // A condition that only negative numbers meet: the section shows them without a sign.
-    bool conditionIsNegative() const
-    {
-        return (op == CondOp::Lt && operand <= 0) || (op == CondOp::Le && operand < 0);
-    }
+    bool conditionIsNegative() const { return (op == CondOp::Lt && operand <= 0) || (op == CondOp::Le && operand < 0); }
 };
 
 void addLiteral(std::vector<Token>& toks, std::string_view text)
@@ -491,13 +485,26 @@ bool parseCondition(std::string_view inner, Section& sec)
 {
     size_t i = 0;
     CondOp op;
-    if (inner.substr(0, 2) == "<=") { op = CondOp::Le; i = 2; }
-    else if (inner.substr(0, 2) == ">=") { op = CondOp::Ge; i = 2; }
-    else if (inner.substr(0, 2) == "<>") { op = CondOp::Ne; i = 2; }
-    else if (inner.substr(0, 1) == "<") { op = CondOp::Lt; i = 1; }
-    else if (inner.substr(0, 1) == ">") { op = CondOp::Gt; i = 1; }
-    else if (inner.substr(0, 1) == "=") { op = CondOp::Eq; i = 1; }
-    else return false;
+    if (inner.substr(0, 2) == "<=") {
+        op = CondOp::Le;
+        i = 2;
+    } else if (inner.substr(0, 2) == ">=") {
+        op = CondOp::Ge;
+        i = 2;
+    } else if (inner.substr(0, 2) == "<>") {
+        op = CondOp::Ne;
+        i = 2;
+    } else if (inner.substr(0, 1) == "<") {
+        op = CondOp::Lt;
+        i = 1;
+    } else if (inner.substr(0, 1) == ">") {
+        op = CondOp::Gt;
+        i = 1;
+    } else if (inner.substr(0, 1) == "=") {
+        op = CondOp::Eq;
+        i = 1;
+    } else
+        return false;
     std::string num(inner.substr(i));
     std::replace(num.begin(), num.end(), ',', '.');
     char* end = nullptr;
@@ -673,9 +680,9 @@ std::vector<std::string> placeIntegerDigits(const std::vector<char>& holders, co
 // between them. `grouping` inserts the locale's separator every 3 digits.
 struct IntegerWriter {
     std::vector<std::string> parts;
-    size_t total = 0;   // digit characters to write
+    size_t total = 0; // digit characters to write
     size_t written = 0;
-    size_t next = 0;    // next part to write
+    size_t next = 0; // next part to write
     bool grouping = false;
 
     void init(std::vector<std::string> p, bool group)
@@ -780,8 +787,7 @@ void renderPlain(const Section& sec, double a, Out& out)
 
     IntegerWriter iw;
     iw.init(placeIntegerDigits(intHolders, d.integerDigits()), grouping);
-    const auto fracParts =
-        fractionParts(fracHolders, d.fractionDigits(static_cast<int>(fracHolders.size())));
+    const auto fracParts = fractionParts(fracHolders, d.fractionDigits(static_cast<int>(fracHolders.size())));
     size_t fracIdx = 0;
     bool intStray = intHolders.empty(); // digits with no integer placeholder go before the point
     for (size_t i = 0; i < toks.size(); ++i) {
@@ -1044,8 +1050,8 @@ bool renderFraction(const Section& sec, double a, Out& out)
         switch (t.kind) {
         case Tok::Literal:
             // The blank between whole part and fraction goes with the fraction.
-            if (i > lastIntDigit && i < numStart && lastIntDigit != toks.size() && whole < 1 && showFraction &&
-                intHolders.back() == '#')
+            if (i > lastIntDigit && i < numStart && lastIntDigit != toks.size() && whole < 1 && showFraction
+                && intHolders.back() == '#')
                 break;
             out.s += t.text;
             break;
@@ -1058,10 +1064,7 @@ bool renderFraction(const Section& sec, double a, Out& out)
     return true;
 }
 
-std::string renderGeneral(double v, const Locale& loc)
-{
-    return formatGeneral(v, loc);
-}
+std::string renderGeneral(double v, const Locale& loc) { return formatGeneral(v, loc); }
 
 // ---------------------------------------------------------------------------
 // Rendering dates and times
@@ -1111,24 +1114,34 @@ std::string renderDate(const Section& sec, double v, bool date1904, const Locale
             const size_t n = t.text.size();
             switch (t.text[0]) {
             case 'd':
-                if (n == 1) out += std::to_string(dt.day);
-                else if (n == 2) out += pad2(dt.day);
-                else if (n == 3) out += pick(loc.dayShort, weekdayOf(days, date1904), "");
-                else out += pick(loc.dayNames, weekdayOf(days, date1904), "");
+                if (n == 1)
+                    out += std::to_string(dt.day);
+                else if (n == 2)
+                    out += pad2(dt.day);
+                else if (n == 3)
+                    out += pick(loc.dayShort, weekdayOf(days, date1904), "");
+                else
+                    out += pick(loc.dayNames, weekdayOf(days, date1904), "");
                 break;
             case 'm':
-                if (n == 1) out += std::to_string(dt.month);
-                else if (n == 2) out += pad2(dt.month);
-                else if (n == 3) out += pick(loc.monthShort, dt.month - 1, "");
+                if (n == 1)
+                    out += std::to_string(dt.month);
+                else if (n == 2)
+                    out += pad2(dt.month);
+                else if (n == 3)
+                    out += pick(loc.monthShort, dt.month - 1, "");
                 else if (n == 5) {
                     const std::string name = pick(loc.monthNames, dt.month - 1, "");
                     if (!name.empty())
                         out += name.substr(0, utf8Len(name, 0));
-                } else out += pick(loc.monthNames, dt.month - 1, "");
+                } else
+                    out += pick(loc.monthNames, dt.month - 1, "");
                 break;
             case 'y':
-                if (n <= 2) out += pad2(dt.year % 100);
-                else out += std::to_string(dt.year);
+                if (n <= 2)
+                    out += pad2(dt.year % 100);
+                else
+                    out += std::to_string(dt.year);
                 break;
             case 'h': {
                 int h = dt.hour;
@@ -1148,8 +1161,10 @@ std::string renderDate(const Section& sec, double v, bool date1904, const Locale
         }
         case Tok::Elapsed: {
             int64_t total = ms / 1000;
-            if (t.text[0] == 'h') total /= 3600;
-            else if (t.text[0] == 'm') total /= 60;
+            if (t.text[0] == 'h')
+                total /= 3600;
+            else if (t.text[0] == 'm')
+                total /= 60;
             std::string s = std::to_string(total);
             while (s.size() < t.text.size())
                 s.insert(s.begin(), '0');

@@ -17,17 +17,30 @@ void utf8ToUtf16(std::string_view s, std::u16string& out)
         }
         uint32_t cp = 0;
         int extra = 0;
-        if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-        else { out.push_back(u'\uFFFD'); ++i; continue; }
+        if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            extra = 1;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            extra = 2;
+        } else if ((c & 0xF8) == 0xF0) {
+            cp = c & 0x07;
+            extra = 3;
+        } else {
+            out.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
         bool ok = true;
         for (int k = 1; k <= extra; ++k) {
-            if (i + k >= n || (p[i + k] & 0xC0) != 0x80) { ok = false; break; }
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
             cp = (cp << 6) | (p[i + k] & 0x3F);
         }
-        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ||
-            (extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000)) {
+        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || (extra == 1 && cp < 0x80)
+            || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000)) {
             out.push_back(u'\uFFFD');
             ++i;
             continue;

@@ -34,8 +34,7 @@ inline void appendUtf8(std::string& out, char32_t cp)
 }
 
 // Appends n UTF-16 code units, unit i given by unitAt(i), as UTF-8.
-template <class UnitAt>
-void appendUtf16AsUtf8(std::string& out, size_t n, UnitAt unitAt)
+template <class UnitAt> void appendUtf16AsUtf8(std::string& out, size_t n, UnitAt unitAt)
 {
     for (size_t i = 0; i < n; ++i) {
         char32_t u = char32_t(unitAt(i));

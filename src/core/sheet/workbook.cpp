@@ -82,7 +82,8 @@ Cell& Worksheet::cellRef(int row, int col)
         for (size_t c = old; c < cells.size(); ++c) {
             cells[c].xf = xf;
             for (const auto& ci : columns)
-                if (static_cast<int>(c) >= ci.firstCol && static_cast<int>(c) <= ci.lastCol && !(rows[row].info.flags & 0x80))
+                if (static_cast<int>(c) >= ci.firstCol && static_cast<int>(c) <= ci.lastCol
+                    && !(rows[row].info.flags & 0x80))
                     cells[c].xf = ci.xf;
         }
     }
@@ -335,7 +336,7 @@ void Worksheet::sortRows(const CellRange& r, int keyCol, bool ascending)
         rows.resize(last + 1);
 
     struct Key {
-        int rank;         // 0 number, 1 text, 2 boolean, 3 error, 4 blank
+        int rank; // 0 number, 1 text, 2 boolean, 3 error, 4 blank
         double number;
         std::string text;
         int index;
@@ -346,9 +347,18 @@ void Worksheet::sortRows(const CellRange& r, int keyCol, bool ascending)
         const Cell& c = cell(row, keyCol);
         Key k{4, 0, {}, row - first};
         switch (c.type) {
-        case CellType::Number: k.rank = 0; k.number = c.number; break;
-        case CellType::Text: k.rank = 1; k.text = foldCase(owner_ ? owner_->string(c.str) : std::string()); break;
-        case CellType::Boolean: k.rank = 2; k.number = c.small; break;
+        case CellType::Number:
+            k.rank = 0;
+            k.number = c.number;
+            break;
+        case CellType::Text:
+            k.rank = 1;
+            k.text = foldCase(owner_ ? owner_->string(c.str) : std::string());
+            break;
+        case CellType::Boolean:
+            k.rank = 2;
+            k.number = c.small;
+            break;
         case CellType::Error: k.rank = 3; break;
         case CellType::Empty: break;
         }
@@ -519,7 +529,8 @@ uint16_t Workbook::xfWithNumberFormat(uint16_t baseXf, const std::string& format
     for (size_t i = 16; i < formats.size(); ++i) {
         const CellFormat& f = formats[i];
         if (f.numFmtId == id && !f.isStyle && formats.size() > baseXf && f.fontIndex == formats[baseXf].fontIndex
-            && f.hAlign == formats[baseXf].hAlign && f.vAlign == formats[baseXf].vAlign && f.wrap == formats[baseXf].wrap)
+            && f.hAlign == formats[baseXf].hAlign && f.vAlign == formats[baseXf].vAlign
+            && f.wrap == formats[baseXf].wrap)
             return static_cast<uint16_t>(i);
     }
     CellFormat f = baseXf < formats.size() ? formats[baseXf] : CellFormat{};

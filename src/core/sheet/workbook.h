@@ -37,10 +37,34 @@ struct Value {
     uint8_t error = 0;    // Error
 
     static Value makeEmpty() { return {}; }
-    static Value makeNumber(double v) { Value x; x.type = CellType::Number; x.number = v; return x; }
-    static Value makeText(std::string s) { Value x; x.type = CellType::Text; x.text = std::move(s); return x; }
-    static Value makeBoolean(bool b) { Value x; x.type = CellType::Boolean; x.boolean = b; return x; }
-    static Value makeError(uint8_t e) { Value x; x.type = CellType::Error; x.error = e; return x; }
+    static Value makeNumber(double v)
+    {
+        Value x;
+        x.type = CellType::Number;
+        x.number = v;
+        return x;
+    }
+    static Value makeText(std::string s)
+    {
+        Value x;
+        x.type = CellType::Text;
+        x.text = std::move(s);
+        return x;
+    }
+    static Value makeBoolean(bool b)
+    {
+        Value x;
+        x.type = CellType::Boolean;
+        x.boolean = b;
+        return x;
+    }
+    static Value makeError(uint8_t e)
+    {
+        Value x;
+        x.type = CellType::Error;
+        x.error = e;
+        return x;
+    }
     bool isEmpty() const { return type == CellType::Empty; }
     bool operator==(const Value&) const = default;
 };
@@ -54,9 +78,9 @@ struct RawRecord {
 
 // A formula carried through unchanged. The cell's own value is the cached result.
 struct Formula {
-    std::vector<uint8_t> body;         // FORMULA record body from offset 6 (after rw, col, ixfe)
-    std::vector<RawRecord> following;  // SHRFMLA / ARRAY / TABLE records that came right after it
-    bool stringResult = false;         // cached result is a text (a STRING record is written after)
+    std::vector<uint8_t> body;        // FORMULA record body from offset 6 (after rw, col, ixfe)
+    std::vector<RawRecord> following; // SHRFMLA / ARRAY / TABLE records that came right after it
+    bool stringResult = false;        // cached result is a text (a STRING record is written after)
 };
 
 // One entry of the string pool. `runs` and `phonetic` are the raw bytes of the
@@ -83,8 +107,8 @@ enum class VAlign : uint8_t { Top = 0, Center, Bottom, Justify, Distributed };
 
 // A cell format (XF record).
 struct CellFormat {
-    uint16_t fontIndex = 0;   // index into Workbook::fonts (already mapped: file index 4 is skipped)
-    uint16_t numFmtId = 0;    // number format id (built-in or from Workbook::numberFormats)
+    uint16_t fontIndex = 0; // index into Workbook::fonts (already mapped: file index 4 is skipped)
+    uint16_t numFmtId = 0;  // number format id (built-in or from Workbook::numberFormats)
     HAlign hAlign = HAlign::General;
     VAlign vAlign = VAlign::Bottom;
     bool wrap = false;
@@ -98,55 +122,55 @@ struct CellRange {
 };
 
 struct ColumnInfo {
-    int firstCol = 0, lastCol = 0;   // inclusive
-    uint16_t width = 2340;           // in 1/256 of the width of "0"
+    int firstCol = 0, lastCol = 0; // inclusive
+    uint16_t width = 2340;         // in 1/256 of the width of "0"
     uint16_t xf = 15;
     bool hidden = false;
-    uint16_t flags = 0;              // other COLINFO flags as read
+    uint16_t flags = 0; // other COLINFO flags as read
 };
 
 struct RowInfo {
-    uint16_t height = 255;           // twips
-    uint16_t flags = 0x0100;         // ROW flags as read (0x20 hidden, 0x40 custom height, 0x80 default XF)
+    uint16_t height = 255;   // twips
+    uint16_t flags = 0x0100; // ROW flags as read (0x20 hidden, 0x40 custom height, 0x80 default XF)
     uint16_t xf = 15;
-    bool present = false;            // a ROW record exists (or must be written)
+    bool present = false; // a ROW record exists (or must be written)
 };
 
 struct PageSetup {
     std::optional<CellRange> printArea;
-    std::string header;               // HEADER string with its &L &C &R codes; empty = none
+    std::string header; // HEADER string with its &L &C &R codes; empty = none
     std::string footer;
     double leftMargin = 0.7, rightMargin = 0.7, topMargin = 0.75, bottomMargin = 0.75; // inches
     double headerMargin = 0.3, footerMargin = 0.3;
-    uint16_t paperSize = 9;           // 9 = A4
-    uint16_t zoom = 100;              // percent; used when fitToPages is false
-    bool fitToPages = false;          // WSBOOL fit bit
+    uint16_t paperSize = 9;               // 9 = A4
+    uint16_t zoom = 100;                  // percent; used when fitToPages is false
+    bool fitToPages = false;              // WSBOOL fit bit
     uint16_t fitWidth = 1, fitHeight = 1; // 0 = automatic
     bool portrait = true;
     bool centerHorizontally = false, centerVertically = false;
     bool printGridlines = false, printHeadings = false;
     uint16_t copies = 1;
-    bool valid = true;                // false when the file's SETUP said "not valid" (fNoPls)
-    std::vector<uint8_t> rawSetup;    // SETUP body as read, for fields not modelled
-    bool printAreaChanged = false;    // set when the program changes printArea
+    bool valid = true;             // false when the file's SETUP said "not valid" (fNoPls)
+    std::vector<uint8_t> rawSetup; // SETUP body as read, for fields not modelled
+    bool printAreaChanged = false; // set when the program changes printArea
 };
 
 enum class Visibility : uint8_t { Visible = 0, Hidden = 1, VeryHidden = 2 };
 
 // A stored cell. 24 bytes.
 struct Cell {
-    double number = 0;         // Number
-    uint32_t str = 0;          // Text: index into Workbook::strings
-    uint32_t formula = 0;      // 1-based index into Worksheet::formulas; 0 = a plain value
-    uint16_t xf = 15;          // index into Workbook::formats
+    double number = 0;    // Number
+    uint32_t str = 0;     // Text: index into Workbook::strings
+    uint32_t formula = 0; // 1-based index into Worksheet::formulas; 0 = a plain value
+    uint16_t xf = 15;     // index into Workbook::formats
     CellType type = CellType::Empty;
-    uint8_t small = 0;         // Boolean: 0/1; Error: the code
+    uint8_t small = 0;           // Boolean: 0/1; Error: the code
     bool blankFormatted = false; // an empty cell that the file stored (BLANK) for its format
 };
 
 struct Row {
     RowInfo info;
-    std::vector<Cell> cells;   // indexed by column; may be shorter than kMaxCols
+    std::vector<Cell> cells; // indexed by column; may be shorter than kMaxCols
 };
 
 class Workbook;
@@ -155,16 +179,16 @@ class Worksheet {
 public:
     std::string name;
     Visibility visibility = Visibility::Visible;
-    uint8_t kind = 0;          // BOUNDSHEET dt: 0 worksheet, 1 macro, 2 chart, 6 VBA module
+    uint8_t kind = 0; // BOUNDSHEET dt: 0 worksheet, 1 macro, 2 chart, 6 VBA module
 
-    std::vector<Row> rows;     // indexed by row; may be shorter than kMaxRows
+    std::vector<Row> rows; // indexed by row; may be shorter than kMaxRows
     std::vector<Formula> formulas;
     std::vector<CellRange> merged;
     std::vector<ColumnInfo> columns;
-    uint16_t defaultColWidth = 8;      // DEFCOLWIDTH, in characters
-    uint16_t defaultRowHeight = 255;   // twips
+    uint16_t defaultColWidth = 8;    // DEFCOLWIDTH, in characters
+    uint16_t defaultRowHeight = 255; // twips
     uint16_t defaultRowFlags = 0;
-    int frozenRows = 0, frozenCols = 0; // panes kept in view (0 = none)
+    int frozenRows = 0, frozenCols = 0;  // panes kept in view (0 = none)
     std::optional<CellRange> scrollArea; // kept in memory only (the file format has no place for it)
     PageSetup pageSetup;
 
@@ -180,8 +204,8 @@ public:
 
     // Cell access (row, col from 0). Reading outside the stored area gives an empty cell.
     const Cell& cell(int row, int col) const;
-    Cell& cellRef(int row, int col);        // grows the storage as needed
-    Value value(int row, int col) const;    // the cell's value (text resolved)
+    Cell& cellRef(int row, int col);                 // grows the storage as needed
+    Value value(int row, int col) const;             // the cell's value (text resolved)
     void setValue(int row, int col, const Value& v); // drops a formula; keeps the format
     void setFormat(int row, int col, uint16_t xf);
     bool isEmpty(int row, int col) const { return cell(row, col).type == CellType::Empty; }
@@ -193,12 +217,12 @@ public:
 
     // Whole-row operations. Formulas on the sheet become their cached values
     // whenever rows move (references are not adjusted).
-    void deleteRows(int firstRow, int count);      // rows below move up
-    void insertRows(int firstRow, int count);      // rows at and below move down
-    void copyRow(int fromRow, int toRow);          // values, formats and row info
-    void clearContents(const CellRange& r);        // values only
-    void clear(const CellRange& r);                // values and formats
-    void clearAll();                               // every cell, value and format
+    void deleteRows(int firstRow, int count); // rows below move up
+    void insertRows(int firstRow, int count); // rows at and below move down
+    void copyRow(int fromRow, int toRow);     // values, formats and row info
+    void clearContents(const CellRange& r);   // values only
+    void clear(const CellRange& r);           // values and formats
+    void clearAll();                          // every cell, value and format
 
     // Column widths (1/256 of a character) and hidden columns.
     uint16_t columnWidth(int col) const;
@@ -230,11 +254,11 @@ public:
     uint16_t codepage = 1200;
     int activeSheet = 0;
 
-    std::vector<Font> fonts;                                   // model indexes (file index 4 skipped on read)
-    std::unordered_map<uint16_t, std::string> numberFormats;   // FORMAT records: id -> format string
-    std::vector<uint16_t> numberFormatOrder;                   // ids in the order of the file's records
-    std::vector<CellFormat> formats;                           // XF records; index = XF index
-    std::vector<SharedString> strings;                         // the string pool
+    std::vector<Font> fonts;                                 // model indexes (file index 4 skipped on read)
+    std::unordered_map<uint16_t, std::string> numberFormats; // FORMAT records: id -> format string
+    std::vector<uint16_t> numberFormatOrder;                 // ids in the order of the file's records
+    std::vector<CellFormat> formats;                         // XF records; index = XF index
+    std::vector<SharedString> strings;                       // the string pool
 
     // Globals records the model does not own, in file order. Where the model's
     // own records stood, the list holds markers (see Marker below).
@@ -248,9 +272,9 @@ public:
     // How the file was protected when read (saved again by the host).
     Encryption encryption = Encryption::None;
 
-    Worksheet* sheet(std::string_view name);                   // exact name, else case-insensitive; nullptr if none
+    Worksheet* sheet(std::string_view name); // exact name, else case-insensitive; nullptr if none
     const Worksheet* sheet(std::string_view name) const;
-    int sheetIndex(std::string_view name) const;               // -1 if none
+    int sheetIndex(std::string_view name) const; // -1 if none
     Worksheet& addSheet(const std::string& name);
 
     // String pool: returns the index of a text (interning new ones).

@@ -30,7 +30,7 @@ inline const QString kDeadlinePassword = QStringLiteral("Tesm4061QRB");
 struct AppContext {
     host::SpreadsheetHost* host = nullptr;
     Navigator* navigator = nullptr;
-    QString folder;                       // the application folder, no trailing separator
+    QString folder; // the application folder, no trailing separator
 
     // Full path of a file of the application folder ("Pratiche.xls" -> folder/Pratiche.xls).
     QString path(const QString& fileName) const;

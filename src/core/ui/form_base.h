@@ -36,7 +36,7 @@ public:
     ~FormBase() override;
 
     AppContext& ctx() const { return *ctx_; }
-    QWidget* body() const { return body_; }  // central widget holding the controls
+    QWidget* body() const { return body_; } // central widget holding the controls
 
     void setCloseRefused(bool refused) { closeRefused_ = refused; }
     bool closeRefused() const { return closeRefused_; }

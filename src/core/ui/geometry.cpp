@@ -19,10 +19,7 @@ void placeTwips(QWidget* w, int left, int top, int width, int height)
     w->setGeometry(twipsRect(left, top, width, height));
 }
 
-QColor bgr(unsigned value)
-{
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
+QColor bgr(unsigned value) { return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF)); }
 
 void setBackColor(QWidget* w, const QColor& c)
 {

@@ -11,7 +11,7 @@ namespace gp::ui {
 // 15 twips to a logical pixel (96 dpi); Qt scales logical pixels by the
 // screen's device pixel ratio itself.
 constexpr int kTwipsPerPixel = 15;
-int twips(int t);                                   // twips -> logical pixels, rounded
+int twips(int t); // twips -> logical pixels, rounded
 QRect twipsRect(int left, int top, int width, int height);
 // Places a control on its parent by twips (Left, Top, Width, Height).
 void placeTwips(QWidget* w, int left, int top, int width, int height);

@@ -16,8 +16,7 @@ QString invalidDateMessage(const QString& text, const QString& field)
 
 QString tooLongMessage(const QString& field)
 {
-    return QStringLiteral("Il campo %1 supera i 32.767 caratteri che una cella può contenere: accorciarlo.")
-        .arg(field);
+    return QStringLiteral("Il campo %1 supera i 32.767 caratteri che una cella può contenere: accorciarlo.").arg(field);
 }
 
 bool acceptDateBox(QWidget* parent, QLineEdit* box, const QString& field, const QString& title, bool allowEmpty)
@@ -36,8 +35,7 @@ bool acceptDateBox(QWidget* parent, QLineEdit* box, const QString& field, const 
     return true;
 }
 
-bool acceptTextLength(QWidget* parent, const QString& text, const QString& field, const QString& title,
-                      QWidget* box)
+bool acceptTextLength(QWidget* parent, const QString& text, const QString& field, const QString& title, QWidget* box)
 {
     if (text.size() <= kCellTextLimit)
         return true;

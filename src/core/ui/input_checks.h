@@ -22,8 +22,7 @@ QString tooLongMessage(const QString& field);
 // is then written in the box with slashes as the loss of focus would have done
 // ("12102008" -> "12/10/2008"). Otherwise the message is shown with `title`,
 // the box takes the focus and false is returned.
-bool acceptDateBox(QWidget* parent, QLineEdit* box, const QString& field, const QString& title,
-                   bool allowEmpty = true);
+bool acceptDateBox(QWidget* parent, QLineEdit* box, const QString& field, const QString& title, bool allowEmpty = true);
 
 // False, after the message with `title`, when `text` is longer than a cell
 // can hold; `box` (when given) takes the focus.

@@ -10,8 +10,7 @@ class EnterOpens : public QObject {
 public:
     EnterOpens(QTreeWidget* list, std::function<void(QTreeWidgetItem*)> open)
         : QObject(list), list_(list), open_(std::move(open))
-    {
-    }
+    {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
@@ -36,11 +35,10 @@ private:
 void onItemOpened(QTreeWidget* list, std::function<void(QTreeWidgetItem*)> open)
 {
     list->installEventFilter(new EnterOpens(list, open));
-    QObject::connect(list, &QTreeWidget::itemDoubleClicked, list,
-                     [open](QTreeWidgetItem* item, int) {
-                         if (item)
-                             open(item);
-                     });
+    QObject::connect(list, &QTreeWidget::itemDoubleClicked, list, [open](QTreeWidgetItem* item, int) {
+        if (item)
+            open(item);
+    });
 }
 
 } // namespace gp::ui

@@ -46,12 +46,19 @@ Answer msgBox(QWidget* parent, const QString& text, int style, const QString& ti
     default: box.setIcon(QMessageBox::NoIcon); break;
     }
 
-    struct Btn { QMessageBox::StandardButton std; const char* text; Answer answer; };
+    struct Btn {
+        QMessageBox::StandardButton std;
+        const char* text;
+        Answer answer;
+    };
     std::vector<Btn> buttons;
     switch (style & 0x7) {
-    case OkCancel: buttons = {{QMessageBox::Ok, "OK", Answer::Ok}, {QMessageBox::Cancel, "Annulla", Answer::Cancel}}; break;
+    case OkCancel:
+        buttons = {{QMessageBox::Ok, "OK", Answer::Ok}, {QMessageBox::Cancel, "Annulla", Answer::Cancel}};
+        break;
     case YesNoCancel:
-        buttons = {{QMessageBox::Yes, "Sì", Answer::Yes}, {QMessageBox::No, "No", Answer::No},
+        buttons = {{QMessageBox::Yes, "Sì", Answer::Yes},
+                   {QMessageBox::No, "No", Answer::No},
                    {QMessageBox::Cancel, "Annulla", Answer::Cancel}};
         break;
     case YesNo: buttons = {{QMessageBox::Yes, "Sì", Answer::Yes}, {QMessageBox::No, "No", Answer::No}}; break;

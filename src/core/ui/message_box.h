@@ -64,15 +64,13 @@ void reportHostError(QWidget* parent, const host::HostError& error);
 // OperationCancelled silently) and false is returned (the operation in progress ends). Use it in event handlers
 // so that no exception crosses the event loop:
 //   ui::hostGuard(this, [&] { sheet->range("A2").setValue(n); });
-template <class F>
-bool hostGuard(QWidget* parent, F&& action);
+template <class F> bool hostGuard(QWidget* parent, F&& action);
 
 } // namespace gp::ui
 
 #include "core/host/spreadsheet_host.h"
 
-template <class F>
-bool gp::ui::hostGuard(QWidget* parent, F&& action)
+template <class F> bool gp::ui::hostGuard(QWidget* parent, F&& action)
 {
     try {
         action();

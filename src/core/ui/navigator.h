@@ -48,12 +48,11 @@ public:
 
     void registerForm(const QString& name, Factory factory);
     bool isRegistered(const QString& name) const;
-    QStringList registeredForms() const;     // every name a form can be shown by
+    QStringList registeredForms() const; // every name a form can be shown by
 
     // The instance of a form, nullptr when it is not loaded.
     FormBase* form(const QString& name) const;
-    template <class T>
-    T* formAs(const QString& name) const { return qobject_cast<T*>(form(name)); }
+    template <class T> T* formAs(const QString& name) const { return qobject_cast<T*>(form(name)); }
     bool isLoaded(const QString& name) const { return form(name) != nullptr; }
     QStringList loadedForms() const;
 

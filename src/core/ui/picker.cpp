@@ -152,10 +152,7 @@ QModelIndex ContainsFilter::index(int row, int column, const QModelIndex& parent
     return createIndex(row, column);
 }
 
-int ContainsFilter::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(rows_.size());
-}
+int ContainsFilter::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
 
 int ContainsFilter::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1; }
 

@@ -33,9 +33,9 @@ QString foldForMatch(QStringView text);
 
 // One entry of a name list.
 struct PickerEntry {
-    QString name;      // the text the entry stands for (a client's name)
-    QString number;    // shown as "NAME (n. NUMBER)" when the name repeats
-    QVariant data;     // what the entry leads to (a sheet row)
+    QString name;   // the text the entry stands for (a client's name)
+    QString number; // shown as "NAME (n. NUMBER)" when the name repeats
+    QVariant data;  // what the entry leads to (a sheet row)
 };
 
 // The entries in alphabetical order, Italian collation (case and accents
@@ -72,9 +72,9 @@ private:
     void refilter();
     QString typed_;
     QString typedFolded_;
-    std::vector<QString> keys_;   // folded text of every source row
+    std::vector<QString> keys_; // folded text of every source row
     bool keysValid_ = false;
-    std::vector<int> rows_;       // matching source rows, in source order
+    std::vector<int> rows_; // matching source rows, in source order
 };
 
 class ListPicker : public QObject {

@@ -10,10 +10,7 @@
 
 namespace gp::ui {
 
-QString AppContext::path(const QString& fileName) const
-{
-    return QDir(folder).filePath(fileName);
-}
+QString AppContext::path(const QString& fileName) const { return QDir(folder).filePath(fileName); }
 
 host::Book* AppContext::practice() const { return host ? host->workbook(kPracticeFile) : nullptr; }
 
@@ -64,8 +61,7 @@ bool saveModifiedWorkbooks(AppContext& ctx, QWidget* parent)
                 msgBox(parent, warning, OkOnly | Exclamation, QStringLiteral("Gestione Pratiche"));
         } catch (const host::HostError& e) {
             allSaved = false;
-            msgBox(parent,
-                   QStringLiteral("Il file %1 non è stato salvato.\n%2").arg(book->fileName(), e.message()),
+            msgBox(parent, QStringLiteral("Il file %1 non è stato salvato.\n%2").arg(book->fileName(), e.message()),
                    OkOnly | Critical, QStringLiteral("Gestione Pratiche"));
         }
     }

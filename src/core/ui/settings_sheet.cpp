@@ -61,7 +61,8 @@ int releaseFirst(AppContext& ctx, const QString& numberText, const QString& colu
         freed = 1;
         break;
     }
-    sheet->range(column + QStringLiteral("2:") + column + QStringLiteral("1000")).sort(col, true, host::SortHeader::Guess);
+    sheet->range(column + QStringLiteral("2:") + column + QStringLiteral("1000"))
+        .sort(col, true, host::SortHeader::Guess);
     return freed;
 }
 
@@ -79,10 +80,7 @@ QStringList choiceList(AppContext& ctx, const QString& column)
     return items;
 }
 
-void loadList(AppContext& ctx, const QString& column, QComboBox* combo)
-{
-    combo->addItems(choiceList(ctx, column));
-}
+void loadList(AppContext& ctx, const QString& column, QComboBox* combo) { combo->addItems(choiceList(ctx, column)); }
 
 int releaseClientNumberE(AppContext& ctx, const QString& numberText)
 {

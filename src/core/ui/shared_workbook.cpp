@@ -51,9 +51,8 @@ host::Book* openSharedWorkbook(AppContext& ctx, QWidget* parent, const QString& 
                 return ctx.host->open(path, password, Mode::ReadOnly);
             if (choice != kOpenAnywayChoice)
                 throw host::OperationCancelled();
-            const QString when = inUse.since().isValid()
-                ? inUse.since().toString(QStringLiteral("dd/MM/yyyy HH:mm"))
-                : QStringLiteral("data sconosciuta");
+            const QString when = inUse.since().isValid() ? inUse.since().toString(QStringLiteral("dd/MM/yyyy HH:mm"))
+                                                         : QStringLiteral("data sconosciuta");
             if (msgBox(parent, takeOverQuestion(host::holderName(inUse.owner()), when),
                        YesNo | Exclamation | DefaultButton2, kTitle)
                 == Answer::Yes)
@@ -71,7 +70,8 @@ QString readOnlyNotice(const AppContext& ctx)
         const host::LockOwner* holder = book->holder();
         if (!holder)
             continue;
-        QString line = QStringLiteral("Sola lettura: %1 è in uso da %2").arg(book->fileName(), host::holderName(*holder));
+        QString line
+            = QStringLiteral("Sola lettura: %1 è in uso da %2").arg(book->fileName(), host::holderName(*holder));
         if (!holder->host.trimmed().isEmpty())
             line += QStringLiteral(" (%1)").arg(holder->host.trimmed());
         lines << line;

@@ -2,17 +2,16 @@
 
 #include "core/host/spreadsheet_host.h"
 
-#include <QEvent>
-#include <QLineEdit>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QLocale>
-#include <QPointer>
-#include <QTranslator>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTranslator>
 #include <QValidator>
 
 #include <cmath>
@@ -217,8 +216,7 @@ void installUpperCase(QLineEdit* box)
 }
 
 namespace {
-template <class Edit>
-void upperCaseDocument(Edit* box)
+template <class Edit> void upperCaseDocument(Edit* box)
 {
     auto busy = std::make_shared<bool>(false);
     QObject::connect(box, &Edit::textChanged, box, [box, busy] {
@@ -253,8 +251,7 @@ public:
     TypingLimit(QLineEdit* box, int maxLength) : QValidator(box), box_(box), max_(maxLength)
     {
         lastLength_ = int(box->text().size());
-        QObject::connect(box, &QLineEdit::textChanged, this,
-                         [this](const QString& t) { lastLength_ = int(t.size()); });
+        QObject::connect(box, &QLineEdit::textChanged, this, [this](const QString& t) { lastLength_ = int(t.size()); });
         box->installEventFilter(this);
     }
 
@@ -349,8 +346,8 @@ QString longDateIt(const QDate& d)
 {
     const QLocale it(QLocale::Italian, QLocale::Italy);
     return it.dayName(d.dayOfWeek(), QLocale::LongFormat) + QLatin1Char(' ') + d.toString(QStringLiteral("dd"))
-           + QStringLiteral("  ") + it.monthName(d.month(), QLocale::LongFormat) + QStringLiteral("  ")
-           + d.toString(QStringLiteral("yyyy"));
+        + QStringLiteral("  ") + it.monthName(d.month(), QLocale::LongFormat) + QStringLiteral("  ")
+        + d.toString(QStringLiteral("yyyy"));
 }
 
 } // namespace gp::ui

@@ -70,15 +70,15 @@ void onFocusOut(QWidget* w, std::function<void()> handler);
 void installDateRule(QLineEdit* box);
 
 // Dates as the program shows them, in Italian.
-QString shortDate(const QDate& d);    // "14/10/2008"
-QString longDateIt(const QDate& d);   // "martedì 14  ottobre  2008" ("dddd dd  mmmm  yyyy")
+QString shortDate(const QDate& d);  // "14/10/2008"
+QString longDateIt(const QDate& d); // "martedì 14  ottobre  2008" ("dddd dd  mmmm  yyyy")
 
 // Amounts of money. Every amount cell the program writes gets kMoneyFormat,
 // the format of the amounts already in the workbooks; every list and label
 // shows an amount in the Italian money form.
 inline const QString kMoneyFormat = QStringLiteral("#,##0.00");
-QString moneyText(qint64 cents);   // 135050 -> "1.350,50", -50 -> "-0,50" (exact)
-QString moneyText(double amount);  // rounded to the cent: 12.5 -> "12,50", 1000 -> "1.000,00"
+QString moneyText(qint64 cents);  // 135050 -> "1.350,50", -50 -> "-0,50" (exact)
+QString moneyText(double amount); // rounded to the cent: 12.5 -> "12,50", 1000 -> "1.000,00"
 // The text of an amount cell's value in the money form when it is a number;
 // any other value as its default text.
 QString moneyValueText(const QVariant& v);

@@ -64,8 +64,7 @@ protected:
 
 } // namespace
 
-QPoint placedFramePosition(const QSize& frameSize, const QRect& openerFrame, const QRect& control,
-                           const QRect& area)
+QPoint placedFramePosition(const QSize& frameSize, const QRect& openerFrame, const QRect& control, const QRect& area)
 {
     const QRect around = openerFrame.isEmpty() ? area : openerFrame;
     const QRect centred = keptInside(QRect(QPoint(around.x() + (around.width() - frameSize.width()) / 2,

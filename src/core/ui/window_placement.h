@@ -18,8 +18,7 @@ namespace gp::ui {
 // `openerFrame` (on `area` when the opener rectangle is empty), moved the least
 // needed to leave `control` uncovered when it can without leaving `area`, and
 // always kept inside `area` (a frame larger than the area starts at its top left).
-QPoint placedFramePosition(const QSize& frameSize, const QRect& openerFrame, const QRect& control,
-                           const QRect& area);
+QPoint placedFramePosition(const QSize& frameSize, const QRect& openerFrame, const QRect& control, const QRect& area);
 
 // Places the top-level `window` before it is shown: its size is made to fit
 // the available area of the screen (never below the window's minimum size) and

@@ -266,11 +266,18 @@ struct Body {
 bool isCellRecord(uint16_t t)
 {
     switch (t) {
-    case rLABELSST: case rLABEL: case rRSTRING: case rNUMBER: case rRK: case rMULRK:
-    case rBLANK: case rMULBLANK: case rBOOLERR: case rFORMULA: case rROW:
-        return true;
-    default:
-        return false;
+    case rLABELSST:
+    case rLABEL:
+    case rRSTRING:
+    case rNUMBER:
+    case rRK:
+    case rMULRK:
+    case rBLANK:
+    case rMULBLANK:
+    case rBOOLERR:
+    case rFORMULA:
+    case rROW: return true;
+    default: return false;
     }
 }
 
@@ -335,16 +342,15 @@ const uint8_t kColInfoDefaults[12] = {0, 0, 0, 0, 0x24, 0x09, 0x0F, 0, 0, 0, 0, 
 const uint8_t kDefaultRowHeightDefaults[4] = {0, 0, 0xFF, 0};
 const uint8_t kWindow2Defaults[18] = {0xB6, 0x04, 0, 0, 0, 0, 64, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 const uint8_t kPaneDefaults[10] = {};
-const uint8_t kSetupDefaults[34] = {9, 0, 100, 0, 1, 0, 1, 0, 1, 0, 0x02, 0, 0x58, 0x02, 0x58, 0x02,
-                                    0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0xD3, 0x3F,
-                                    0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0xD3, 0x3F, 1, 0};
+const uint8_t kSetupDefaults[34] = {9,    0,    100,  0,    1,    0,    1,    0,    1,    0,    0x02, 0,
+                                    0x58, 0x02, 0x58, 0x02, 0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0xD3, 0x3F,
+                                    0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0xD3, 0x3F, 1,    0};
 
 class Reader {
 public:
     Reader(std::span<const uint8_t> s, std::vector<Repair>* repairs)
         : st_(s), budget_(std::max<size_t>(size_t(1) << 22, s.size() * 64)), repairs_(repairs)
-    {
-    }
+    {}
 
     std::unique_ptr<Workbook> run();
     const Stream& stream() const { return st_; }
@@ -512,14 +518,11 @@ void Reader::readGlobals()
         const uint8_t* kept = r.body; // the body kept: a short one is completed first
         size_t keptSize = r.size;
         switch (r.type) {
-        case rEOF:
-            return;
-        case rBOF:
-            fail("substream inside the workbook globals");
+        case rEOF: return;
+        case rBOF: fail("substream inside the workbook globals");
         case rFILEPASS:
         case rEXTSST:
-        case rINDEX:
-            break;
+        case rINDEX: break;
         case rBOUNDSHEET: {
             if (!haveSheets) {
                 wb.globals.push_back(RawRecord{Workbook::SheetsBlock, {}});
@@ -544,7 +547,9 @@ void Reader::readGlobals()
                 fail("too many sheets");
             break;
         }
-        case rFONT: case rFORMAT: case rXF: {
+        case rFONT:
+        case rFORMAT:
+        case rXF: {
             if (!haveFormatting) {
                 wb.globals.push_back(RawRecord{Workbook::FormattingBlock, {}});
                 haveFormatting = true;
@@ -611,9 +616,7 @@ void Reader::readGlobals()
             haveStrings = true;
             readSst(nextPos, r);
             break;
-        case rCONTINUE:
-            keep = keptLast;
-            break;
+        case rCONTINUE: keep = keptLast; break;
         case rDATEMODE: {
             static const uint8_t defaults[2] = {0, 0};
             kept = fit(r, keptSize = std::max<size_t>(r.size, 2), defaults);
@@ -633,9 +636,7 @@ void Reader::readGlobals()
             wb.activeSheet = rd16(kept + 10);
             keep = true;
             break;
-        default:
-            keep = true;
-            break;
+        default: keep = true; break;
         }
         if (keep)
             wb.globals.push_back(RawRecord{r.type, std::vector<uint8_t>(kept, kept + keptSize)});
@@ -760,7 +761,11 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
         size_t keptSize = r.size;
         bool formulaTail = false;
         switch (r.type) {
-        case rLABELSST: case rNUMBER: case rRK: case rBOOLERR: case rBLANK: {
+        case rLABELSST:
+        case rNUMBER:
+        case rRK:
+        case rBOOLERR:
+        case rBLANK: {
             // A cell needs its position; without its format index it gets the
             // default one, without its value it stays an empty formatted cell.
             if (r.size < 4) {
@@ -803,7 +808,8 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
             }
             break;
         }
-        case rLABEL: case rRSTRING: {
+        case rLABEL:
+        case rRSTRING: {
             if (r.size < 4) {
                 repair(std::string("short ") + recordName(r.type) + " record without its cell position skipped");
                 break;
@@ -819,7 +825,8 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
             c.str = addString(std::move(s));
             break;
         }
-        case rMULRK: case rMULBLANK: {
+        case rMULRK:
+        case rMULBLANK: {
             // rw, colFirst, n entries (ixfe + RK, or ixfe alone), colLast.
             if (r.size < 6) {
                 repair(std::string("short ") + recordName(r.type) + " record without its cells skipped");
@@ -914,7 +921,9 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
             formulaTail = true;
             break;
         }
-        case rSHRFMLA: case rARRAY: case rTABLE:
+        case rSHRFMLA:
+        case rARRAY:
+        case rTABLE:
             if (fRow >= 0) {
                 Cell& c = ws.rows[fRow].cells[fCol];
                 if (c.formula)
@@ -961,8 +970,8 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
                 ws.rows.reserve(std::min<size_t>(rowHint, possible));
             }
             break;
-        case rINDEX: case rDBCELL:
-            break;
+        case rINDEX:
+        case rDBCELL: break;
         case rDEFCOLWIDTH:
             if (r.size < 2)
                 shortRecord(r.type);
@@ -1036,7 +1045,8 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
             havePane = true;
             break;
         }
-        case rHEADER: case rFOOTER: {
+        case rHEADER:
+        case rFOOTER: {
             std::string s = r.size == 0 ? std::string() : b.xlString(false);
             if (b.cut)
                 shortRecord(r.type);
@@ -1044,7 +1054,10 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
             keep = true;
             break;
         }
-        case rLEFTMARGIN: case rRIGHTMARGIN: case rTOPMARGIN: case rBOTTOMMARGIN: {
+        case rLEFTMARGIN:
+        case rRIGHTMARGIN:
+        case rTOPMARGIN:
+        case rBOTTOMMARGIN: {
             double v = -1;
             if (r.size >= 8)
                 v = rdf64(r.body);
@@ -1057,7 +1070,11 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
             keep = true;
             break;
         }
-        case rHCENTER: case rVCENTER: case rPRINTHEADERS: case rPRINTGRIDLINES: case rWSBOOL: {
+        case rHCENTER:
+        case rVCENTER:
+        case rPRINTHEADERS:
+        case rPRINTGRIDLINES:
+        case rWSBOOL: {
             static const uint8_t off[2] = {0, 0}, wsbool[2] = {0xC1, 0x04};
             kept = fit(r, keptSize = std::max<size_t>(r.size, 2), r.type == rWSBOOL ? wsbool : off);
             const bool on = rd16(kept) != 0;
@@ -1092,12 +1109,8 @@ void Reader::readSheet(Worksheet& ws, size_t pos)
             keep = true;
             break;
         }
-        case rCONTINUE:
-            keep = keptLast;
-            break;
-        default:
-            keep = !isDrawingRecord(r.type);
-            break;
+        case rCONTINUE: keep = keptLast; break;
+        default: keep = !isDrawingRecord(r.type); break;
         }
         // The cell block starts at DIMENSIONS; without cells the window settings still follow it.
         if (isCellRecord(r.type) || r.type == rDIMENSIONS || r.type == rWINDOW2)

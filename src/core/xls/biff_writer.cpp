@@ -97,11 +97,16 @@ uint16_t fileFontIndex(uint16_t modelIndex) { return modelIndex >= 4 ? uint16_t(
 bool isPageSetupRecord(uint16_t t)
 {
     switch (t) {
-    case rHEADER: case rFOOTER: case rHCENTER: case rVCENTER: case rLEFTMARGIN: case rRIGHTMARGIN:
-    case rTOPMARGIN: case rBOTTOMMARGIN: case rSETUP:
-        return true;
-    default:
-        return false;
+    case rHEADER:
+    case rFOOTER:
+    case rHCENTER:
+    case rVCENTER:
+    case rLEFTMARGIN:
+    case rRIGHTMARGIN:
+    case rTOPMARGIN:
+    case rBOTTOMMARGIN:
+    case rSETUP: return true;
+    default: return false;
     }
 }
 
@@ -119,7 +124,7 @@ private:
     std::vector<uint32_t> sstIndex_; // pool index -> SST index
     std::vector<uint32_t> sstOrder_; // pool indexes in SST order
     uint32_t cstTotal_ = 0;
-    std::vector<size_t> plyPos_;     // where each BOUNDSHEET8's lbPlyPos goes
+    std::vector<size_t> plyPos_; // where each BOUNDSHEET8's lbPlyPos goes
     int active_ = 0;
     std::u16string units_;
 
@@ -201,7 +206,10 @@ size_t findFirst(const std::vector<RawRecord>& g, std::initializer_list<uint16_t
     return g.size();
 }
 
-bool isSelfSupbook(const RawRecord& r) { return r.type == rSUPBOOK && r.body.size() == 4 && rd16(&r.body[2]) == 0x0401; }
+bool isSelfSupbook(const RawRecord& r)
+{
+    return r.type == rSUPBOOK && r.body.size() == 4 && rd16(&r.body[2]) == 0x0401;
+}
 
 bool isPrintAreaName(const RawRecord& r, size_t& sheet)
 {
@@ -237,11 +245,12 @@ uint32_t ensureXti(std::vector<RawRecord>& g, size_t sheet, size_t nsheets)
             lastSupbook = i;
         }
     if (ext == g.size()) {
-        size_t at = lastSupbook != g.size() ? lastSupbook + 1
-                                            : findFirst(g, {rNAME, rRECALCID, rMSODRAWINGGROUP, Workbook::StringsBlock});
+        size_t at = lastSupbook != g.size()
+            ? lastSupbook + 1
+            : findFirst(g, {rNAME, rRECALCID, rMSODRAWINGGROUP, Workbook::StringsBlock});
         // Records belonging to the last SUPBOOK (EXTERNNAME, XCT, CRN) stay with it.
-        while (lastSupbook != g.size() && at < g.size() &&
-               (g[at].type == 0x0023 || g[at].type == 0x0059 || g[at].type == 0x005A || g[at].type == rCONTINUE))
+        while (lastSupbook != g.size() && at < g.size()
+               && (g[at].type == 0x0023 || g[at].type == 0x0059 || g[at].type == 0x005A || g[at].type == rCONTINUE))
             ++at;
         if (at > g.size())
             at = g.size();
@@ -291,14 +300,14 @@ std::vector<uint8_t> printAreaNameBody(uint16_t grbit, size_t sheet, uint32_t ix
 {
     Out o;
     o.u16(grbit | 0x0020);
-    o.u8(0);      // chKey
-    o.u8(1);      // cch
-    o.u16(11);    // cce
+    o.u8(0);   // chKey
+    o.u8(1);   // cch
+    o.u16(11); // cce
     o.u16(0);
     o.u16(uint16_t(sheet + 1));
     o.u32(0);
-    o.u8(0);      // 8-bit name
-    o.u8(0x06);   // Print_Area
+    o.u8(0);    // 8-bit name
+    o.u8(0x06); // Print_Area
     o.u8(0x3B);
     o.u16(uint16_t(ixti));
     o.u16(uint16_t(a.firstRow));
@@ -313,16 +322,22 @@ void ensureBlocks(std::vector<RawRecord>& g)
 {
     auto has = [&g](uint16_t t) { return findFirst(g, {t}) != g.size(); };
     if (!has(Workbook::FormattingBlock))
-        g.insert(g.begin() + findFirst(g, {rSTYLE, rUSESELFS, rBOUNDSHEET, Workbook::SheetsBlock, rCOUNTRY,
-                                           rSUPBOOK, rEXTERNSHEET, rNAME, Workbook::StringsBlock}),
+        g.insert(g.begin()
+                     + findFirst(g,
+                                 {rSTYLE, rUSESELFS, rBOUNDSHEET, Workbook::SheetsBlock, rCOUNTRY, rSUPBOOK,
+                                  rEXTERNSHEET, rNAME, Workbook::StringsBlock}),
                  RawRecord{Workbook::FormattingBlock, {}});
     if (!has(Workbook::SheetsBlock))
-        g.insert(g.begin() + findFirst(g, {rCOUNTRY, rSUPBOOK, rEXTERNSHEET, rNAME, rRECALCID, rMSODRAWINGGROUP,
-                                           Workbook::StringsBlock}, findFirst(g, {Workbook::FormattingBlock}) + 1),
+        g.insert(g.begin()
+                     + findFirst(
+                         g,
+                         {rCOUNTRY, rSUPBOOK, rEXTERNSHEET, rNAME, rRECALCID, rMSODRAWINGGROUP, Workbook::StringsBlock},
+                         findFirst(g, {Workbook::FormattingBlock}) + 1),
                  RawRecord{Workbook::SheetsBlock, {}});
     if (!has(Workbook::StringsBlock))
-        g.insert(g.begin() + findFirst(g, {0x0801, 0x080B, 0x0865, 0x0863, 0x0867, 0x0876, 0x0896, 0x089B, 0x088C},
-                                       findFirst(g, {Workbook::SheetsBlock}) + 1),
+        g.insert(g.begin()
+                     + findFirst(g, {0x0801, 0x080B, 0x0865, 0x0863, 0x0867, 0x0876, 0x0896, 0x089B, 0x088C},
+                                 findFirst(g, {Workbook::SheetsBlock}) + 1),
                  RawRecord{Workbook::StringsBlock, {}});
 }
 
@@ -438,9 +453,9 @@ void Writer::writeFormatting()
         fonts.push_back(Font{});
     for (const Font& f : fonts) {
         Font p = parsedFont(f);
-        if (f.raw.size() >= 16 && p.name == f.name && p.heightTwips == f.heightTwips && p.bold == f.bold &&
-            p.italic == f.italic && p.underline == f.underline && p.strikeOut == f.strikeOut &&
-            p.colorIndex == f.colorIndex) {
+        if (f.raw.size() >= 16 && p.name == f.name && p.heightTwips == f.heightTwips && p.bold == f.bold
+            && p.italic == f.italic && p.underline == f.underline && p.strikeOut == f.strikeOut
+            && p.colorIndex == f.colorIndex) {
             out_.record(rFONT, f.raw);
             continue;
         }
@@ -488,8 +503,8 @@ void Writer::writeFormatting()
         } else {
             const uint8_t cell[20] = {0, 0, 0, 0, 0x01, 0x00, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0x20};
             std::memcpy(b, cell, 20);
-            b[9] = uint8_t((f.numFmtId ? 0x04 : 0) | (f.fontIndex ? 0x08 : 0) |
-                           ((f.hAlign != HAlign::General || f.vAlign != VAlign::Bottom || f.wrap) ? 0x10 : 0));
+            b[9] = uint8_t((f.numFmtId ? 0x04 : 0) | (f.fontIndex ? 0x08 : 0)
+                           | ((f.hAlign != HAlign::General || f.vAlign != VAlign::Bottom || f.wrap) ? 0x10 : 0));
         }
         wr16(b, fileFontIndex(f.fontIndex));
         wr16(b + 2, f.numFmtId);
@@ -585,16 +600,14 @@ void Writer::writeGlobals(const std::vector<RawRecord>& g)
     bool wroteRecalc = false;
     for (size_t i = 0; i < g.size(); ++i) {
         const RawRecord& r = g[i];
-        if (wb_.modified && !wroteRecalc && (r.type == rMSODRAWINGGROUP || r.type == Workbook::StringsBlock) &&
-            findFirst(g, {rRECALCID}) == g.size()) {
+        if (wb_.modified && !wroteRecalc && (r.type == rMSODRAWINGGROUP || r.type == Workbook::StringsBlock)
+            && findFirst(g, {rRECALCID}) == g.size()) {
             const uint8_t recalc[8] = {0xC1, 0x01, 0, 0, 0, 0, 0, 0};
             out_.record(rRECALCID, recalc, 8);
             wroteRecalc = true;
         }
         switch (r.type) {
-        case Workbook::FormattingBlock:
-            writeFormatting();
-            break;
+        case Workbook::FormattingBlock: writeFormatting(); break;
         case Workbook::SheetsBlock:
             for (const auto& ws : wb_.sheets) {
                 size_t start = out_.begin(rBOUNDSHEET);
@@ -606,11 +619,13 @@ void Writer::writeGlobals(const std::vector<RawRecord>& g)
                 out_.end(start);
             }
             break;
-        case Workbook::StringsBlock:
-            writeSst();
-            break;
-        case rBOF: case rEOF: case rFILEPASS: case rSST: case rEXTSST: case rINDEX:
-            break;
+        case Workbook::StringsBlock: writeSst(); break;
+        case rBOF:
+        case rEOF:
+        case rFILEPASS:
+        case rSST:
+        case rEXTSST:
+        case rINDEX: break;
         case rCONTINUE:
             // CONTINUE records of the generated blocks are not kept; others follow their record.
             if (i > 0 && g[i - 1].type >= Workbook::FormattingBlock)
@@ -628,9 +643,7 @@ void Writer::writeGlobals(const std::vector<RawRecord>& g)
             out_.record(rWINDOW1, b);
             break;
         }
-        case rDATEMODE:
-            out_.record(rDATEMODE, u16Body(wb_.date1904 ? 1 : 0));
-            break;
+        case rDATEMODE: out_.record(rDATEMODE, u16Body(wb_.date1904 ? 1 : 0)); break;
         case rTABID:
             if (r.body.size() == 2 * nsheets) {
                 raw(r);
@@ -658,9 +671,7 @@ void Writer::writeGlobals(const std::vector<RawRecord>& g)
                 raw(r);
             }
             break;
-        default:
-            raw(r);
-            break;
+        default: raw(r); break;
         }
     }
     if (wb_.modified && !wroteRecalc) {
@@ -793,8 +804,8 @@ void Writer::writeRowCells(const Worksheet& ws, int r)
     int c = 0;
     while (c < n) {
         const Cell& cell = cells[c];
-        if (cell.formula != 0 && cell.formula <= ws.formulas.size() &&
-            ws.formulas[cell.formula - 1].body.size() + 6 <= kMaxBody) {
+        if (cell.formula != 0 && cell.formula <= ws.formulas.size()
+            && ws.formulas[cell.formula - 1].body.size() + 6 <= kMaxBody) {
             const Formula& f = ws.formulas[cell.formula - 1];
             size_t start = out_.begin(rFORMULA);
             out_.u16(uint16_t(r));
@@ -805,7 +816,8 @@ void Writer::writeRowCells(const Worksheet& ws, int r)
             for (const RawRecord& fr : f.following)
                 raw(fr);
             if (f.stringResult && cell.type == CellType::Text)
-                writeContinuedString(rSTRING, cell.str < wb_.strings.size() ? wb_.strings[cell.str].text : std::string());
+                writeContinuedString(rSTRING,
+                                     cell.str < wb_.strings.size() ? wb_.strings[cell.str].text : std::string());
             ++c;
             continue;
         }
@@ -816,7 +828,8 @@ void Writer::writeRowCells(const Worksheet& ws, int r)
                 // Neighbouring RK numbers share one MULRK record.
                 int e = c + 1;
                 uint32_t rk2;
-                while (e < n && cells[e].type == CellType::Number && cells[e].formula == 0 && toRk(cells[e].number, rk2))
+                while (e < n && cells[e].type == CellType::Number && cells[e].formula == 0
+                       && toRk(cells[e].number, rk2))
                     ++e;
                 if (e - c >= 2) {
                     size_t start = out_.begin(rMULRK);
@@ -862,7 +875,8 @@ void Writer::writeRowCells(const Worksheet& ws, int r)
             wr32(p + 10, sstIndex_[cell.str]);
             break;
         }
-        case CellType::Boolean: case CellType::Error: {
+        case CellType::Boolean:
+        case CellType::Error: {
             uint8_t* p = out_.grow(12);
             wr16(p, rBOOLERR);
             wr16(p + 2, 8);
@@ -1007,8 +1021,8 @@ void Writer::writeMerges(const Worksheet& ws)
 {
     std::vector<CellRange> m;
     for (const CellRange& r : ws.merged)
-        if (r.firstRow >= 0 && r.firstRow <= r.lastRow && r.lastRow < kMaxRows && r.firstCol >= 0 &&
-            r.firstCol <= r.lastCol && r.lastCol < kMaxCols)
+        if (r.firstRow >= 0 && r.firstRow <= r.lastRow && r.lastRow < kMaxRows && r.firstCol >= 0
+            && r.firstCol <= r.lastCol && r.lastCol < kMaxCols)
             m.push_back(r);
     for (size_t i = 0; i < m.size(); i += 1026) {
         size_t k = std::min<size_t>(1026, m.size() - i);
@@ -1081,12 +1095,8 @@ void Writer::writeSheet(const Worksheet& ws, size_t index)
                 continue;
             }
             switch (r.type) {
-            case rPRINTHEADERS:
-                out_.record(rPRINTHEADERS, u16Body(ws.pageSetup.printHeadings));
-                break;
-            case rPRINTGRIDLINES:
-                out_.record(rPRINTGRIDLINES, u16Body(ws.pageSetup.printGridlines));
-                break;
+            case rPRINTHEADERS: out_.record(rPRINTHEADERS, u16Body(ws.pageSetup.printHeadings)); break;
+            case rPRINTGRIDLINES: out_.record(rPRINTGRIDLINES, u16Body(ws.pageSetup.printGridlines)); break;
             case rWSBOOL: {
                 uint16_t v = r.body.size() >= 2 ? rd16(r.body.data()) : 0x04C1;
                 v = uint16_t((v & ~0x0100u) | (ws.pageSetup.fitToPages ? 0x0100 : 0));
@@ -1108,12 +1118,16 @@ void Writer::writeSheet(const Worksheet& ws, size_t index)
                 }
                 raw(r);
                 break;
-            case rDIMENSIONS: case rCOLINFO: case rDEFCOLWIDTH: case rINDEX: case rEOF: case rBOF:
-            case rWINDOW2: case rPANE: case rMERGECELLS:
-                break;
-            default:
-                raw(r);
-                break;
+            case rDIMENSIONS:
+            case rCOLINFO:
+            case rDEFCOLWIDTH:
+            case rINDEX:
+            case rEOF:
+            case rBOF:
+            case rWINDOW2:
+            case rPANE:
+            case rMERGECELLS: break;
+            default: raw(r); break;
             }
         }
         setupGroup();
@@ -1135,8 +1149,8 @@ void Writer::writeSheet(const Worksheet& ws, size_t index)
         const RawRecord& r = ws.after[i];
         if (inWindow && r.type != rPLV && r.type != rSCL)
             finishWindow();
-        if (wroteWindow && !wroteMerges && r.type != rSELECTION && r.type != rPLV && r.type != rSCL &&
-            r.type != rPANE) {
+        if (wroteWindow && !wroteMerges && r.type != rSELECTION && r.type != rPLV && r.type != rSCL
+            && r.type != rPANE) {
             writeMerges(ws);
             wroteMerges = true;
         }
@@ -1148,17 +1162,20 @@ void Writer::writeSheet(const Worksheet& ws, size_t index)
             wroteWindow = true;
             inWindow = true;
             break;
-        case rPANE: case rMERGECELLS: case rDIMENSIONS: case rINDEX: case rDBCELL: case rEOF: case rBOF:
-            break;
+        case rPANE:
+        case rMERGECELLS:
+        case rDIMENSIONS:
+        case rINDEX:
+        case rDBCELL:
+        case rEOF:
+        case rBOF: break;
         case rSELECTION:
             // Without a frozen pane only the top-left pane exists.
             if (!frozen && !r.body.empty() && r.body[0] != 3)
                 break;
             raw(r);
             break;
-        default:
-            raw(r);
-            break;
+        default: raw(r); break;
         }
     }
     finishWindow();

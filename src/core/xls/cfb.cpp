@@ -30,30 +30,40 @@ constexpr int kMaxStorageDepth = 64;
 // practice (Latin-1, Greek, Cyrillic).
 char16_t upper(char16_t c)
 {
-    if (c >= u'a' && c <= u'z') return char16_t(c - 32);
-    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char16_t(c - 32);
-    if (c == 0xFF) return 0x178;
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 32);
-    if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);
-    if (c >= 0x450 && c <= 0x45F) return char16_t(c - 80);
+    if (c >= u'a' && c <= u'z')
+        return char16_t(c - 32);
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return char16_t(c - 32);
+    if (c == 0xFF)
+        return 0x178;
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2)
+        return char16_t(c - 32);
+    if (c >= 0x430 && c <= 0x44F)
+        return char16_t(c - 32);
+    if (c >= 0x450 && c <= 0x45F)
+        return char16_t(c - 80);
     return c;
 }
 
 bool sameName(std::u16string_view a, std::u16string_view b)
 {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
+        if (upper(a[i]) != upper(b[i]))
+            return false;
     return true;
 }
 
 // Order of siblings in the directory tree: shorter first, then by upper-cased units.
 bool nameLess(std::u16string_view a, std::u16string_view b)
 {
-    if (a.size() != b.size()) return a.size() < b.size();
+    if (a.size() != b.size())
+        return a.size() < b.size();
     for (size_t i = 0; i < a.size(); ++i) {
         char16_t x = upper(a[i]), y = upper(b[i]);
-        if (x != y) return x < y;
+        if (x != y)
+            return x < y;
     }
     return false;
 }
@@ -113,11 +123,13 @@ private:
 bool Reader::chain(uint32_t start, std::vector<uint32_t>& out, size_t maxLen) const
 {
     out.clear();
-    if (start == kEndOfChain) return true;
+    if (start == kEndOfChain)
+        return true;
     std::vector<bool> seen(std::min(fat_.size(), nSectors_), false);
     uint32_t s = start;
     while (s != kEndOfChain) {
-        if (s >= seen.size() || seen[s] || out.size() >= maxLen) return false;
+        if (s >= seen.size() || seen[s] || out.size() >= maxLen)
+            return false;
         seen[s] = true;
         out.push_back(s);
         s = fat_[s];
@@ -128,14 +140,18 @@ bool Reader::chain(uint32_t start, std::vector<uint32_t>& out, size_t maxLen) co
 bool Reader::readFatStream(uint32_t start, uint64_t size, std::vector<uint8_t>& out) const
 {
     out.clear();
-    if (size > f_.size()) return false;
+    if (size > f_.size())
+        return false;
     size_t need = size_t((size + ss_ - 1) / ss_);
-    if (need == 0) return true;
+    if (need == 0)
+        return true;
     std::vector<uint32_t> sectors;
-    if (!chain(start, sectors, nSectors_) || sectors.size() < need) return false;
+    if (!chain(start, sectors, nSectors_) || sectors.size() < need)
+        return false;
     out.reserve(need * ss_);
     adviseLargeBuffer(out.data(), out.capacity());
-    for (size_t i = 0; i < need; ++i) appendSector(sectors[i], out);
+    for (size_t i = 0; i < need; ++i)
+        appendSector(sectors[i], out);
     out.resize(size_t(size));
     return true;
 }
@@ -143,15 +159,18 @@ bool Reader::readFatStream(uint32_t start, uint64_t size, std::vector<uint8_t>& 
 bool Reader::readMiniStream(uint32_t start, uint64_t size, std::vector<uint8_t>& out) const
 {
     out.clear();
-    if (size > mini_.size()) return false;
+    if (size > mini_.size())
+        return false;
     size_t need = size_t((size + kMiniSectorSize - 1) / kMiniSectorSize);
-    if (need == 0) return true;
+    if (need == 0)
+        return true;
     size_t nMini = std::min(miniFat_.size(), mini_.size() / kMiniSectorSize);
     std::vector<bool> seen(nMini, false);
     out.reserve(need * kMiniSectorSize);
     uint32_t m = start;
     for (size_t i = 0; i < need; ++i) {
-        if (m >= nMini || seen[m]) return false;
+        if (m >= nMini || seen[m])
+            return false;
         seen[m] = true;
         const uint8_t* p = mini_.data() + size_t(m) * kMiniSectorSize;
         out.insert(out.end(), p, p + kMiniSectorSize);
@@ -164,23 +183,28 @@ bool Reader::readMiniStream(uint32_t start, uint64_t size, std::vector<uint8_t>&
 bool Reader::readEntryData(const DirEntry& e, std::vector<uint8_t>& out)
 {
     uint64_t size = e.size;
-    if (version_ == 3) size &= 0xFFFFFFFFu;
-    if (size > budget_) return false;
+    if (version_ == 3)
+        size &= 0xFFFFFFFFu;
+    if (size > budget_)
+        return false;
     bool ok = size < cutoff_ ? readMiniStream(e.start, size, out) : readFatStream(e.start, size, out);
-    if (ok) budget_ -= size;
+    if (ok)
+        budget_ -= size;
     return ok;
 }
 
 // Adds the sibling tree whose top is `top` to parent.children, in name order.
 bool Reader::buildChildren(uint32_t top, CfbEntry& parent, int depth)
 {
-    if (depth > kMaxStorageDepth) return false;
+    if (depth > kMaxStorageDepth)
+        return false;
     std::vector<uint32_t> stack;
     uint32_t cur = top;
     // In-order walk; every entry may be met only once in the whole file.
     while (cur != kNoStream || !stack.empty()) {
         while (cur != kNoStream) {
-            if (cur >= dir_.size() || used_[cur]) return false;
+            if (cur >= dir_.size() || used_[cur])
+                return false;
             used_[cur] = true;
             stack.push_back(cur);
             cur = dir_[cur].left;
@@ -196,9 +220,11 @@ bool Reader::buildChildren(uint32_t top, CfbEntry& parent, int depth)
         e.created = d.created;
         e.modified = d.modified;
         if (d.type == 2) {
-            if (!readEntryData(d, e.data)) return false;
+            if (!readEntryData(d, e.data))
+                return false;
         } else if (d.type == 1) {
-            if (d.child != kNoStream && !buildChildren(d.child, e, depth + 1)) return false;
+            if (d.child != kNoStream && !buildChildren(d.child, e, depth + 1))
+                return false;
         } else {
             return false; // unused or root entry inside the tree
         }
@@ -215,11 +241,12 @@ Result<CompoundFile> Reader::run()
     const uint8_t* h = f_.data();
     version_ = rd16(h + 0x1A);
     uint16_t shift = rd16(h + 0x1E);
-    if (rd16(h + 0x1C) != 0xFFFE || !((version_ == 3 && shift == 9) || (version_ == 4 && shift == 12)) ||
-        rd16(h + 0x20) != 6)
+    if (rd16(h + 0x1C) != 0xFFFE || !((version_ == 3 && shift == 9) || (version_ == 4 && shift == 12))
+        || rd16(h + 0x20) != 6)
         return damaged("intestazione non valida");
     ss_ = size_t(1) << shift;
-    if (f_.size() <= ss_) return damaged("file troncato");
+    if (f_.size() <= ss_)
+        return damaged("file troncato");
     nSectors_ = (f_.size() - ss_ + ss_ - 1) / ss_;
     nSectors_ = std::min<size_t>(nSectors_, kMaxRegSect);
     cutoff_ = rd32(h + 0x38);
@@ -227,11 +254,13 @@ Result<CompoundFile> Reader::run()
 
     // DIFAT: header slots, then the DIFAT sector chain.
     uint32_t nFat = rd32(h + 0x2C);
-    if (nFat > nSectors_) return damaged("tabella FAT non valida");
+    if (nFat > nSectors_)
+        return damaged("tabella FAT non valida");
     std::vector<uint32_t> difat;
     for (int i = 0; i < 109 && difat.size() < nFat; ++i) {
         uint32_t s = rd32(h + 0x4C + 4 * i);
-        if (s != kFreeSect) difat.push_back(s);
+        if (s != kFreeSect)
+            difat.push_back(s);
     }
     {
         uint32_t ds = rd32(h + 0x44);
@@ -239,26 +268,31 @@ Result<CompoundFile> Reader::run()
         std::vector<uint8_t> buf;
         const size_t per = ss_ / 4 - 1;
         while (difat.size() < nFat && ds != kEndOfChain && ds != kFreeSect) {
-            if (ds >= nSectors_ || seen[ds]) return damaged("catena DIFAT non valida");
+            if (ds >= nSectors_ || seen[ds])
+                return damaged("catena DIFAT non valida");
             seen[ds] = true;
             buf.clear();
             appendSector(ds, buf);
             for (size_t i = 0; i < per && difat.size() < nFat; ++i) {
                 uint32_t s = rd32(buf.data() + 4 * i);
-                if (s != kFreeSect) difat.push_back(s);
+                if (s != kFreeSect)
+                    difat.push_back(s);
             }
             ds = rd32(buf.data() + 4 * per);
         }
     }
-    if (difat.size() < nFat) return damaged("tabella FAT incompleta");
+    if (difat.size() < nFat)
+        return damaged("tabella FAT incompleta");
     fat_.reserve(size_t(nFat) * (ss_ / 4));
     {
         std::vector<uint8_t> buf;
         for (uint32_t s : difat) {
-            if (s >= nSectors_) return damaged("settore FAT fuori dal file");
+            if (s >= nSectors_)
+                return damaged("settore FAT fuori dal file");
             buf.clear();
             appendSector(s, buf);
-            for (size_t i = 0; i < ss_ / 4; ++i) fat_.push_back(rd32(buf.data() + 4 * i));
+            for (size_t i = 0; i < ss_ / 4; ++i)
+                fat_.push_back(rd32(buf.data() + 4 * i));
         }
     }
 
@@ -269,15 +303,18 @@ Result<CompoundFile> Reader::run()
     {
         std::vector<uint8_t> buf;
         buf.reserve(sectors.size() * ss_);
-        for (uint32_t s : sectors) appendSector(s, buf);
+        for (uint32_t s : sectors)
+            appendSector(s, buf);
         size_t n = buf.size() / 128;
         dir_.resize(n);
         for (size_t i = 0; i < n; ++i) {
             const uint8_t* p = buf.data() + i * 128;
             DirEntry& d = dir_[i];
             size_t nameBytes = std::min<size_t>(rd16(p + 0x40), 64);
-            for (size_t k = 0; k + 1 < nameBytes; k += 2) d.name.push_back(char16_t(rd16(p + k)));
-            while (!d.name.empty() && d.name.back() == 0) d.name.pop_back();
+            for (size_t k = 0; k + 1 < nameBytes; k += 2)
+                d.name.push_back(char16_t(rd16(p + k)));
+            while (!d.name.empty() && d.name.back() == 0)
+                d.name.pop_back();
             d.type = p[0x42];
             d.left = rd32(p + 0x44);
             d.right = rd32(p + 0x48);
@@ -290,21 +327,26 @@ Result<CompoundFile> Reader::run()
             d.size = rd64(p + 0x78);
         }
     }
-    if (dir_[0].type != 5) return damaged("voce radice mancante");
+    if (dir_[0].type != 5)
+        return damaged("voce radice mancante");
     used_.assign(dir_.size(), false);
     used_[0] = true;
 
     // MiniFAT and mini stream.
     uint32_t miniFatStart = rd32(h + 0x3C);
     if (miniFatStart != kEndOfChain && miniFatStart != kFreeSect) {
-        if (!chain(miniFatStart, sectors, nSectors_)) return damaged("MiniFAT non valida");
+        if (!chain(miniFatStart, sectors, nSectors_))
+            return damaged("MiniFAT non valida");
         std::vector<uint8_t> buf;
-        for (uint32_t s : sectors) appendSector(s, buf);
+        for (uint32_t s : sectors)
+            appendSector(s, buf);
         miniFat_.resize(buf.size() / 4);
-        for (size_t i = 0; i < miniFat_.size(); ++i) miniFat_[i] = rd32(buf.data() + 4 * i);
+        for (size_t i = 0; i < miniFat_.size(); ++i)
+            miniFat_[i] = rd32(buf.data() + 4 * i);
     }
     uint64_t miniSize = dir_[0].size;
-    if (version_ == 3) miniSize &= 0xFFFFFFFFu;
+    if (version_ == 3)
+        miniSize &= 0xFFFFFFFFu;
     if (miniSize > 0 && !readFatStream(dir_[0].start, miniSize, mini_))
         return damaged("mini stream non valido");
     mini_.resize((mini_.size() + kMiniSectorSize - 1) / kMiniSectorSize * kMiniSectorSize, 0);
@@ -345,7 +387,8 @@ private:
 // Builds a balanced all-black tree from sorted[lo, hi); returns its top entry id.
 uint32_t Writer::addTree(std::vector<const CfbEntry*>& sorted, size_t lo, size_t hi)
 {
-    if (lo >= hi) return kNoStream;
+    if (lo >= hi)
+        return kNoStream;
     size_t mid = lo + (hi - lo) / 2;
     uint32_t id = uint32_t(flat_.size());
     flat_.push_back(FlatEntry{sorted[mid]});
@@ -359,7 +402,8 @@ uint32_t Writer::addTree(std::vector<const CfbEntry*>& sorted, size_t lo, size_t
 void Writer::addStorage(uint32_t id)
 {
     std::vector<const CfbEntry*> kids;
-    for (const CfbEntry& c : flat_[id].src->children) kids.push_back(&c);
+    for (const CfbEntry& c : flat_[id].src->children)
+        kids.push_back(&c);
     std::stable_sort(kids.begin(), kids.end(),
                      [](const CfbEntry* a, const CfbEntry* b) { return nameLess(a->name, b->name); });
     size_t first = flat_.size();
@@ -367,7 +411,8 @@ void Writer::addStorage(uint32_t id)
     flat_[id].child = top;
     size_t last = flat_.size();
     for (size_t i = first; i < last; ++i)
-        if (flat_[i].src->type == 1) addStorage(uint32_t(i));
+        if (flat_[i].src->type == 1)
+            addStorage(uint32_t(i));
 }
 
 std::vector<uint8_t> Writer::run(const CompoundFile& file)
@@ -380,7 +425,8 @@ std::vector<uint8_t> Writer::run(const CompoundFile& file)
 
     std::vector<uint32_t> fat; // chains of the data sectors, in file order
     auto allocChain = [&fat](size_t n) -> uint32_t {
-        if (n == 0) return kEndOfChain;
+        if (n == 0)
+            return kEndOfChain;
         uint32_t first = uint32_t(fat.size());
         for (size_t i = 0; i < n; ++i)
             fat.push_back(i + 1 < n ? uint32_t(fat.size() + 1) : kEndOfChain);
@@ -396,10 +442,12 @@ std::vector<uint8_t> Writer::run(const CompoundFile& file)
     std::vector<uint8_t> mini;
     std::vector<uint32_t> miniFat;
     for (FlatEntry& e : flat_) {
-        if (e.src->type != 2) continue;
+        if (e.src->type != 2)
+            continue;
         const auto& d = e.src->data;
         e.size = d.size();
-        if (d.empty()) continue;
+        if (d.empty())
+            continue;
         if (d.size() >= kMiniCutoff) {
             e.start = allocChain((d.size() + ss - 1) / ss);
             appendPadded(d.data(), d.size(), ss);
@@ -436,12 +484,14 @@ std::vector<uint8_t> Writer::run(const CompoundFile& file)
         wr32(p + 0x44, kNoStream);
         wr32(p + 0x48, kNoStream);
         wr32(p + 0x4C, kNoStream);
-        if (i >= flat_.size()) continue;
+        if (i >= flat_.size())
+            continue;
         const FlatEntry& e = flat_[i];
         const CfbEntry& s = *e.src;
         std::u16string_view name = i == 0 && s.name.empty() ? std::u16string_view(u"Root Entry") : s.name;
         size_t len = std::min<size_t>(name.size(), 31);
-        for (size_t k = 0; k < len; ++k) wr16(p + 2 * k, name[k]);
+        for (size_t k = 0; k < len; ++k)
+            wr16(p + 2 * k, name[k]);
         wr16(p + 0x40, uint16_t(2 * (len + 1)));
         p[0x42] = i == 0 ? 5 : s.type;
         p[0x43] = 1; // black
@@ -462,12 +512,15 @@ std::vector<uint8_t> Writer::run(const CompoundFile& file)
     size_t nFat = 1, nDifat = 0;
     for (;;) {
         nDifat = nFat <= 109 ? 0 : (nFat - 109 + perSector - 2) / (perSector - 1);
-        if (nFat * perSector >= used + nFat + nDifat) break;
+        if (nFat * perSector >= used + nFat + nDifat)
+            break;
         ++nFat;
     }
     size_t fatFirst = used, difatFirst = used + nFat;
-    for (size_t i = 0; i < nFat; ++i) fat.push_back(kFatSect);
-    for (size_t i = 0; i < nDifat; ++i) fat.push_back(kDifSect);
+    for (size_t i = 0; i < nFat; ++i)
+        fat.push_back(kFatSect);
+    for (size_t i = 0; i < nDifat; ++i)
+        fat.push_back(kDifSect);
     fat.resize(nFat * perSector, kFreeSect);
     for (uint32_t v : fat) {
         uint8_t b[4];
@@ -479,7 +532,8 @@ std::vector<uint8_t> Writer::run(const CompoundFile& file)
         body.resize(off + ss, 0xFF);
         for (size_t k = 0; k < perSector - 1; ++k) {
             size_t idx = 109 + d * (perSector - 1) + k;
-            if (idx < nFat) wr32(body.data() + off + 4 * k, uint32_t(fatFirst + idx));
+            if (idx < nFat)
+                wr32(body.data() + off + 4 * k, uint32_t(fatFirst + idx));
         }
         wr32(body.data() + off + ss - 4, d + 1 < nDifat ? uint32_t(difatFirst + d + 1) : kEndOfChain);
     }
@@ -500,33 +554,30 @@ std::vector<uint8_t> Writer::run(const CompoundFile& file)
     wr32(h + 0x40, nMiniFatSectors);
     wr32(h + 0x44, nDifat ? uint32_t(difatFirst) : kEndOfChain);
     wr32(h + 0x48, uint32_t(nDifat));
-    for (size_t i = 0; i < 109; ++i) wr32(h + 0x4C + 4 * i, i < nFat ? uint32_t(fatFirst + i) : kFreeSect);
+    for (size_t i = 0; i < 109; ++i)
+        wr32(h + 0x4C + 4 * i, i < nFat ? uint32_t(fatFirst + i) : kFreeSect);
     return out;
 }
 
 } // namespace
 
-Result<CompoundFile> readCompoundFile(std::span<const uint8_t> bytes)
-{
-    return Reader(bytes).run();
-}
+Result<CompoundFile> readCompoundFile(std::span<const uint8_t> bytes) { return Reader(bytes).run(); }
 
-std::vector<uint8_t> writeCompoundFile(const CompoundFile& file)
-{
-    return Writer().run(file);
-}
+std::vector<uint8_t> writeCompoundFile(const CompoundFile& file) { return Writer().run(file); }
 
 const CfbEntry* findChild(const CfbEntry& storage, std::u16string_view name)
 {
     for (const CfbEntry& c : storage.children)
-        if (sameName(c.name, name)) return &c;
+        if (sameName(c.name, name))
+            return &c;
     return nullptr;
 }
 
 CfbEntry* findChild(CfbEntry& storage, std::u16string_view name)
 {
     for (CfbEntry& c : storage.children)
-        if (sameName(c.name, name)) return &c;
+        if (sameName(c.name, name))
+            return &c;
     return nullptr;
 }
 

@@ -13,7 +13,7 @@ namespace gp::xls {
 
 struct CfbEntry {
     std::u16string name;
-    uint8_t type = 2;                  // 1 storage, 2 stream, 5 root
+    uint8_t type = 2; // 1 storage, 2 stream, 5 root
     std::array<uint8_t, 16> clsid{};
     uint32_t stateBits = 0;
     uint64_t created = 0, modified = 0; // FILETIME

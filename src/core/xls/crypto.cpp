@@ -36,7 +36,6 @@ constexpr uint16_t kWriteProtect = 0x0086;
 constexpr uint16_t kBoundSheet = 0x0085;
 constexpr size_t kBlock = 1024;
 
-
 // Record bodies that are never encrypted.
 bool clearRecord(uint16_t type)
 {
@@ -49,8 +48,7 @@ bool clearRecord(uint16_t type)
     case 0x0196: // RRDINFO
     case 0x0138: // RRDHEAD
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -74,44 +72,55 @@ Result<Filepass> parseFilepass(std::span<const uint8_t> s)
         return makeError(ErrorCode::Damaged, "manca l'inizio della cartella di lavoro");
     size_t pos = 0;
     for (int i = 0; i < 3; ++i) {
-        if (pos + 4 > s.size()) return fp;
+        if (pos + 4 > s.size())
+            return fp;
         uint16_t type = rd16(s.data() + pos), len = rd16(s.data() + pos + 2);
         size_t body = pos + 4;
         if (i > 0 && type == kFilepass) {
-            if (body + len > s.size()) return makeError(ErrorCode::Damaged, "record FILEPASS troncato");
+            if (body + len > s.size())
+                return makeError(ErrorCode::Damaged, "record FILEPASS troncato");
             const uint8_t* p = s.data() + body;
             fp.end = body + len;
-            if (len < 2) return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
+            if (len < 2)
+                return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
             uint16_t kind = rd16(p);
             if (kind == 0) {
-                if (len < 6) return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
+                if (len < 6)
+                    return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
                 fp.scheme = Encryption::Xor;
                 fp.xorKey = rd16(p + 2);
                 fp.xorVerifier = rd16(p + 4);
                 return fp;
             }
-            if (kind != 1) return makeError(ErrorCode::UnsupportedEncryption);
-            if (len < 6) return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
+            if (kind != 1)
+                return makeError(ErrorCode::UnsupportedEncryption);
+            if (len < 6)
+                return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
             uint16_t vMajor = rd16(p + 2), vMinor = rd16(p + 4);
             if (vMajor == 1 && vMinor == 1) {
-                if (len < 54) return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
+                if (len < 54)
+                    return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
                 fp.scheme = Encryption::Rc4;
                 std::memcpy(fp.salt, p + 6, 16);
                 std::memcpy(fp.encVerifier, p + 22, 16);
                 std::memcpy(fp.encHash, p + 38, 16);
                 return fp;
             }
-            if (vMinor != 2 || vMajor < 2 || vMajor > 4) return makeError(ErrorCode::UnsupportedEncryption);
-            if (len < 14 + 32) return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
+            if (vMinor != 2 || vMajor < 2 || vMajor > 4)
+                return makeError(ErrorCode::UnsupportedEncryption);
+            if (len < 14 + 32)
+                return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
             uint32_t hs = rd32(p + 10);
             if (hs < 32 || hs > len || size_t(14) + hs + 60 > len)
                 return makeError(ErrorCode::Damaged, "record FILEPASS non valido");
             uint32_t flags = rd32(p + 14);
             uint32_t alg = rd32(p + 22), algHash = rd32(p + 26), keyBits = rd32(p + 30);
-            if ((flags & 0x20) || !(flags & 0x04)) return makeError(ErrorCode::UnsupportedEncryption);
+            if ((flags & 0x20) || !(flags & 0x04))
+                return makeError(ErrorCode::UnsupportedEncryption);
             if ((alg != 0 && alg != 0x6801) || (algHash != 0 && algHash != 0x8004))
                 return makeError(ErrorCode::UnsupportedEncryption);
-            if (keyBits == 0) keyBits = 40;
+            if (keyBits == 0)
+                keyBits = 40;
             if (keyBits < 40 || keyBits > 128 || keyBits % 8 != 0)
                 return makeError(ErrorCode::UnsupportedEncryption);
             const uint8_t* v = p + 14 + hs;
@@ -134,8 +143,7 @@ Result<Filepass> parseFilepass(std::span<const uint8_t> s)
 }
 
 // Calls f(begin, end) for every encrypted byte range after `start`.
-template <class F>
-void forEachEncryptedRange(std::span<const uint8_t> s, size_t start, F&& f)
+template <class F> void forEachEncryptedRange(std::span<const uint8_t> s, size_t start, F&& f)
 {
     size_t pos = start;
     while (pos + 4 <= s.size()) {
@@ -145,7 +153,8 @@ void forEachEncryptedRange(std::span<const uint8_t> s, size_t start, F&& f)
         size_t end = std::min(body + len, s.size());
         if (!clearRecord(type)) {
             size_t from = type == kBoundSheet ? std::min(body + 4, end) : body;
-            if (from < end) f(from, end, len);
+            if (from < end)
+                f(from, end, len);
         }
         pos = body + len;
     }
@@ -196,7 +205,8 @@ std::vector<uint8_t> utf16le(std::string_view password)
 {
     std::u16string u = utf8ToUtf16(password);
     std::vector<uint8_t> out(u.size() * 2);
-    for (size_t i = 0; i < u.size(); ++i) wr16(out.data() + 2 * i, u[i]);
+    for (size_t i = 0; i < u.size(); ++i)
+        wr16(out.data() + 2 * i, u[i]);
     return out;
 }
 
@@ -212,7 +222,8 @@ KeyDeriver md5Deriver(std::string_view password, const uint8_t* salt)
     std::memcpy(unit, h0, 5);
     std::memcpy(unit + 5, salt, 16);
     md5_init(&ctx);
-    for (int i = 0; i < 16; ++i) md5_update(&ctx, 21, unit);
+    for (int i = 0; i < 16; ++i)
+        md5_update(&ctx, 21, unit);
     uint8_t h1[16];
     md5_digest(&ctx, 16, h1);
     KeyDeriver d;
@@ -303,7 +314,8 @@ std::vector<uint8_t> xorPasswordBytes(std::string_view password)
 {
     std::vector<uint8_t> out;
     for (char16_t c : utf8ToUtf16(password)) {
-        if (out.size() == 15) break;
+        if (out.size() == 15)
+            break;
         uint8_t lo = uint8_t(c & 0xFF);
         out.push_back(lo ? lo : uint8_t(c >> 8));
     }
@@ -312,13 +324,15 @@ std::vector<uint8_t> xorPasswordBytes(std::string_view password)
 
 uint16_t xorKeyOf(const std::vector<uint8_t>& pw)
 {
-    if (pw.empty()) return 0;
+    if (pw.empty())
+        return 0;
     uint16_t k = kInitialCode[pw.size() - 1];
     int e = 104;
     for (size_t i = pw.size(); i-- > 0;) {
         uint8_t c = pw[i];
         for (int r = 0; r < 7; ++r) {
-            if (c & 0x40) k ^= kXorMatrix[e];
+            if (c & 0x40)
+                k ^= kXorMatrix[e];
             c = uint8_t(c << 1);
             --e;
         }
@@ -373,15 +387,20 @@ void randomBytes(uint8_t* out, size_t n)
             break;
         }
     }
-    if (got == n) return;
+    if (got == n)
+        return;
     int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
     while (fd >= 0 && got < n) {
         ssize_t r = ::read(fd, out + got, n - got);
-        if (r <= 0 && errno != EINTR) break;
-        if (r > 0) got += size_t(r);
+        if (r <= 0 && errno != EINTR)
+            break;
+        if (r > 0)
+            got += size_t(r);
     }
-    if (fd >= 0) ::close(fd);
-    if (got != n) throw std::runtime_error("no random source available");
+    if (fd >= 0)
+        ::close(fd);
+    if (got != n)
+        throw std::runtime_error("no random source available");
 }
 
 } // namespace
@@ -412,30 +431,35 @@ std::array<uint8_t, 16> xorArray(std::string_view password) { return xorArrayOf(
 Result<Encryption> detectEncryption(std::span<const uint8_t> stream)
 {
     Result<Filepass> fp = parseFilepass(stream);
-    if (!fp) return fp.error();
+    if (!fp)
+        return fp.error();
     return fp->scheme;
 }
 
 Result<DecryptOutcome> decryptWorkbookStream(std::vector<uint8_t>& stream, std::string_view password)
 {
     Result<Filepass> parsed = parseFilepass(stream);
-    if (!parsed) return parsed.error();
+    if (!parsed)
+        return parsed.error();
     const Filepass& fp = parsed.value();
     DecryptOutcome out;
     out.scheme = fp.scheme;
-    if (fp.scheme == Encryption::None) return out;
+    if (fp.scheme == Encryption::None)
+        return out;
 
     const std::string_view candidates[2] = {kDefaultPassword, password};
     for (int i = 0; i < 2; ++i) {
         std::string_view pw = candidates[i];
         if (fp.scheme == Encryption::Xor) {
             std::vector<uint8_t> bytes = xorPasswordBytes(pw);
-            if (bytes.empty() || xorVerifierOf(bytes) != fp.xorVerifier) continue;
+            if (bytes.empty() || xorVerifierOf(bytes) != fp.xorVerifier)
+                continue;
             xorDecrypt(stream, fp.end, xorArrayOf(bytes));
         } else {
             KeyDeriver d = fp.scheme == Encryption::Rc4 ? md5Deriver(pw, fp.salt)
                                                         : sha1Deriver(pw, fp.salt, 16, fp.keyBits);
-            if (!verifyRc4(d, fp)) continue;
+            if (!verifyRc4(d, fp))
+                continue;
             rc4Transform(stream, fp.end, d);
         }
         out.usedDefaultPassword = i == 0;
@@ -460,7 +484,8 @@ std::vector<uint8_t> makeCryptoApiFilepass(std::string_view password, CryptoApiK
     wr32(p + 26, 0x8004);
     wr32(p + 30, 128);
     wr32(p + 34, 1);
-    for (size_t i = 0; kProvider[i]; ++i) wr16(p + 46 + 2 * i, kProvider[i]); // NUL already zero
+    for (size_t i = 0; kProvider[i]; ++i)
+        wr16(p + 46 + 2 * i, kProvider[i]); // NUL already zero
     uint8_t* v = p + 14 + 0x7E;
     wr32(v, 16);
     uint8_t salt[16], verifier[36];

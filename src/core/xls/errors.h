@@ -9,11 +9,11 @@
 namespace gp::xls {
 
 enum class ErrorCode {
-    FileMissing,           // the file does not exist
-    FileUnreadable,        // it exists but cannot be read
-    NotSpreadsheet,        // not a compound file, or no Workbook stream
-    OldFormat,             // Excel 5.0/95 (BIFF5) workbook
-    Damaged,               // structure broken or truncated
+    FileMissing,    // the file does not exist
+    FileUnreadable, // it exists but cannot be read
+    NotSpreadsheet, // not a compound file, or no Workbook stream
+    OldFormat,      // Excel 5.0/95 (BIFF5) workbook
+    Damaged,        // structure broken or truncated
     WrongPassword,
     UnsupportedEncryption,
     WriteFailed,
@@ -28,8 +28,7 @@ struct Error {
 Error makeError(ErrorCode code, const std::string& detail = {});
 
 // A value or an error.
-template <class T>
-class Result {
+template <class T> class Result {
 public:
     Result(T value) : v_(std::move(value)) {}
     Result(Error error) : v_(std::move(error)) {}

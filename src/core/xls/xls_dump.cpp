@@ -65,8 +65,8 @@ bool dumpIsDateFormat(const Workbook& wb, uint16_t id)
 {
     auto it = wb.numberFormats.find(id);
     if (it == wb.numberFormats.end())
-        return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58) ||
-               (id >= 71 && id <= 81);
+        return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58)
+            || (id >= 71 && id <= 81);
     const std::string& f = it->second;
     std::string s;
     bool quoted = false, skipNext = false;
@@ -88,7 +88,8 @@ bool dumpIsDateFormat(const Workbook& wb, uint16_t id)
             skipNext = true;
             continue;
         }
-        if (std::string_view("$-+/(): ").find(c) != std::string_view::npos || std::isspace(static_cast<unsigned char>(c)))
+        if (std::string_view("$-+/(): ").find(c) != std::string_view::npos
+            || std::isspace(static_cast<unsigned char>(c)))
             continue;
         s.push_back(c);
     }
@@ -228,21 +229,22 @@ std::string dumpJson(const XlsDocument& doc, const std::string& fileName)
         o += "  {\n   \"name\": ";
         jsonString(o, ws.name);
         const char* vis = ws.visibility == Visibility::Visible ? "visible"
-                          : ws.visibility == Visibility::Hidden ? "hidden" : "very hidden";
+            : ws.visibility == Visibility::Hidden              ? "hidden"
+                                                               : "very hidden";
         o += ",\n   \"visibility\": \"";
         o += vis;
-        o += "\",\n   \"nrows\": " + std::to_string(ws.lastRow() + 1) + ",\n   \"ncols\": " +
-             std::to_string(ws.lastCol() + 1) + ",\n   \"merged\": [";
+        o += "\",\n   \"nrows\": " + std::to_string(ws.lastRow() + 1)
+            + ",\n   \"ncols\": " + std::to_string(ws.lastCol() + 1) + ",\n   \"merged\": [";
         for (size_t i = 0; i < ws.merged.size(); ++i) {
             const CellRange& m = ws.merged[i];
-            o += (i ? ", [" : "[") + std::to_string(m.firstRow) + ", " + std::to_string(m.lastRow + 1) + ", " +
-                 std::to_string(m.firstCol) + ", " + std::to_string(m.lastCol + 1) + "]";
+            o += (i ? ", [" : "[") + std::to_string(m.firstRow) + ", " + std::to_string(m.lastRow + 1) + ", "
+                + std::to_string(m.firstCol) + ", " + std::to_string(m.lastCol + 1) + "]";
         }
         o += "],\n   \"colinfo\": [";
         for (size_t i = 0; i < ws.columns.size(); ++i) {
             const ColumnInfo& c = ws.columns[i];
-            o += (i ? ", [" : "[") + std::to_string(c.firstCol) + ", " + std::to_string(c.lastCol) + ", " +
-                 std::to_string(c.width) + ", " + (c.hidden ? "true" : "false") + "]";
+            o += (i ? ", [" : "[") + std::to_string(c.firstCol) + ", " + std::to_string(c.lastCol) + ", "
+                + std::to_string(c.width) + ", " + (c.hidden ? "true" : "false") + "]";
         }
         o += "],\n   \"cells\": [";
         bool firstCell = true;
@@ -260,9 +262,7 @@ std::string dumpJson(const XlsDocument& doc, const std::string& fileName)
                     o += "\"text\", ";
                     jsonString(o, cell.str < wb.strings.size() ? wb.strings[cell.str].text : std::string());
                     break;
-                case CellType::Boolean:
-                    o += cell.small ? "\"boolean\", true" : "\"boolean\", false";
-                    break;
+                case CellType::Boolean: o += cell.small ? "\"boolean\", true" : "\"boolean\", false"; break;
                 case CellType::Error:
                     o += "\"error\", ";
                     jsonString(o, errorText(cell.small));
@@ -288,8 +288,7 @@ std::string dumpJson(const XlsDocument& doc, const std::string& fileName)
                     }
                     break;
                 }
-                case CellType::Empty:
-                    break;
+                case CellType::Empty: break;
                 }
                 o += "]";
             }

@@ -171,8 +171,8 @@ Result<std::vector<uint8_t>> writeXls(const XlsDocument& doc)
         std::vector<uint8_t> filepass = makeCryptoApiFilepass(password, key);
         // FILEPASS sits right after the globals BOF.
         size_t at = 4 + size_t(rd16(stream.data() + 2));
-        if (filepass.size() != kCryptoApiFilepassSize || stream.size() < at + 4 + filepass.size() ||
-            rd16(stream.data() + at) != biff::rFILEPASS)
+        if (filepass.size() != kCryptoApiFilepassSize || stream.size() < at + 4 + filepass.size()
+            || rd16(stream.data() + at) != biff::rFILEPASS)
             return makeError(ErrorCode::WriteFailed);
         std::memcpy(stream.data() + at + 4, filepass.data(), filepass.size());
         encryptWorkbookStream(stream, key);

@@ -25,11 +25,11 @@ struct Repair {
 // A workbook as read from a file, with what a rewrite must carry along.
 struct XlsDocument {
     std::unique_ptr<sheet::Workbook> workbook;
-    CompoundFile container;   // every other stream and storage of the file (Workbook, Book removed)
+    CompoundFile container; // every other stream and storage of the file (Workbook, Book removed)
     sheet::Encryption encryption = sheet::Encryption::None; // as the file was protected
-    bool defaultPassword = false; // opened with the built-in password, without asking
-    std::string password;         // the password it opened with ("" when not encrypted)
-    std::vector<Repair> repairs;  // what reading had to mend (empty for a sound file)
+    bool defaultPassword = false;                           // opened with the built-in password, without asking
+    std::string password;                                   // the password it opened with ("" when not encrypted)
+    std::vector<Repair> repairs;                            // what reading had to mend (empty for a sound file)
 };
 
 // Reads a workbook from the bytes of a file. `password` is used only when the
