@@ -10,7 +10,7 @@ packages=(
   python3 python3-xlrd python3-msoffcrypto-tool
   poppler-utils fonts-dejavu-core
   qt6-translations-l10n
-  clang libclang-rt-14-dev ccache
+  clang libclang-rt-14-dev clang-format ccache
   libcups2-dev cups printer-driver-cups-pdf
   dpkg-dev file lintian desktop-file-utils appstream
 )
