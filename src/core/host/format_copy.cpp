@@ -1,5 +1,7 @@
 #include "core/host/format_copy.h"
 
+#include "core/xls/le_bytes.h"
+
 #include <algorithm>
 
 namespace gp::host {
@@ -21,20 +23,14 @@ bool sameFormat(const sheet::CellFormat& a, const sheet::CellFormat& b)
 // The file skips font index 4: model index -> file index.
 uint16_t fileFontIndex(uint16_t model) { return model < 4 ? model : static_cast<uint16_t>(model + 1); }
 
-void putU16(std::vector<uint8_t>& raw, size_t at, uint16_t v)
-{
-    raw[at] = static_cast<uint8_t>(v & 0xFF);
-    raw[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
 // A cell XF (not a style) built on `f`; `parent` is the style it refers to.
 void makeCellFormat(sheet::CellFormat& f, uint16_t parent)
 {
     if (f.raw.size() >= 20) {
-        const uint16_t flags = static_cast<uint16_t>(f.raw[4] | (f.raw[5] << 8));
-        putU16(f.raw, 4, static_cast<uint16_t>((flags & 0x000B) | (parent << 4))); // fStyle off
-        putU16(f.raw, 0, fileFontIndex(f.fontIndex));
-        putU16(f.raw, 2, f.numFmtId);
+        const uint16_t flags = xls::rd16(f.raw.data() + 4);
+        xls::wr16(f.raw.data() + 4, static_cast<uint16_t>((flags & 0x000B) | (parent << 4))); // fStyle off
+        xls::wr16(f.raw.data(), fileFontIndex(f.fontIndex));
+        xls::wr16(f.raw.data() + 2, f.numFmtId);
     }
     f.isStyle = false;
 }
@@ -119,11 +115,10 @@ uint16_t xfWithFontHeight(sheet::Workbook& wb, uint16_t xf, uint16_t heightTwips
         return xf;
     font.heightTwips = heightTwips;
     if (font.raw.size() >= 2)
-        putU16(font.raw, 0, heightTwips); // FONT starts with the height
+        xls::wr16(font.raw.data(), heightTwips); // FONT starts with the height
     f.fontIndex = findOrAddFont(wb, font);
     const bool wasStyle = f.isStyle;
-    makeCellFormat(f,
-                   wasStyle ? xf : static_cast<uint16_t>(f.raw.size() >= 20 ? (f.raw[4] | (f.raw[5] << 8)) >> 4 : 0));
+    makeCellFormat(f, wasStyle ? xf : static_cast<uint16_t>(f.raw.size() >= 20 ? xls::rd16(f.raw.data() + 4) >> 4 : 0));
     if (f.raw.size() >= 20)
         f.raw[9] |= 0x08; // this XF sets its own font
     return findOrAddFormat(wb, f);

@@ -1,5 +1,6 @@
 // Little-endian integers and doubles in byte buffers: the one set of helpers of
-// the file codec (container, records, encryption). Internal to the xls layer.
+// the file codec (container, records, encryption), also used by the host where
+// it edits the raw bytes a record keeps.
 #pragma once
 
 #include <cstdint>
