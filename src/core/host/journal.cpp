@@ -306,8 +306,6 @@ void Journal::clear()
     written_ = 0;
 }
 
-void Journal::detach() { closeFile(); }
-
 void Journal::closeFile()
 {
     if (fd_ >= 0)

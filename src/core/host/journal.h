@@ -55,15 +55,12 @@ public:
     void setBase(const QByteArray& digest);
 
     void append(const QByteArray& record); // kept in memory until commit()
-    bool hasPending() const { return !pending_.empty(); }
     // Appends the pending records to the file and flushes them to the disk.
     // Throws HostError (Italian) when it cannot; the records stay pending and the
     // file keeps only complete records.
     void commit();
     // After a save: the records are in the workbook, the file goes.
     void clear();
-    // Closes the file without removing it (what a crash would leave).
-    void detach();
 
 private:
     bool deriveKeys(const std::array<uint8_t, 16>& salt, uint32_t iterations, const std::array<uint8_t, 16>& nonce);

@@ -200,7 +200,6 @@ public:
     explicit Worksheet(Workbook* owner = nullptr) : owner_(owner) {}
 
     Workbook* workbook() const { return owner_; }
-    void setWorkbook(Workbook* wb) { owner_ = wb; }
 
     // Cell access (row, col from 0). Reading outside the stored area gives an empty cell.
     const Cell& cell(int row, int col) const;

@@ -69,7 +69,6 @@ FormBase* Navigator::show(const QString& name)
     f->show();
     f->raise();
     f->activateWindow();
-    emit formShown(name);
     return f;
 }
 
@@ -86,7 +85,6 @@ void Navigator::unload(const QString& name)
         return;
     f->unloadNow();
     f->deleteLater();
-    emit formUnloaded(name);
 }
 
 void Navigator::unloadAll()

@@ -75,10 +75,6 @@ public:
     QString mainMenuName() const { return mainMenu_; }
     FormBase* showMainMenu() { return show(mainMenu_); }
 
-signals:
-    void formShown(const QString& name);
-    void formUnloaded(const QString& name);
-
 private:
     QHash<QString, Factory> factories_;
     QHash<QString, QPointer<FormBase>> forms_;

@@ -56,7 +56,6 @@ public:
     void setSourceModel(QAbstractItemModel* source) override;
     // The typed text; empty lets every row through.
     void setFilterText(const QString& typed);
-    QString filterText() const { return typed_; }
     // The row of the source of match `i`.
     int sourceRow(int i) const { return rows_[size_t(i)]; }
 

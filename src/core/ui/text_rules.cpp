@@ -83,19 +83,6 @@ QString moneyText(double amount)
     return moneyText(qint64(std::llround(amount * 100.0)));
 }
 
-QString moneyValueText(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong: return moneyText(v.toDouble());
-    default: return valueText(v);
-    }
-}
-
 void setItalianLocale()
 {
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));

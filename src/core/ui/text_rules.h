@@ -79,10 +79,6 @@ QString longDateIt(const QDate& d); // "martedì 14  ottobre  2008" ("dddd dd  m
 inline const QString kMoneyFormat = QStringLiteral("#,##0.00");
 QString moneyText(qint64 cents);  // 135050 -> "1.350,50", -50 -> "-0,50" (exact)
 QString moneyText(double amount); // rounded to the cent: 12.5 -> "12,50", 1000 -> "1.000,00"
-// The text of an amount cell's value in the money form when it is a number;
-// any other value as its default text.
-QString moneyValueText(const QVariant& v);
-
 // The Italian locale used for every number and date (set as the default at start-up).
 QLocale italian();
 // Sets the Italian locale as the default and, once an application object
