@@ -219,8 +219,6 @@ void deleteEventRow(host::Sheet* sheet, int row) { sheet->cells(row, 1).entireRo
 
 // ----------------------------------------------------------------- fields
 
-QDate parseEventDate(const QString& text) { return host::parseDate(text); }
-
 Amount parseAmount(const QString& text)
 {
     const QString t = text.trimmed();

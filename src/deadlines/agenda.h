@@ -107,10 +107,6 @@ void deleteEventRow(host::Sheet* sheet, int row);
 
 // ----------------------------------------------------------------- fields
 
-// A date typed or picked: "05/03/2009", "5/3/09", "05-03-2009", "050309",
-// "05032009". Invalid QDate when it is not a date.
-QDate parseEventDate(const QString& text);
-
 enum class AmountState { Empty, Number, Invalid };
 struct Amount {
     AmountState state = AmountState::Empty;

@@ -389,7 +389,7 @@ void Inserisci::command2Clicked()
 
 bool Inserisci::readFields(EventFields& out)
 {
-    const QDate date = parseEventDate(text1_->text());
+    const QDate date = host::parseDate(text1_->text());
     if (!date.isValid()) {
         const QString typed = text1_->text().trimmed();
         msgBox(this,

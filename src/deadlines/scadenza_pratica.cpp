@@ -108,7 +108,7 @@ bool ScadenzaPratica::confirm()
         return false;
     }
     const double number = *caseNumber_;
-    const QDate date = parseEventDate(text1_->text());
+    const QDate date = host::parseDate(text1_->text());
     if (!date.isValid()) {
         const QString typed = text1_->text().trimmed();
         msgBox(this,

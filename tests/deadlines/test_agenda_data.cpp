@@ -234,7 +234,7 @@ void TestAgendaData::eventDates()
 {
     QFETCH(QString, text);
     QFETCH(QDate, date);
-    QCOMPARE(parseEventDate(text), date);
+    QCOMPARE(host::parseDate(text), date);
 }
 
 void TestAgendaData::prepareSheetRewritesHeadingsOnly()
