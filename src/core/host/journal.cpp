@@ -189,9 +189,10 @@ Journal::Recovery Journal::recover(const QByteArray& base)
     if (data.size() < kHeaderSize || std::memcmp(data.constData(), kMagic, sizeof kMagic) != 0)
         return drop(Found::Unreadable);
     std::array<uint8_t, 16> salt{}, nonce{};
-    std::memcpy(salt.data(), data.constData() + 8, 16);
-    const uint32_t iterations = getU32(data.constData() + 24);
-    std::memcpy(nonce.data(), data.constData() + 28, 16);
+    const QByteArrayView header(data.constData(), kHeaderSize);
+    std::memcpy(salt.data(), header.sliced(8, 16).data(), 16);
+    const uint32_t iterations = getU32(header.sliced(24, 4).data());
+    std::memcpy(nonce.data(), header.sliced(28, 16).data(), 16);
     if (!deriveKeys(salt, iterations, nonce))
         return drop(Found::Unreadable);
     const auto mac = hmac(macKey_, data.left(kHeaderSize - 32));
