@@ -14,10 +14,10 @@
 #include "core/ui/app_context.h"
 #include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
+#include "large_practice.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDate>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
@@ -27,8 +27,6 @@ using namespace gp;
 
 namespace {
 
-constexpr int kCases = 65535;
-constexpr int kClients = 20000;
 constexpr int kExpenses = 65535;
 
 struct Bench {
@@ -56,45 +54,7 @@ struct Bench {
     {
         host::SpreadsheetHost maker;
         host::Book* b = maker.create(ctx.path(ui::kPracticeFile), ui::kPracticePassword);
-        host::Sheet* clienti = b->addSheet("Clienti");
-        host::Sheet* pratica = b->addSheet("Pratica");
-        b->addSheet("Storico");
-        host::Sheet* spese = b->addSheet("Spese");
-        host::Sheet* codice = b->addSheet("Codice");
-        b->addSheet("S");
-        const QStringList surnames = {"ROSSI", "BIANCHI", "VERDI", "ESPOSITO", "COLOMBO",
-                                      "RICCI", "MARINO",  "GRECO", "BRUNO",    "GALLO"};
-        clienti->cells(1, 1).setValue(QStringLiteral("ID Progressivo"));
-        for (int i = 1; i <= kClients; ++i) {
-            clienti->cells(i + 1, 1).setValue(double(i));
-            clienti->cells(i + 1, 2).setValue(surnames[i % surnames.size()] + QStringLiteral(" MARIO %1").arg(i));
-            clienti->cells(i + 1, 6).setValue(QStringLiteral("VIA ROMA %1").arg(i));
-            clienti->cells(i + 1, 7).setValue(QStringLiteral("00%1").arg(10000 + i));
-        }
-        pratica->cells(1, 1).setValue(QStringLiteral("N. Pratica"));
-        for (int i = 1; i <= kCases; ++i) {
-            const int r = i + 1;
-            pratica->cells(r, 1).setValue(double(1000 + i));
-            pratica->cells(r, 2).setValue(double((i * 7) % kClients + 1));
-            pratica->cells(r, 3).setValue(QStringLiteral("01/02/20"));
-            pratica->cells(r, 5).setValue(QDate(2025, 1, 1).addDays(i % 365));
-            pratica->cells(r, 6).setValue(QStringLiteral("AVV. ROSSI"));
-            pratica->cells(r, 10).setValue(QStringLiteral("PRATICA %1 RECUPERO CREDITO").arg(1000 + i));
-            pratica->cells(r, 11).setValue(QStringLiteral("DEPOSITARE MEMORIA\nNOTIFICARE ATTO"));
-            pratica->cells(r, 14).setValue(QStringLiteral("*"));
-        }
-        spese->cells(1, 1).setValue(QStringLiteral("ID Oper"));
-        for (int i = 1; i <= kExpenses; ++i) {
-            const int r = i + 1;
-            spese->cells(r, 1).setValue(double(i));
-            spese->cells(r, 2).setValue(double(1000 + (i % kCases) + 1));
-            spese->cells(r, 3).setValue(QDate(2025, 1, 1).addDays(i % 365));
-            spese->cells(r, 4).setValue(QStringLiteral("NOTIFICA ATTO %1").arg(i));
-            spese->cells(r, 5).setValue(12.5 + i % 100);
-        }
-        for (int i = 1; i <= 40; ++i)
-            for (int col : {10, 11, 12, 13})
-                codice->cells(i, col).setValue(QStringLiteral("VOCE %1").arg(i));
+        bench::fillLargePractice(b, kExpenses);
         b->save();
     }
 
