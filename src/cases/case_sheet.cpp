@@ -49,13 +49,8 @@ CaseFields readCase(Sheet& pratica, int row)
 
 int clientRow(Sheet& clienti, double clientNumber)
 {
-    // Column A from A1 down to its first empty cell; the search goes on after
-    // each match, so that the lower row wins.
-    int found = 0;
-    for (int r = clienti.findIdentifier(1, clientNumber, 1); r;
-         r = r < sheet::kMaxRows ? clienti.findIdentifier(1, clientNumber, r + 1) : 0)
-        found = r;
-    return found;
+    // Column A from A1 down to its first empty cell: the lower row wins.
+    return clienti.findLastIdentifier(1, clientNumber, 1);
 }
 
 QString clientName(Sheet& clienti, double clientNumber)

@@ -772,20 +772,45 @@ QString CellBlock::text(int row, int col) const
     return fromStd(sheet::formatValue(v, formats_[e.format], date1904_, italian()));
 }
 
-int Sheet::findIdentifier(int column, double id, int startRow)
+int Sheet::findIdentifier(int column, double id, int startRow) { return identifierRow(column, id, startRow, false); }
+
+int Sheet::findLastIdentifier(int column, double id, int startRow) { return identifierRow(column, id, startRow, true); }
+
+constexpr size_t kPrefetchRows = 16;
+
+int Sheet::identifierRow(int column, double id, int startRow, bool last) const
 {
     if (startRow < 1 || startRow > kMaxRows || column < 1 || column > kMaxCols)
         invalidRange();
     const sheet::Workbook& wb = book_->model();
-    for (int r = startRow - 1; r < kMaxRows; ++r) {
-        const Cell& c = storedCell(*model_, r, column - 1);
-        if (c.type == CellType::Empty)
+    // The stored rows read in place: past them, or past a row too short to
+    // reach the column, the column is empty and the walk ends.
+    const std::vector<sheet::Row>& rows = model_->rows;
+    const size_t col0 = size_t(column - 1);
+    int found = 0;
+    const size_t end = rows.size();
+    for (size_t r = size_t(startRow - 1); r < end; ++r) {
+        // Each row's cells are a block of their own: the walk waits on memory,
+        // so the cell a few rows down is asked for before it is needed.
+        if (r + kPrefetchRows < end) {
+            const std::vector<Cell>& ahead = rows[r + kPrefetchRows].cells;
+            if (col0 < ahead.size())
+                __builtin_prefetch(&ahead[col0]);
+        }
+        const std::vector<Cell>& cells = rows[r].cells;
+        if (col0 >= cells.size())
             break;
+        const Cell& c = cells[col0];
         if (c.type == CellType::Number ? c.number == id
-                                       : c.type == CellType::Text && sameIdentifier(fromStd(wb.string(c.str)), id))
-            return r + 1;
+                                       : c.type == CellType::Text && sameIdentifier(fromStd(wb.string(c.str)), id)) {
+            found = int(r) + 1;
+            if (!last)
+                break;
+        } else if (c.type == CellType::Empty) {
+            break;
+        }
     }
-    return 0;
+    return found;
 }
 
 int Sheet::nextRecordRow(int keyColumn, int lastColumn, int startRow)

@@ -198,6 +198,8 @@ public:
     // First row (from startRow down, up to the first empty cell of `column`) whose
     // value in `column` equals `id` as a number; 0 when none.
     int findIdentifier(int column, double id, int startRow = 2);
+    // The same walk to the first empty cell, where the lowest matching row wins.
+    int findLastIdentifier(int column, double id, int startRow = 2);
 
     // Where a new record of a table goes: the first row after the unbroken run
     // of `keyColumn` that starts at `startRow`, the row every list of the
@@ -234,6 +236,7 @@ private:
     friend class ModelAccess; // core/host/model_access.h
     sheet::Worksheet& model() const { return *model_; }
     const sheet::Cell& cellAt(int row, int col) const; // HostError outside the sheet
+    int identifierRow(int column, double id, int startRow, bool last) const;
     // A change made: recorded for the journal, and the workbook marked modified.
     void changed(changes::Op op, int r1, int c1, int r2, int c2, const QVariantList& args = {});
     Book* book_;
