@@ -1,7 +1,6 @@
 #include "support_cups.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -10,8 +9,8 @@
 
 #include <cups/cups.h>
 
-#include <algorithm>
 #include <csignal>
+#include <map>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,10 +23,9 @@ const QString kPpd = QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd"
 
 QString tool(const QString& name)
 {
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    return path;
+    const QString path = QStandardPaths::findExecutable(name);
+    return path.isEmpty() ? QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")})
+                          : path;
 }
 
 bool writeFile(const QString& path, const QString& text)
@@ -52,14 +50,25 @@ void sweepStaleConfigurations()
     }
 }
 
+// Every job the service holds, any state, by number.
+std::map<int, ipp_jstate_t> jobStates()
+{
+    cups_job_t* jobs = nullptr;
+    const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
+    std::map<int, ipp_jstate_t> states;
+    for (int i = 0; i < n; ++i)
+        states[jobs[i].id] = jobs[i].state;
+    cupsFreeJobs(n, jobs);
+    return states;
+}
+
 bool serviceAnswers(const QString& socket)
 {
     http_t* http = httpConnect2(QFile::encodeName(socket).constData(), 0, nullptr, AF_UNSPEC,
                                 HTTP_ENCRYPTION_IF_REQUESTED, 1, 1000, nullptr);
-    if (!http)
-        return false;
-    httpClose(http);
-    return true;
+    if (http)
+        httpClose(http);
+    return http != nullptr;
 }
 
 } // namespace
@@ -107,27 +116,15 @@ bool CupsFixture::start(QString* error)
     const QString files = root + QStringLiteral("/conf/cups-files.conf");
     const bool written = writeFile(cupsd,
                                    QStringLiteral(
-                                       "Listen %1\n"
-                                       "LogLevel info\n"
-                                       "Browsing No\n"
-                                       "BrowseLocalProtocols none\n"
-                                       "DefaultAuthType None\n"
-                                       "WebInterface No\n"
-                                       "PreserveJobHistory Yes\n"
-                                       "MaxJobs 0\n"
+                                       "Listen %1\nLogLevel info\nBrowsing No\nBrowseLocalProtocols none\n"
+                                       "DefaultAuthType None\nWebInterface No\nPreserveJobHistory Yes\nMaxJobs 0\n"
                                        "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                                        "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n")
                                        .arg(socketPath()))
         && writeFile(files,
-                     QStringLiteral("ServerRoot %1/conf\n"
-                                    "RequestRoot %1/spool\n"
-                                    "CacheDir %1/cache\n"
-                                    "StateDir %1/state\n"
-                                    "TempDir %1/tmp\n"
-                                    "AccessLog %1/log/access_log\n"
-                                    "ErrorLog %1/log/error_log\n"
-                                    "PageLog %1/log/page_log\n"
-                                    "SystemGroup root\n")
+                     QStringLiteral("ServerRoot %1/conf\nRequestRoot %1/spool\nCacheDir %1/cache\nStateDir %1/state\n"
+                                    "TempDir %1/tmp\nAccessLog %1/log/access_log\nErrorLog %1/log/error_log\n"
+                                    "PageLog %1/log/page_log\nSystemGroup root\n")
                          .arg(root));
     if (!written)
         return fail(QStringLiteral("cannot write the configuration of the print service"));
@@ -136,13 +133,8 @@ bool CupsFixture::start(QString* error)
     tag_ = QStringLiteral("gp-test-%1-%2").arg(::getpid()).arg(QFileInfo(root).fileName().section(u'-', -1));
     cupsPdfConf_ = QDir(kEtcCups).filePath(QStringLiteral("cups-pdf-%1.conf").arg(tag_));
     if (!writeFile(cupsPdfConf_,
-                   QStringLiteral("Out %1\n"
-                                  "AnonDirName %1\n"
-                                  "Spool %2/cups-pdf\n"
-                                  "Log %2/log\n"
-                                  "LogType 3\n"
-                                  "Label 2\n"
-                                  "Grp root\n")
+                   QStringLiteral("Out %1\nAnonDirName %1\nSpool %2/cups-pdf\nLog %2/log\nLogType 3\n"
+                                  "Label 2\nGrp root\n")
                        .arg(outputDir(), root)))
         return fail(QStringLiteral("cannot write %1").arg(cupsPdfConf_));
 
@@ -173,20 +165,17 @@ bool CupsFixture::start(QString* error)
 
 void CupsFixture::stop()
 {
-    if (cupsd_) {
-        if (cupsd_->state() != QProcess::NotRunning) {
-            cupsd_->terminate();
-            if (!cupsd_->waitForFinished(10000)) {
-                cupsd_->kill();
-                cupsd_->waitForFinished(5000);
-            }
+    if (cupsd_ && cupsd_->state() != QProcess::NotRunning) {
+        cupsd_->terminate();
+        if (!cupsd_->waitForFinished(10000)) {
+            cupsd_->kill();
+            cupsd_->waitForFinished(5000);
         }
-        cupsd_.reset();
     }
-    if (!cupsPdfConf_.isEmpty()) {
+    cupsd_.reset();
+    if (!cupsPdfConf_.isEmpty())
         QFile::remove(cupsPdfConf_);
-        cupsPdfConf_.clear();
-    }
+    cupsPdfConf_.clear();
     if (dir_ && qEnvironmentVariableIsSet("GP_KEEP_PRINTS")) { // to look at the jobs by hand
         dir_->setAutoRemove(false);
         qInfo("the jobs' PDF files are kept in %s", qPrintable(outputDir()));
@@ -220,40 +209,10 @@ bool CupsFixture::addQueue(const QString& name)
                   QStringLiteral("pdftops-renderer-default=pdftocairo")});
 }
 
-bool CupsFixture::removeQueue(const QString& name)
-{
-    return admin(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
-}
-
-bool CupsFixture::setDefault(const QString& name)
-{
-    return admin(QStringLiteral("lpadmin"), {QStringLiteral("-d"), name});
-}
-
-bool CupsFixture::stopQueue(const QString& name, const QString& reason)
-{
-    return admin(QStringLiteral("cupsdisable"), {QStringLiteral("-r"), reason, name});
-}
-
-bool CupsFixture::rejectQueue(const QString& name, const QString& reason)
-{
-    return admin(QStringLiteral("cupsreject"), {QStringLiteral("-r"), reason, name});
-}
-
-bool CupsFixture::readyQueue(const QString& name)
-{
-    return admin(QStringLiteral("cupsenable"), {name}) && admin(QStringLiteral("cupsaccept"), {name});
-}
-
 int CupsFixture::newestJob() const
 {
-    cups_job_t* jobs = nullptr;
-    const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
-    int newest = 0;
-    for (int i = 0; i < n; ++i)
-        newest = std::max(newest, jobs[i].id);
-    cupsFreeJobs(n, jobs);
-    return newest;
+    const auto states = jobStates();
+    return states.empty() ? 0 : states.rbegin()->first;
 }
 
 QString CupsFixture::waitForJob(int id, int timeoutMs) const
@@ -262,19 +221,12 @@ QString CupsFixture::waitForJob(int id, int timeoutMs) const
     QString found;
     bool failed = false;
     const auto done = [&] {
-        cups_job_t* jobs = nullptr;
-        const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
-        ipp_jstate_t state = IPP_JSTATE_PENDING;
-        for (int i = 0; i < n; ++i)
-            if (jobs[i].id == id)
-                state = jobs[i].state;
-        cupsFreeJobs(n, jobs);
-        if (state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED) {
-            failed = true;
-            return true;
-        }
-        if (state != IPP_JSTATE_COMPLETED)
-            return false;
+        const auto states = jobStates();
+        const auto it = states.find(id);
+        const ipp_jstate_t state = it == states.end() ? IPP_JSTATE_PENDING : it->second;
+        failed = state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED;
+        if (failed || state != IPP_JSTATE_COMPLETED)
+            return failed;
         for (const QString& f : QDir(outputDir()).entryList({QStringLiteral("*.pdf")}, QDir::Files))
             if (own.match(f).hasMatch()) {
                 found = QDir(outputDir()).filePath(f);
