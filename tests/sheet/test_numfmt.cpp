@@ -15,9 +15,13 @@ struct Case {
     const char* format;
     double value;
     const char* expected;
+    bool date1904 = false;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << '"' << c.format << "\" " << c.value; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << '"' << c.format << "\" " << c.value << (c.date1904 ? " 1904" : "");
+}
 
 std::string it(double v, const char* fmt, bool date1904 = false)
 {
@@ -33,7 +37,7 @@ class ItalianNumbers : public ::testing::TestWithParam<Case> {};
 TEST_P(ItalianNumbers, RendersLikeTheSpreadsheet)
 {
     const Case& c = GetParam();
-    EXPECT_EQ(it(c.value, c.format), c.expected) << "format " << c.format << " value " << c.value;
+    EXPECT_EQ(it(c.value, c.format, c.date1904), c.expected) << "format " << c.format << " value " << c.value;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,30 +150,24 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"yyyy-mm-dd", 59.99999999, "1900-02-29"}, Case{"dd/mm/yyyy", -1, "#####"},
         Case{"dd/mm/yyyy", 2958466, "#####"}, Case{"dd/mm/yyyy", 2958465, "31/12/9999"}));
 
-TEST(NumberFormat, Date1904System)
-{
-    EXPECT_EQ(it(0, "yyyy-mm-dd", true), "1904-01-01");
-    EXPECT_EQ(it(1, "dddd dd/mm/yyyy", true), "sabato 02/01/1904");
-    EXPECT_EQ(it(43904.395833333336, "dd/mm/yyyy hh:mm", true), "15/03/2024 09:30");
-    EXPECT_EQ(it(2957003, "dd/mm/yyyy", true), "31/12/9999");
-    EXPECT_EQ(it(2957004, "dd/mm/yyyy", true), "#####");
-}
+INSTANTIATE_TEST_SUITE_P(Date1904System, ItalianNumbers,
+                         ::testing::Values(Case{"yyyy-mm-dd", 0, "1904-01-01", true},
+                                           Case{"dddd dd/mm/yyyy", 1, "sabato 02/01/1904", true},
+                                           Case{"dd/mm/yyyy hh:mm", 43904.395833333336, "15/03/2024 09:30", true},
+                                           Case{"dd/mm/yyyy", 2957003, "31/12/9999", true},
+                                           Case{"dd/mm/yyyy", 2957004, "#####", true}));
 
 // ------------------------------------------------------------------ English
 
 TEST(NumberFormat, EnglishLocale)
 {
-    EXPECT_EQ(en(1234.5, "#,##0.00"), "1,234.50");
-    EXPECT_EQ(en(1234.5, "#,0.00"), "1,234.50");
-    EXPECT_EQ(en(1234.5, "General"), "1234.5");
-    EXPECT_EQ(en(1.5e-07, "0.00E+00"), "1.50E-07");
-    EXPECT_EQ(en(0.0131262936342279, "0.00%"), "1.31%");
-    EXPECT_EQ(en(1234.5, "#,##0.00\\ [$€-410]"), "1,234.50 €");
-    EXPECT_EQ(en(45366, "m/d/yy"), "3/15/2024");
-    EXPECT_EQ(en(45366, "dddd, mmmm d, yyyy"), "Friday, March 15, 2024");
-    EXPECT_EQ(en(45366, "ddd d mmm"), "Fri 15 Mar");
-    EXPECT_EQ(en(0.75, "h:mm:ss AM/PM"), "6:00:00 PM");
-    EXPECT_EQ(en(1.5 / 86400, "mm:ss.0"), "00:01.5");
+    for (const Case& c :
+         {Case{"#,##0.00", 1234.5, "1,234.50"}, Case{"#,0.00", 1234.5, "1,234.50"}, Case{"General", 1234.5, "1234.5"},
+          Case{"0.00E+00", 1.5e-07, "1.50E-07"}, Case{"0.00%", 0.0131262936342279, "1.31%"},
+          Case{"#,##0.00\\ [$€-410]", 1234.5, "1,234.50 €"}, Case{"m/d/yy", 45366, "3/15/2024"},
+          Case{"dddd, mmmm d, yyyy", 45366, "Friday, March 15, 2024"}, Case{"ddd d mmm", 45366, "Fri 15 Mar"},
+          Case{"h:mm:ss AM/PM", 0.75, "6:00:00 PM"}, Case{"mm:ss.0", 1.5 / 86400, "00:01.5"}})
+        EXPECT_EQ(en(c.value, c.format), c.expected) << c.format;
     EXPECT_EQ(formatValue(Value::makeBoolean(true), "General", false, Locale::english()), "TRUE");
 }
 
@@ -177,22 +175,21 @@ TEST(NumberFormat, EnglishLocale)
 
 TEST(NumberFormat, TextBooleansAndErrors)
 {
-    const Locale l = Locale::italian();
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "0.00", false, l), "abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "0;-0", false, l), "abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "@", false, l), "abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "0;-0;0;\"T: \"@", false, l), "T: abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "0;-0;0;[Red]\"fisso\"", false, l), "fisso");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "\"<\"@\">\"", false, l), "<abc>");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "[$-410]dd/mm/yyyy;@", false, l), "abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "_($* #,##0_);_($* (#,##0);_($* \"-\"_);_(@_)", false, l), " abc ");
-    EXPECT_EQ(formatValue(Value::makeText("3;4"), "General", false, l), "3;4");
-    EXPECT_EQ(formatValue(Value::makeBoolean(true), "0.00", false, l), "VERO");
-    EXPECT_EQ(formatValue(Value::makeBoolean(false), "General", false, l), "FALSO");
-    EXPECT_EQ(formatValue(Value::makeError(0x07), "General", false, l), "#DIV/0!");
-    EXPECT_EQ(formatValue(Value::makeError(0x2A), "0.00", false, l), "#N/A");
-    EXPECT_EQ(formatValue(Value::makeEmpty(), "0.00", false, l), "");
-    EXPECT_EQ(formatValue(Value::makeNumber(std::nan("")), "0.00", false, l), "#NUM!");
+    struct V {
+        Value value;
+        const char* format;
+        const char* expected;
+    };
+    const Value abc = Value::makeText("abc");
+    for (const V& v :
+         {V{abc, "0.00", "abc"}, V{abc, "0;-0", "abc"}, V{abc, "@", "abc"}, V{abc, "0;-0;0;\"T: \"@", "T: abc"},
+          V{abc, "0;-0;0;[Red]\"fisso\"", "fisso"}, V{abc, "\"<\"@\">\"", "<abc>"},
+          V{abc, "[$-410]dd/mm/yyyy;@", "abc"}, V{abc, "_($* #,##0_);_($* (#,##0);_($* \"-\"_);_(@_)", " abc "},
+          V{Value::makeText("3;4"), "General", "3;4"}, V{Value::makeBoolean(true), "0.00", "VERO"},
+          V{Value::makeBoolean(false), "General", "FALSO"}, V{Value::makeError(0x07), "General", "#DIV/0!"},
+          V{Value::makeError(0x2A), "0.00", "#N/A"}, V{Value::makeEmpty(), "0.00", ""},
+          V{Value::makeNumber(std::nan("")), "0.00", "#NUM!"}})
+        EXPECT_EQ(formatValue(v.value, v.format, false, Locale::italian()), v.expected) << v.format;
 }
 
 // ------------------------------------------------------------------ serials
@@ -265,15 +262,14 @@ TEST(FormatClassification, DateFormats)
 
 TEST(FormatClassification, BuiltinFormats)
 {
-    EXPECT_EQ(builtinNumberFormat(0), "General");
-    EXPECT_EQ(builtinNumberFormat(4), "#,##0.00");
-    EXPECT_EQ(builtinNumberFormat(14), "m/d/yy");
-    EXPECT_EQ(builtinNumberFormat(22), "m/d/yy h:mm");
-    EXPECT_EQ(builtinNumberFormat(44), "_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)");
-    EXPECT_EQ(builtinNumberFormat(47), "mm:ss.0");
-    EXPECT_EQ(builtinNumberFormat(49), "@");
-    for (uint16_t id : {23, 30, 36, 50, 163, 164})
-        EXPECT_EQ(builtinNumberFormat(id), "") << id;
+    struct B {
+        uint16_t id;
+        const char* format; // empty: no built-in format of that id
+    };
+    for (auto [id, format] : {B{0, "General"}, B{4, "#,##0.00"}, B{14, "m/d/yy"}, B{22, "m/d/yy h:mm"},
+                              B{44, "_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)"}, B{47, "mm:ss.0"},
+                              B{49, "@"}, B{23, ""}, B{30, ""}, B{36, ""}, B{50, ""}, B{163, ""}, B{164, ""}})
+        EXPECT_EQ(builtinNumberFormat(id), format) << id;
     // Every built-in date id is classified as a date by its string.
     for (uint16_t id = 0; id <= 49; ++id) {
         const std::string f = builtinNumberFormat(id);
@@ -301,12 +297,8 @@ TEST(CellText, UsesTheCellsFormat)
     ws.setValue(0, 4, Value::makeBoolean(true));
     ws.setValue(0, 5, Value::makeError(0x07));
 
-    EXPECT_EQ(cellText(*wb, ws, 0, 0, l), "1.234,50 €");
-    EXPECT_EQ(cellText(*wb, ws, 0, 1, l), "15/03/2024 09:30");
-    EXPECT_EQ(cellText(*wb, ws, 0, 2, l), "1234,5");
-    EXPECT_EQ(cellText(*wb, ws, 0, 3, l), "Pratica");
-    EXPECT_EQ(cellText(*wb, ws, 0, 4, l), "VERO");
-    EXPECT_EQ(cellText(*wb, ws, 0, 5, l), "#DIV/0!");
+    for (int c = 0; const char* text : {"1.234,50 €", "15/03/2024 09:30", "1234,5", "Pratica", "VERO", "#DIV/0!"})
+        EXPECT_EQ(cellText(*wb, ws, 0, c++, l), text);
     EXPECT_EQ(cellText(*wb, ws, 5, 5, l), "");
     EXPECT_EQ(cellText(*wb, ws, 70000, 300, l), "");
 }
