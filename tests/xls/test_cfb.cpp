@@ -87,19 +87,8 @@ TEST(Cfb, TreeWithStoragesRoundTripsSortedAsTheFormatRequires)
     f.root.clsid = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
     f.root.modified = 0x01D9000011112222ull;
     // Children given out of order: the reader returns them in tree (in-order) order.
-    const std::vector<std::u16string> names = {u"Workbook",
-                                               u"\x05SummaryInformation",
-                                               u"b",
-                                               u"A",
-                                               u"zz",
-                                               u"Ab",
-                                               u"aC",
-                                               u"\x05"
-                                               u"DocumentSummaryInformation",
-                                               u"Лист",
-                                               u"лиса",
-                                               u"C",
-                                               u"Book"};
+    const std::vector<std::u16string> names({u"Workbook", u"\u0005SummaryInformation", u"b", u"A", u"zz", u"Ab", u"aC",
+                                             u"\u0005DocumentSummaryInformation", u"Лист", u"лиса", u"C", u"Book"});
     uint32_t seed = 1;
     for (const auto& n : names)
         f.root.children.push_back(oneStream(pattern(seed * 700, seed), n).root.children[0]), ++seed;
@@ -120,21 +109,15 @@ TEST(Cfb, TreeWithStoragesRoundTripsSortedAsTheFormatRequires)
     auto back = readCompoundFile(writeCompoundFile(f));
     ASSERT_TRUE(back.ok()) << back.error().message;
 
-    auto sorted = [](CfbEntry e, auto& self) -> CfbEntry {
-        std::stable_sort(e.children.begin(), e.children.end(), [](const CfbEntry& a, const CfbEntry& b) {
-            if (a.name.size() != b.name.size())
-                return a.name.size() < b.name.size();
-            for (size_t i = 0; i < a.name.size(); ++i) {
-                auto up = [](char16_t c) -> char16_t {
-                    if ((c >= u'a' && c <= u'z') || (c >= 0x430 && c <= 0x44F))
-                        return char16_t(c - 32);
-                    return c;
-                };
-                if (up(a.name[i]) != up(b.name[i]))
-                    return up(a.name[i]) < up(b.name[i]);
-            }
-            return false;
-        });
+    // The order the format asks for: shorter names first, then by upper-cased UTF-16 units.
+    auto key = [](const CfbEntry& e) {
+        std::u16string k = e.name;
+        for (char16_t& c : k)
+            c = (c >= u'a' && c <= u'z') || (c >= 0x430 && c <= 0x44F) ? char16_t(c - 32) : c;
+        return std::pair(k.size(), k);
+    };
+    auto sorted = [&](CfbEntry e, auto& self) -> CfbEntry {
+        std::ranges::stable_sort(e.children, {}, key);
         for (auto& c : e.children)
             c = self(c, self);
         return e;
@@ -269,15 +252,10 @@ TEST(Cfb, Version4FileIsRead)
     // directory in sector 2, FAT in sector 3.
     const size_t ss = 4096;
     Bytes f = Bytes{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1} + Bytes(ss * 5 - 8, 0);
-    for (auto [at, v] : std::initializer_list<std::pair<size_t, uint32_t>>{{0x18, 0x0004003E},
-                                                                           {0x1C, 0x000CFFFE},
-                                                                           {0x20, 6},
-                                                                           {0x2C, 1},
-                                                                           {0x30, 2},
-                                                                           {0x38, 4096},
-                                                                           {0x3C, 0xFFFFFFFE},
-                                                                           {0x44, 0xFFFFFFFE},
-                                                                           {0x4C, 3}})
+    // Version 4, sector shift 12, one FAT sector (3), the directory in 2, no mini FAT or DIFAT.
+    using F = std::pair<size_t, uint32_t>;
+    for (auto [at, v] : {F{0x18, 0x0004003E}, F{0x1C, 0x000CFFFE}, F{0x20, 6}, F{0x2C, 1}, F{0x30, 2}, F{0x38, 4096},
+                         F{0x3C, 0xFFFFFFFE}, F{0x44, 0xFFFFFFFE}, F{0x4C, 3}})
         put32(f, at, v);
     for (int i = 1; i < 109; ++i)
         put32(f, 0x4C + 4 * i, 0xFFFFFFFF);
