@@ -5,7 +5,7 @@
 msoffcrypto-tool decrypts the copy and xlrd reads it (values, types, number formats, dates,
 merged ranges, column widths, visibility, date system) as the expected dump says; our own
 reader (`xlstool dump --json`) reads the original and the copy alike. The helpers here
-serve repair_check.py and cfb_crypto_check.py too.
+serve repair_check.py too.
 
 Usage: roundtrip_check.py XLSTOOL FOLDER...   (exit 77 = skipped: no folder present, or no module)
 """
@@ -139,7 +139,8 @@ def dump(xlstool, path, password):
 
 def copy_in_clear(xlstool, path, password, encrypted, tmp, errs):
     """`xlstool copy` of a workbook, checked to be encrypted (RC4 CryptoAPI 4.2) exactly when
-    the original was, and decrypted by msoffcrypto-tool; (copy path, clear bytes) or None."""
+    the original was, and decrypted by msoffcrypto-tool with its password only; (copy path,
+    clear bytes) or None."""
     name = os.path.basename(path)
     copy = os.path.join(tmp, "copy_" + name)
     r = subprocess.run([xlstool, "copy", "--password", password, path, copy], capture_output=True)
@@ -155,6 +156,11 @@ def copy_in_clear(xlstool, path, password, encrypted, tmp, errs):
     if fp != (1, 4, 2):
         errs.append("%s: the copy is not RC4 CryptoAPI 4.2 encrypted (FILEPASS %r)" % (name, fp))
         return None
+    try:
+        decrypt(data, password + "x")
+        errs.append("%s: msoffcrypto opened the copy with a wrong password" % name)
+    except Exception:
+        pass
     clear = decrypt(data, password)
     if filepass_of(clear) is not None:
         errs.append("%s: msoffcrypto left a FILEPASS record" % name)

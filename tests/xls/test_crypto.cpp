@@ -1,12 +1,11 @@
 // Workbook stream encryption: published test values, the encrypted fixtures,
-// our own CryptoAPI writer and malformed FILEPASS records. Also writes files for
-// cfb_crypto_check.py, which opens them with independent tools.
+// our own CryptoAPI writer and malformed FILEPASS records. Independent readers open
+// what the writer encrypts in xls_roundtrip_check.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <utility>
 
@@ -26,8 +25,6 @@ using gp::sheet::utf8ToUtf16;
 namespace fs = std::filesystem;
 
 namespace {
-
-const fs::path kOutDir = fs::path(GP_BINARY_DIR) / "tests" / "xls" / "cfb_crypto_out";
 
 Bytes hex(std::string_view s)
 {
@@ -71,18 +68,6 @@ Encryption schemeNamed(const std::string& n)
                                                         {"rc4", Encryption::Rc4},
                                                         {"rc4-cryptoapi", Encryption::Rc4CryptoApi}};
     return m.at(n);
-}
-
-// Replaces (or removes, with an empty body) the FILEPASS after the globals BOF
-// of a plaintext stream, moving the sheet offsets by the difference.
-Bytes withFilepass(const Bytes& s, const Bytes& body)
-{
-    Records r = Records::of(s);
-    if (r.at(1).type == 0x002F)
-        r.list.erase(r.list.begin() + 1);
-    if (!body.empty())
-        r.list.insert(r.list.begin() + 1, {0x002F, body});
-    return r.bytes();
 }
 
 // A plausible workbook stream with a CryptoAPI FILEPASS (or none) after the BOF.
@@ -386,54 +371,4 @@ TEST(Crypto, MalformedOrUnknownFilepass)
     ASSERT_TRUE(detectEncryption(s).ok());
     EXPECT_EQ(*detectEncryption(s), Encryption::Rc4CryptoApi);
     EXPECT_TRUE(decryptWorkbookStream(s, "a").ok());
-}
-
-// Writes files for the check through independent tools (cfb_crypto_check.py):
-// fixtures re-encrypted with our CryptoAPI writer and re-wrapped by our container.
-TEST(Crypto, WriteFilesForIndependentCheck)
-{
-    const fs::path fixtures = fs::path(GP_SHARED_DIR) / "fixtures" / "xls";
-    if (!fs::is_directory(fixtures))
-        GTEST_SKIP() << "fixtures not found";
-    fs::remove_all(kOutDir);
-    fs::create_directories(kOutDir);
-    std::ofstream manifest(kOutDir / "manifest.tsv");
-    struct Job {
-        const char* fixture;
-        std::string newPassword; // empty: written in clear
-    };
-    const Job jobs[] = {
-        {"poi_password", "Nuova-Pàssword"}, // RC4 1.1 -> CryptoAPI
-        {"poi_xor-encryption-abc", "abc"},  // XOR -> CryptoAPI, small: mini stream
-        {"lo74_plain_it", "Studio2024"},    // plain -> CryptoAPI
-        {"poi_44861_french", ""},           // other streams and storages kept
-        {"poi_50833_velvetsweatshop", std::string(kDefaultPassword)},
-    };
-    for (const Job& j : jobs) {
-        SCOPED_TRACE(j.fixture);
-        const fs::path src = fixtures / (std::string(j.fixture) + ".xls");
-        const Expected e = readExpected(src);
-        auto cf = readCompoundFile(readBytes(src));
-        ASSERT_TRUE(cf.ok());
-        CfbEntry* wb = findChild(cf->root, u"Workbook");
-        ASSERT_NE(wb, nullptr);
-        auto stream = wb->data;
-        ASSERT_TRUE(decryptWorkbookStream(stream, e.password.value_or("")).ok());
-        if (j.newPassword.empty()) {
-            stream = withFilepass(stream, {});
-        } else {
-            CryptoApiKey key;
-            stream = withFilepass(stream, makeCryptoApiFilepass(j.newPassword, key));
-            encryptWorkbookStream(stream, key);
-            // Our own reader opens it too, and the plaintext is intact.
-            auto check = stream;
-            ASSERT_TRUE(decryptWorkbookStream(check, j.newPassword).ok());
-            checkPlaintext(check, e);
-        }
-        wb->data = stream;
-        std::string name = std::string(j.fixture) + (j.newPassword.empty() ? "_clear" : "_cryptoapi") + ".xls";
-        writeBytes(kOutDir / name, writeCompoundFile(cf.value()));
-        manifest << name << '\t' << j.newPassword << '\t' << fs::path(src).replace_extension(".expected.json").string()
-                 << '\n';
-    }
 }
