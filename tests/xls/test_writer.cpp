@@ -95,10 +95,7 @@ std::unique_ptr<Workbook> sampleWorkbook()
     ws.setValue(65535, 255, Value::makeNumber(7)); // the last cell of a sheet
     ws.merged.push_back({0, 0, 1, 3});
     ws.setColumnWidth(1, 30 * 256);
-    ColumnInfo h;
-    h.firstCol = h.lastCol = 7;
-    h.hidden = true;
-    ws.columns.push_back(h);
+    ws.columns.push_back(ColumnInfo{.firstCol = 7, .lastCol = 7, .hidden = true});
     ws.frozenRows = 1;
     ws.frozenCols = 2;
     PageSetup& ps = ws.pageSetup;
@@ -186,14 +183,13 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
 // their rich-text runs, kept records and layout; a second rewrite changes nothing.
 TEST(XlsWriter, RewritesAreFaithfulAndStable)
 {
-    std::vector<std::pair<fs::path, std::string>> files;
-    for (const fs::path& p : fixtureFiles(true))
-        files.push_back({p, readExpected(p).password.value_or("")});
+    const auto files = fixtureFiles(true);
     if (files.empty())
         GTEST_SKIP() << "no shared fixtures under " << GP_SHARED_DIR;
     size_t formulasSeen = 0, runsSeen = 0;
-    for (const auto& [path, password] : files) {
+    for (const fs::path& path : files) {
         SCOPED_TRACE(path.filename().string());
+        const std::string password = readExpected(path).password.value_or("");
         auto a = readXlsFile(path.string(), password);
         ASSERT_TRUE(a.ok());
         XlsDocument b = roundTrip(a.value(), password);
