@@ -30,8 +30,6 @@ std::string it(double v, const char* fmt, bool date1904 = false)
 
 std::string en(double v, const char* fmt) { return formatValue(Value::makeNumber(v), fmt, false, Locale::english()); }
 
-// ------------------------------------------------------------------ numbers
-
 class ItalianNumbers : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ItalianNumbers, RendersLikeTheSpreadsheet)
@@ -116,8 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"[$-410]dd/mm/yyyy;@", 45366, "15/03/2024"}, Case{"[$-410]dd/mm/yyyy;@", -1, "#####"},
                       Case{"\"Tot. \"General", 1234.5, "Tot. 1234,5"}));
 
-// ------------------------------------------------------------------ dates
-
 INSTANTIATE_TEST_SUITE_P(
     Dates, ItalianNumbers,
     ::testing::Values(
@@ -157,8 +153,6 @@ INSTANTIATE_TEST_SUITE_P(Date1904System, ItalianNumbers,
                                            Case{"dd/mm/yyyy", 2957003, "31/12/9999", true},
                                            Case{"dd/mm/yyyy", 2957004, "#####", true}));
 
-// ------------------------------------------------------------------ English
-
 TEST(NumberFormat, EnglishLocale)
 {
     for (const Case& c :
@@ -170,8 +164,6 @@ TEST(NumberFormat, EnglishLocale)
         EXPECT_EQ(en(c.value, c.format), c.expected) << c.format;
     EXPECT_EQ(formatValue(Value::makeBoolean(true), "General", false, Locale::english()), "TRUE");
 }
-
-// ------------------------------------------------------------------ other values
 
 TEST(NumberFormat, TextBooleansAndErrors)
 {
@@ -191,8 +183,6 @@ TEST(NumberFormat, TextBooleansAndErrors)
           V{Value::makeNumber(std::nan("")), "0.00", "#NUM!"}})
         EXPECT_EQ(formatValue(v.value, v.format, false, Locale::italian()), v.expected) << v.format;
 }
-
-// ------------------------------------------------------------------ serials
 
 // Both ways between serials and dates, around the day that never was (60 in
 // the 1900 system) and at the ends of both systems.
@@ -221,32 +211,18 @@ TEST(DateSerial, BothSystemsBothWays)
 
 TEST(DateSerial, TimeOfDay)
 {
-    auto dt = serialToDateTime(45366.395833333336, false);
-    ASSERT_TRUE(dt);
-    EXPECT_EQ(dt->hour, 9);
-    EXPECT_EQ(dt->minute, 30);
-    EXPECT_EQ(dt->second, 0);
-    EXPECT_EQ(dt->millisecond, 0);
-
-    // Rounded to the millisecond only: still the same day.
-    dt = serialToDateTime(0.99999999, false);
-    ASSERT_TRUE(dt);
-    EXPECT_EQ(dt->hour * 10000000 + dt->minute * 100000 + dt->second * 1000 + dt->millisecond, 235959999);
-
-    // Less than half a millisecond before midnight: the next day.
-    dt = serialToDateTime(59.999999999999, false);
-    ASSERT_TRUE(dt);
-    EXPECT_EQ(dt->month * 100 + dt->day, 229);
-    EXPECT_EQ(dt->hour + dt->minute + dt->second + dt->millisecond, 0);
-
-    const double s = dateTimeToSerial(DateTime{2024, 3, 15, 9, 30, 0, 0}, false);
-    EXPECT_NEAR(s, 45366.395833333336, 1e-9);
-    dt = serialToDateTime(dateTimeToSerial(DateTime{2024, 3, 15, 23, 59, 59, 500}, false), false);
-    ASSERT_TRUE(dt);
-    EXPECT_EQ(dt->second * 1000 + dt->millisecond, 59500);
+    // The date and time of a serial of the 1900 system as one number, YYYYMMDDhhmmssmmm.
+    auto stamp = [](double serial) {
+        auto d = serialToDateTime(serial, false);
+        const long long date = d ? (d->year * 100LL + d->month) * 100 + d->day : -1;
+        return d ? ((date * 100 + d->hour) * 100 + d->minute) * 100000 + d->second * 1000 + d->millisecond : -1;
+    };
+    EXPECT_EQ(stamp(45366.395833333336), 20240315093000000);
+    EXPECT_EQ(stamp(0.99999999) % 1000000000, 235959999); // rounded to the millisecond only: still the same day
+    EXPECT_EQ(stamp(59.999999999999), 19000229000000000); // less than half a millisecond before midnight: the next day
+    EXPECT_NEAR(dateTimeToSerial(DateTime{2024, 3, 15, 9, 30, 0, 0}, false), 45366.395833333336, 1e-9);
+    EXPECT_EQ(stamp(dateTimeToSerial(DateTime{2024, 3, 15, 23, 59, 59, 500}, false)), 20240315235959500);
 }
-
-// ------------------------------------------------------------------ format classification
 
 TEST(FormatClassification, DateFormats)
 {
@@ -279,8 +255,6 @@ TEST(FormatClassification, BuiltinFormats)
         EXPECT_EQ(isDateFormatString(f), date) << id << " " << f;
     }
 }
-
-// ------------------------------------------------------------------ cells
 
 TEST(CellText, UsesTheCellsFormat)
 {
