@@ -44,9 +44,8 @@ def check_damaged(xlstool, folder, tmp):
     seed = sorted(f for f in os.listdir(folder) if f.endswith(".xls") and "cifrato" not in f)[0]
     bad = os.path.join(tmp, "damaged.xls")
     subprocess.run([xlstool, "copy", os.path.join(folder, seed), bad], check=True)
-    ole = olefile.OleFileIO(bad)
-    size = len(ole.openstream("Workbook").read())
-    ole.close()
+    with olefile.OleFileIO(bad) as ole:
+        size = ole.get_size("Workbook")
     raw = bytearray(open(bad, "rb").read())
     entry = raw.find("Workbook".encode("utf-16-le"))
     if entry < 0 or raw[entry + 0x78:entry + 0x7C] != size.to_bytes(4, "little"):

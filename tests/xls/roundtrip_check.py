@@ -68,18 +68,9 @@ def compare(expected, actual, label):
 
 def filepass_of(data):
     """(wEncryptionType, vMajor, vMinor) of the FILEPASS record, None when not encrypted."""
-    ole = olefile.OleFileIO(io.BytesIO(data))
-    stream = ole.openstream("Workbook").read()
-    bof_size = struct.unpack_from("<H", stream, 2)[0]
-    at = 4 + bof_size
-    rtype, size = struct.unpack_from("<HH", stream, at)
-    if rtype != 0x002F:
-        return None
-    body = stream[at + 4:at + 4 + size]
-    kind = struct.unpack_from("<H", body, 0)[0]
-    if kind == 0:
-        return (0, 0, 0)
-    return (kind,) + struct.unpack_from("<HH", body, 2)
+    stream = olefile.OleFileIO(io.BytesIO(data)).openstream("Workbook").read()
+    rtype, kind, major, minor = struct.unpack_from("<H2xHHH", stream, 4 + struct.unpack_from("<H", stream, 2)[0])
+    return None if rtype != 0x002F else (0, 0, 0) if kind == 0 else (kind, major, minor)
 
 
 def decrypt(data, password):
