@@ -315,17 +315,8 @@ TEST(XlsWriter, DefaultPasswordWorkbookIsSavedUnderItAgain)
 TEST(XlsReader, BrokenInputGivesAnErrorNeverACrash)
 {
     fs::path path = shared("fixtures/xls/lo74_plain_it.xls");
-    fs::path enc = shared("fixtures/practice/Dorvessa.xls");
-    if (!fs::exists(path) || !fs::exists(enc))
-        GTEST_SKIP() << "fixtures missing under " << GP_SHARED_DIR;
-    // Whole files cut short.
-    for (const auto& [p, pw] : {std::pair{path, std::string()}, std::pair{enc, std::string("Tesm4061QRB")}}) {
-        auto bytes = readBytes(p);
-        for (size_t cut = 0; cut < bytes.size(); cut += 97) {
-            auto r = readXls(std::span<const uint8_t>(bytes.data(), cut), pw);
-            EXPECT_TRUE(!r.ok() || r->workbook != nullptr);
-        }
-    }
+    if (!fs::exists(path))
+        GTEST_SKIP() << "fixture missing: " << path;
     // The plaintext stream cut short: the final EOF is missing, so always an error.
     auto doc = readXlsFile(path.string());
     ASSERT_TRUE(doc.ok());
