@@ -46,9 +46,7 @@ void expectPatches(const Bytes& good, const std::vector<Patch>& patches)
             put32(f, at, v);
         auto r = readCompoundFile(f);
         ASSERT_EQ(r.ok(), p.ok) << (r.ok() ? "" : r.error().message);
-        if (!r.ok()) {
-            EXPECT_EQ(r.error().code, ErrorCode::Damaged);
-        }
+        EXPECT_TRUE(r.ok() || r.error().code == ErrorCode::Damaged);
     }
 }
 
@@ -68,10 +66,8 @@ TEST(Cfb, EveryFixtureHasItsWorkbookStreamAndSurvivesRewrite)
         ASSERT_NE(wb, nullptr);
         ASSERT_GE(wb->data.size(), 20u);
         EXPECT_EQ(get16(wb->data, 0), 0x0809);
-        EXPECT_EQ(get16(wb->data, 4), 0x0600); // BIFF8
-        if (p.filename() == "poi_xor-encryption-abc.xls") {
-            EXPECT_EQ(wb->data.size(), 1620u); // in the mini stream
-        }
+        EXPECT_EQ(get16(wb->data, 4), 0x0600);                                                 // BIFF8
+        EXPECT_TRUE(p.filename() != "poi_xor-encryption-abc.xls" || wb->data.size() == 1620u); // in the mini stream
         auto written = writeCompoundFile(cf.value());
         EXPECT_EQ(written.size() % 512, 0u);
         auto again = readCompoundFile(written);
