@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "core/sheet/workbook.h"
 #include "core/xls/biff_io.h"
@@ -75,8 +76,7 @@ std::unique_ptr<Workbook> soundWorkbook()
 
 Bytes soundStream() { return writeWorkbookStream(*soundWorkbook()); }
 
-using Changed
-    = std::vector<std::pair<std::pair<int, int>, Value>>; // cells that read otherwise than in the sound stream
+using Changed = std::map<std::pair<int, int>, Value>; // cells that read otherwise than in the sound stream
 
 // One hand-built fault: its name, the stream, what must be read, the repair it counts.
 // What a short record still gives, checked on the workbook read (against the sound one).
@@ -98,11 +98,8 @@ void expectSameCells(const Workbook& sound, const Workbook& got, const Changed& 
     const Worksheet& b = *got.sheets[0];
     for (int r = 0; r <= std::max(a.lastRow(), b.lastRow()); ++r)
         for (int c = 0; c <= std::max(a.lastCol(), b.lastCol()); ++c) {
-            Value want = a.value(r, c);
-            for (const auto& [rc, v] : changed)
-                if (rc == std::pair{r, c})
-                    want = v;
-            EXPECT_EQ(b.value(r, c), want) << "cell " << r << "," << c;
+            const auto it = changed.find({r, c});
+            EXPECT_EQ(b.value(r, c), it == changed.end() ? a.value(r, c) : it->second) << "cell " << r << "," << c;
         }
 }
 
@@ -136,11 +133,9 @@ Bytes withSst(const std::vector<Bytes>& bodies, const std::vector<std::string>& 
         ++end;
     if (r.list[end].type == rEXTSST)
         ++end;
-    std::vector<RawRecord> repl;
-    for (size_t i = 0; i < bodies.size(); ++i)
-        repl.push_back({i ? rCONTINUE : rSST, bodies[i]});
     r.list.erase(r.list.begin() + long(at), r.list.begin() + long(end));
-    r.list.insert(r.list.begin() + long(at), repl.begin(), repl.end());
+    for (size_t i = 0; i < bodies.size(); ++i)
+        r.list.insert(r.list.begin() + long(at + i), RawRecord{i ? rCONTINUE : rSST, bodies[i]});
     return r.bytes();
 }
 
