@@ -250,12 +250,6 @@ TEST(Crypto, CryptoApiWriterRoundTrip)
     EXPECT_FALSE(r->usedDefaultPassword);
     EXPECT_TRUE(dec == plain);
 
-    // A fresh salt (and so a fresh keystream) every time.
-    CryptoApiKey key2;
-    auto fp2 = makeCryptoApiFilepass(pw, key2);
-    EXPECT_FALSE(std::equal(fp.begin() + 144, fp.begin() + 160, fp2.begin() + 144));
-    EXPECT_NE(key.h0, key2.h0);
-
     auto noFilepass = syntheticStream({}, 3);
     EXPECT_THROW(encryptWorkbookStream(noFilepass, key), std::invalid_argument);
 }
@@ -314,27 +308,24 @@ TEST(Crypto, MalformedOrUnknownFilepass)
     };
     Bytes cutShort = streamWith(good);
     cutShort.resize(100); // FILEPASS runs past the end of the stream
-    using Cases = std::span<const std::pair<const char*, Bytes>>;
-    const std::pair<const char*, Bytes> damaged[] = {
-        {"empty FILEPASS", streamWith({})},
-        {"XOR too short", streamWith({0, 0, 1, 2})},
-        {"RC4 too short", streamWith({1, 0, 1, 0, 1, 0, 9, 9, 9})},
-        {"CryptoAPI cut", streamWith(Bytes(good.begin(), good.begin() + 150))},
-        {"header size too big", patched(10, 0x1000)},
-        {"header size too small", patched(10, 4)},
-        {"salt size", patched(140, 32)},
-        {"not a BOF", Bytes{0x3C, 0, 0, 0}},
-        {"empty stream", {}},
-        {"FILEPASS beyond the stream", cutShort},
+    struct C {
+        const char* what;
+        Bytes stream;
     };
-    const std::pair<const char*, Bytes> unsupported[] = {
-        {"AES flag", patched(14, 0x24)},         {"no CryptoAPI flag", patched(14, 0x08)},
-        {"AES algorithm", patched(22, 0x660E)},  {"key size", patched(30, 129)},
-        {"version 5.2", patched(2, 0x00020005)}, {"type 2", streamWith({2, 0, 1, 0, 1, 0})},
-    };
-    for (auto [cases, code] : {std::pair{Cases(damaged), ErrorCode::Damaged},
-                               std::pair{Cases(unsupported), ErrorCode::UnsupportedEncryption}})
-        for (const auto& [what, stream] : cases) {
+    const std::vector<C> damaged({C{"empty FILEPASS", streamWith({})}, C{"XOR too short", streamWith({0, 0, 1, 2})},
+                                  C{"RC4 too short", streamWith({1, 0, 1, 0, 1, 0, 9, 9, 9})},
+                                  C{"CryptoAPI cut", streamWith(Bytes(good.begin(), good.begin() + 150))},
+                                  C{"header size too big", patched(10, 0x1000)},
+                                  C{"header size too small", patched(10, 4)}, C{"salt size", patched(140, 32)},
+                                  C{"not a BOF", Bytes{0x3C, 0, 0, 0}}, C{"empty stream", {}},
+                                  C{"FILEPASS beyond the stream", cutShort}});
+    const std::vector<C> unsupported({C{"AES flag", patched(14, 0x24)}, C{"no CryptoAPI flag", patched(14, 0x08)},
+                                      C{"AES algorithm", patched(22, 0x660E)}, C{"key size", patched(30, 129)},
+                                      C{"version 5.2", patched(2, 0x00020005)},
+                                      C{"type 2", streamWith({2, 0, 1, 0, 1, 0})}});
+    for (auto [cases, code] :
+         {std::pair{&damaged, ErrorCode::Damaged}, std::pair{&unsupported, ErrorCode::UnsupportedEncryption}})
+        for (const auto& [what, stream] : *cases) {
             SCOPED_TRACE(what);
             auto d = detectEncryption(stream);
             ASSERT_FALSE(d.ok());

@@ -145,7 +145,8 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
     EXPECT_EQ(layout(ws.pageSetup), layout(orig.pageSetup));
     EXPECT_FALSE(wb.sheets[1]->pageSetup.printArea.has_value());
 
-    // Encrypted: a new salt on every save; the password opens it.
+    // Encrypted: a new salt on every save, the password is needed (reading back with it:
+    // XlsTolerant.EachFaultIsReadLikeTheSoundFileAndCounted).
     XlsDocument enc;
     enc.workbook = sampleWorkbook();
     enc.encryption = Encryption::Rc4CryptoApi;
@@ -153,10 +154,6 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
     auto first = writeXls(enc), second = writeXls(enc);
     ASSERT_TRUE(first.ok() && second.ok());
     EXPECT_NE(first.value(), second.value());
-    auto right = readXls(first.value(), "Tesm4061");
-    ASSERT_TRUE(right.ok());
-    EXPECT_EQ(right->encryption, Encryption::Rc4CryptoApi);
-    EXPECT_EQ(right->workbook->sheets[0]->value(1, 0), Value::makeText("00184"));
     EXPECT_EQ(readXls(first.value(), "tesm4061").error().code, ErrorCode::WrongPassword);
 
     if (!havePythonXlrd())
