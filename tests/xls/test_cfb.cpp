@@ -15,11 +15,9 @@ void expectSameTree(const CfbEntry& a, const CfbEntry& b, const std::string& pat
 {
     std::string here = path + "/" + std::string(a.name.begin(), a.name.end());
     ASSERT_TRUE(a.name == b.name) << here;
-    EXPECT_EQ(a.type, b.type) << here;
-    EXPECT_EQ(a.clsid, b.clsid) << here;
-    EXPECT_EQ(a.stateBits, b.stateBits) << here;
-    EXPECT_EQ(a.created, b.created) << here;
-    EXPECT_EQ(a.modified, b.modified) << here;
+    EXPECT_EQ(std::tie(a.type, a.clsid, a.stateBits, a.created, a.modified),
+              std::tie(b.type, b.clsid, b.stateBits, b.created, b.modified))
+        << here;
     EXPECT_TRUE(a.data == b.data) << here << " sizes " << a.data.size() << " / " << b.data.size();
     ASSERT_EQ(a.children.size(), b.children.size()) << here;
     for (size_t i = 0; i < a.children.size(); ++i)

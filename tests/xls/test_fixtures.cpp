@@ -46,12 +46,11 @@ TEST(XlsDump, DatesFollowTheReferenceReader)
         EXPECT_EQ(dumpIsoDate(serial, date1904), iso) << serial << (date1904 ? " (1904)" : "");
 
     auto wb = gp::sheet::newWorkbook();
-    wb->numberFormats[164] = "dd/mm/yyyy";
-    wb->numberFormats[165] = "[$-410]#,##0.00";
-    wb->numberFormats[166] = "0.00E+00";
-    wb->numberFormats[167] = "\"giorno\" 0";
-    wb->numberFormats[168] = "[h]:mm";
-    wb->numberFormats[14] = "0.00"; // a record for a built-in id wins over the built-in meaning
+    // FORMAT records of the file; the one for a built-in id wins over the built-in meaning.
+    for (auto [id, format] :
+         {std::pair{164, "dd/mm/yyyy"}, std::pair{165, "[$-410]#,##0.00"}, std::pair{166, "0.00E+00"},
+          std::pair{167, "\"giorno\" 0"}, std::pair{168, "[h]:mm"}, std::pair{14, "0.00"}})
+        wb->numberFormats[uint16_t(id)] = format;
     for (uint16_t id : {164, 168, 22, 50})
         EXPECT_TRUE(dumpIsDateFormat(*wb, id)) << id;
     for (uint16_t id : {165, 166, 167, 14, 49})
