@@ -1,11 +1,7 @@
 #!/usr/bin/python3
-"""Workbooks our reader had to mend (the fuzzer's seeds: sound workbooks with one writer's
-fault each, some encrypted with the password Tesm4061), saved by our writer.
-
-Our reader lists at least one repair; `xlstool copy` saves what it read, encrypted exactly
-when the original was, and msoffcrypto-tool decrypts the copy; xlrd and our reader read the
-copy as our reader read the original, with nothing left to mend. A damaged file refused by
-our reader prints the message and its reason on two lines.
+"""The fuzzer's seeds (one writer's fault each, some encrypted with Tesm4061): our reader lists a
+repair; the copy `xlstool copy` saves reads the same in xlrd and ours, with nothing left to mend.
+A damaged file refused by our reader prints the message and its reason on two lines.
 
 Usage: repair_check.py XLSTOOL FOLDER   (exit 77 = skipped: no folder)
 """

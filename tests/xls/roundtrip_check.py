@@ -1,11 +1,7 @@
 #!/usr/bin/python3
-"""Round trip of every reference workbook (NAME.xls beside NAME.expected.json) through our engine.
-
-`xlstool copy` rewrites it, encrypted with RC4 CryptoAPI 4.2 exactly when the original was;
-msoffcrypto-tool decrypts the copy and xlrd reads it (values, types, number formats, dates,
-merged ranges, column widths, visibility, date system) as the expected dump says; our own
-reader (`xlstool dump --json`) reads the original and the copy alike. The helpers here
-serve repair_check.py too.
+"""Every reference workbook (NAME.xls beside NAME.expected.json) copied by `xlstool copy`,
+encrypted with RC4 CryptoAPI 4.2 exactly when the original was: msoffcrypto-tool decrypts the
+copy, xlrd and our own reader read it, and ours the original, as the expected dump says.
 
 Usage: roundtrip_check.py XLSTOOL FOLDER...   (exit 77 = skipped: no folder present, or no module)
 """
@@ -85,24 +81,19 @@ def xlrd_dump(data):
     """The content as xlrd sees it, in the layout of the expected dumps."""
     book = xlrd.open_workbook(file_contents=data, formatting_info=True)
     out = {"datemode": book.datemode, "sheets": []}
+    kinds = {xlrd.XL_CELL_TEXT: lambda v, f: ["text", v], xlrd.XL_CELL_BOOLEAN: lambda v, f: ["boolean", bool(v)],
+             xlrd.XL_CELL_ERROR: lambda v, f: ["error", xlrd.error_text_from_code.get(v, "#?")],
+             xlrd.XL_CELL_NUMBER: lambda v, f: ["number", v, f]}
     for sh in book.sheets():
         cells = []
         for r in range(sh.nrows):
             for c in range(sh.ncols):
                 cell = sh.cell(r, c)
-                t = cell.ctype
-                if t == xlrd.XL_CELL_TEXT:
-                    cells.append([r, c, "text", cell.value])
-                elif t == xlrd.XL_CELL_BOOLEAN:
-                    cells.append([r, c, "boolean", bool(cell.value)])
-                elif t == xlrd.XL_CELL_ERROR:
-                    cells.append([r, c, "error", xlrd.error_text_from_code.get(cell.value, "#?")])
-                elif t in (xlrd.XL_CELL_NUMBER, xlrd.XL_CELL_DATE):
-                    fmt = book.format_map.get(book.xf_list[cell.xf_index].format_key)
-                    fmt = fmt.format_str if fmt is not None else None
-                    if t == xlrd.XL_CELL_NUMBER:
-                        cells.append([r, c, "number", cell.value, fmt])
-                        continue
+                fmt = book.format_map.get(book.xf_list[cell.xf_index].format_key)
+                fmt = fmt and fmt.format_str
+                if cell.ctype in kinds:
+                    cells.append([r, c] + kinds[cell.ctype](cell.value, fmt))
+                elif cell.ctype == xlrd.XL_CELL_DATE:
                     try:  # a time alone, a date alone, or both
                         tup = xlrd.xldate_as_tuple(cell.value, book.datemode)
                         iso = "%04d-%02d-%02dT%02d:%02d:%02d" % tup
