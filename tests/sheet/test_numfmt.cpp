@@ -1,5 +1,4 @@
-// Displayed text of cells: number formats in the Italian and English locales,
-// date serials of both date systems, and the text of a workbook's cells.
+// Displayed text of cells: number formats in both locales, date serials of both date systems.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -184,8 +183,7 @@ TEST(NumberFormat, TextBooleansAndErrors)
         EXPECT_EQ(formatValue(v.value, v.format, false, Locale::italian()), v.expected) << v.format;
 }
 
-// Both ways between serials and dates, around the day that never was (60 in
-// the 1900 system) and at the ends of both systems.
+// Both ways, around the day that never was (60 in the 1900 system) and at the ends of both systems.
 TEST(DateSerial, BothSystemsBothWays)
 {
     struct S {

@@ -24,8 +24,7 @@ void expectSameTree(const CfbEntry& a, const CfbEntry& b, const std::string& pat
         expectSameTree(a.children[i], b.children[i], here);
 }
 
-// Single stream file: the layout is then fully predictable (stream sectors,
-// directory, FAT).
+// A file of one stream: its layout (stream sectors, directory, FAT) is predictable.
 Bytes singleStreamFile(size_t size) { return writeCompoundFile(oneStream(pattern(size, 7))); }
 
 // Fields of a file changed at once, and whether the file must still be read.
@@ -164,9 +163,8 @@ TEST(Cfb, LargeStreamNeedsDifatSectors)
     EXPECT_TRUE(wb->data == pattern(n, 7));
 }
 
-// Every bound of the container's chains, one step on each side: the last real
-// sector (or mini sector) is accepted, one past it is refused; and the other
-// ways a header, a chain or the directory can be broken.
+// Every chain bound, one step on each side (the last real sector or mini sector accepted, one
+// past it refused), and the other ways a header, a chain or the directory can be broken.
 TEST(Cfb, EveryChainBoundIsExactAndDamageIsRefused)
 {
     // 5000-byte stream: sectors 0-9 stream, 10 directory, 11 FAT; the file ends there.

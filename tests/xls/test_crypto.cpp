@@ -1,6 +1,5 @@
-// Workbook stream encryption: published test values, the encrypted fixtures,
-// our own CryptoAPI writer and malformed FILEPASS records. Independent readers open
-// what the writer encrypts in xls_roundtrip_check.
+// Workbook stream encryption: published test values, the encrypted fixtures, our CryptoAPI
+// writer, malformed FILEPASS records (independent readers open our output in xls_roundtrip_check).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,8 +35,7 @@ Bytes hex(std::string_view s)
 
 template <size_t N> Bytes vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
 
-// A decrypted stream must be sound: our reader takes it with nothing to mend,
-// the sheets named and the first text as in the expected dump.
+// A decrypted stream is sound: nothing to mend, the sheets and first text of the expected dump.
 void checkPlaintext(const Bytes& s, const Expected& e)
 {
     std::vector<Repair> repairs;
@@ -143,9 +141,8 @@ TEST(Crypto, PasswordsRejectOverlongAndSurrogateForms)
     EXPECT_NE(xorKey("\xC1\x81"), xorKey("A"));
 }
 
-// Each reference workbook, its stream and the whole file: the scheme is detected,
-// a wrong password is refused and leaves the stream as it was, the right one (or any,
-// for the default password or a file in clear) gives a sound stream.
+// Each reference workbook: a wrong password is refused and leaves the stream as it was; the
+// right one (any, for the default password or a file in clear) gives a sound stream.
 TEST(Crypto, EncryptedFixturesOpenOnlyWithTheirPassword)
 {
     int seen = 0;

@@ -1,6 +1,5 @@
-// Files that are not workbooks, and the reference reader's conventions that
-// our dump follows (xls_roundtrip_check compares the dumps of every reference
-// workbook with what the independent readers saw).
+// Files that are not workbooks, and the reference reader's conventions our dump follows (the
+// dumps themselves are compared with the independent readers' in xls_roundtrip_check).
 #include <gtest/gtest.h>
 
 #include "core/xls/xls_dump.h"

@@ -1,5 +1,4 @@
-// RK numbers, every kind: the reader's decoding of each form and sign, and the
-// writer's choice of form, read back bit for bit.
+// RK numbers of every kind: decoding each form and sign, the writer's choice, read back bit for bit.
 #include <gtest/gtest.h>
 
 #include <cmath>

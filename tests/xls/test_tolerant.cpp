@@ -1,8 +1,5 @@
-// Workbooks that other readers open although their writer got something wrong:
-// each fault is built by hand into a sound stream, read cell by cell against
-// the sound one, its repair counted, and a rewrite of what was read is clean.
-// The same files are the fuzzer's seeds (tests/fuzz/seeds), written again with
-// GP_WRITE_FUZZ_SEEDS=folder.
+// Workbooks that other readers open although their writer got something wrong, each fault
+// built by hand into a sound stream; the same files are the fuzzer's seeds (tests/fuzz/seeds).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,8 +27,7 @@ void shorten(Bytes& b, size_t n) { b.resize(std::min(b.size(), n)); }
 Bytes& body(Records& r, uint16_t type, int k = 0) { return r.at(r.find(type, k)).body; }
 Bytes& cellBody(Records& r, uint16_t type, int row, int col) { return r.at(r.cell(type, row, col)).body; }
 
-// The sound workbook every case starts from: one sheet, every kind of cell,
-// a formula with a text result and one with a number, rows, columns, merges.
+// The sound workbook every case starts from: every kind of cell, formulas, rows, columns, merges.
 std::unique_ptr<Workbook> soundWorkbook()
 {
     auto wb = newWorkbook();
@@ -291,10 +287,8 @@ Bytes asFile(const Bytes& stream, bool encrypt)
 
 } // namespace
 
-// Each fault in clear and in an encrypted file: read with the password, the
-// cells as in the sound file, the repair counted; what was read is saved clean
-// (encrypted again when it was), and the rewrite reads back the same with nothing to mend.
-// A short record keeps the fields it has.
+// Each fault, in clear and encrypted: the cells as in the sound file, the repair counted, the
+// fields a short record has kept; saved again, it reads back the same with nothing to mend.
 TEST(XlsTolerant, EachFaultIsReadLikeTheSoundFileAndCounted)
 {
     auto sound = parseWorkbookStream(soundStream());
@@ -323,8 +317,7 @@ TEST(XlsTolerant, EachFaultIsReadLikeTheSoundFileAndCounted)
     }
 }
 
-// Strings continued in CONTINUE records: the option byte at the start of each
-// continuation says the width of the characters that follow, whichever it was before.
+// The option byte at the start of each CONTINUE gives the width of the characters that follow.
 TEST(XlsTolerant, SharedStringsSplitOverContinueWithTheWidthChanging)
 {
     const std::string latinThenWide = "abcdé€€";  // 8-bit part, then UTF-16
@@ -393,8 +386,7 @@ TEST(XlsTolerant, DamageKeepsItsReasonAndTheMessageStays)
     EXPECT_NE(m.error().reason.find("missing string"), std::string::npos) << m.error().reason;
 }
 
-// The seeds of the fuzzer are these faults, in clear and encrypted; they must
-// be what this file builds (run with GP_WRITE_FUZZ_SEEDS=tests/fuzz/seeds to renew them).
+// The fuzzer's seeds are these faults (GP_WRITE_FUZZ_SEEDS=tests/fuzz/seeds renews them).
 TEST(XlsTolerant, FuzzSeedsAreTheseFaults)
 {
     const char* renew = std::getenv("GP_WRITE_FUZZ_SEEDS");
@@ -413,8 +405,7 @@ TEST(XlsTolerant, FuzzSeedsAreTheseFaults)
         }
 }
 
-// When the file's XF 15 is not General, a format index past the table still
-// means General: a format of its own is added for those cells.
+// A format index past the table means General even when XF 15 is not: a format is added.
 TEST(XlsTolerant, FormatIndexPastTheTableIsGeneralEvenWhenXf15IsNot)
 {
     Records r = Records::of(soundStream());

@@ -1,5 +1,4 @@
-// The writer: new workbooks and rewrites survive write -> read, edits included,
-// independent readers accept the files, and broken input never crashes the reader.
+// The writer: new, rewritten and edited workbooks survive write -> read and independent readers.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -31,8 +30,7 @@ XlsDocument roundTrip(const XlsDocument& doc, const std::string& password = {})
 
 bool havePythonXlrd() { return std::system("/usr/bin/python3 -c 'import xlrd' >/dev/null 2>&1") == 0; }
 
-// Runs a Python snippet with `book` bound to xlrd's reading of the file; returns
-// what it prints ("ERROR: ..." on failure).
+// What a Python snippet prints with `book` bound to xlrd's reading of the file ("ERROR: ..." on failure).
 std::string runPython(const std::string& code, const Bytes& file)
 {
     const fs::path dir = fs::temp_directory_path(), script = dir / "gp_xls_check.py", xls = dir / "gp_xls_check.xls";
@@ -176,8 +174,7 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
               "[(0, (0, 41, 0, 5))]\n");
 }
 
-// Read -> write -> read of every reference workbook keeps formulas, strings with
-// their rich-text runs, kept records and layout; a second rewrite changes nothing.
+// Rewrites keep formulas, rich-text runs, kept records and layout; a second one changes nothing.
 TEST(XlsWriter, RewritesAreFaithfulAndStable)
 {
     const auto files = fixtureFiles(true);
