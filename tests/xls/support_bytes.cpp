@@ -112,11 +112,9 @@ gp::xls::CompoundFile oneStream(Bytes data, std::u16string name)
     gp::xls::CompoundFile f;
     f.root.name = u"Root Entry";
     f.root.type = 5;
-    gp::xls::CfbEntry e;
-    e.name = std::move(name);
-    e.type = 2;
-    e.data = std::move(data);
-    f.root.children.push_back(std::move(e));
+    f.root.children.resize(1); // a stream, the default type
+    f.root.children[0].name = std::move(name);
+    f.root.children[0].data = std::move(data);
     return f;
 }
 

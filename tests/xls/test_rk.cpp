@@ -1,8 +1,7 @@
 // RK numbers of every kind: decoding each form and sign, the writer's choice, read back bit for bit.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
+#include <bit>
 
 #include "core/sheet/workbook.h"
 #include "core/xls/biff_io.h"
@@ -14,13 +13,7 @@ using namespace gp::sheet;
 
 namespace {
 
-uint64_t bitsOf(double v)
-{
-    uint64_t b;
-    std::memcpy(&b, &v, 8);
-    return b;
-}
-
+uint64_t bitsOf(double v) { return std::bit_cast<uint64_t>(v); }
 uint32_t intRk(int32_t v, bool x100) { return (uint32_t(v) << 2) | 2u | (x100 ? 1u : 0u); }
 
 } // namespace

@@ -258,13 +258,13 @@ std::vector<Fault> faults()
     return f;
 }
 
+// The stream read as a workbook, with the repairs it needed.
 XlsDocument readStream(const Bytes& stream)
 {
     XlsDocument doc;
     auto wb = parseWorkbookStream(stream, &doc.repairs);
     EXPECT_TRUE(wb.ok()) << (wb.ok() ? "" : wb.error().reason);
-    if (wb.ok())
-        doc.workbook = std::move(wb.value());
+    doc.workbook = wb.ok() ? std::move(wb.value()) : nullptr;
     return doc;
 }
 
