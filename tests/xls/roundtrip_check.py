@@ -170,15 +170,12 @@ def check_fixture(xlstool, path, tmp):
 
 def report(results):
     """Prints each (name, problems) pair and then every problem; the exit status."""
-    failures, count = [], 0
+    results = list(results)
     for name, errs in results:
-        count += 1
         print("%-55s %s" % (name, "ok" if not errs else "FAILED"))
-        failures += errs
-    for e in failures:
-        print("  " + e)
-    print("%d checked, %d problems" % (count, len(failures)))
-    return 1 if failures or count == 0 else 0
+    failures = [e for _, errs in results for e in errs]
+    print("\n".join(["  " + e for e in failures] + ["%d checked, %d problems" % (len(results), len(failures))]))
+    return 1 if failures or not results else 0
 
 
 def main():
