@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include <nettle/arcfour.h>
@@ -202,11 +203,9 @@ TEST(Crypto, CryptoApiWriterRoundTrip)
     CryptoApiKey key;
     auto fp = makeCryptoApiFilepass(pw, key);
     ASSERT_EQ(fp.size(), kCryptoApiFilepassSize);
-    EXPECT_EQ(vec(std::array<uint8_t, 14>{1, 0, 4, 0, 2, 0, 0x0C, 0, 0, 0, 0x7E, 0, 0, 0}),
-              Bytes(fp.begin(), fp.begin() + 14));
-    EXPECT_EQ(get32(fp, 30), 128u);
-    EXPECT_EQ(get32(fp, 140), 16u);
-    EXPECT_EQ(get32(fp, 176), 20u);
+    EXPECT_EQ(Bytes(fp.begin(), fp.begin() + 14), (Bytes{1, 0, 4, 0, 2, 0, 0x0C, 0, 0, 0, 0x7E, 0, 0, 0}));
+    // Key bits, salt size, verifier hash size.
+    EXPECT_EQ(std::tuple(get32(fp, 30), get32(fp, 140), get32(fp, 176)), std::tuple(128u, 16u, 20u));
 
     const auto plain = syntheticStream(fp, 1500); // ~27 KB, many 1024-byte blocks
     auto enc = plain;

@@ -331,9 +331,8 @@ TEST(XlsTolerant, SharedStringsSplitOverContinueWithTheWidthChanging)
     XlsDocument doc = readStream(withSst({first, second, third, fourth}, {latinThenWide, wideThenLatin, afterHeader}));
     ASSERT_TRUE(doc.workbook);
     const Worksheet& ws = *doc.workbook->sheets[0];
-    EXPECT_EQ(ws.value(10, 0), Value::makeText(latinThenWide));
-    EXPECT_EQ(ws.value(10, 1), Value::makeText(wideThenLatin));
-    EXPECT_EQ(ws.value(10, 2), Value::makeText(afterHeader));
+    for (int c = 0; const std::string& text : {latinThenWide, wideThenLatin, afterHeader})
+        EXPECT_EQ(ws.value(10, c++), Value::makeText(text));
     EXPECT_EQ(ws.value(7, 2), Value::makeText("ultima riga"));    // the strings before are untouched
     EXPECT_TRUE(doc.repairs.empty()) << repairsText(doc.repairs); // all of this is sound
 }
@@ -366,10 +365,8 @@ TEST(XlsTolerant, VersionComesFromTheFirstBofWhateverTheStreamName)
 
 TEST(XlsTolerant, DamageKeepsItsReasonAndTheMessageStays)
 {
-    Bytes s = soundStream();
-    Records r = Records::of(s);
-    size_t at = r.find(rROW);
-    Bytes cutShort = Records{{r.list.begin(), r.list.begin() + long(at) + 1}}.bytes();
+    Records r = Records::of(soundStream());
+    Bytes cutShort = Records{{r.list.begin(), r.list.begin() + long(r.find(rROW)) + 1}}.bytes();
     cutShort.resize(cutShort.size() - 3); // the ROW record's body ends early: the stream ends
     auto bad = parseWorkbookStream(cutShort);
     ASSERT_FALSE(bad.ok());
@@ -379,7 +376,7 @@ TEST(XlsTolerant, DamageKeepsItsReasonAndTheMessageStays)
     EXPECT_NE(bad.error().reason.find("record 0x0208"), std::string::npos) << bad.error().reason;
 
     // A text cell pointing past the string table is damage, not something to mend.
-    Records missing = Records::of(s);
+    Records missing = Records::of(soundStream());
     put32(missing.at(missing.cell(rLABELSST, 2, 1)).body, 6, 5000);
     auto m = parseWorkbookStream(missing.bytes());
     ASSERT_FALSE(m.ok());
