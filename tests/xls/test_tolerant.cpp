@@ -42,12 +42,10 @@ std::unique_ptr<Workbook> soundWorkbook()
         ws.setValue(r, 4, Value::makeNumber(r * 10));               // MULRK with the next one
         ws.setValue(r, 5, Value::makeNumber(r * 10 + 0.25));
     }
-    ws.setValue(7, 0, Value::makeBoolean(true));
-    ws.setValue(7, 1, Value::makeError(0x07));
-    ws.setValue(7, 2, Value::makeText("ultima riga"));
-    uint16_t dateXf = wb->xfWithNumberFormat(15, "dd/mm/yyyy");
+    for (int c = 0; const Value& v : {Value::makeBoolean(true), Value::makeError(0x07), Value::makeText("ultima riga")})
+        ws.setValue(7, c++, v);
     ws.setValue(7, 3, Value::makeNumber(45366));
-    ws.setFormat(7, 3, dateXf);
+    ws.setFormat(7, 3, wb->xfWithNumberFormat(15, "dd/mm/yyyy"));
     // Formulas =1: the cached result (the number 1, then a text), the tokens.
     for (bool text : {false, true}) {
         Formula f;
