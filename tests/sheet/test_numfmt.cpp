@@ -1,5 +1,4 @@
-// Displayed text of cells: number formats in the Italian and English locales,
-// date serials of both date systems, and the text of a workbook's cells.
+// Displayed text of cells: number formats in both locales, date serials of both date systems.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,9 +14,13 @@ struct Case {
     const char* format;
     double value;
     const char* expected;
+    bool date1904 = false;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << '"' << c.format << "\" " << c.value; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << '"' << c.format << "\" " << c.value << (c.date1904 ? " 1904" : "");
+}
 
 std::string it(double v, const char* fmt, bool date1904 = false)
 {
@@ -26,28 +29,23 @@ std::string it(double v, const char* fmt, bool date1904 = false)
 
 std::string en(double v, const char* fmt) { return formatValue(Value::makeNumber(v), fmt, false, Locale::english()); }
 
-// ------------------------------------------------------------------ numbers
-
 class ItalianNumbers : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ItalianNumbers, RendersLikeTheSpreadsheet)
 {
     const Case& c = GetParam();
-    EXPECT_EQ(it(c.value, c.format), c.expected) << "format " << c.format << " value " << c.value;
+    EXPECT_EQ(it(c.value, c.format, c.date1904), c.expected) << "format " << c.format << " value " << c.value;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    General, ItalianNumbers,
+    GeneralFixedAndGrouped, ItalianNumbers,
     ::testing::Values(Case{"General", 0, "0"}, Case{"General", 1234.5, "1234,5"}, Case{"General", -17.25, "-17,25"},
                       Case{"General", 12345678901.0, "12345678901"}, Case{"General", 1.0 / 3, "0,3333333333"},
                       Case{"General", 2.0 / 3, "0,6666666667"}, Case{"General", 0.1 + 0.2, "0,3"},
                       Case{"General", 0.0001, "0,0001"}, Case{"General", 0.00001, "1E-05"},
                       Case{"General", 1.5e-07, "1,5E-07"}, Case{"General", 123456789012.0, "1,23456789E+11"},
-                      Case{"General", -1e15, "-1E+15"}, Case{"GENERAL", 42, "42"}, Case{"", 2.5, "2,5"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    FixedAndGrouped, ItalianNumbers,
-    ::testing::Values(Case{"0", 2.5, "3"}, Case{"0", -2.5, "-3"}, Case{"0", 0.4, "0"},
+                      Case{"General", -1e15, "-1E+15"}, Case{"GENERAL", 42, "42"}, Case{"", 2.5, "2,5"},
+                      Case{"0", 2.5, "3"}, Case{"0", -2.5, "-3"}, Case{"0", 0.4, "0"},
                       Case{"0.00", 2.675, "2,68"}, // the double is just below 2.675
                       Case{"0.00", 1.005, "1,01"}, Case{"0.00", -1.005, "-1,01"},
                       Case{"0.00", -0.001, "0,00"}, // no minus on a number that shows as zero
@@ -64,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"[$-409]0", 12345678901.0, "12345678901"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    PercentAndScientific, ItalianNumbers,
+    PercentScientificAndFractions, ItalianNumbers,
     ::testing::Values(Case{"0%", 0.22, "22%"}, Case{"[$-409]0%", 0.22, "22%"},
                       Case{"0.00%", 0.0131262936342279, "1,31%"}, Case{"0.00%", 1.0752134400647022e-05, "0,00%"},
                       Case{"0.00%", -0.125, "-12,50%"},
@@ -73,49 +71,39 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"0.00E+00", 12345, "1,23E+04"}, Case{"0.00E+00", -12345, "-1,23E+04"},
                       Case{"0.00E+00", 9.999, "1,00E+01"}, // rounding carries into the exponent
                       Case{"0.00E+00", 0, "0,00E+00"}, Case{"0.00E-00", 12345, "1,23E04"},
-                      Case{"##0.0E+0", 12345, "12,3E+3"}, Case{"##0.0E+0", 0.00012345, "123,5E-6"}));
-
-INSTANTIATE_TEST_SUITE_P(Fractions, ItalianNumbers,
-                         ::testing::Values(Case{"# ?/?", 1.5, "1 1/2"}, Case{"# ?/?", -1.5, "-1 1/2"},
-                                           Case{"# ?/?", 0.75, "3/4"},
-                                           Case{"# ?/?", 2.99, "3    "}, // fraction rounds up into the whole part
-                                           Case{"# ?\?/?\?", 3.14159, "3 14/99"}, Case{"# ?/8", 1.3, "1 2/8"},
-                                           Case{"?/?", 1.5, "3/2"}, Case{"# ?/?", 1e20, "1E+20"}));
+                      Case{"##0.0E+0", 12345, "12,3E+3"}, Case{"##0.0E+0", 0.00012345, "123,5E-6"},
+                      Case{"# ?/?", 1.5, "1 1/2"}, Case{"# ?/?", -1.5, "-1 1/2"}, Case{"# ?/?", 0.75, "3/4"},
+                      Case{"# ?/?", 2.99, "3    "}, // fraction rounds up into the whole part
+                      Case{"# ?\?/?\?", 3.14159, "3 14/99"}, Case{"# ?/8", 1.3, "1 2/8"}, Case{"?/?", 1.5, "3/2"},
+                      Case{"# ?/?", 1e20, "1E+20"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    CurrencyAndLiterals, ItalianNumbers,
-    ::testing::Values(Case{"#,##0.00\\ [$€-410]", 1234.5, "1.234,50 €"},
-                      Case{"#,##0.00\\ [$€-410]", -1234.5, "-1.234,50 €"}, Case{"\"€ \"#,##0.00", -5, "-€ 5,00"},
-                      Case{"\"€ \"#,##0.00", 1234.5, "€ 1.234,50"},
-                      Case{"[$€-410]\\ #,##0.00;[Red]\\-[$€-410]\\ #,##0.00", -1234.5, "-€ 1.234,50"},
-                      Case{"#,##0.00 €;-#,##0.00 €", -134270, "-134.270,00 €"},
-                      Case{"#,##0.00 €;-#,##0.00 €", 1509927.84, "1.509.927,84 €"},
-                      Case{"#,##0.00 €;-#,##0.00 €", -90708.5575, "-90.708,56 €"},
-                      Case{"$#,##0_);($#,##0)", 1234, "$1.234 "}, Case{"$#,##0_);($#,##0)", -1234, "($1.234)"},
-                      Case{"_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)", 1234.5, " $1.234,50 "},
-                      Case{"_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)", -1234.5, " $(1.234,50)"},
-                      Case{"0\" pz\"", 3, "3 pz"}, Case{"\"N. \"0", 7, "N. 7"},
-                      Case{"0\\h", 7, "7h"}, // escaped letters are not date codes
-                      Case{"**0", 3, "3"}, Case{"0.00;;", -3, ""}, Case{"0.00;;", 0, ""}, Case{"\"abc\"", 3, "abc"}));
+    LiteralsAndSections, ItalianNumbers,
+    ::testing::Values(
+        Case{"#,##0.00\\ [$€-410]", 1234.5, "1.234,50 €"}, Case{"#,##0.00\\ [$€-410]", -1234.5, "-1.234,50 €"},
+        Case{"\"€ \"#,##0.00", -5, "-€ 5,00"}, Case{"\"€ \"#,##0.00", 1234.5, "€ 1.234,50"},
+        Case{"[$€-410]\\ #,##0.00;[Red]\\-[$€-410]\\ #,##0.00", -1234.5, "-€ 1.234,50"},
+        Case{"#,##0.00 €;-#,##0.00 €", -134270, "-134.270,00 €"},
+        Case{"#,##0.00 €;-#,##0.00 €", 1509927.84, "1.509.927,84 €"},
+        Case{"#,##0.00 €;-#,##0.00 €", -90708.5575, "-90.708,56 €"}, Case{"$#,##0_);($#,##0)", 1234, "$1.234 "},
+        Case{"$#,##0_);($#,##0)", -1234, "($1.234)"},
+        Case{"_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)", 1234.5, " $1.234,50 "},
+        Case{"_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)", -1234.5, " $(1.234,50)"},
+        Case{"0\" pz\"", 3, "3 pz"}, Case{"\"N. \"0", 7, "N. 7"},
+        Case{"0\\h", 7, "7h"}, // escaped letters are not date codes
+        Case{"**0", 3, "3"}, Case{"0.00;;", -3, ""}, Case{"0.00;;", 0, ""}, Case{"\"abc\"", 3, "abc"},
+        Case{"0;(0);\"zero\"", 3, "3"}, Case{"0;(0);\"zero\"", -3, "(3)"}, Case{"0;(0);\"zero\"", 0, "zero"},
+        Case{"0.00;[Red]0.00", -1.5, "1,50"}, Case{"[Red]0.00", -1.5, "-1,50"},
+        Case{"0.00;-0.00", -0.001, "-0,00"}, // the negative section is written as the user wants
+        Case{"[>=100]\"tanti\";0", 150, "tanti"}, Case{"[>=100]\"tanti\";0", 5, "5"},
+        Case{"[>=100]\"tanti\";0", -5, "-5"}, Case{"[<0]\"neg \"0;0", -5, "neg 5"},
+        Case{"[Blue][>100]0;[Red][<-100]0;0.0", -150, "150"}, Case{"[Blue][>100]0;[Red][<-100]0;0.0", 50, "50,0"},
+        Case{"@", 12.5, "12,5"}, Case{"0;@", -5, "-5"}, // a text-only last section takes no numbers
+        Case{"[$-410]dd/mm/yyyy;@", 45366, "15/03/2024"}, Case{"[$-410]dd/mm/yyyy;@", -1, "#####"},
+        Case{"\"Tot. \"General", 1234.5, "Tot. 1234,5"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    Sections, ItalianNumbers,
-    ::testing::Values(Case{"0;(0);\"zero\"", 3, "3"}, Case{"0;(0);\"zero\"", -3, "(3)"},
-                      Case{"0;(0);\"zero\"", 0, "zero"}, Case{"0.00;[Red]0.00", -1.5, "1,50"},
-                      Case{"[Red]0.00", -1.5, "-1,50"},
-                      Case{"0.00;-0.00", -0.001, "-0,00"}, // the negative section is written as the user wants
-                      Case{"[>=100]\"tanti\";0", 150, "tanti"}, Case{"[>=100]\"tanti\";0", 5, "5"},
-                      Case{"[>=100]\"tanti\";0", -5, "-5"}, Case{"[<0]\"neg \"0;0", -5, "neg 5"},
-                      Case{"[Blue][>100]0;[Red][<-100]0;0.0", -150, "150"},
-                      Case{"[Blue][>100]0;[Red][<-100]0;0.0", 50, "50,0"}, Case{"@", 12.5, "12,5"},
-                      Case{"0;@", -5, "-5"}, // a text-only last section takes no numbers
-                      Case{"[$-410]dd/mm/yyyy;@", 45366, "15/03/2024"}, Case{"[$-410]dd/mm/yyyy;@", -1, "#####"},
-                      Case{"\"Tot. \"General", 1234.5, "Tot. 1234,5"}));
-
-// ------------------------------------------------------------------ dates
-
-INSTANTIATE_TEST_SUITE_P(
-    Dates, ItalianNumbers,
+    DatesOfBothSystems, ItalianNumbers,
     ::testing::Values(
         // The fixtures' own formats.
         Case{"[$-409]dd/mm/yyyy", 45351, "29/02/2024"},
@@ -144,61 +132,43 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"yyyy-mm-dd", 1, "1900-01-01"}, Case{"yyyy-mm-dd", 59, "1900-02-28"}, Case{"yyyy-mm-dd", 60, "1900-02-29"},
         Case{"yyyy-mm-dd", 61, "1900-03-01"}, Case{"dddd", 61, "giovedì"},
         Case{"yyyy-mm-dd", 59.99999999, "1900-02-29"}, Case{"dd/mm/yyyy", -1, "#####"},
-        Case{"dd/mm/yyyy", 2958466, "#####"}, Case{"dd/mm/yyyy", 2958465, "31/12/9999"}));
-
-TEST(NumberFormat, Date1904System)
-{
-    EXPECT_EQ(it(0, "yyyy-mm-dd", true), "1904-01-01");
-    EXPECT_EQ(it(1, "dddd dd/mm/yyyy", true), "sabato 02/01/1904");
-    EXPECT_EQ(it(43904.395833333336, "dd/mm/yyyy hh:mm", true), "15/03/2024 09:30");
-    EXPECT_EQ(it(2957003, "dd/mm/yyyy", true), "31/12/9999");
-    EXPECT_EQ(it(2957004, "dd/mm/yyyy", true), "#####");
-}
-
-// ------------------------------------------------------------------ English
+        Case{"dd/mm/yyyy", 2958466, "#####"}, Case{"dd/mm/yyyy", 2958465, "31/12/9999"},
+        Case{"yyyy-mm-dd", 0, "1904-01-01", true}, Case{"dddd dd/mm/yyyy", 1, "sabato 02/01/1904", true},
+        Case{"dd/mm/yyyy hh:mm", 43904.395833333336, "15/03/2024 09:30", true},
+        Case{"dd/mm/yyyy", 2957003, "31/12/9999", true}, Case{"dd/mm/yyyy", 2957004, "#####", true}));
 
 TEST(NumberFormat, EnglishLocale)
 {
-    EXPECT_EQ(en(1234.5, "#,##0.00"), "1,234.50");
-    EXPECT_EQ(en(1234.5, "#,0.00"), "1,234.50");
-    EXPECT_EQ(en(1234.5, "General"), "1234.5");
-    EXPECT_EQ(en(1.5e-07, "0.00E+00"), "1.50E-07");
-    EXPECT_EQ(en(0.0131262936342279, "0.00%"), "1.31%");
-    EXPECT_EQ(en(1234.5, "#,##0.00\\ [$€-410]"), "1,234.50 €");
-    EXPECT_EQ(en(45366, "m/d/yy"), "3/15/2024");
-    EXPECT_EQ(en(45366, "dddd, mmmm d, yyyy"), "Friday, March 15, 2024");
-    EXPECT_EQ(en(45366, "ddd d mmm"), "Fri 15 Mar");
-    EXPECT_EQ(en(0.75, "h:mm:ss AM/PM"), "6:00:00 PM");
-    EXPECT_EQ(en(1.5 / 86400, "mm:ss.0"), "00:01.5");
+    for (const Case& c :
+         {Case{"#,##0.00", 1234.5, "1,234.50"}, Case{"#,0.00", 1234.5, "1,234.50"}, Case{"General", 1234.5, "1234.5"},
+          Case{"0.00E+00", 1.5e-07, "1.50E-07"}, Case{"0.00%", 0.0131262936342279, "1.31%"},
+          Case{"#,##0.00\\ [$€-410]", 1234.5, "1,234.50 €"}, Case{"m/d/yy", 45366, "3/15/2024"},
+          Case{"dddd, mmmm d, yyyy", 45366, "Friday, March 15, 2024"}, Case{"ddd d mmm", 45366, "Fri 15 Mar"},
+          Case{"h:mm:ss AM/PM", 0.75, "6:00:00 PM"}, Case{"mm:ss.0", 1.5 / 86400, "00:01.5"}})
+        EXPECT_EQ(en(c.value, c.format), c.expected) << c.format;
     EXPECT_EQ(formatValue(Value::makeBoolean(true), "General", false, Locale::english()), "TRUE");
 }
 
-// ------------------------------------------------------------------ other values
-
 TEST(NumberFormat, TextBooleansAndErrors)
 {
-    const Locale l = Locale::italian();
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "0.00", false, l), "abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "0;-0", false, l), "abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "@", false, l), "abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "0;-0;0;\"T: \"@", false, l), "T: abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "0;-0;0;[Red]\"fisso\"", false, l), "fisso");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "\"<\"@\">\"", false, l), "<abc>");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "[$-410]dd/mm/yyyy;@", false, l), "abc");
-    EXPECT_EQ(formatValue(Value::makeText("abc"), "_($* #,##0_);_($* (#,##0);_($* \"-\"_);_(@_)", false, l), " abc ");
-    EXPECT_EQ(formatValue(Value::makeText("3;4"), "General", false, l), "3;4");
-    EXPECT_EQ(formatValue(Value::makeBoolean(true), "0.00", false, l), "VERO");
-    EXPECT_EQ(formatValue(Value::makeBoolean(false), "General", false, l), "FALSO");
-    EXPECT_EQ(formatValue(Value::makeError(0x07), "General", false, l), "#DIV/0!");
-    EXPECT_EQ(formatValue(Value::makeError(0x2A), "0.00", false, l), "#N/A");
-    EXPECT_EQ(formatValue(Value::makeEmpty(), "0.00", false, l), "");
-    EXPECT_EQ(formatValue(Value::makeNumber(std::nan("")), "0.00", false, l), "#NUM!");
+    struct V {
+        Value value;
+        const char* format;
+        const char* expected;
+    };
+    const Value abc = Value::makeText("abc");
+    for (const V& v :
+         {V{abc, "0.00", "abc"}, V{abc, "0;-0", "abc"}, V{abc, "@", "abc"}, V{abc, "0;-0;0;\"T: \"@", "T: abc"},
+          V{abc, "0;-0;0;[Red]\"fisso\"", "fisso"}, V{abc, "\"<\"@\">\"", "<abc>"},
+          V{abc, "[$-410]dd/mm/yyyy;@", "abc"}, V{abc, "_($* #,##0_);_($* (#,##0);_($* \"-\"_);_(@_)", " abc "},
+          V{Value::makeText("3;4"), "General", "3;4"}, V{Value::makeBoolean(true), "0.00", "VERO"},
+          V{Value::makeBoolean(false), "General", "FALSO"}, V{Value::makeError(0x07), "General", "#DIV/0!"},
+          V{Value::makeError(0x2A), "0.00", "#N/A"}, V{Value::makeEmpty(), "0.00", ""},
+          V{Value::makeNumber(std::nan("")), "0.00", "#NUM!"}})
+        EXPECT_EQ(formatValue(v.value, v.format, false, Locale::italian()), v.expected) << v.format;
 }
 
-// ------------------------------------------------------------------ serials
-
-// Both ways between serials and dates, around the day that never was (60 in
-// the 1900 system) and at the ends of both systems.
+// Both ways, around the day that never was (60 in the 1900 system) and at the ends of both systems.
 TEST(DateSerial, BothSystemsBothWays)
 {
     struct S {
@@ -224,32 +194,18 @@ TEST(DateSerial, BothSystemsBothWays)
 
 TEST(DateSerial, TimeOfDay)
 {
-    auto dt = serialToDateTime(45366.395833333336, false);
-    ASSERT_TRUE(dt);
-    EXPECT_EQ(dt->hour, 9);
-    EXPECT_EQ(dt->minute, 30);
-    EXPECT_EQ(dt->second, 0);
-    EXPECT_EQ(dt->millisecond, 0);
-
-    // Rounded to the millisecond only: still the same day.
-    dt = serialToDateTime(0.99999999, false);
-    ASSERT_TRUE(dt);
-    EXPECT_EQ(dt->hour * 10000000 + dt->minute * 100000 + dt->second * 1000 + dt->millisecond, 235959999);
-
-    // Less than half a millisecond before midnight: the next day.
-    dt = serialToDateTime(59.999999999999, false);
-    ASSERT_TRUE(dt);
-    EXPECT_EQ(dt->month * 100 + dt->day, 229);
-    EXPECT_EQ(dt->hour + dt->minute + dt->second + dt->millisecond, 0);
-
-    const double s = dateTimeToSerial(DateTime{2024, 3, 15, 9, 30, 0, 0}, false);
-    EXPECT_NEAR(s, 45366.395833333336, 1e-9);
-    dt = serialToDateTime(dateTimeToSerial(DateTime{2024, 3, 15, 23, 59, 59, 500}, false), false);
-    ASSERT_TRUE(dt);
-    EXPECT_EQ(dt->second * 1000 + dt->millisecond, 59500);
+    // The date and time of a serial of the 1900 system as one number, YYYYMMDDhhmmssmmm.
+    auto stamp = [](double serial) {
+        auto d = serialToDateTime(serial, false);
+        const long long date = d ? (d->year * 100LL + d->month) * 100 + d->day : -1;
+        return d ? ((date * 100 + d->hour) * 100 + d->minute) * 100000 + d->second * 1000 + d->millisecond : -1;
+    };
+    EXPECT_EQ(stamp(45366.395833333336), 20240315093000000);
+    EXPECT_EQ(stamp(0.99999999) % 1000000000, 235959999); // rounded to the millisecond only: still the same day
+    EXPECT_EQ(stamp(59.999999999999), 19000229000000000); // less than half a millisecond before midnight: the next day
+    EXPECT_NEAR(dateTimeToSerial(DateTime{2024, 3, 15, 9, 30, 0, 0}, false), 45366.395833333336, 1e-9);
+    EXPECT_EQ(stamp(dateTimeToSerial(DateTime{2024, 3, 15, 23, 59, 59, 500}, false)), 20240315235959500);
 }
-
-// ------------------------------------------------------------------ format classification
 
 TEST(FormatClassification, DateFormats)
 {
@@ -265,15 +221,14 @@ TEST(FormatClassification, DateFormats)
 
 TEST(FormatClassification, BuiltinFormats)
 {
-    EXPECT_EQ(builtinNumberFormat(0), "General");
-    EXPECT_EQ(builtinNumberFormat(4), "#,##0.00");
-    EXPECT_EQ(builtinNumberFormat(14), "m/d/yy");
-    EXPECT_EQ(builtinNumberFormat(22), "m/d/yy h:mm");
-    EXPECT_EQ(builtinNumberFormat(44), "_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)");
-    EXPECT_EQ(builtinNumberFormat(47), "mm:ss.0");
-    EXPECT_EQ(builtinNumberFormat(49), "@");
-    for (uint16_t id : {23, 30, 36, 50, 163, 164})
-        EXPECT_EQ(builtinNumberFormat(id), "") << id;
+    struct B {
+        uint16_t id;
+        const char* format; // empty: no built-in format of that id
+    };
+    for (auto [id, format] : {B{0, "General"}, B{4, "#,##0.00"}, B{14, "m/d/yy"}, B{22, "m/d/yy h:mm"},
+                              B{44, "_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)"}, B{47, "mm:ss.0"},
+                              B{49, "@"}, B{23, ""}, B{30, ""}, B{36, ""}, B{50, ""}, B{163, ""}, B{164, ""}})
+        EXPECT_EQ(builtinNumberFormat(id), format) << id;
     // Every built-in date id is classified as a date by its string.
     for (uint16_t id = 0; id <= 49; ++id) {
         const std::string f = builtinNumberFormat(id);
@@ -283,8 +238,6 @@ TEST(FormatClassification, BuiltinFormats)
         EXPECT_EQ(isDateFormatString(f), date) << id << " " << f;
     }
 }
-
-// ------------------------------------------------------------------ cells
 
 TEST(CellText, UsesTheCellsFormat)
 {
@@ -301,12 +254,8 @@ TEST(CellText, UsesTheCellsFormat)
     ws.setValue(0, 4, Value::makeBoolean(true));
     ws.setValue(0, 5, Value::makeError(0x07));
 
-    EXPECT_EQ(cellText(*wb, ws, 0, 0, l), "1.234,50 €");
-    EXPECT_EQ(cellText(*wb, ws, 0, 1, l), "15/03/2024 09:30");
-    EXPECT_EQ(cellText(*wb, ws, 0, 2, l), "1234,5");
-    EXPECT_EQ(cellText(*wb, ws, 0, 3, l), "Pratica");
-    EXPECT_EQ(cellText(*wb, ws, 0, 4, l), "VERO");
-    EXPECT_EQ(cellText(*wb, ws, 0, 5, l), "#DIV/0!");
+    for (int c = 0; const char* text : {"1.234,50 €", "15/03/2024 09:30", "1234,5", "Pratica", "VERO", "#DIV/0!"})
+        EXPECT_EQ(cellText(*wb, ws, 0, c++, l), text);
     EXPECT_EQ(cellText(*wb, ws, 5, 5, l), "");
     EXPECT_EQ(cellText(*wb, ws, 70000, 300, l), "");
 }

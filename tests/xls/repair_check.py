@@ -1,14 +1,7 @@
 #!/usr/bin/python3
-"""Workbooks our reader had to mend, saved by our writer, checked by independent readers.
-
-For each NAME.xls in the folder (the fuzzer's seeds: sound workbooks with one writer's
-fault each, some encrypted with the password Tesm4061):
-  1. `xlstool dump --json` reads it and lists at least one repair;
-  2. `xlstool copy` saves what it read; the copy is encrypted exactly when the original was
-     (RC4 CryptoAPI 4.2), and msoffcrypto-tool decrypts it with the same password;
-  3. xlrd reads the copy with the same content as our reader read the original;
-  4. our reader reads the copy with nothing to mend and the same content.
-A damaged file refused by our reader must print the message and its reason on two lines.
+"""The fuzzer's seeds (one writer's fault each, some encrypted with Tesm4061): our reader lists a
+repair; the copy `xlstool copy` saves reads the same in xlrd and ours, with nothing left to mend.
+A damaged file refused by our reader prints the message and its reason on two lines.
 
 Usage: repair_check.py XLSTOOL FOLDER   (exit 77 = skipped: no folder)
 """
@@ -18,7 +11,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from roundtrip_check import compare, copy_in_clear, dump, filepass_of, xlrd_dump  # noqa: E402
+from roundtrip_check import compare, copy_in_clear, dump, filepass_of, report, xlrd_dump  # noqa: E402
 
 PASSWORD = "Tesm4061"
 
@@ -47,9 +40,8 @@ def check_damaged(xlstool, folder, tmp):
     seed = sorted(f for f in os.listdir(folder) if f.endswith(".xls") and "cifrato" not in f)[0]
     bad = os.path.join(tmp, "damaged.xls")
     subprocess.run([xlstool, "copy", os.path.join(folder, seed), bad], check=True)
-    ole = olefile.OleFileIO(bad)
-    size = len(ole.openstream("Workbook").read())
-    ole.close()
+    with olefile.OleFileIO(bad) as ole:
+        size = ole.get_size("Workbook")
     raw = bytearray(open(bad, "rb").read())
     entry = raw.find("Workbook".encode("utf-16-le"))
     if entry < 0 or raw[entry + 0x78:entry + 0x7C] != size.to_bytes(4, "little"):
@@ -72,23 +64,9 @@ def main():
     if not os.path.isdir(folder):
         print("SKIP: no folder %s" % folder)
         return 77
-    failures = []
-    count = 0
     with tempfile.TemporaryDirectory() as tmp:
-        for name in sorted(os.listdir(folder)):
-            if not name.endswith(".xls"):
-                continue
-            count += 1
-            errs = check(xlstool, os.path.join(folder, name), tmp)
-            print("%-50s %s" % (name, "ok" if not errs else "FAILED"))
-            failures += errs
-        errs = check_damaged(xlstool, folder, tmp)
-        print("%-50s %s" % ("(damaged file)", "ok" if not errs else "FAILED"))
-        failures += errs
-    for e in failures:
-        print("  " + e)
-    print("%d workbooks, %d problems" % (count, len(failures)))
-    return 1 if failures or count == 0 else 0
+        seeds = [(n, check(xlstool, os.path.join(folder, n), tmp)) for n in sorted(os.listdir(folder)) if n.endswith(".xls")]
+        return report(seeds + [("(damaged file)", check_damaged(xlstool, folder, tmp))] if seeds else [])
 
 
 if __name__ == "__main__":

@@ -1,14 +1,7 @@
 #!/usr/bin/python3
-"""Round trip of every reference workbook through our engine, checked by independent readers.
-
-For each NAME.xls beside a NAME.expected.json in the given folders:
-  1. `xlstool copy` reads it and writes it again (a real rewrite);
-  2. the copy is encrypted exactly when the original was, and then with RC4 CryptoAPI
-     (FILEPASS version 4.2), decrypted by msoffcrypto-tool with the same password;
-  3. xlrd reads the (decrypted) copy: values, types, number formats, dates, merged ranges,
-     column widths, visibility and date system must equal the expected dump;
-  4. our own reader (`xlstool dump --json`) reads the original and the copy with the same result.
-The helpers here serve repair_check.py and cfb_crypto_check.py too.
+"""Every reference workbook (NAME.xls beside NAME.expected.json) copied by `xlstool copy`,
+encrypted with RC4 CryptoAPI 4.2 exactly when the original was: msoffcrypto-tool decrypts the
+copy, xlrd and our own reader read it, and ours the original, as the expected dump says.
 
 Usage: roundtrip_check.py XLSTOOL FOLDER...   (exit 77 = skipped: no folder present, or no module)
 """
@@ -38,10 +31,11 @@ def expand_colinfo(entries):
     return cols
 
 
-def same_number(a, b):
-    if a is None or b is None:
-        return a is b
-    return a == b or abs(a - b) <= 1e-9 * max(abs(a), abs(b))
+def same_value(a, b):
+    """Equal, numbers to 1e-9 relative (a number read from a dump is a float)."""
+    if isinstance(a, float) and isinstance(b, (int, float)) or isinstance(b, float) and isinstance(a, (int, float)):
+        return a == b or abs(a - b) <= 1e-9 * max(abs(a), abs(b))
+    return a == b
 
 
 def compare(expected, actual, label):
@@ -55,90 +49,63 @@ def compare(expected, actual, label):
         return errs + ["%s: sheets %r != %r" % (label, en, an)]
     for es, as_ in zip(expected["sheets"], actual["sheets"]):
         where = "%s/%s" % (label, es["name"])
-        if es["visibility"] != as_["visibility"]:
-            errs.append("%s: visibility %s != %s" % (where, es["visibility"], as_["visibility"]))
-        if sorted(map(tuple, es["merged"])) != sorted(map(tuple, as_["merged"])):
-            errs.append("%s: merged %r != %r" % (where, es["merged"], as_["merged"]))
-        if expand_colinfo(es["colinfo"]) != expand_colinfo(as_["colinfo"]):
-            errs.append("%s: column info differs" % where)
+        for key, norm in (("visibility", str), ("merged", lambda m: sorted(map(tuple, m))), ("colinfo", expand_colinfo)):
+            if norm(es[key]) != norm(as_[key]):
+                errs.append("%s: %s %r != %r" % (where, key, es[key], as_[key]))
         ec = {(c[0], c[1]): c for c in es["cells"]}
         ac = {(c[0], c[1]): c for c in as_["cells"]}
         if set(ec) != set(ac):
             errs.append("%s: cells only expected %r, only read %r"
                         % (where, sorted(set(ec) - set(ac))[:5], sorted(set(ac) - set(ec))[:5]))
-        for key in sorted(set(ec) & set(ac)):
-            p, q = ec[key], ac[key]
-            ok = p[2] == q[2] and len(p) == len(q)
-            if ok and p[2] == "number":
-                ok = same_number(p[3], q[3]) and p[4] == q[4]
-            elif ok and p[2] == "date":
-                ok = p[3] == q[3] and same_number(p[4], q[4]) and p[5] == q[5]
-            elif ok:
-                ok = p[3] == q[3]
-            if not ok:
-                errs.append("%s: cell %r != %r" % (where, p, q))
+        errs += ["%s: cell %r != %r" % (where, ec[k], ac[k]) for k in sorted(set(ec) & set(ac))
+                 if len(ec[k]) != len(ac[k]) or not all(map(same_value, ec[k], ac[k]))]
     return errs
 
 
 def filepass_of(data):
     """(wEncryptionType, vMajor, vMinor) of the FILEPASS record, None when not encrypted."""
-    ole = olefile.OleFileIO(io.BytesIO(data))
-    stream = ole.openstream("Workbook").read()
-    bof_size = struct.unpack_from("<H", stream, 2)[0]
-    at = 4 + bof_size
-    rtype, size = struct.unpack_from("<HH", stream, at)
-    if rtype != 0x002F:
-        return None
-    body = stream[at + 4:at + 4 + size]
-    kind = struct.unpack_from("<H", body, 0)[0]
-    if kind == 0:
-        return (0, 0, 0)
-    return (kind,) + struct.unpack_from("<HH", body, 2)
+    stream = olefile.OleFileIO(io.BytesIO(data)).openstream("Workbook").read()
+    rtype, kind, major, minor = struct.unpack_from("<H2xHHH", stream, 4 + struct.unpack_from("<H", stream, 2)[0])
+    return None if rtype != 0x002F else (0, 0, 0) if kind == 0 else (kind, major, minor)
+
+
+def decrypt(data, password):
+    """msoffcrypto-tool's decryption of a whole file (raises on a wrong password)."""
+    office, out = msoffcrypto.OfficeFile(io.BytesIO(data)), io.BytesIO()
+    office.load_key(password=password)
+    office.decrypt(out)
+    return out.getvalue()
 
 
 def xlrd_dump(data):
     """The content as xlrd sees it, in the layout of the expected dumps."""
     book = xlrd.open_workbook(file_contents=data, formatting_info=True)
     out = {"datemode": book.datemode, "sheets": []}
-    vis = {0: "visible", 1: "hidden", 2: "very hidden"}
+    kinds = {xlrd.XL_CELL_TEXT: lambda v, f: ["text", v], xlrd.XL_CELL_BOOLEAN: lambda v, f: ["boolean", bool(v)],
+             xlrd.XL_CELL_ERROR: lambda v, f: ["error", xlrd.error_text_from_code.get(v, "#?")],
+             xlrd.XL_CELL_NUMBER: lambda v, f: ["number", v, f]}
     for sh in book.sheets():
         cells = []
         for r in range(sh.nrows):
             for c in range(sh.ncols):
                 cell = sh.cell(r, c)
-                t = cell.ctype
-                if t in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
-                    continue
-                if t == xlrd.XL_CELL_TEXT:
-                    cells.append([r, c, "text", cell.value])
-                elif t == xlrd.XL_CELL_BOOLEAN:
-                    cells.append([r, c, "boolean", bool(cell.value)])
-                elif t == xlrd.XL_CELL_ERROR:
-                    cells.append([r, c, "error", xlrd.error_text_from_code.get(cell.value, "#?")])
-                else:
-                    xf = book.xf_list[cell.xf_index]
-                    fmt = book.format_map.get(xf.format_key)
-                    fmt = fmt.format_str if fmt is not None else None
-                    if t == xlrd.XL_CELL_DATE:
-                        try:
-                            tup = xlrd.xldate_as_tuple(cell.value, book.datemode)
-                            if tup[:3] == (0, 0, 0):
-                                iso = "%02d:%02d:%02d" % tup[3:]
-                            elif tup[3:] == (0, 0, 0):
-                                iso = "%04d-%02d-%02d" % tup[:3]
-                            else:
-                                iso = "%04d-%02d-%02dT%02d:%02d:%02d" % tup
-                        except xlrd.xldate.XLDateError:
-                            iso = None
-                        cells.append([r, c, "date", iso, cell.value, fmt])
-                    else:
-                        cells.append([r, c, "number", cell.value, fmt])
-        colinfo = [[c, c, ci.width, bool(ci.hidden)] for c, ci in sorted(sh.colinfo_map.items())]
+                fmt = book.format_map.get(book.xf_list[cell.xf_index].format_key)
+                fmt = fmt and fmt.format_str
+                if cell.ctype in kinds:
+                    cells.append([r, c] + kinds[cell.ctype](cell.value, fmt))
+                elif cell.ctype == xlrd.XL_CELL_DATE:
+                    try:  # a time alone, a date alone, or both
+                        tup = xlrd.xldate_as_tuple(cell.value, book.datemode)
+                        iso = "%04d-%02d-%02dT%02d:%02d:%02d" % tup
+                        iso = iso[11:] if tup[:3] == (0, 0, 0) else iso[:10] if tup[3:] == (0, 0, 0) else iso
+                    except xlrd.xldate.XLDateError:
+                        iso = None
+                    cells.append([r, c, "date", iso, cell.value, fmt])
         out["sheets"].append({
             "name": sh.name,
-            "visibility": vis.get(sh.visibility, "?"),
+            "visibility": {0: "visible", 1: "hidden", 2: "very hidden"}.get(sh.visibility, "?"),
             "merged": [list(m) for m in sh.merged_cells],
-            "colinfo": colinfo,
+            "colinfo": [[c, c, ci.width, bool(ci.hidden)] for c, ci in sorted(sh.colinfo_map.items())],
             "cells": cells,
         })
     return out
@@ -154,7 +121,8 @@ def dump(xlstool, path, password):
 
 def copy_in_clear(xlstool, path, password, encrypted, tmp, errs):
     """`xlstool copy` of a workbook, checked to be encrypted (RC4 CryptoAPI 4.2) exactly when
-    the original was, and decrypted by msoffcrypto-tool; (copy path, clear bytes) or None."""
+    the original was, and decrypted by msoffcrypto-tool with its password only; (copy path,
+    clear bytes) or None."""
     name = os.path.basename(path)
     copy = os.path.join(tmp, "copy_" + name)
     r = subprocess.run([xlstool, "copy", "--password", password, path, copy], capture_output=True)
@@ -170,63 +138,58 @@ def copy_in_clear(xlstool, path, password, encrypted, tmp, errs):
     if fp != (1, 4, 2):
         errs.append("%s: the copy is not RC4 CryptoAPI 4.2 encrypted (FILEPASS %r)" % (name, fp))
         return None
-    office = msoffcrypto.OfficeFile(io.BytesIO(data))
-    office.load_key(password=password)
-    buf = io.BytesIO()
-    office.decrypt(buf)
-    if filepass_of(buf.getvalue()) is not None:
+    try:
+        decrypt(data, password + "x")
+        errs.append("%s: msoffcrypto opened the copy with a wrong password" % name)
+    except Exception:
+        pass
+    clear = decrypt(data, password)
+    if filepass_of(clear) is not None:
         errs.append("%s: msoffcrypto left a FILEPASS record" % name)
-    return copy, buf.getvalue()
+    return copy, clear
 
 
 def check_fixture(xlstool, path, tmp):
     expected = json.load(open(path[:-4] + ".expected.json", encoding="utf-8"))
-    password = expected.get("password") or ""
-    name = os.path.basename(path)
+    password, name, enc = expected.get("password") or "", os.path.basename(path), expected["encryption"]
     errs = []
-    for what, file in (("original", path), ("copy", None)):
-        if file is None:
-            copied = copy_in_clear(xlstool, path, password, expected["encryption"] != "none", tmp, errs)
-            if copied is None:
-                return errs
-            file, plain = copied
-            errs += compare(expected, xlrd_dump(plain), name + " (xlrd)")
-        ours, err = dump(xlstool, file, password)
+    copied = copy_in_clear(xlstool, path, password, enc != "none", tmp, errs)
+    if copied is not None:
+        errs += compare(expected, xlrd_dump(copied[1]), name + " (xlrd)")
+    for what, file, want in (("original", path, enc),
+                             ("copy", copied and copied[0], "none" if enc == "none" else "rc4-cryptoapi")):
+        ours, err = dump(xlstool, file, password) if file else (None, None)
         if ours is None:
-            errs.append("%s: our reader refused the %s: %s" % (name, what, err))
+            errs += ["%s: our reader refused the %s: %s" % (name, what, err)] if file else []
             continue
         errs += compare(expected, ours, "%s (own reader, %s)" % (name, what))
-        want = expected["encryption"] if what == "original" or expected["encryption"] == "none" else "rc4-cryptoapi"
         if ours["encryption"] != want:
             errs.append("%s: our reader sees the %s's encryption %s, expected %s" % (name, what, ours["encryption"], want))
     return errs
+
+
+def report(results):
+    """Prints each (name, problems) pair and then every problem; the exit status."""
+    results = list(results)
+    for name, errs in results:
+        print("%-55s %s" % (name, "ok" if not errs else "FAILED"))
+    failures = [e for _, errs in results for e in errs]
+    print("\n".join(["  " + e for e in failures] + ["%d checked, %d problems" % (len(results), len(failures))]))
+    return 1 if failures or not results else 0
 
 
 def main():
     if len(sys.argv) < 3:
         print(__doc__)
         return 2
-    xlstool = sys.argv[1]
     folders = [f for f in sys.argv[2:] if os.path.isdir(f)]
     if not folders:
         print("SKIP: no fixture folder (%s)" % ", ".join(sys.argv[2:]))
         return 77
-    failures = []
-    count = 0
     with tempfile.TemporaryDirectory() as tmp:
-        for folder in folders:
-            for name in sorted(os.listdir(folder)):
-                path = os.path.join(folder, name)
-                if not name.endswith(".xls") or not os.path.exists(path[:-4] + ".expected.json"):
-                    continue
-                count += 1
-                errs = check_fixture(xlstool, path, tmp)
-                print("%-55s %s" % (name, "ok" if not errs else "FAILED"))
-                failures += errs
-    for e in failures:
-        print("  " + e)
-    print("%d workbooks, %d problems" % (count, len(failures)))
-    return 1 if failures or count == 0 else 0
+        return report((name, check_fixture(sys.argv[1], os.path.join(folder, name), tmp))
+                      for folder in folders for name in sorted(os.listdir(folder))
+                      if name.endswith(".xls") and os.path.exists(os.path.join(folder, name[:-4] + ".expected.json")))
 
 
 if __name__ == "__main__":

@@ -4,22 +4,16 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/sheet/utf.h"
+
 namespace fs = std::filesystem;
 
 namespace gptest {
 
 uint16_t get16(const Bytes& b, size_t at) { return uint16_t(b.at(at) | (b.at(at + 1) << 8)); }
 uint32_t get32(const Bytes& b, size_t at) { return get16(b, at) | (uint32_t(get16(b, at + 2)) << 16); }
-void put16(Bytes& b, size_t at, uint16_t v)
-{
-    b.at(at) = uint8_t(v);
-    b.at(at + 1) = uint8_t(v >> 8);
-}
-void put32(Bytes& b, size_t at, uint32_t v)
-{
-    put16(b, at, uint16_t(v));
-    put16(b, at + 2, uint16_t(v >> 16));
-}
+void put16(Bytes& b, size_t at, uint16_t v) { b.at(at + 1) = uint8_t(v >> 8), b.at(at) = uint8_t(v); }
+void put32(Bytes& b, size_t at, uint32_t v) { put16(b, at, uint16_t(v)), put16(b, at + 2, uint16_t(v >> 16)); }
 Bytes u16le(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
 Bytes u32le(uint32_t v) { return u16le(uint16_t(v)) + u16le(uint16_t(v >> 16)); }
 Bytes operator+(Bytes a, const Bytes& b)
@@ -118,11 +112,9 @@ gp::xls::CompoundFile oneStream(Bytes data, std::u16string name)
     gp::xls::CompoundFile f;
     f.root.name = u"Root Entry";
     f.root.type = 5;
-    gp::xls::CfbEntry e;
-    e.name = std::move(name);
-    e.type = 2;
-    e.data = std::move(data);
-    f.root.children.push_back(std::move(e));
+    f.root.children.resize(1); // a stream, the default type
+    f.root.children[0].name = std::move(name);
+    f.root.children[0].data = std::move(data);
     return f;
 }
 
@@ -142,18 +134,6 @@ std::vector<fs::path> fixtureFiles(bool practice)
 }
 
 namespace {
-
-void putUtf8(std::string& out, uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += char(cp);
-        return;
-    }
-    const int extra = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
-    out += char(((0xF0u << (3 - extra)) & 0xFFu) | (cp >> (6 * extra)));
-    for (int k = extra - 1; k >= 0; --k)
-        out += char(0x80 | ((cp >> (6 * k)) & 0x3F));
-}
 
 // The JSON string that starts at the quote s[i]; i ends on the closing quote.
 std::string jsonString(const std::string& s, size_t& i)
@@ -176,7 +156,7 @@ std::string jsonString(const std::string& s, size_t& i)
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
             i += 6;
         }
-        putUtf8(out, cp);
+        gp::sheet::appendUtf8(out, cp);
     }
     return out;
 }

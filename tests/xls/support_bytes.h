@@ -1,6 +1,4 @@
-// What several engine tests build by hand: little-endian fields, BIFF records,
-// a one-stream compound file, the reference workbooks and the few fields of
-// their expected dumps that the tests need.
+// What the engine tests build by hand (fields, records, a one-stream file) and read of the fixtures.
 #pragma once
 
 #include <cstdint>
@@ -52,8 +50,7 @@ void writeBytes(const std::filesystem::path& p, const Bytes& bytes);
 // A compound file holding one stream.
 gp::xls::CompoundFile oneStream(Bytes data, std::u16string name = u"Workbook");
 
-// The reference workbooks that have an expected dump, in name order: those of
-// fixtures/xls, and with `practice` those of fixtures/practice too.
+// The workbooks of fixtures/xls (and fixtures/practice) that have an expected dump, in name order.
 std::vector<std::filesystem::path> fixtureFiles(bool practice = false);
 
 // The fields of an expected dump (NAME.expected.json) the tests use.

@@ -15,20 +15,26 @@ void expectSameTree(const CfbEntry& a, const CfbEntry& b, const std::string& pat
 {
     std::string here = path + "/" + std::string(a.name.begin(), a.name.end());
     ASSERT_TRUE(a.name == b.name) << here;
-    EXPECT_EQ(a.type, b.type) << here;
-    EXPECT_EQ(a.clsid, b.clsid) << here;
-    EXPECT_EQ(a.stateBits, b.stateBits) << here;
-    EXPECT_EQ(a.created, b.created) << here;
-    EXPECT_EQ(a.modified, b.modified) << here;
+    EXPECT_EQ(std::tie(a.type, a.clsid, a.stateBits, a.created, a.modified),
+              std::tie(b.type, b.clsid, b.stateBits, b.created, b.modified))
+        << here;
     EXPECT_TRUE(a.data == b.data) << here << " sizes " << a.data.size() << " / " << b.data.size();
     ASSERT_EQ(a.children.size(), b.children.size()) << here;
     for (size_t i = 0; i < a.children.size(); ++i)
         expectSameTree(a.children[i], b.children[i], here);
 }
 
-// Single stream file: the layout is then fully predictable (stream sectors,
-// directory, FAT).
+// A file of one stream: its layout (stream sectors, directory, FAT) is predictable.
 Bytes singleStreamFile(size_t size) { return writeCompoundFile(oneStream(pattern(size, 7))); }
+
+// The Workbook stream read back from a file (empty, and a failure, when there is none).
+Bytes readBack(const Bytes& file)
+{
+    auto r = readCompoundFile(file);
+    const CfbEntry* wb = r.ok() ? findChild(r->root, u"Workbook") : nullptr;
+    EXPECT_NE(wb, nullptr) << (r.ok() ? "no Workbook stream" : r.error().message);
+    return wb ? wb->data : Bytes{};
+}
 
 // Fields of a file changed at once, and whether the file must still be read.
 struct Patch {
@@ -46,9 +52,7 @@ void expectPatches(const Bytes& good, const std::vector<Patch>& patches)
             put32(f, at, v);
         auto r = readCompoundFile(f);
         ASSERT_EQ(r.ok(), p.ok) << (r.ok() ? "" : r.error().message);
-        if (!r.ok()) {
-            EXPECT_EQ(r.error().code, ErrorCode::Damaged);
-        }
+        EXPECT_TRUE(r.ok() || r.error().code == ErrorCode::Damaged);
     }
 }
 
@@ -68,10 +72,8 @@ TEST(Cfb, EveryFixtureHasItsWorkbookStreamAndSurvivesRewrite)
         ASSERT_NE(wb, nullptr);
         ASSERT_GE(wb->data.size(), 20u);
         EXPECT_EQ(get16(wb->data, 0), 0x0809);
-        EXPECT_EQ(get16(wb->data, 4), 0x0600); // BIFF8
-        if (p.filename() == "poi_xor-encryption-abc.xls") {
-            EXPECT_EQ(wb->data.size(), 1620u); // in the mini stream
-        }
+        EXPECT_EQ(get16(wb->data, 4), 0x0600);                                                 // BIFF8
+        EXPECT_TRUE(p.filename() != "poi_xor-encryption-abc.xls" || wb->data.size() == 1620u); // in the mini stream
         auto written = writeCompoundFile(cf.value());
         EXPECT_EQ(written.size() % 512, 0u);
         auto again = readCompoundFile(written);
@@ -87,19 +89,8 @@ TEST(Cfb, TreeWithStoragesRoundTripsSortedAsTheFormatRequires)
     f.root.clsid = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
     f.root.modified = 0x01D9000011112222ull;
     // Children given out of order: the reader returns them in tree (in-order) order.
-    const std::vector<std::u16string> names = {u"Workbook",
-                                               u"\x05SummaryInformation",
-                                               u"b",
-                                               u"A",
-                                               u"zz",
-                                               u"Ab",
-                                               u"aC",
-                                               u"\x05"
-                                               u"DocumentSummaryInformation",
-                                               u"Лист",
-                                               u"лиса",
-                                               u"C",
-                                               u"Book"};
+    const std::vector<std::u16string> names({u"Workbook", u"\u0005SummaryInformation", u"b", u"A", u"zz", u"Ab", u"aC",
+                                             u"\u0005DocumentSummaryInformation", u"Лист", u"лиса", u"C", u"Book"});
     uint32_t seed = 1;
     for (const auto& n : names)
         f.root.children.push_back(oneStream(pattern(seed * 700, seed), n).root.children[0]), ++seed;
@@ -120,21 +111,15 @@ TEST(Cfb, TreeWithStoragesRoundTripsSortedAsTheFormatRequires)
     auto back = readCompoundFile(writeCompoundFile(f));
     ASSERT_TRUE(back.ok()) << back.error().message;
 
-    auto sorted = [](CfbEntry e, auto& self) -> CfbEntry {
-        std::stable_sort(e.children.begin(), e.children.end(), [](const CfbEntry& a, const CfbEntry& b) {
-            if (a.name.size() != b.name.size())
-                return a.name.size() < b.name.size();
-            for (size_t i = 0; i < a.name.size(); ++i) {
-                auto up = [](char16_t c) -> char16_t {
-                    if ((c >= u'a' && c <= u'z') || (c >= 0x430 && c <= 0x44F))
-                        return char16_t(c - 32);
-                    return c;
-                };
-                if (up(a.name[i]) != up(b.name[i]))
-                    return up(a.name[i]) < up(b.name[i]);
-            }
-            return false;
-        });
+    // The order the format asks for: shorter names first, then by upper-cased UTF-16 units.
+    auto key = [](const CfbEntry& e) {
+        std::u16string k = e.name;
+        for (char16_t& c : k)
+            c = (c >= u'a' && c <= u'z') || (c >= 0x430 && c <= 0x44F) ? char16_t(c - 32) : c;
+        return std::pair(k.size(), k);
+    };
+    auto sorted = [&](CfbEntry e, auto& self) -> CfbEntry {
+        std::ranges::stable_sort(e.children, {}, key);
         for (auto& c : e.children)
             c = self(c, self);
         return e;
@@ -162,11 +147,7 @@ TEST(Cfb, MiniStreamCutoffIs4096)
     // 4096 bytes = 8 sectors, 1 directory sector, 1 FAT sector, plus the header.
     EXPECT_EQ(big.size(), 11u * 512);
     for (size_t n : {size_t(0), size_t(1), size_t(64), size_t(4095), size_t(4096), size_t(4097)}) {
-        auto back = readCompoundFile(singleStreamFile(n));
-        ASSERT_TRUE(back.ok()) << n;
-        const CfbEntry* wb = findChild(back->root, u"Workbook");
-        ASSERT_NE(wb, nullptr);
-        EXPECT_TRUE(wb->data == pattern(n, 7)) << n;
+        EXPECT_TRUE(readBack(singleStreamFile(n)) == pattern(n, 7)) << n;
     }
 }
 
@@ -180,16 +161,11 @@ TEST(Cfb, LargeStreamNeedsDifatSectors)
     size_t sectors = file.size() / 512 - 1;
     EXPECT_GE(nFat * 128, sectors);       // the FAT covers every sector
     EXPECT_LT((nFat - 1) * 128, sectors); // and is the smallest that does
-    auto back = readCompoundFile(file);
-    ASSERT_TRUE(back.ok()) << back.error().message;
-    const CfbEntry* wb = findChild(back->root, u"workbook");
-    ASSERT_NE(wb, nullptr);
-    EXPECT_TRUE(wb->data == pattern(n, 7));
+    EXPECT_TRUE(readBack(file) == pattern(n, 7));
 }
 
-// Every bound of the container's chains, one step on each side: the last real
-// sector (or mini sector) is accepted, one past it is refused; and the other
-// ways a header, a chain or the directory can be broken.
+// Every chain bound, one step on each side (the last real sector or mini sector accepted, one
+// past it refused), and the other ways a header, a chain or the directory can be broken.
 TEST(Cfb, EveryChainBoundIsExactAndDamageIsRefused)
 {
     // 5000-byte stream: sectors 0-9 stream, 10 directory, 11 FAT; the file ends there.
@@ -243,9 +219,7 @@ TEST(Cfb, EveryChainBoundIsExactAndDamageIsRefused)
     EXPECT_EQ(readCompoundFile(Bytes(good.begin(), good.begin() + 100)).error().code, ErrorCode::NotSpreadsheet);
     EXPECT_EQ(readCompoundFile(Bytes(4096, 'x')).error().code, ErrorCode::NotSpreadsheet);
     // The unused tail of the last (FAT) sector may be missing.
-    auto t = readCompoundFile(Bytes(good.begin(), good.end() - 200));
-    ASSERT_TRUE(t.ok());
-    EXPECT_TRUE(findChild(t->root, u"Workbook")->data == pattern(5000, 7));
+    EXPECT_TRUE(readBack(Bytes(good.begin(), good.end() - 200)) == pattern(5000, 7));
 
     // Every 37th truncation point and a byte flip at every 8th offset of a real fixture: no crash.
     auto fixture = readBytes(std::filesystem::path(GP_SHARED_DIR) / "fixtures/xls/poi_xor-encryption-abc.xls");
@@ -269,15 +243,10 @@ TEST(Cfb, Version4FileIsRead)
     // directory in sector 2, FAT in sector 3.
     const size_t ss = 4096;
     Bytes f = Bytes{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1} + Bytes(ss * 5 - 8, 0);
-    for (auto [at, v] : std::initializer_list<std::pair<size_t, uint32_t>>{{0x18, 0x0004003E},
-                                                                           {0x1C, 0x000CFFFE},
-                                                                           {0x20, 6},
-                                                                           {0x2C, 1},
-                                                                           {0x30, 2},
-                                                                           {0x38, 4096},
-                                                                           {0x3C, 0xFFFFFFFE},
-                                                                           {0x44, 0xFFFFFFFE},
-                                                                           {0x4C, 3}})
+    // Version 4, sector shift 12, one FAT sector (3), the directory in 2, no mini FAT or DIFAT.
+    using F = std::pair<size_t, uint32_t>;
+    for (auto [at, v] : {F{0x18, 0x0004003E}, F{0x1C, 0x000CFFFE}, F{0x20, 6}, F{0x2C, 1}, F{0x30, 2}, F{0x38, 4096},
+                         F{0x3C, 0xFFFFFFFE}, F{0x44, 0xFFFFFFFE}, F{0x4C, 3}})
         put32(f, at, v);
     for (int i = 1; i < 109; ++i)
         put32(f, 0x4C + 4 * i, 0xFFFFFFFF);
@@ -302,9 +271,5 @@ TEST(Cfb, Version4FileIsRead)
     entry(1, u"Workbook", 2, 0xFFFFFFFF, 0, 5000);
     for (size_t i = 0; i < ss / 4; ++i)
         put32(f, 4 * ss + 4 * i, i == 0 ? 1u : i == 3 ? 0xFFFFFFFDu : i < 3 ? 0xFFFFFFFEu : 0xFFFFFFFFu);
-    auto r = readCompoundFile(f);
-    ASSERT_TRUE(r.ok()) << r.error().message;
-    const CfbEntry* wb = findChild(r->root, u"Workbook");
-    ASSERT_NE(wb, nullptr);
-    EXPECT_TRUE(wb->data == data);
+    EXPECT_TRUE(readBack(f) == data);
 }

@@ -1,6 +1,5 @@
-// Files that are not workbooks, and the reference reader's conventions that
-// our dump follows (xls_roundtrip_check compares the dumps of every reference
-// workbook with what the independent readers saw).
+// Files that are not workbooks, and the reference reader's conventions our dump follows (the
+// dumps themselves are compared with the independent readers' in xls_roundtrip_check).
 #include <gtest/gtest.h>
 
 #include "core/xls/xls_dump.h"
@@ -14,54 +13,47 @@ TEST(XlsFixtures, FilesThatAreNotWorkbooksGiveTheRightError)
     auto missing = readXlsFile("/nonexistent/dir/x.xls");
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error().code, ErrorCode::FileMissing);
-
-    std::vector<uint8_t> text = {'h', 'e', 'l', 'l', 'o'};
-    auto notCfb = readXls(text);
-    ASSERT_FALSE(notCfb.ok());
-    EXPECT_EQ(notCfb.error().code, ErrorCode::NotSpreadsheet);
-
-    // A compound file holding only an Excel 5.0/95 "Book" stream, and one with neither stream.
-    auto old = readXls(writeCompoundFile(gptest::oneStream(std::vector<uint8_t>(100, 0), u"Book")));
-    ASSERT_FALSE(old.ok());
-    EXPECT_EQ(old.error().code, ErrorCode::OldFormat);
-    auto other = readXls(writeCompoundFile(gptest::oneStream(std::vector<uint8_t>(100, 0), u"WordDocument")));
-    ASSERT_FALSE(other.ok());
-    EXPECT_EQ(other.error().code, ErrorCode::NotSpreadsheet);
+    // Plain text; a compound file holding only an Excel 5.0/95 "Book" stream, and one with neither stream.
+    struct F {
+        std::vector<uint8_t> bytes;
+        ErrorCode code;
+    };
+    const std::vector<uint8_t> zeros(100, 0);
+    for (const auto& [bytes, code] :
+         {F{{'h', 'e', 'l', 'l', 'o'}, ErrorCode::NotSpreadsheet},
+          F{writeCompoundFile(gptest::oneStream(zeros, u"Book")), ErrorCode::OldFormat},
+          F{writeCompoundFile(gptest::oneStream(zeros, u"WordDocument")), ErrorCode::NotSpreadsheet}}) {
+        auto r = readXls(bytes);
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error().code, code);
+    }
 }
 
 TEST(XlsDump, DatesFollowTheReferenceReader)
 {
-    EXPECT_EQ(dumpIsoDate(45306, false), "2024-01-15");
-    EXPECT_EQ(dumpIsoDate(61, false), "1900-03-01");
-    EXPECT_EQ(dumpIsoDate(60, false), std::nullopt); // the day that never was
-    EXPECT_EQ(dumpIsoDate(1, false), std::nullopt);
-    EXPECT_EQ(dumpIsoDate(0, false), "00:00:00");
-    EXPECT_EQ(dumpIsoDate(0.5, false), "12:00:00");
-    EXPECT_EQ(dumpIsoDate(45306.75, false), "2024-01-15T18:00:00");
-    EXPECT_EQ(dumpIsoDate(45306.9999999, false), "2024-01-16"); // seconds round into the next day
-    EXPECT_EQ(dumpIsoDate(0, true), "00:00:00");
-    EXPECT_EQ(dumpIsoDate(1, true), "1904-01-02");
-    EXPECT_EQ(dumpIsoDate(-1, false), std::nullopt);
-    EXPECT_EQ(dumpIsoDate(2958465, false), "9999-12-31");
-    EXPECT_EQ(dumpIsoDate(2958466, false), std::nullopt);
-    EXPECT_EQ(dumpIsoDate(2957004, true), std::nullopt);
+    struct D {
+        double serial;
+        bool date1904;
+        std::optional<std::string> iso; // nullopt: not a date for the reference reader
+    };
+    // 60 is the day that never was; seconds round into the next day.
+    for (const auto& [serial, date1904, iso] :
+         {D{45306, false, "2024-01-15"}, D{61, false, "1900-03-01"}, D{60, false, {}}, D{1, false, {}},
+          D{0, false, "00:00:00"}, D{0.5, false, "12:00:00"}, D{45306.75, false, "2024-01-15T18:00:00"},
+          D{45306.9999999, false, "2024-01-16"}, D{0, true, "00:00:00"}, D{1, true, "1904-01-02"}, D{-1, false, {}},
+          D{2958465, false, "9999-12-31"}, D{2958466, false, {}}, D{2957004, true, {}}})
+        EXPECT_EQ(dumpIsoDate(serial, date1904), iso) << serial << (date1904 ? " (1904)" : "");
 
     auto wb = gp::sheet::newWorkbook();
-    wb->numberFormats[164] = "dd/mm/yyyy";
-    wb->numberFormats[165] = "[$-410]#,##0.00";
-    wb->numberFormats[166] = "0.00E+00";
-    wb->numberFormats[167] = "\"giorno\" 0";
-    wb->numberFormats[168] = "[h]:mm";
-    wb->numberFormats[14] = "0.00"; // a record for a built-in id wins over the built-in meaning
-    EXPECT_TRUE(dumpIsDateFormat(*wb, 164));
-    EXPECT_FALSE(dumpIsDateFormat(*wb, 165));
-    EXPECT_FALSE(dumpIsDateFormat(*wb, 166));
-    EXPECT_FALSE(dumpIsDateFormat(*wb, 167));
-    EXPECT_TRUE(dumpIsDateFormat(*wb, 168));
-    EXPECT_FALSE(dumpIsDateFormat(*wb, 14));
-    EXPECT_TRUE(dumpIsDateFormat(*wb, 22));
-    EXPECT_TRUE(dumpIsDateFormat(*wb, 50));
-    EXPECT_FALSE(dumpIsDateFormat(*wb, 49));
+    // FORMAT records of the file; the one for a built-in id wins over the built-in meaning.
+    for (auto [id, format] :
+         {std::pair{164, "dd/mm/yyyy"}, std::pair{165, "[$-410]#,##0.00"}, std::pair{166, "0.00E+00"},
+          std::pair{167, "\"giorno\" 0"}, std::pair{168, "[h]:mm"}, std::pair{14, "0.00"}})
+        wb->numberFormats[uint16_t(id)] = format;
+    for (uint16_t id : {164, 168, 22, 50})
+        EXPECT_TRUE(dumpIsDateFormat(*wb, id)) << id;
+    for (uint16_t id : {165, 166, 167, 14, 49})
+        EXPECT_FALSE(dumpIsDateFormat(*wb, id)) << id;
     EXPECT_EQ(dumpNumberFormat(*wb, 4), "#,##0.00");
     EXPECT_EQ(dumpNumberFormat(*wb, 14), "0.00");
     EXPECT_EQ(dumpNumberFormat(*wb, 60), std::nullopt);
@@ -69,15 +61,11 @@ TEST(XlsDump, DatesFollowTheReferenceReader)
 
 TEST(XlsDump, NumbersAreWrittenLikePythonFloats)
 {
-    EXPECT_EQ(jsonNumber(1), "1.0");
-    EXPECT_EQ(jsonNumber(-5), "-5.0");
-    EXPECT_EQ(jsonNumber(1.23), "1.23");
-    EXPECT_EQ(jsonNumber(20960.510000000002), "20960.510000000002");
-    EXPECT_EQ(jsonNumber(1e16), "1e+16");
-    EXPECT_EQ(jsonNumber(123456789012345.0), "123456789012345.0");
-    EXPECT_EQ(jsonNumber(0.0001), "0.0001");
-    EXPECT_EQ(jsonNumber(0.00001), "1e-05");
-    EXPECT_EQ(jsonNumber(1.5e-300), "1.5e-300");
+    for (auto [v, text] : {std::pair{1.0, "1.0"}, std::pair{-5.0, "-5.0"}, std::pair{1.23, "1.23"},
+                           std::pair{20960.510000000002, "20960.510000000002"}, std::pair{1e16, "1e+16"},
+                           std::pair{123456789012345.0, "123456789012345.0"}, std::pair{0.0001, "0.0001"},
+                           std::pair{0.00001, "1e-05"}, std::pair{1.5e-300, "1.5e-300"}})
+        EXPECT_EQ(jsonNumber(v), text);
     for (double v : {0.1, 1.0 / 3, 2.5e10, -7.25e-7, 6.02214076e23})
         EXPECT_EQ(std::stod(jsonNumber(v)), v);
 }

@@ -1,10 +1,10 @@
-// The writer: new workbooks and rewrites survive write -> read, edits included,
-// independent readers accept the files, and broken input never crashes the reader.
+// The writer: new, rewritten and edited workbooks survive write -> read and independent readers.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "core/sheet/workbook.h"
 #include "core/xls/xls_file.h"
@@ -30,14 +30,14 @@ XlsDocument roundTrip(const XlsDocument& doc, const std::string& password = {})
 
 bool havePythonXlrd() { return std::system("/usr/bin/python3 -c 'import xlrd' >/dev/null 2>&1") == 0; }
 
-// Runs a Python snippet with `book` bound to xlrd's reading of `file`; returns
-// what it prints ("ERROR: ..." on failure).
-std::string runPython(const std::string& code, const fs::path& file)
+// What a Python snippet prints with `book` bound to xlrd's reading of the file ("ERROR: ..." on failure).
+std::string runPython(const std::string& code, const Bytes& file)
 {
-    const fs::path script = fs::temp_directory_path() / "gp_xls_check.py";
+    const fs::path dir = fs::temp_directory_path(), script = dir / "gp_xls_check.py", xls = dir / "gp_xls_check.xls";
+    writeBytes(xls, file);
     writeBytes(script,
                latin1("import sys, xlrd\nbook = xlrd.open_workbook(sys.argv[1], formatting_info=True)\n" + code));
-    std::FILE* p = popen(("/usr/bin/python3 " + script.string() + " '" + file.string() + "' 2>&1").c_str(), "r");
+    std::FILE* p = popen(("/usr/bin/python3 " + script.string() + " '" + xls.string() + "' 2>&1").c_str(), "r");
     std::string out;
     char buf[4096];
     for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
@@ -45,11 +45,20 @@ std::string runPython(const std::string& code, const fs::path& file)
     return pclose(p) == 0 ? out : "ERROR: " + out;
 }
 
-fs::path writeTemp(const std::vector<uint8_t>& bytes, const char* name)
+// The page setup the model keeps, field by field, but the raw SETUP body.
+auto layout(const PageSetup& p)
 {
-    const fs::path p = fs::temp_directory_path() / name;
-    writeBytes(p, bytes);
-    return p;
+    return std::tuple(p.printArea, p.header, p.footer, p.leftMargin, p.rightMargin, p.topMargin, p.bottomMargin,
+                      p.headerMargin, p.footerMargin, p.paperSize, p.fitToPages, p.fitWidth, p.fitHeight, p.portrait,
+                      p.centerHorizontally, p.centerVertically, p.printGridlines, p.printHeadings, p.copies);
+}
+
+size_t formulasAfterFirstSheet(const Workbook& wb)
+{
+    size_t n = 0;
+    for (size_t s = 1; s < wb.sheets.size(); ++s)
+        n += wb.sheets[s]->formulas.size();
+    return n;
 }
 
 std::unique_ptr<Workbook> sampleWorkbook()
@@ -63,11 +72,8 @@ std::unique_ptr<Workbook> sampleWorkbook()
     ws.setValue(0, 1, Value::makeText("Società Più — € ok"));
     ws.setValue(1, 0, Value::makeText("00184"));
     ws.setValue(1, 1, Value::makeText("12/10/08"));
-    ws.setValue(1, 2, Value::makeNumber(1250.5));
-    ws.setValue(1, 3, Value::makeNumber(-5));
-    ws.setValue(1, 4, Value::makeNumber(0.1 + 0.2));
-    ws.setValue(1, 5, Value::makeNumber(1.23));
-    ws.setValue(1, 6, Value::makeNumber(1e300));
+    for (int c = 2; double v : {1250.5, -5.0, 0.1 + 0.2, 1.23, 1e300})
+        ws.setValue(1, c++, Value::makeNumber(v));
     ws.setValue(2, 0, Value::makeBoolean(true));
     ws.setValue(2, 1, Value::makeError(0x07));
     ws.setValue(2, 2, Value::makeText(""));
@@ -87,10 +93,7 @@ std::unique_ptr<Workbook> sampleWorkbook()
     ws.setValue(65535, 255, Value::makeNumber(7)); // the last cell of a sheet
     ws.merged.push_back({0, 0, 1, 3});
     ws.setColumnWidth(1, 30 * 256);
-    ColumnInfo h;
-    h.firstCol = h.lastCol = 7;
-    h.hidden = true;
-    ws.columns.push_back(h);
+    ws.columns.push_back(ColumnInfo{.firstCol = 7, .lastCol = 7, .hidden = true});
     ws.frozenRows = 1;
     ws.frozenCols = 2;
     PageSetup& ps = ws.pageSetup;
@@ -129,33 +132,19 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
     for (int r = 0; r < 3100; ++r)
         for (int c = 0; c < 8; ++c)
             ASSERT_EQ(ws.value(r, c), orig.value(r, c)) << r << "," << c;
-    EXPECT_EQ(ws.value(1, 0), Value::makeText("00184"));
-    EXPECT_EQ(ws.value(2, 2), Value::makeText(""));
     EXPECT_EQ(ws.value(65535, 255), Value::makeNumber(7));
     EXPECT_TRUE(wb.isDateFormat(ws.cell(3, 0).xf));
     EXPECT_TRUE(ws.cell(3, 5).blankFormatted);
     EXPECT_EQ(ws.cell(3, 5).xf, ws.cell(3, 0).xf);
-    EXPECT_EQ(ws.merged, orig.merged);
-    EXPECT_EQ(ws.columnWidth(1), 30 * 256);
-    EXPECT_TRUE(ws.columnHidden(7));
-    EXPECT_EQ(ws.frozenRows, 1);
-    EXPECT_EQ(ws.frozenCols, 2);
-    const PageSetup& ps = ws.pageSetup;
-    EXPECT_EQ(ps.header, "&CPagina &P di &N");
-    EXPECT_EQ(ps.footer, "&LStudio & soci");
-    EXPECT_DOUBLE_EQ(ps.leftMargin, 0.5);
-    EXPECT_DOUBLE_EQ(ps.topMargin, 1.25);
-    EXPECT_FALSE(ps.portrait);
-    EXPECT_TRUE(ps.fitToPages);
-    EXPECT_EQ(ps.fitWidth, 1);
-    EXPECT_EQ(ps.fitHeight, 0);
-    EXPECT_TRUE(ps.printGridlines);
-    EXPECT_TRUE(ps.centerHorizontally);
-    ASSERT_TRUE(ps.printArea.has_value());
-    EXPECT_EQ(*ps.printArea, (CellRange{0, 40, 0, 4}));
+    auto sheetLayout = [](const Worksheet& w) {
+        return std::tuple(w.merged, w.columnWidth(1), w.columnHidden(7), w.frozenRows, w.frozenCols);
+    };
+    EXPECT_EQ(sheetLayout(ws), sheetLayout(orig));
+    EXPECT_EQ(layout(ws.pageSetup), layout(orig.pageSetup));
     EXPECT_FALSE(wb.sheets[1]->pageSetup.printArea.has_value());
 
-    // Encrypted: a new salt on every save; the password opens it.
+    // Encrypted: a new salt on every save, the password is needed (reading back with it:
+    // XlsTolerant.EachFaultIsReadLikeTheSoundFileAndCounted).
     XlsDocument enc;
     enc.workbook = sampleWorkbook();
     enc.encryption = Encryption::Rc4CryptoApi;
@@ -163,17 +152,12 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
     auto first = writeXls(enc), second = writeXls(enc);
     ASSERT_TRUE(first.ok() && second.ok());
     EXPECT_NE(first.value(), second.value());
-    auto right = readXls(first.value(), "Tesm4061");
-    ASSERT_TRUE(right.ok());
-    EXPECT_EQ(right->encryption, Encryption::Rc4CryptoApi);
-    EXPECT_EQ(right->workbook->sheets[0]->value(1, 0), Value::makeText("00184"));
     EXPECT_EQ(readXls(first.value(), "tesm4061").error().code, ErrorCode::WrongPassword);
 
     if (!havePythonXlrd())
         GTEST_SKIP() << "python3-xlrd not installed: independent check skipped";
     auto bytes = writeXls(doc);
     ASSERT_TRUE(bytes.ok());
-    fs::path file = writeTemp(bytes.value(), "gp_new_workbook.xls");
     std::string out = runPython(
         "sh = book.sheet_by_index(0)\n"
         "print(repr(sh.cell_value(1, 0)), repr(sh.cell_value(1, 1)), sh.cell_type(1, 0), sh.cell_type(1, 1))\n"
@@ -181,7 +165,7 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
         "print(len(sh.cell_value(4, 0)), sh.cell_value(4, 1) == '\\u20ac' * 9000, sh.cell_value(2010, 0))\n"
         "print(sh.merged_cells, sh.colinfo_map[1].width, sh.colinfo_map[7].hidden, book.sheet_by_index(1).visibility)\n"
         "print([(n.scope, n.area2d()[1:]) for n in book.name_obj_list if n.name == 'Print_Area'])\n",
-        file);
+        bytes.value());
     EXPECT_EQ(out,
               "'00184' '12/10/08' 1 1\n"
               "1250.5 1.23 7.0 3\n"
@@ -190,18 +174,16 @@ TEST(XlsWriter, NewWorkbookSurvivesWriteAndRead)
               "[(0, (0, 41, 0, 5))]\n");
 }
 
-// Read -> write -> read of every reference workbook keeps formulas, strings with
-// their rich-text runs, kept records and layout; a second rewrite changes nothing.
+// Rewrites keep formulas, rich-text runs, kept records and layout; a second one changes nothing.
 TEST(XlsWriter, RewritesAreFaithfulAndStable)
 {
-    std::vector<std::pair<fs::path, std::string>> files;
-    for (const fs::path& p : fixtureFiles(true))
-        files.push_back({p, readExpected(p).password.value_or("")});
+    const auto files = fixtureFiles(true);
     if (files.empty())
         GTEST_SKIP() << "no shared fixtures under " << GP_SHARED_DIR;
     size_t formulasSeen = 0, runsSeen = 0;
-    for (const auto& [path, password] : files) {
+    for (const fs::path& path : files) {
         SCOPED_TRACE(path.filename().string());
+        const std::string password = readExpected(path).password.value_or("");
         auto a = readXlsFile(path.string(), password);
         ASSERT_TRUE(a.ok());
         XlsDocument b = roundTrip(a.value(), password);
@@ -225,8 +207,7 @@ TEST(XlsWriter, RewritesAreFaithfulAndStable)
             EXPECT_EQ(x.after.size(), y.after.size());
             EXPECT_EQ(x.frozenRows, y.frozenRows);
             EXPECT_EQ(x.frozenCols, y.frozenCols);
-            EXPECT_EQ(x.pageSetup.header, y.pageSetup.header);
-            EXPECT_EQ(x.pageSetup.printArea, y.pageSetup.printArea);
+            EXPECT_EQ(layout(x.pageSetup), layout(y.pageSetup));
             EXPECT_EQ(x.pageSetup.rawSetup, y.pageSetup.rawSetup);
             for (size_t r = 0; r < x.rows.size(); ++r)
                 for (size_t col = 0; col < x.rows[r].cells.size(); ++col) {
@@ -289,29 +270,19 @@ TEST(XlsWriter, EditsOfARealWorkbookSurvive)
     EXPECT_EQ(w2.value(20, 1), Value::makeNumber(42.5));
     EXPECT_TRUE(w2.formulas.empty());
     EXPECT_EQ(w2.frozenRows, 3);
-    EXPECT_EQ(w2.pageSetup.printArea, (CellRange{2, 9, 0, 9}));
+    EXPECT_EQ(layout(w2.pageSetup), layout(ws.pageSetup));
     EXPECT_EQ(back.workbook->sheets[1]->pageSetup.printArea, (CellRange{0, 3, 0, 2}));
-    EXPECT_FALSE(w2.pageSetup.portrait);
-    EXPECT_EQ(w2.pageSetup.footer, "&CPagina &P");
-    // Formulas of the untouched sheets are still there.
-    size_t others = 0;
-    for (size_t s = 1; s < back.workbook->sheets.size(); ++s)
-        others += back.workbook->sheets[s]->formulas.size();
-    size_t before = 0;
-    for (size_t s = 1; s < wb.sheets.size(); ++s)
-        before += wb.sheets[s]->formulas.size();
-    EXPECT_EQ(others, before);
+    EXPECT_EQ(formulasAfterFirstSheet(*back.workbook), formulasAfterFirstSheet(wb)); // untouched sheets keep theirs
 
     if (!havePythonXlrd())
         GTEST_SKIP() << "python3-xlrd not installed: independent check skipped";
     auto bytes = writeXls(doc.value());
     ASSERT_TRUE(bytes.ok());
-    fs::path file = writeTemp(bytes.value(), "gp_edited.xls");
     std::string out = runPython(
         "sh = book.sheet_by_index(0)\n"
         "print(sh.cell_value(20, 0), sh.cell_value(20, 1), '%.17g' % sh.cell_value(8, 4))\n"
         "print(sorted((n.scope, n.area2d()[1:]) for n in book.name_obj_list if n.name == 'Print_Area'))\n",
-        file);
+        bytes.value());
     ASSERT_EQ(total.type, CellType::Number);
     char expect[128];
     std::snprintf(expect, sizeof expect, "nuovo cliente 00184 42.5 %.17g\n", total.number);
@@ -338,23 +309,12 @@ TEST(XlsWriter, DefaultPasswordWorkbookIsSavedUnderItAgain)
 TEST(XlsReader, BrokenInputGivesAnErrorNeverACrash)
 {
     fs::path path = shared("fixtures/xls/lo74_plain_it.xls");
-    fs::path enc = shared("fixtures/practice/Dorvessa.xls");
-    if (!fs::exists(path) || !fs::exists(enc))
-        GTEST_SKIP() << "fixtures missing under " << GP_SHARED_DIR;
-    // Whole files cut short.
-    for (const auto& [p, pw] : {std::pair{path, std::string()}, std::pair{enc, std::string("Tesm4061QRB")}}) {
-        auto bytes = readBytes(p);
-        for (size_t cut = 0; cut < bytes.size(); cut += 97) {
-            auto r = readXls(std::span<const uint8_t>(bytes.data(), cut), pw);
-            if (r.ok()) {
-                EXPECT_TRUE(r->workbook != nullptr);
-            }
-        }
-    }
+    if (!fs::exists(path))
+        GTEST_SKIP() << "fixture missing: " << path;
     // The plaintext stream cut short: the final EOF is missing, so always an error.
     auto doc = readXlsFile(path.string());
     ASSERT_TRUE(doc.ok());
-    std::vector<uint8_t> stream = writeWorkbookStream(*doc->workbook);
+    Bytes stream = writeWorkbookStream(*doc->workbook);
     for (size_t cut = 0; cut < stream.size(); cut += 97) {
         auto r = parseWorkbookStream(std::span<const uint8_t>(stream.data(), cut));
         ASSERT_FALSE(r.ok()) << "cut at " << cut;
@@ -364,7 +324,7 @@ TEST(XlsReader, BrokenInputGivesAnErrorNeverACrash)
     std::mt19937 rng(4061);
     int accepted = 0;
     for (int round = 0; round < 400; ++round) {
-        std::vector<uint8_t> s = stream;
+        Bytes s = stream;
         int flips = 1 + int(rng() % 8);
         for (int k = 0; k < flips; ++k)
             s[rng() % s.size()] ^= uint8_t(1 + rng() % 255);
