@@ -14,6 +14,7 @@
 #include <QTimer>
 
 using namespace gp::ui;
+using namespace Qt::StringLiterals;
 
 class TestTextRules : public QObject {
     Q_OBJECT
@@ -25,43 +26,19 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("rewritten"); // the argument after the call
-        QTest::newRow("six digits") << "121008"
-                                    << "12/10/08"
-                                    << "121008";
-        QTest::newRow("eight digits") << "12102008"
-                                      << "12/10/2008"
-                                      << "12102008";
-        QTest::newRow("dashes") << "12-10-08"
-                                << "12/10/08"
-                                << "12/10/08";
-        QTest::newRow("dashes four-digit year") << "12-10-2008"
-                                                << "12/10/2008"
-                                                << "12/10/2008";
-        QTest::newRow("already slashed") << "12/10/08"
-                                         << "12/10/08"
-                                         << "12/10/08";
-        QTest::newRow("four characters") << "1210"
-                                         << "1210"
-                                         << "1210";
-        QTest::newRow("seven characters") << "1210200"
-                                          << "1210200"
-                                          << "1210200";
-        QTest::newRow("empty") << ""
-                               << ""
-                               << "";
+        QTest::newRow("six digits") << u"121008"_s << u"12/10/08"_s << u"121008"_s;
+        QTest::newRow("eight digits") << u"12102008"_s << u"12/10/2008"_s << u"12102008"_s;
+        QTest::newRow("dashes") << u"12-10-08"_s << u"12/10/08"_s << u"12/10/08"_s;
+        QTest::newRow("dashes four-digit year") << u"12-10-2008"_s << u"12/10/2008"_s << u"12/10/2008"_s;
+        QTest::newRow("already slashed") << u"12/10/08"_s << u"12/10/08"_s << u"12/10/08"_s;
+        QTest::newRow("four characters") << u"1210"_s << u"1210"_s << u"1210"_s;
+        QTest::newRow("seven characters") << u"1210200"_s << u"1210200"_s << u"1210200"_s;
+        QTest::newRow("empty") << u""_s << u""_s << u""_s;
         // The mend: slashes not in third place are kept as typed, not doubled.
-        QTest::newRow("one-digit day and month, four-digit year") << "1/2/2008"
-                                                                  << "1/2/2008"
-                                                                  << "1/2/2008";
-        QTest::newRow("one-digit day, two-digit year") << "1/2/08"
-                                                       << "1/2/08"
-                                                       << "1/2/08";
-        QTest::newRow("dashes, one-digit day") << "1-12-08"
-                                               << "1/12/08"
-                                               << "1/12/08";
-        QTest::newRow("letters of six") << "abcdef"
-                                        << "ab/cd/ef"
-                                        << "abcdef";
+        QTest::newRow("one-digit day and month, four-digit year") << u"1/2/2008"_s << u"1/2/2008"_s << u"1/2/2008"_s;
+        QTest::newRow("one-digit day, two-digit year") << u"1/2/08"_s << u"1/2/08"_s << u"1/2/08"_s;
+        QTest::newRow("dashes, one-digit day") << u"1-12-08"_s << u"1/12/08"_s << u"1/12/08"_s;
+        QTest::newRow("letters of six") << u"abcdef"_s << u"ab/cd/ef"_s << u"abcdef"_s;
     }
     void strToDate()
     {
@@ -74,41 +51,36 @@ private slots:
         QCOMPARE(gp::ui::strToDate(static_cast<const QString&>(typed)), result);
     }
 
-    void padC()
+    // Centred numbers, the text of cell values, the number a text starts with.
+    void numberTexts()
     {
-        QCOMPARE(gp::ui::padC(7, 8), QStringLiteral("   7    "));
-        QCOMPARE(gp::ui::padC(12, 8), QStringLiteral("   12   "));
-        QCOMPARE(gp::ui::padC(101.0, 8), QStringLiteral("  101   "));
-        QCOMPARE(gp::ui::padC(QStringLiteral("12345678"), 8), QStringLiteral("12345678"));
-        QCOMPARE(gp::ui::padC(QStringLiteral("123456789"), 8), QStringLiteral("12345678"));
-        QCOMPARE(gp::ui::padC(QString(), 3), QStringLiteral("   "));
-        QCOMPARE(gp::ui::padC(12.5, 8), QStringLiteral("  12,5  "));
-    }
+        QCOMPARE(gp::ui::padC(7, 8), u"   7    "_s);
+        QCOMPARE(gp::ui::padC(12, 8), u"   12   "_s);
+        QCOMPARE(gp::ui::padC(101.0, 8), u"  101   "_s);
+        QCOMPARE(gp::ui::padC(u"12345678"_s, 8), u"12345678"_s);
+        QCOMPARE(gp::ui::padC(u"123456789"_s, 8), u"12345678"_s);
+        QCOMPARE(gp::ui::padC(QString(), 3), u"   "_s);
+        QCOMPARE(gp::ui::padC(12.5, 8), u"  12,5  "_s);
 
-    void valueText()
-    {
         QCOMPARE(gp::ui::valueText(QVariant()), QString());
         QCOMPARE(gp::ui::valueText(QString()), QString());
-        QCOMPARE(gp::ui::valueText(2024.0), QStringLiteral("2024"));
-        QCOMPARE(gp::ui::valueText(-3.0), QStringLiteral("-3"));
-        QCOMPARE(gp::ui::valueText(1234567.25), QStringLiteral("1234567,25"));
-        QCOMPARE(gp::ui::valueText(0.1 + 0.2), QStringLiteral("0,3"));
-        QCOMPARE(gp::ui::valueText(QStringLiteral(" 007 ")), QStringLiteral(" 007 "));
-        QCOMPARE(gp::ui::valueText(true), QStringLiteral("Vero"));
-        QCOMPARE(gp::ui::valueText(QDate(2008, 10, 14)), QStringLiteral("14/10/2008"));
-    }
+        QCOMPARE(gp::ui::valueText(2024.0), u"2024"_s);
+        QCOMPARE(gp::ui::valueText(-3.0), u"-3"_s);
+        QCOMPARE(gp::ui::valueText(1234567.25), u"1234567,25"_s);
+        QCOMPARE(gp::ui::valueText(0.1 + 0.2), u"0,3"_s);
+        QCOMPARE(gp::ui::valueText(u" 007 "_s), u" 007 "_s);
+        QCOMPARE(gp::ui::valueText(true), u"Vero"_s);
+        QCOMPARE(gp::ui::valueText(QDate(2008, 10, 14)), u"14/10/2008"_s);
 
-    void leadingNumber()
-    {
-        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("   12   ")), 12.0);
-        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("12abc")), 12.0);
-        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("abc")), 0.0);
+        QCOMPARE(gp::ui::leadingNumber(u"   12   "_s), 12.0);
+        QCOMPARE(gp::ui::leadingNumber(u"12abc"_s), 12.0);
+        QCOMPARE(gp::ui::leadingNumber(u"abc"_s), 0.0);
         QCOMPARE(gp::ui::leadingNumber(QString()), 0.0);
-        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("1 2")), 12.0);
-        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("3.5x")), 3.5);
-        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("3,5")), 3.0);
-        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("-7")), -7.0);
-        QCOMPARE(gp::ui::leadingNumber(QStringLiteral("2e")), 2.0);
+        QCOMPARE(gp::ui::leadingNumber(u"1 2"_s), 12.0);
+        QCOMPARE(gp::ui::leadingNumber(u"3.5x"_s), 3.5);
+        QCOMPARE(gp::ui::leadingNumber(u"3,5"_s), 3.0);
+        QCOMPARE(gp::ui::leadingNumber(u"-7"_s), -7.0);
+        QCOMPARE(gp::ui::leadingNumber(u"2e"_s), 2.0);
     }
 
     void upperCaseKeepsCaret()
@@ -117,24 +89,24 @@ private slots:
         installUpperCase(&box);
         box.show();
         box.setFocus();
-        QTest::keyClicks(&box, QStringLiteral("rossi"));
-        QCOMPARE(box.text(), QStringLiteral("ROSSI"));
+        QTest::keyClicks(&box, u"rossi"_s);
+        QCOMPARE(box.text(), u"ROSSI"_s);
         QCOMPARE(box.cursorPosition(), 5);
         // Typing in the middle keeps the caret where the user is.
         box.setCursorPosition(2);
-        QTest::sendKeyEvent(QTest::Click, &box, Qt::Key_Agrave, QStringLiteral("à"), Qt::NoModifier);
-        QCOMPARE(box.text(), QStringLiteral("ROÀSSI"));
+        QTest::sendKeyEvent(QTest::Click, &box, Qt::Key_Agrave, u"à"_s, Qt::NoModifier);
+        QCOMPARE(box.text(), u"ROÀSSI"_s);
         QCOMPARE(box.cursorPosition(), 3);
         // Text set by the program follows the rule too.
-        box.setText(QStringLiteral("città"));
-        QCOMPARE(box.text(), QStringLiteral("CITTÀ"));
+        box.setText(u"città"_s);
+        QCOMPARE(box.text(), u"CITTÀ"_s);
 
         QPlainTextEdit notes;
         installUpperCase(&notes);
         notes.show();
         notes.setFocus();
-        QTest::keyClicks(&notes, QStringLiteral("nota"));
-        QCOMPARE(notes.toPlainText(), QStringLiteral("NOTA"));
+        QTest::keyClicks(&notes, u"nota"_s);
+        QCOMPARE(notes.toPlainText(), u"NOTA"_s);
         QCOMPARE(notes.textCursor().position(), 4);
     }
 
@@ -144,23 +116,23 @@ private slots:
         limitTyping(&box, 8);
         box.show();
         box.setFocus();
-        QTest::keyClicks(&box, QStringLiteral("1234567890"));
-        QCOMPARE(box.text(), QStringLiteral("12345678"));
+        QTest::keyClicks(&box, u"1234567890"_s);
+        QCOMPARE(box.text(), u"12345678"_s);
         QCoreApplication::processEvents(); // the last key press has been handled
         // The program's text is never cut.
-        box.setText(QStringLiteral("12/10/2008"));
-        QCOMPARE(box.text(), QStringLiteral("12/10/2008"));
+        box.setText(u"12/10/2008"_s);
+        QCOMPARE(box.text(), u"12/10/2008"_s);
         box.setFocus();
         box.end(false);
         // The user cannot make it longer, but may shorten it.
-        QTest::keyClicks(&box, QStringLiteral("9"));
-        QCOMPARE(box.text(), QStringLiteral("12/10/2008"));
+        QTest::keyClicks(&box, u"9"_s);
+        QCOMPARE(box.text(), u"12/10/2008"_s);
         QTest::keyClick(&box, Qt::Key_Backspace);
-        QCOMPARE(box.text(), QStringLiteral("12/10/200"));
+        QCOMPARE(box.text(), u"12/10/200"_s);
         QTest::keyClick(&box, Qt::Key_Backspace);
         QTest::keyClick(&box, Qt::Key_Backspace);
-        QTest::keyClicks(&box, QStringLiteral("12"));
-        QCOMPARE(box.text(), QStringLiteral("12/10/21")); // the second digit would pass the limit
+        QTest::keyClicks(&box, u"12"_s);
+        QCOMPARE(box.text(), u"12/10/21"_s); // the second digit would pass the limit
     }
 
     void dateRuleOnFocusOut()
@@ -173,13 +145,13 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         date->setFocus();
-        QTest::keyClicks(date, QStringLiteral("121008"));
-        QCOMPARE(date->text(), QStringLiteral("121008"));
+        QTest::keyClicks(date, u"121008"_s);
+        QCOMPARE(date->text(), u"121008"_s);
         other->setFocus();
-        QCOMPARE(date->text(), QStringLiteral("12/10/08"));
+        QCOMPARE(date->text(), u"12/10/08"_s);
     }
 
-    void twipsAndColours()
+    void twipsColoursAndItalianDates()
     {
         QCOMPARE(twips(1440), 96);
         QCOMPARE(twips(15), 1);
@@ -187,13 +159,9 @@ private slots:
         QCOMPARE(bgr(0xFFC0C0), QColor(0xC0, 0xC0, 0xFF)); // light blue
         QCOMPARE(bgr(kLightYellow), QColor(0xFF, 0xFF, 0xC0));
         QCOMPARE(bgr(0x0000FF), QColor(Qt::red));
-    }
-
-    void italianDates()
-    {
-        QCOMPARE(longDateIt(QDate(2008, 10, 14)), QStringLiteral("martedì 14  ottobre  2008"));
-        QCOMPARE(longDateIt(QDate(2026, 3, 1)), QStringLiteral("domenica 01  marzo  2026"));
-        QCOMPARE(shortDate(QDate(2026, 3, 1)), QStringLiteral("01/03/2026"));
+        QCOMPARE(longDateIt(QDate(2008, 10, 14)), u"martedì 14  ottobre  2008"_s);
+        QCOMPARE(longDateIt(QDate(2026, 3, 1)), u"domenica 01  marzo  2026"_s);
+        QCOMPARE(shortDate(QDate(2026, 3, 1)), u"01/03/2026"_s);
     }
 
     void clockIsSettable()
@@ -205,11 +173,11 @@ private slots:
         QLineEdit box;
         QObject owner;
         QTimer* timer = startFormClock(&owner, &box);
-        QCOMPARE(box.text(), QStringLiteral("Ore...09:05:07"));
+        QCOMPARE(box.text(), u"Ore...09:05:07"_s);
         QVERIFY(box.isReadOnly());
         QCOMPARE(timer->interval(), 1000);
         Clock::setFixed(when.addSecs(61));
-        QTRY_COMPARE_WITH_TIMEOUT(box.text(), QStringLiteral("Ore...09:06:08"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(box.text(), u"Ore...09:06:08"_s, 3000);
         Clock::clear();
         QVERIFY(qAbs(Clock::now().secsTo(QDateTime::currentDateTime())) < 5);
     }
