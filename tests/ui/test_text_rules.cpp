@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(gp::ui::leadingNumber(u"2e"_s), 2.0);
     }
 
-    void upperCaseKeepsCaret()
+    void capitalsTypingLimitAndDateRule()
     {
         QLineEdit box;
         installUpperCase(&box);
@@ -108,35 +108,31 @@ private slots:
         QTest::keyClicks(&notes, u"nota"_s);
         QCOMPARE(notes.toPlainText(), u"NOTA"_s);
         QCOMPARE(notes.textCursor().position(), 4);
-    }
 
-    void typingLimitOnlyLimitsTyping()
-    {
-        QLineEdit box;
-        limitTyping(&box, 8);
-        box.show();
-        box.setFocus();
-        QTest::keyClicks(&box, u"1234567890"_s);
-        QCOMPARE(box.text(), u"12345678"_s);
+        // The typing-only limit.
+        QLineEdit limited;
+        limitTyping(&limited, 8);
+        limited.show();
+        limited.setFocus();
+        QTest::keyClicks(&limited, u"1234567890"_s);
+        QCOMPARE(limited.text(), u"12345678"_s);
         QCoreApplication::processEvents(); // the last key press has been handled
         // The program's text is never cut.
-        box.setText(u"12/10/2008"_s);
-        QCOMPARE(box.text(), u"12/10/2008"_s);
-        box.setFocus();
-        box.end(false);
+        limited.setText(u"12/10/2008"_s);
+        QCOMPARE(limited.text(), u"12/10/2008"_s);
+        limited.setFocus();
+        limited.end(false);
         // The user cannot make it longer, but may shorten it.
-        QTest::keyClicks(&box, u"9"_s);
-        QCOMPARE(box.text(), u"12/10/2008"_s);
-        QTest::keyClick(&box, Qt::Key_Backspace);
-        QCOMPARE(box.text(), u"12/10/200"_s);
-        QTest::keyClick(&box, Qt::Key_Backspace);
-        QTest::keyClick(&box, Qt::Key_Backspace);
-        QTest::keyClicks(&box, u"12"_s);
-        QCOMPARE(box.text(), u"12/10/21"_s); // the second digit would pass the limit
-    }
+        QTest::keyClicks(&limited, u"9"_s);
+        QCOMPARE(limited.text(), u"12/10/2008"_s);
+        QTest::keyClick(&limited, Qt::Key_Backspace);
+        QCOMPARE(limited.text(), u"12/10/200"_s);
+        QTest::keyClick(&limited, Qt::Key_Backspace);
+        QTest::keyClick(&limited, Qt::Key_Backspace);
+        QTest::keyClicks(&limited, u"12"_s);
+        QCOMPARE(limited.text(), u"12/10/21"_s); // the second digit would pass the limit
 
-    void dateRuleOnFocusOut()
-    {
+        // Dates are mended when the box loses the focus.
         QWidget w;
         auto* date = new QLineEdit(&w);
         auto* other = new QLineEdit(&w);
@@ -182,60 +178,48 @@ private slots:
         QVERIFY(qAbs(Clock::now().secsTo(QDateTime::currentDateTime())) < 5);
     }
 
-    void placement_data()
-    {
-        QTest::addColumn<QSize>("frame");
-        QTest::addColumn<QRect>("opener");
-        QTest::addColumn<QRect>("control");
-        QTest::addColumn<QRect>("area");
-        QTest::addColumn<QPoint>("expected");
-
-        const QRect laptop(0, 0, 1366, 738); // 1366×768 less a 30-pixel panel
-        const QRect monitor(1366, 0, 1920, 1080);
-        QTest::newRow("centred on the opener")
-            << QSize(400, 300) << QRect(100, 100, 800, 500) << QRect() << laptop << QPoint(300, 200);
-        QTest::newRow("no opener: centred on the area")
-            << QSize(400, 300) << QRect() << QRect() << laptop << QPoint(483, 219);
-        QTest::newRow("second screen") << QSize(600, 400) << QRect(1966, 300, 800, 600) << QRect() << monitor
-                                       << QPoint(2066, 400);
-        QTest::newRow("opener near the right edge: kept inside")
-            << QSize(600, 400) << QRect(1000, 100, 366, 300) << QRect() << laptop << QPoint(766, 50);
-        QTest::newRow("opener near the top left: kept inside")
-            << QSize(700, 500) << QRect(-50, -20, 200, 100) << QRect() << laptop << QPoint(0, 0);
-        QTest::newRow("taller than the area: starts at its top")
-            << QSize(500, 900) << QRect(300, 100, 600, 400) << QRect() << laptop << QPoint(350, 0);
-        QTest::newRow("control not covered: stays centred")
-            << QSize(400, 200) << QRect(100, 100, 800, 500) << QRect(800, 120, 90, 30) << laptop << QPoint(300, 250);
-        // A check box low at the left of the opener: above it is nearer than to its right.
-        QTest::newRow("control covered: moved beside it, the least")
-            << QSize(620, 380) << QRect(343, 160, 680, 420) << QRect(375, 416, 293, 25) << laptop << QPoint(373, 28);
-        // The same box high in the window: the window goes below it.
-        QTest::newRow("control near the top: moved below")
-            << QSize(620, 380) << QRect(343, 160, 680, 420) << QRect(375, 200, 293, 25) << laptop << QPoint(373, 233);
-        // A control in the middle of a wide window: above or below, whichever is nearer.
-        QTest::newRow("control in the middle: moved below")
-            << QSize(300, 100) << QRect(0, 0, 1366, 700) << QRect(600, 330, 166, 30) << laptop << QPoint(533, 368);
-        QTest::newRow("control at the bottom of the area: moved above")
-            << QSize(300, 100) << QRect(0, 600, 1366, 138) << QRect(600, 660, 166, 30) << laptop << QPoint(533, 552);
-        // No room beside it anywhere: the window stays centred, inside the area.
-        QTest::newRow("no room: centred")
-            << QSize(1366, 738) << QRect(0, 0, 1366, 738) << QRect(600, 300, 100, 30) << laptop << QPoint(0, 0);
-    }
-
     void placement()
     {
-        QFETCH(QSize, frame);
-        QFETCH(QRect, opener);
-        QFETCH(QRect, control);
-        QFETCH(QRect, area);
-        QFETCH(QPoint, expected);
-        const QPoint at = placedFramePosition(frame, opener, control, area);
-        QCOMPARE(at, expected);
-        const QRect placed(at, frame);
-        if (frame.width() <= area.width() && frame.height() <= area.height())
-            QVERIFY(area.contains(placed));
-        if (!control.isEmpty() && expected != placedFramePosition(frame, opener, QRect(), area))
-            QVERIFY(!placed.intersects(control));
+        const QRect laptop(0, 0, 1366, 738); // 1366×768 less a 30-pixel panel
+        const QRect monitor(1366, 0, 1920, 1080), none;
+        const struct {
+            const char* what;
+            QSize frame;
+            QRect opener, control, area;
+            QPoint expected;
+        } cases[] = {
+            {"centred on the opener", {400, 300}, {100, 100, 800, 500}, none, laptop, {300, 200}},
+            {"no opener: centred on the area", {400, 300}, none, none, laptop, {483, 219}},
+            {"second screen", {600, 400}, {1966, 300, 800, 600}, none, monitor, {2066, 400}},
+            {"opener at the right edge: kept inside", {600, 400}, {1000, 100, 366, 300}, none, laptop, {766, 50}},
+            {"opener at the top left: kept inside", {700, 500}, {-50, -20, 200, 100}, none, laptop, {0, 0}},
+            {"taller than the area: at its top", {500, 900}, {300, 100, 600, 400}, none, laptop, {350, 0}},
+            {"control not covered: centred", {400, 200}, {100, 100, 800, 500}, {800, 120, 90, 30}, laptop, {300, 250}},
+            // A check box low at the left of the opener: above it is nearer than to its right.
+            {"covered: beside it, the least", {620, 380}, {343, 160, 680, 420}, {375, 416, 293, 25}, laptop, {373, 28}},
+            // The same box high in the window: the window goes below it.
+            {"near the top: below", {620, 380}, {343, 160, 680, 420}, {375, 200, 293, 25}, laptop, {373, 233}},
+            // A control in the middle of a wide window: above or below, whichever is nearer.
+            {"in the middle: below", {300, 100}, {0, 0, 1366, 700}, {600, 330, 166, 30}, laptop, {533, 368}},
+            {"at the bottom of the area: above",
+             {300, 100},
+             {0, 600, 1366, 138},
+             {600, 660, 166, 30},
+             laptop,
+             {533, 552}},
+            // No room beside it anywhere: the window stays centred, inside the area.
+            {"no room: centred", {1366, 738}, {0, 0, 1366, 738}, {600, 300, 100, 30}, laptop, {0, 0}},
+        };
+        for (const auto& c : cases) {
+            const QPoint at = placedFramePosition(c.frame, c.opener, c.control, c.area);
+            QVERIFY2(at == c.expected,
+                     qPrintable(u"%1: at %2,%3"_s.arg(QLatin1String(c.what)).arg(at.x()).arg(at.y())));
+            const QRect placed(at, c.frame);
+            if (c.frame.width() <= c.area.width() && c.frame.height() <= c.area.height())
+                QVERIFY2(c.area.contains(placed), c.what);
+            if (!c.control.isEmpty() && c.expected != placedFramePosition(c.frame, c.opener, QRect(), c.area))
+                QVERIFY2(!placed.intersects(c.control), c.what);
+        }
     }
 };
 
