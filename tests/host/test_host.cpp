@@ -168,47 +168,6 @@ private slots:
         }
     }
 
-    // What a value written becomes: its kind, what is read back, the text shown
-    // (Italian separators and dates) and the date it stands for, if any.
-    void valuesKeepTheirKindAndShowItalianTexts_data()
-    {
-        QTest::addColumn<QVariant>("input");
-        QTest::addColumn<QString>("format"); // empty: none set
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QDate>("date");
-        const QString none;
-        QTest::newRow("postal code") << QVariant(u"00184"_s) << none << QVariant(u"00184"_s) << u"00184"_s << QDate();
-        QTest::newRow("date as text") << QVariant(u"12/10/08"_s) << none << QVariant(u"12/10/08"_s) << u"12/10/08"_s
-                                      << QDate(2008, 10, 12);
-        QTest::newRow("no such day") << QVariant(u"31/02/2008"_s) << none << QVariant(u"31/02/2008"_s)
-                                     << u"31/02/2008"_s << QDate();
-        QTest::newRow("exponent as text") << QVariant(u"1e3"_s) << none << QVariant(u"1e3"_s) << u"1e3"_s << QDate();
-        QTest::newRow("number") << QVariant(42) << none << QVariant(42.0) << u"42"_s << QDate(1900, 2, 11);
-        QTest::newRow("fraction") << QVariant(0.5) << none << QVariant(0.5) << u"0,5"_s << QDate();
-        QTest::newRow("amount") << QVariant(1234.5) << u"#,##0.00"_s << QVariant(1234.5) << u"1.234,50"_s
-                                << QDate(1903, 5, 18);
-        QTest::newRow("date") << QVariant(QDate(2025, 12, 6)) << none << QVariant(45997.0) << u"06/12/2025"_s
-                              << QDate(2025, 12, 6);
-        QTest::newRow("boolean") << QVariant(true) << none << QVariant(true) << u"VERO"_s << QDate();
-    }
-    void valuesKeepTheirKindAndShowItalianTexts()
-    {
-        QFETCH(QVariant, input);
-        QFETCH(QString, format);
-        QFETCH(QVariant, value);
-        QFETCH(QString, text);
-        QFETCH(QDate, date);
-        Range cell = sheet_->range(u"B2"_s);
-        cell.setValue(input);
-        if (!format.isEmpty())
-            cell.setNumberFormat(format);
-        QCOMPARE(cell.value().typeId(), value.typeId());
-        QCOMPARE(cell.value(), value);
-        QCOMPARE(cell.text(), text);
-        QCOMPARE(cell.date(), date);
-    }
-
     void emptyingClearingAndFormats()
     {
         // Empty cells read as empty text; an empty text empties the cell.

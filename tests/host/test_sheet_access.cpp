@@ -56,6 +56,9 @@ private slots:
             {"digits", u"12102008"_s, "", u"12102008"_s, 12102008.0, u"12102008"_s, false, QDate(2008, 10, 12), {}},
             {"dots", u"12.10.2008"_s, "", u"12.10.2008"_s, no, u"12.10.2008"_s, false, QDate(2008, 10, 12), {}},
             {"no such day", u"31/02/2008"_s, "", u"31/02/2008"_s, no, u"31/02/2008"_s, false, {}, {}},
+            {"whole number", 42, "", 42.0, 42.0, u"42"_s, false, QDate(1900, 2, 11), {}},
+            {"fraction", 0.5, "", 0.5, 0.5, u"0,5"_s, false, {}, {}},
+            {"exponent as text", u"1e3"_s, "", u"1e3"_s, 1000.0, u"1e3"_s, false, {}, {}},
             {"boolean", true, "", true, no, u"VERO"_s, false, {}, {}},
             {"error", {}, "", u"#DIV/0!"_s, no, u"#DIV/0!"_s, false, {}, {}}, // written in the model below
             {"empty", {}, "", QString(), no, QString(), false, {}, {}},
