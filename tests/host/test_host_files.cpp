@@ -107,15 +107,19 @@ private slots:
             first.close(b);
             QVERIFY(!QFile::exists(lockPath));
             QVERIFY(!QFile::exists(processLockPath(path_)));
-            QVERIFY(second.create(path_, QString())); // free again
+            Book* mine = second.create(path_, QString()); // free again
+            mine->addSheet(u"Clienti"_s)->cells(1, 1).setValue(u"ZEBRATESTO"_s);
+            mine->save();
+            QVERIFY(containsText(readFile(path_), u"ZEBRATESTO"_s)); // no password: written in clear
         }
         // The destructor of the host releases too.
         QVERIFY(!QFile::exists(lockPath));
     }
 
-    // Entries that refuse the open and are left as they are: another user's, a
-    // damaged one, our login on another machine (whether that program still runs
-    // cannot be told from here), ours while an instance of ours holds the process lock.
+    // Entries that refuse the open and are left as they are (another user's:
+    // test_host_sharing): a damaged one, our login on another machine (whether that
+    // program still runs cannot be told from here), ours while an instance of ours
+    // holds the process lock.
     void locksOfOthersRefuseTheOpen()
     {
         LockOwner elsewhere = currentLockOwner();
@@ -127,8 +131,6 @@ private slots:
             QString message; // empty: any "in use" message
             bool ourInstanceAlive;
         } cases[] = {
-            {"another user", "Mario Rossi,mrossi,STUDIO-PC,06.12.2025 10:15,;",
-             inUse + u"Mario Rossi (STUDIO-PC) dal 06/12/2025 10:15."_s, false},
             {"damaged entry", "rotto", inUse + u"un altro utente."_s, false},
             {"our login elsewhere", formatLockEntry(elsewhere, u"file:///home/x/.config/libreoffice/4"_s), QString(),
              false},
@@ -172,22 +174,6 @@ private slots:
         QCOMPARE(parseLockEntry(now)->login, me.login);
         host.close(b);
         QVERIFY(!QFile::exists(lockFilePath(path_)));
-    }
-
-    void saveKeepsTheLastVersionAsBackup()
-    {
-        makeWorkbook(QString());
-        const QByteArray first = readFile(path_);
-        QVERIFY(containsText(first, u"ZEBRATESTO"_s)); // no password: written in clear
-        SpreadsheetHost host;
-        Book* b = host.open(path_, QString());
-        b->sheet(u"Clienti"_s)->range(u"B3"_s).setValue(u"SECONDA"_s);
-        QVERIFY(b->modified());
-        host.saveModified();
-        QVERIFY(!b->modified());
-        QCOMPARE(readFile(backupPathFor(path_)), first);
-        QVERIFY(containsText(readFile(path_), u"SECONDA"_s));
-        QVERIFY(leftovers(dir_.path()).isEmpty());
     }
 
     // Encrypted on disk, refused with a wrong password or no file, read back
@@ -244,9 +230,12 @@ private slots:
         QCOMPARE(readFile(path_), before);
         QVERIFY(leftovers(dir_.path()).isEmpty());
 
-        // The disk is back: the change reaches the file.
+        // The disk is back: the change reaches the file, the last version is the backup.
         host.setWriteSink({});
         b->save();
+        QVERIFY(!b->modified());
+        QCOMPARE(readFile(backupPathFor(path_)), before);
+        QVERIFY(leftovers(dir_.path()).isEmpty());
         host.close(b);
         QCOMPARE(host.open(path_, u"Segreta1"_s)->sheet(u"Clienti"_s)->text(2, 2), u"CAMBIATO"_s);
     }
@@ -265,9 +254,7 @@ private slots:
             Sheet* clienti = b->sheet(u"Clienti"_s);
             QCOMPARE(clienti->range(u"B2"_s).value().toString(), u"ROSSI MARIO"_s);
             QCOMPARE(clienti->range(u"F2"_s).value().toString(), u"40121"_s);
-            QCOMPARE(clienti->walkDown(u"B2"_s).size(), size_t(24));
             QCOMPARE(clienti->range(u"Y1"_s).value().toDouble(), 24.0);
-            QVERIFY(!b->sheet(u"Codice"_s)->visible());
 
             clienti->range(u"B2"_s).setValue(u"ROSSI MARIO MODIFICATO"_s);
             b->sheet(u"Pratica"_s)->range(u"J2"_s).setValue(u"00123"_s);
