@@ -21,34 +21,29 @@ class TestTextRules : public QObject {
 private slots:
     void initTestCase() { setItalianLocale(); }
 
-    void strToDate_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<QString>("rewritten"); // the argument after the call
-        QTest::newRow("six digits") << u"121008"_s << u"12/10/08"_s << u"121008"_s;
-        QTest::newRow("eight digits") << u"12102008"_s << u"12/10/2008"_s << u"12102008"_s;
-        QTest::newRow("dashes") << u"12-10-08"_s << u"12/10/08"_s << u"12/10/08"_s;
-        QTest::newRow("dashes four-digit year") << u"12-10-2008"_s << u"12/10/2008"_s << u"12/10/2008"_s;
-        QTest::newRow("already slashed") << u"12/10/08"_s << u"12/10/08"_s << u"12/10/08"_s;
-        QTest::newRow("four characters") << u"1210"_s << u"1210"_s << u"1210"_s;
-        QTest::newRow("seven characters") << u"1210200"_s << u"1210200"_s << u"1210200"_s;
-        QTest::newRow("empty") << u""_s << u""_s << u""_s;
-        // The mend: slashes not in third place are kept as typed, not doubled.
-        QTest::newRow("one-digit day and month, four-digit year") << u"1/2/2008"_s << u"1/2/2008"_s << u"1/2/2008"_s;
-        QTest::newRow("one-digit day, two-digit year") << u"1/2/08"_s << u"1/2/08"_s << u"1/2/08"_s;
-        QTest::newRow("dashes, one-digit day") << u"1-12-08"_s << u"1/12/08"_s << u"1/12/08"_s;
-        QTest::newRow("letters of six") << u"abcdef"_s << u"ab/cd/ef"_s << u"abcdef"_s;
-    }
     void strToDate()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, result);
-        QFETCH(QString, rewritten);
-        QString arg = typed;
-        QCOMPARE(gp::ui::strToDate(arg), result);
-        QCOMPARE(arg, rewritten);
-        QCOMPARE(gp::ui::strToDate(static_cast<const QString&>(typed)), result);
+        const char* const cases[][4] = {
+            // what, typed, the result, the argument after the call
+            {"six digits", "121008", "12/10/08", "121008"},
+            {"eight digits", "12102008", "12/10/2008", "12102008"},
+            {"dashes", "12-10-08", "12/10/08", "12/10/08"},
+            {"dashes four-digit year", "12-10-2008", "12/10/2008", "12/10/2008"},
+            {"already slashed", "12/10/08", "12/10/08", "12/10/08"},
+            {"four characters", "1210", "1210", "1210"},
+            {"seven characters", "1210200", "1210200", "1210200"},
+            {"empty", "", "", ""},
+            // The mend: slashes not in third place are kept as typed, not doubled.
+            {"one-digit day and month, four-digit year", "1/2/2008", "1/2/2008", "1/2/2008"},
+            {"one-digit day, two-digit year", "1/2/08", "1/2/08", "1/2/08"},
+            {"dashes, one-digit day", "1-12-08", "1/12/08", "1/12/08"},
+            {"letters of six", "abcdef", "ab/cd/ef", "abcdef"},
+        };
+        for (const auto& [what, typed, result, rewritten] : cases) {
+            QString arg = QString::fromLatin1(typed);
+            QVERIFY2(gp::ui::strToDate(arg) == QLatin1String(result) && arg == QLatin1String(rewritten), what);
+            QVERIFY2(gp::ui::strToDate(QString::fromLatin1(typed)) == QLatin1String(result), what);
+        }
     }
 
     // Centred numbers, the text of cell values, the number a text starts with.
