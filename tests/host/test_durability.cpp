@@ -132,15 +132,19 @@ private slots:
         QVERIFY(back->modified());
         QCOMPARE(describe(back), expected);
 
-        // Folded into the file by a save: the journal goes, nothing is played twice.
+        // Folded into the file by a save: the journal goes, nothing is played twice,
+        // even when a crash after the save kept the journal (it is of an older version).
+        const QByteArray old = readFile(journal(crash));
         back->save();
         QVERIFY(!QFileInfo::exists(journal(crash)));
         again.closeAll();
+        writeFile(journal(crash), old);
         SpreadsheetHost third;
         Book* saved = third.open(path(crash), kPassword);
         QCOMPARE(saved->recoveredChanges(), 0);
         QVERIFY(!saved->modified());
         QCOMPARE(describe(saved), expected);
+        QVERIFY(!QFileInfo::exists(journal(crash)));
     }
 
     // The journal holds committed, whole, authentic records, and no clear text.
@@ -191,29 +195,6 @@ private slots:
         writeFile(journal(crash3), altered);
         SpreadsheetHost fourth;
         QCOMPARE(fourth.open(path(crash3), kPassword)->recoveredChanges(), 0);
-    }
-
-    // The crash came after the save had replaced the file but before the journal
-    // was removed: its records are already in the file.
-    void journalOfAnotherVersionIsNotPlayed()
-    {
-        QTemporaryDir dir;
-        SpreadsheetHost h;
-        Book* b = h.open(writeWorkbook(dir), kPassword);
-        clienti(b)->rows(1, 1).insertEntireRow();
-        h.commitJournals();
-        const QByteArray old = readFile(journal(dir));
-        b->save();
-        QVERIFY(!QFileInfo::exists(journal(dir)));
-        h.closeAll();
-        writeFile(journal(dir), old);
-
-        SpreadsheetHost again;
-        Book* back = again.open(path(dir), kPassword);
-        QCOMPARE(back->recoveredChanges(), 0);
-        QVERIFY(clienti(back)->cells(1, 1).isEmpty()); // one inserted row, not two
-        QCOMPARE(clienti(back)->cells(2, 1).value(), QVariant(6.0));
-        QVERIFY(!QFileInfo::exists(journal(dir)));
     }
 
     void viewArrangementsAreNoChangeRealOnesAreSaved()
