@@ -137,21 +137,29 @@ private slots:
         QCOMPARE(nav.loadedForms(), QStringList{gp::cases::Form4::kName});
     }
 
-    void messageBoxes()
+    void messageAndInputBoxes()
     {
         ModalAnswerer boxes;
         boxes.press(u"OK"_s).press(u"No"_s).press(u"Sì"_s).press(u"Annulla"_s);
+        boxes.type(u"12"_s).type(QString()).cancel();
         QCOMPARE(msgBox(nullptr, u"Impossibile\r\nseconda riga"_s), Answer::Ok);
         QCOMPARE(msgBox(nullptr, u"Confermi?"_s, YesNo | Question, u" Gestione Pratica"_s), Answer::No);
         QCOMPARE(msgBox(nullptr, u"Confermi?"_s, YesNo | Critical, u"Gestione Pratiche"_s), Answer::Yes);
         QCOMPARE(msgBox(nullptr, u"x"_s, OkCancel | Exclamation), Answer::Cancel);
-        QCOMPARE(boxes.seen().size(), size_t(4));
+        QCOMPARE(inputBox(nullptr, u"Numero pratica"_s, u"Gestione Pratica"_s, u"0"_s),
+                 std::optional<QString>(u"12"_s));
+        QCOMPARE(inputBox(nullptr, u"Numero"_s), std::optional<QString>(QString()));
+        QVERIFY(!inputBox(nullptr, u"Numero"_s).has_value());
+        QCOMPARE(boxes.seen().size(), size_t(7));
         QVERIFY(!boxes.seen()[0].unplanned);
         // Icons: 0 none, 2 warning, 3 critical, 4 question; no title of its own: the program's.
         QCOMPARE(shape(boxes.seen()[0]), u"message|Dorvessa|Impossibile\nseconda riga|0|OK"_s);
         QCOMPARE(shape(boxes.seen()[1]), u"message| Gestione Pratica|Confermi?|4|Sì,No"_s);
         QCOMPARE(shape(boxes.seen()[2]), u"message|Gestione Pratiche|Confermi?|3|Sì,No"_s);
         QCOMPARE(shape(boxes.seen()[3]), u"message|Dorvessa|x|2|OK,Annulla"_s);
+        QCOMPARE(shape(boxes.seen()[4]) + u'|' + boxes.seen()[4].defaultText,
+                 u"input|Gestione Pratica|Numero pratica|0|OK,Annulla|0"_s);
+        QCOMPARE(boxes.seen()[5].title, u"Dorvessa"_s);
 
         // An unplanned box is answered with its escape button: No for Yes/No.
         QCOMPARE(msgBox(nullptr, u"?"_s, YesNo), Answer::No);
@@ -173,21 +181,6 @@ private slots:
         QEXPECT_FAIL("", "a button was planned, an input box came", Continue);
         QVERIFY(!inputBox(nullptr, u"Numero"_s).has_value());
         QVERIFY(boxes.seen().back().mismatched);
-    }
-
-    void inputBoxes()
-    {
-        ModalAnswerer boxes;
-        boxes.type(u"12"_s).type(QString()).cancel();
-        QCOMPARE(inputBox(nullptr, u"Numero pratica"_s, u"Gestione Pratica"_s, u"0"_s),
-                 std::optional<QString>(u"12"_s));
-        QCOMPARE(inputBox(nullptr, u"Numero"_s), std::optional<QString>(QString()));
-        QVERIFY(!inputBox(nullptr, u"Numero"_s).has_value());
-
-        QCOMPARE(boxes.seen().size(), size_t(3));
-        QCOMPARE(shape(boxes.seen()[0]) + u'|' + boxes.seen()[0].defaultText,
-                 u"input|Gestione Pratica|Numero pratica|0|OK,Annulla|0"_s);
-        QCOMPARE(boxes.seen()[1].title, u"Dorvessa"_s);
     }
 };
 
