@@ -1,8 +1,6 @@
-// The shared text rules of the forms: typed dates, centred numbers, the text
-// of cell values, capitals while typing, the typing-only limit, twips, colours,
-// Italian dates and the clock; where a window opens: centred on its opener,
-// inside the screen's available area, beside the control that opened it when
-// centring would cover it.
+// The shared text rules of the forms (typed dates, number texts, capitals, the
+// typing-only limit, twips, colours, Italian dates, the clock) and where a window
+// opens: centred on its opener, inside the screen, beside the control it would cover.
 #include "core/ui/clock.h"
 #include "core/ui/geometry.h"
 #include "core/ui/text_rules.h"
@@ -66,16 +64,11 @@ private slots:
         QCOMPARE(gp::ui::valueText(u" 007 "_s), u" 007 "_s);
         QCOMPARE(gp::ui::valueText(true), u"Vero"_s);
         QCOMPARE(gp::ui::valueText(QDate(2008, 10, 14)), u"14/10/2008"_s);
-
-        QCOMPARE(gp::ui::leadingNumber(u"   12   "_s), 12.0);
-        QCOMPARE(gp::ui::leadingNumber(u"12abc"_s), 12.0);
-        QCOMPARE(gp::ui::leadingNumber(u"abc"_s), 0.0);
-        QCOMPARE(gp::ui::leadingNumber(QString()), 0.0);
-        QCOMPARE(gp::ui::leadingNumber(u"1 2"_s), 12.0);
-        QCOMPARE(gp::ui::leadingNumber(u"3.5x"_s), 3.5);
-        QCOMPARE(gp::ui::leadingNumber(u"3,5"_s), 3.0);
-        QCOMPARE(gp::ui::leadingNumber(u"-7"_s), -7.0);
-        QCOMPARE(gp::ui::leadingNumber(u"2e"_s), 2.0);
+        const std::pair<const char*, double> leading[] = {{"   12   ", 12}, {"12abc", 12}, {"abc", 0},
+                                                          {"", 0},          {"1 2", 12},   {"3.5x", 3.5},
+                                                          {"3,5", 3},       {"-7", -7},    {"2e", 2}};
+        for (auto [text, number] : leading)
+            QCOMPARE(gp::ui::leadingNumber(QString::fromLatin1(text)), number);
     }
 
     void capitalsTypingLimitAndDateRule()
