@@ -109,7 +109,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(HostError, b2.offset(0, 255));
     }
 
-    void walkDown()
+    void walkDownAndFindIdentifier()
     {
         // A list with a gap: the walk stops at the first empty cell.
         fill(10, {1, 2, 3, 5});
@@ -124,10 +124,8 @@ private slots:
         QCOMPARE(sheet_->walkDown(u"L65535"_s), (std::vector<int>{65535, 65536}));
         QCOMPARE(sheet_->walkDown(65533, 12), (std::vector<int>{65533, 65534, 65535, 65536}));
         QCOMPARE(sheet_->walkDown(65536, 12), (std::vector<int>{65536}));
-    }
 
-    void findIdentifierMatchesNumbersStoredAsText()
-    {
+        // Finding an identifier walks the same way and matches numbers stored as text.
         const QVariantList ids{QString(), 101, u"012"_s, u" 7 "_s, 12, QString(), 99}; // 99 after the gap
         for (int r = 2; r <= ids.size(); ++r)
             sheet_->cells(r, 1).setValue(ids[r - 1]);
@@ -155,8 +153,7 @@ private slots:
     void emptyingClearingAndFormats()
     {
         // Empty cells read as empty text; an empty text empties the cell.
-        QCOMPARE(v(u"Z99"_s).typeId(), int(QMetaType::QString));
-        QVERIFY(v(u"Z99"_s).toString().isEmpty());
+        QCOMPARE(v(u"Z99"_s), QVariant(QString()));
         QVERIFY(sheet_->range(u"Z99"_s).isEmpty());
         sheet_->range(u"A4"_s).setValue(42);
         sheet_->range(u"A4"_s).setValue(QString());
