@@ -174,9 +174,7 @@ private slots:
             SpreadsheetHost again;
             Sheet* t = clienti(again.open(path(crash), kPassword));
             QCOMPARE(t->book()->recoveredChanges(), 1);
-            QCOMPARE(t->cells(1, 4).value(), QVariant(u"PRIMA"_s));
-            QVERIFY(t->cells(2, 4).isEmpty());
-            QVERIFY(t->cells(3, 4).isEmpty());
+            QCOMPARE(t->text(1, 4) + u'|' + t->text(2, 4) + u'|' + t->text(3, 4), u"PRIMA||"_s);
             // The torn tail is cut: what is recorded now follows the first record.
             QCOMPARE(QFileInfo(journal(crash)).size(), afterFirst);
             t->cells(4, 4).setValue(u"DOPO"_s);

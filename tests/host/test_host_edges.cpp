@@ -1,7 +1,6 @@
 // The host at the edges of the sheet: End from every start over every shape of
-// filled runs and gaps near the first and the last row and column, against a
-// plain model of what End does; whole-row operations on the first and the last
-// rows; date serials at the ends of both date systems.
+// runs and gaps near the first and last row and column, against a plain model of
+// End; row operations on the first and last rows; dates at both systems' ends.
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,9 +39,8 @@ int modelEnd(const std::set<int>& filled, int from, int step, int n)
     return edge;
 }
 
-// The places where runs and gaps meet the edges: four cells at each end (runs
-// of one to three cells, gaps of one and two) and one in the middle. Every
-// subset of them is one shape.
+// Four cells at each end (runs of one to three cells, gaps of one and two) and
+// one in the middle; every subset of them is one shape.
 const int kRowSpots[] = {1, 2, 3, 5, 32768, 65532, 65534, 65535, 65536};
 const int kColSpots[] = {1, 2, 3, 5, 128, 252, 254, 255, 256};
 
@@ -217,10 +215,8 @@ private slots:
         for (const Case& c : cases) {
             Range cell = (c.date1904 ? sheet1904 : sheet_)->cells(3, 3);
             cell.setValue(c.serial);
-            QVERIFY2(cell.date() == c.date,
-                     qPrintable(u"serial %1 (1904: %2): %3"_s.arg(c.serial)
-                                    .arg(c.date1904)
-                                    .arg(cell.date().toString(Qt::ISODate))));
+            const QString what = u"serial %1, 1904: %2: "_s.arg(c.serial).arg(c.date1904);
+            QCOMPARE(what + cell.date().toString(Qt::ISODate), what + c.date.toString(Qt::ISODate));
             // A date written reads back as the same serial.
             if (c.date.isValid()) {
                 cell.setValue(c.date);

@@ -98,11 +98,9 @@ private slots:
         // Past the stored rows every cell is empty, down to the sheet's last row.
         for (int r : {row + 1, 60000, 65536}) {
             QCOMPARE(s->value(r, 3), QVariant(QString()));
-            QVERIFY(!s->identifier(r, 3));
-            QVERIFY(s->text(r, 3).isEmpty());
-            QVERIFY(s->isEmpty(r, 3));
-            QVERIFY(!s->isDate(r, 3));
-            QVERIFY(!s->date(r, 3).isValid());
+            QVERIFY2(!s->identifier(r, 3) && s->text(r, 3).isEmpty() && s->isEmpty(r, 3) && !s->isDate(r, 3)
+                         && !s->date(r, 3).isValid(),
+                     qPrintable(QString::number(r)));
         }
         QCOMPARE(s->lastRowInColumn(3), row - 2); // the empty case wrote nothing
         QCOMPARE(s->lastRowInColumn(4), 0);
