@@ -180,7 +180,7 @@ private slots:
         QCOMPARE(sheet_->range(u"E7"_s).text(), QString());
     }
 
-    void rowDeleteInsertCopyPaste()
+    void rowDeleteInsertCopyPasteWithinAndBetweenWorkbooks()
     {
         for (int r = 1; r <= 5; ++r) {
             sheet_->cells(r, 1).setValue(r);
@@ -199,30 +199,26 @@ private slots:
         other->pasteRow(*sheet_, 4, 2);
         QCOMPARE(other->text(2, 1) + other->text(2, 2), u"3riga 3"_s);
         QVERIFY(book_->modified());
-        // Delete with shift up moves only its own column.
-        fill(3, {2, 3, 4, 5});
-        sheet_->range(u"D3"_s).setValue(u"fermo"_s);
-        sheet_->range(u"C3"_s).deleteShiftUp();
-        QCOMPARE(column(3, 2, 5), u"2|4|5|"_s);
-        QCOMPARE(v(u"D3"_s).toString(), u"fermo"_s);
-    }
-
-    void pasteRowBetweenWorkbooks()
-    {
-        Book* other = host_->create(dir_.filePath(u"Altro.xls"_s), QString());
-        Sheet* src = other->addSheet(u"Origine"_s);
-        // Different string pools: the indexes of the source mean other texts in the target.
-        sheet_->range(u"A1"_s).setValue(u"già nel bersaglio"_s);
+        // From another workbook, whose string indexes mean other texts here.
+        Book* book2 = host_->create(dir_.filePath(u"Altro.xls"_s), QString());
+        Sheet* src = book2->addSheet(u"Origine"_s);
         src->range(u"Z1"_s).setValue(u"solo nell'origine 1"_s);
         src->range(u"Z2"_s).setValue(u"solo nell'origine 2"_s);
         src->range(u"A3"_s).setValue(u"Verdi Anna"_s);
         src->range(u"B3"_s).setValue(QDate(2026, 1, 15));
         src->range(u"C3"_s).setValue(99.5);
         src->range(u"C3"_s).setNumberFormat(u"#,##0.00 \"€\""_s);
-        sheet_->pasteRow(*src, 3, 2);
-        host_->close(other); // the target must not depend on the source any more
-        QCOMPARE(column(1, 1, 2), u"già nel bersaglio|Verdi Anna"_s);
-        QCOMPARE(sheet_->text(2, 2) + sheet_->text(2, 3), u"15/01/202699,50 €"_s);
+        other->pasteRow(*src, 3, 3);
+        host_->close(book2); // the target must not depend on the source any more
+        QCOMPARE(QStringList({other->text(2, 2), other->text(3, 1), other->text(3, 2), other->text(3, 3)}),
+                 QStringList({u"riga 3"_s, u"Verdi Anna"_s, u"15/01/2026"_s, u"99,50 €"_s}));
+
+        // Delete with shift up moves only its own column.
+        fill(3, {2, 3, 4, 5});
+        sheet_->range(u"D3"_s).setValue(u"fermo"_s);
+        sheet_->range(u"C3"_s).deleteShiftUp();
+        QCOMPARE(column(3, 2, 5), u"2|4|5|"_s);
+        QCOMPARE(v(u"D3"_s).toString(), u"fermo"_s);
     }
 
     void sortNumbersBeforeTextsBlanksLast()
