@@ -14,9 +14,8 @@ namespace {
 
 class FakePrinter : public PrintBackend {
 public:
-    int breaks = 3;
     QStringList printed;
-    int pageBreaks(const Sheet&) override { return breaks; }
+    int pageBreaks(const Sheet&) override { return 3; }
     void printOut(const Sheet& sheet, const PrintRequest& r) override
     {
         printed << u"%1 %2-%3 x%4"_s.arg(sheet.name()).arg(r.from).arg(r.to).arg(r.copies);
@@ -58,12 +57,7 @@ private slots:
         book_ = host_->create(dir_.filePath(u"Prova.xls"_s), QString());
         sheet_ = book_->addSheet(u"Dati"_s);
     }
-    void cleanup()
-    {
-        host_.reset();
-        book_ = nullptr;
-        sheet_ = nullptr;
-    }
+    void cleanup() { host_.reset(); }
 
     void a1References_data()
     {

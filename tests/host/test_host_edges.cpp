@@ -72,12 +72,7 @@ private slots:
         book_ = host_->create(dir_.filePath(u"Bordi.xls"_s), QString());
         sheet_ = book_->addSheet(u"Dati"_s);
     }
-    void cleanup()
-    {
-        host_.reset();
-        book_ = nullptr;
-        sheet_ = nullptr;
-    }
+    void cleanup() { host_.reset(); }
 
     // End in the four directions from every start near the edges, over every
     // shape of runs and gaps, against the model; along a column (rows) and along
