@@ -27,10 +27,11 @@ protected:
     void onUnload() override { ++unloads; }
 };
 
-// What a test sees of a box: kind, title, text, icon and buttons.
+// What a test sees of a box: kind, title, text, icon, buttons and the default one.
 QString shape(const SeenBox& b)
 {
-    return QStringList{b.kind, b.title, b.text, QString::number(b.icon), b.buttons.join(u',')}.join(u'|');
+    return QStringList{b.kind, b.title, b.text, QString::number(b.icon), b.buttons.join(u','), b.defaultButton}.join(
+        u'|');
 }
 
 void activate(QWidget* w)
@@ -143,20 +144,21 @@ private slots:
         QCOMPARE(msgBox(nullptr, u"Impossibile\r\nseconda riga"_s), Answer::Ok);
         QCOMPARE(msgBox(nullptr, u"Confermi?"_s, YesNo | Question, u" Gestione Pratica"_s), Answer::No);
         QCOMPARE(msgBox(nullptr, u"Confermi?"_s, YesNo | Critical, u"Gestione Pratiche"_s), Answer::Yes);
-        QCOMPARE(msgBox(nullptr, u"x"_s, OkCancel | Exclamation), Answer::Cancel);
+        QCOMPARE(msgBox(nullptr, u"x"_s, OkCancel | Exclamation | DefaultButton2), Answer::Cancel);
         QCOMPARE(inputBox(nullptr, u"Numero pratica"_s, u"Gestione Pratica"_s, u"0"_s),
                  std::optional<QString>(u"12"_s));
         QCOMPARE(inputBox(nullptr, u"Numero"_s), std::optional<QString>(QString()));
         QVERIFY(!inputBox(nullptr, u"Numero"_s).has_value());
         QCOMPARE(boxes.seen().size(), size_t(7));
         QVERIFY(!boxes.seen()[0].unplanned);
-        // Icons: 0 none, 2 warning, 3 critical, 4 question; no title of its own: the program's.
-        QCOMPARE(shape(boxes.seen()[0]), u"message|Dorvessa|Impossibile\nseconda riga|0|OK"_s);
-        QCOMPARE(shape(boxes.seen()[1]), u"message| Gestione Pratica|Confermi?|4|Sì,No"_s);
-        QCOMPARE(shape(boxes.seen()[2]), u"message|Gestione Pratiche|Confermi?|3|Sì,No"_s);
-        QCOMPARE(shape(boxes.seen()[3]), u"message|Dorvessa|x|2|OK,Annulla"_s);
+        // Icons: 0 none, 2 warning, 3 critical, 4 question; no title of its own: the
+        // program's; the default button: the first, or the second when asked.
+        QCOMPARE(shape(boxes.seen()[0]), u"message|Dorvessa|Impossibile\nseconda riga|0|OK|OK"_s);
+        QCOMPARE(shape(boxes.seen()[1]), u"message| Gestione Pratica|Confermi?|4|Sì,No|Sì"_s);
+        QCOMPARE(shape(boxes.seen()[2]), u"message|Gestione Pratiche|Confermi?|3|Sì,No|Sì"_s);
+        QCOMPARE(shape(boxes.seen()[3]), u"message|Dorvessa|x|2|OK,Annulla|Annulla"_s);
         QCOMPARE(shape(boxes.seen()[4]) + u'|' + boxes.seen()[4].defaultText,
-                 u"input|Gestione Pratica|Numero pratica|0|OK,Annulla|0"_s);
+                 u"input|Gestione Pratica|Numero pratica|0|OK,Annulla||0"_s);
         QCOMPARE(boxes.seen()[5].title, u"Dorvessa"_s);
 
         // An unplanned box is answered with its escape button: No for Yes/No.
