@@ -16,11 +16,12 @@
 #include "core/host/spreadsheet_host.h"
 
 using namespace gp::host;
+using namespace Qt::StringLiterals;
 using namespace gptest;
 
 namespace {
 
-const QString kPassword = QStringLiteral("Tesm4061");
+const QString kPassword = u"Tesm4061"_s;
 const QByteArray kTheirLock("Mario Rossi,mrossi,STUDIO-PC,06.12.2026 09:15,;");
 
 } // namespace
@@ -32,21 +33,40 @@ private:
     QTemporaryDir dir_;
     QString path_;
 
-    // An encrypted workbook at path_: "Clienti" with A2 = `value`, and a work sheet "S".
-    void makeWorkbook(const QString& value)
+    // An encrypted workbook at `path` (path_ if empty): "Clienti" with A2 = `value`, and a work sheet "S".
+    void makeWorkbook(const QString& value, const QString& path = QString())
     {
         SpreadsheetHost host;
-        Book* b = host.create(path_, kPassword);
-        b->addSheet(QStringLiteral("Clienti"))->range(QStringLiteral("A2")).setValue(value);
-        b->addSheet(QStringLiteral("S"));
+        Book* b = host.create(path.isEmpty() ? path_ : path, kPassword);
+        b->addSheet(u"Clienti"_s)->range(u"A2"_s).setValue(value);
+        b->addSheet(u"S"_s);
         b->save();
     }
 
-    QString readA2(const QString& path)
+    // Row `row` of column A of "Clienti" in the workbook at `path`, opened read-only.
+    static QString readA(const QString& path, int row = 2)
     {
         SpreadsheetHost host;
-        Book* b = host.open(path, kPassword, SpreadsheetHost::OpenMode::ReadOnly);
-        return b->sheet(QStringLiteral("Clienti"))->range(QStringLiteral("A2")).value().toString();
+        return host.open(path, kPassword, SpreadsheetHost::OpenMode::ReadOnly)->sheet(u"Clienti"_s)->text(row, 1);
+    }
+
+    // Whether the lock entry beside path_ is ours: our login, our marker.
+    bool lockIsOurs()
+    {
+        QString marker;
+        const auto entry = parseLockEntry(readFile(lockFilePath(path_)), &marker);
+        return entry && entry->login == currentLockOwner().login && marker == QString::fromLatin1(kLockMarker);
+    }
+
+    // The refusal of an open, when it is refused because someone holds the workbook.
+    std::optional<WorkbookInUse> refusal(SpreadsheetHost& host)
+    {
+        try {
+            host.open(path_, kPassword);
+        } catch (const WorkbookInUse& e) {
+            return e;
+        }
+        return std::nullopt;
     }
 
 private slots:
@@ -55,129 +75,106 @@ private slots:
         QVERIFY(dir_.isValid());
         for (const QString& f : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))
             QFile::remove(dir_.filePath(f));
-        path_ = dir_.filePath(QStringLiteral("Pratiche.xls"));
+        path_ = dir_.filePath(u"Pratiche.xls"_s);
     }
 
-    void heldWorkbookNamesItsHolderAndAge()
+    // Held by someone else: the refusal names the holder and since when; the
+    // workbook can be consulted read-only, or opened anyway taking the lock over.
+    void heldWorkbookReadOnlyOrTakenOver()
     {
-        makeWorkbook(QStringLiteral("ROSSI"));
-        writeFile(lockFilePath(path_), kTheirLock);
+        makeWorkbook(u"ROSSI"_s);
+        writeFile(lockFilePath(path_), "Mario Rossi,mrossi,STUDIO-PC,ieri,;"); // no readable date
         SpreadsheetHost host;
-        try {
-            host.open(path_, kPassword);
-            QFAIL("opened a workbook someone else holds");
-        } catch (const WorkbookInUse& e) {
-            QCOMPARE(e.message(),
-                     QStringLiteral("La cartella di lavoro Pratiche.xls è in uso da Mario Rossi "
-                                    "(STUDIO-PC) dal 06/12/2026 09:15."));
-            QCOMPARE(e.owner().login, QStringLiteral("mrossi"));
-            QCOMPARE(e.since(), QDateTime(QDate(2026, 12, 6), QTime(9, 15)));
-        }
-        // An entry without a readable date: the lock file's own time.
-        writeFile(lockFilePath(path_), "Mario Rossi,mrossi,STUDIO-PC,ieri,;");
-        try {
-            host.open(path_, kPassword);
-            QFAIL("opened a workbook someone else holds");
-        } catch (const WorkbookInUse& e) {
-            QCOMPARE(e.since(), QFileInfo(lockFilePath(path_)).lastModified());
-        }
-        QVERIFY(host.workbooks().empty());
-    }
-
-    void readOnlyRefusesEveryChangeAndWritesNothing()
-    {
-        makeWorkbook(QStringLiteral("ROSSI"));
+        auto held = refusal(host);
+        QVERIFY(held);
+        QCOMPARE(held->since(), QFileInfo(lockFilePath(path_)).lastModified()); // the lock file's own time
         writeFile(lockFilePath(path_), kTheirLock);
+        held = refusal(host);
+        QVERIFY(held);
+        QCOMPARE(held->message(),
+                 u"La cartella di lavoro Pratiche.xls è in uso da Mario Rossi (STUDIO-PC) dal 06/12/2026 09:15."_s);
+        QCOMPARE(held->owner().login, u"mrossi"_s);
+        QCOMPARE(held->since(), QDateTime(QDate(2026, 12, 6), QTime(9, 15)));
+        QVERIFY(host.workbooks().empty());
+
         const QByteArray before = readFile(path_);
         {
-            SpreadsheetHost host;
             Book* b = host.open(path_, kPassword, SpreadsheetHost::OpenMode::ReadOnly);
             QVERIFY(b->readOnly());
             QVERIFY(b->holder());
-            QCOMPARE(b->holder()->name, QStringLiteral("Mario Rossi"));
-            QCOMPARE(b->holder()->host, QStringLiteral("STUDIO-PC"));
-            b->setWorkSheets({QStringLiteral("S")});
-            Sheet* s = b->sheet(QStringLiteral("Clienti"));
-            QCOMPARE(s->range(QStringLiteral("A2")).value().toString(), QStringLiteral("ROSSI"));
+            QCOMPARE(b->holder()->name, u"Mario Rossi"_s);
+            QCOMPARE(b->holder()->host, u"STUDIO-PC"_s);
+            b->setWorkSheets({u"S"_s});
+            Sheet* s = b->sheet(u"Clienti"_s);
+            QCOMPARE(s->range(u"A2"_s).value().toString(), u"ROSSI"_s);
 
-            const QString refusal = QStringLiteral(
-                "Pratiche.xls è aperta in sola lettura: nessuna modifica è possibile.");
+            const QString refused = u"Pratiche.xls è aperta in sola lettura: nessuna modifica è possibile."_s;
             const std::vector<std::pair<const char*, std::function<void()>>> changes = {
-                {"setValue", [&] { s->range(QStringLiteral("A2")).setValue(QStringLiteral("X")); }},
-                {"clearContents", [&] { s->range(QStringLiteral("A2")).clearContents(); }},
+                {"setValue", [&] { s->range(u"A2"_s).setValue(u"X"_s); }},
+                {"clearContents", [&] { s->range(u"A2"_s).clearContents(); }},
                 {"clear", [&] { s->allCells().clear(); }},
-                {"deleteEntireRow", [&] { s->range(QStringLiteral("A2")).entireRow().deleteEntireRow(); }},
-                {"insertEntireRow", [&] { s->range(QStringLiteral("A2")).entireRow().insertEntireRow(); }},
-                {"deleteShiftUp", [&] { s->range(QStringLiteral("A1:A2")).deleteShiftUp(); }},
-                {"sort", [&] { s->range(QStringLiteral("A1:A3")).sort(1); }},
-                {"setNumberFormat", [&] { s->range(QStringLiteral("A2")).setNumberFormat(QStringLiteral("0.00")); }},
+                {"deleteEntireRow", [&] { s->range(u"A2"_s).entireRow().deleteEntireRow(); }},
+                {"insertEntireRow", [&] { s->range(u"A2"_s).entireRow().insertEntireRow(); }},
+                {"deleteShiftUp", [&] { s->range(u"A1:A2"_s).deleteShiftUp(); }},
+                {"sort", [&] { s->range(u"A1:A3"_s).sort(1); }},
+                {"setNumberFormat", [&] { s->range(u"A2"_s).setNumberFormat(u"0.00"_s); }},
                 {"pasteRow", [&] { s->pasteRow(*s, 2, 3); }},
-                {"addSheet", [&] { b->addSheet(QStringLiteral("Nuovo")); }},
+                {"addSheet", [&] { b->addSheet(u"Nuovo"_s); }},
             };
             for (const auto& [what, change] : changes)
-                QVERIFY2(errorOf(change) == refusal, what);
-            QCOMPARE(s->range(QStringLiteral("A2")).value().toString(), QStringLiteral("ROSSI"));
-            QVERIFY(s->range(QStringLiteral("A3")).isEmpty());
-            QVERIFY(!b->sheetOrNull(QStringLiteral("Nuovo")));
+                QVERIFY2(errorOf(change) == refused, what);
+            QCOMPARE(s->range(u"A2"_s).value().toString(), u"ROSSI"_s);
+            QVERIFY(s->range(u"A3"_s).isEmpty());
+            QVERIFY(!b->sheetOrNull(u"Nuovo"_s));
             QVERIFY(!b->modified());
 
             // Scratch work and display settings stay possible, in memory only.
-            b->sheet(QStringLiteral("S"))->range(QStringLiteral("A1")).setValue(QStringLiteral("risultato"));
+            b->sheet(u"S"_s)->range(u"A1"_s).setValue(u"risultato"_s);
             {
                 ScratchChanges scratch(b);
-                s->range(QStringLiteral("Z1")).setValue(1.0);
+                s->range(u"Z1"_s).setValue(1.0);
             }
-            QCOMPARE(errorOf([&] { s->range(QStringLiteral("Z1")).setValue(2.0); }), refusal);
+            QCOMPARE(errorOf([&] { s->range(u"Z1"_s).setValue(2.0); }), refused);
             s->freezePanes(1, 0);
             s->setVisible(false);
             b->save();
             host.saveModified();
+            host.closeAll();
         }
         QCOMPARE(readFile(path_), before);
         QCOMPARE(readFile(lockFilePath(path_)), kTheirLock);
         QVERIFY(!QFile::exists(processLockPath(path_)));
-        QVERIFY(!QFile::exists(path_ + QStringLiteral(".bak")));
-    }
+        QVERIFY(!QFile::exists(path_ + u".bak"_s));
 
-    void openAnywayTakesTheLockOver()
-    {
-        makeWorkbook(QStringLiteral("ROSSI"));
-        writeFile(lockFilePath(path_), kTheirLock);
-        SpreadsheetHost host;
         Book* b = host.open(path_, kPassword, SpreadsheetHost::OpenMode::TakeOverLock);
         QVERIFY(!b->readOnly());
-        QString marker;
-        const auto entry = parseLockEntry(readFile(lockFilePath(path_)), &marker);
-        QVERIFY(entry);
-        QCOMPARE(entry->login, currentLockOwner().login);
-        QCOMPARE(marker, QString::fromLatin1(kLockMarker));
-        b->sheet(QStringLiteral("Clienti"))->range(QStringLiteral("A2")).setValue(QStringLiteral("VERDI"));
+        QVERIFY(lockIsOurs());
+        b->sheet(u"Clienti"_s)->range(u"A2"_s).setValue(u"VERDI"_s);
         b->save();
         host.close(b);
         QVERIFY(!QFile::exists(lockFilePath(path_)));
-        QCOMPARE(readA2(path_), QStringLiteral("VERDI"));
+        QCOMPARE(readA(path_), u"VERDI"_s);
     }
 
     void officeLockOfThisUserAndHost()
     {
         // The entry another office program of ours leaves (field 5: its profile).
-        const QByteArray entry = formatLockEntry(currentLockOwner(),
-                                                 QStringLiteral("file:///home/x/.config/libreoffice/4"));
-        makeWorkbook(QStringLiteral("ROSSI"));
+        const QByteArray entry = formatLockEntry(currentLockOwner(), u"file:///home/x/.config/libreoffice/4"_s);
+        makeWorkbook(u"ROSSI"_s);
 
         // That program still runs here: the workbook is in use.
         QTemporaryDir bin;
-        const QString office = bin.filePath(QStringLiteral("soffice.bin"));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), office));
+        const QString office = bin.filePath(u"soffice.bin"_s);
+        QVERIFY(QFile::copy(u"/bin/sleep"_s, office));
         QProcess running;
-        running.start(office, {QStringLiteral("60")});
+        running.start(office, {u"60"_s});
         QVERIFY(running.waitForStarted());
         QVERIFY(officeProcessRunning(::getuid()));
         QVERIFY(!officeProcessRunning(::getuid() + 4242));
         writeFile(lockFilePath(path_), entry);
         {
             SpreadsheetHost host;
-            QVERIFY(errorOf([&] { host.open(path_, kPassword); }).contains(QStringLiteral("è in uso da")));
+            QVERIFY(errorOf([&] { host.open(path_, kPassword); }).contains(u"è in uso da"_s));
             QCOMPARE(readFile(lockFilePath(path_)), entry);
         }
         running.kill();
@@ -188,118 +185,97 @@ private slots:
         SpreadsheetHost host;
         Book* b = host.open(path_, kPassword);
         QVERIFY(!b->readOnly());
-        QString marker;
-        QVERIFY(parseLockEntry(readFile(lockFilePath(path_)), &marker));
-        QCOMPARE(marker, QString::fromLatin1(kLockMarker));
+        QVERIFY(lockIsOurs());
         host.close(b);
         QVERIFY(!QFile::exists(lockFilePath(path_)));
 
         // Another user's entry on this host is never a left-over of ours.
         LockOwner other = currentLockOwner();
-        other.login += QStringLiteral("_altro");
-        const QByteArray theirs = formatLockEntry(other, QStringLiteral("file:///home/y/.config/libreoffice/4"));
+        other.login += u"_altro"_s;
+        const QByteArray theirs = formatLockEntry(other, u"file:///home/y/.config/libreoffice/4"_s);
         writeFile(lockFilePath(path_), theirs);
-        QVERIFY(errorOf([&] { host.open(path_, kPassword); }).contains(QStringLiteral("è in uso da")));
+        QVERIFY(errorOf([&] { host.open(path_, kPassword); }).contains(u"è in uso da"_s));
         QCOMPARE(readFile(lockFilePath(path_)), theirs);
     }
 
     void changedFileGetsAConflictCopy()
     {
-        makeWorkbook(QStringLiteral("ROSSI"));
+        makeWorkbook(u"ROSSI"_s);
         SpreadsheetHost host;
         QDateTime clock(QDate(2026, 12, 6), QTime(9, 15, 42));
         host.setClock([&] { return clock; });
         Book* b = host.open(path_, kPassword);
-        Sheet* s = b->sheet(QStringLiteral("Clienti"));
+        Sheet* s = b->sheet(u"Clienti"_s);
 
         // Saved again with the same bytes but a new time: no change of content.
         const QByteArray original = readFile(path_);
         QFile::remove(path_);
         writeFile(path_, original);
-        s->range(QStringLiteral("A2")).setValue(QStringLiteral("NOSTRO"));
+        s->range(u"A2"_s).setValue(u"NOSTRO"_s);
         b->save();
         QCOMPARE(b->savePath(), path_);
         QVERIFY(b->takeConflictNotice().isEmpty());
 
         // Someone else replaces the file (a copy made elsewhere, here with the engine).
-        const QString elsewhere = dir_.filePath(QStringLiteral("altrove.xls"));
-        {
-            SpreadsheetHost other;
-            Book* o = other.create(elsewhere, kPassword);
-            o->addSheet(QStringLiteral("Clienti"))->range(QStringLiteral("A2")).setValue(QStringLiteral("LORO"));
-            o->save();
-        }
-        const QByteArray theirs = readFile(elsewhere);
+        makeWorkbook(u"LORO"_s, dir_.filePath(u"altrove.xls"_s));
+        const QByteArray theirs = readFile(dir_.filePath(u"altrove.xls"_s));
         writeFile(path_, theirs);
 
-        s->range(QStringLiteral("A3")).setValue(QStringLiteral("ANCORA"));
+        s->range(u"A3"_s).setValue(u"ANCORA"_s);
         b->save();
-        const QString copy = dir_.filePath(QStringLiteral("Pratiche (copia in conflitto 2026-12-06 09.15).xls"));
+        const QString copy = dir_.filePath(u"Pratiche (copia in conflitto 2026-12-06 09.15).xls"_s);
         QCOMPARE(b->savePath(), copy);
         QCOMPARE(readFile(path_), theirs);
-        QCOMPARE(
-            b->takeConflictNotice(),
-            QStringLiteral("Il file Pratiche.xls è stato modificato da un altro utente o programma dopo che questo "
-                           "programma lo ha letto: non è stato sovrascritto.\n"
-                           "Le modifiche fatte qui sono salvate in \"Pratiche (copia in conflitto 2026-12-06 "
-                           "09.15).xls\", nella stessa cartella, fino alla chiusura del programma."));
+        QCOMPARE(b->takeConflictNotice(),
+                 u"Il file Pratiche.xls è stato modificato da un altro utente o programma dopo che questo programma lo "
+                 u"ha letto: non è stato sovrascritto.\nLe modifiche fatte qui sono salvate in \"Pratiche (copia in "
+                 u"conflitto 2026-12-06 09.15).xls\", nella stessa cartella, fino alla chiusura del programma."_s);
         QVERIFY(b->takeConflictNotice().isEmpty());
         QVERIFY(!readFile(copy).contains("NOSTRO")); // encrypted like the original
-        QCOMPARE(readA2(copy), QStringLiteral("NOSTRO"));
+        QCOMPARE(readA(copy), u"NOSTRO"_s);
 
         // Later saves go to the same copy; the other's file stays as it is.
         clock = clock.addSecs(3600);
-        s->range(QStringLiteral("A4")).setValue(QStringLiteral("TERZO"));
+        s->range(u"A4"_s).setValue(u"TERZO"_s);
         b->save();
         QCOMPARE(b->savePath(), copy);
         QVERIFY(b->takeConflictNotice().isEmpty());
         QCOMPARE(readFile(path_), theirs);
-        {
-            SpreadsheetHost check;
-            Book* c = check.open(copy, kPassword, SpreadsheetHost::OpenMode::ReadOnly);
-            QCOMPARE(c->sheet(QStringLiteral("Clienti"))->range(QStringLiteral("A4")).value().toString(),
-                     QStringLiteral("TERZO"));
-        }
+        QCOMPARE(readA(copy, 4), u"TERZO"_s);
         host.closeAll();
         QVERIFY(!QFile::exists(lockFilePath(path_)));
     }
 
-    void newWorkbookAndVanishedFile()
+    void newWorkbookConflictNamesAndVanishedFile()
     {
         SpreadsheetHost host;
         host.setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 15)); });
         // A workbook not saved yet, and a file of that name appears meanwhile.
         Book* b = host.create(path_, kPassword);
-        b->addSheet(QStringLiteral("Clienti"))->range(QStringLiteral("A2")).setValue(QStringLiteral("NUOVO"));
+        b->addSheet(u"Clienti"_s)->range(u"A2"_s).setValue(u"NUOVO"_s);
         writeFile(path_, "di qualcun altro");
         b->save();
         QCOMPARE(readFile(path_), QByteArray("di qualcun altro"));
-        QVERIFY(QFile::exists(dir_.filePath(QStringLiteral("Pratiche (copia in conflitto 2026-12-06 09.15).xls"))));
+        QVERIFY(QFile::exists(dir_.filePath(u"Pratiche (copia in conflitto 2026-12-06 09.15).xls"_s)));
         host.closeAll();
+        // That name is taken: the next copy of the same minute gets a number.
+        for (const char* n : {" 2", " 3"}) {
+            const QString next = conflictCopyPath(path_, QDateTime(QDate(2026, 12, 6), QTime(9, 15)));
+            QCOMPARE(next,
+                     dir_.filePath(u"Pratiche (copia in conflitto 2026-12-06 09.15)%1.xls"_s.arg(QLatin1String(n))));
+            writeFile(next, "occupato");
+        }
 
         // A file removed behind our back: nothing to overwrite, the save goes to its name.
         QFile::remove(path_);
-        makeWorkbook(QStringLiteral("ROSSI"));
+        makeWorkbook(u"ROSSI"_s);
         Book* again = host.open(path_, kPassword);
         QFile::remove(path_);
-        again->sheet(QStringLiteral("Clienti"))->range(QStringLiteral("A2")).setValue(QStringLiteral("RITORNO"));
+        again->sheet(u"Clienti"_s)->range(u"A2"_s).setValue(u"RITORNO"_s);
         again->save();
         QCOMPARE(again->savePath(), path_);
         host.closeAll();
-        QCOMPARE(readA2(path_), QStringLiteral("RITORNO"));
-    }
-
-    void conflictCopyNames()
-    {
-        const QDateTime when(QDate(2026, 1, 2), QTime(3, 4));
-        const QString first = conflictCopyPath(path_, when);
-        QCOMPARE(first, dir_.filePath(QStringLiteral("Pratiche (copia in conflitto 2026-01-02 03.04).xls")));
-        writeFile(first, "occupato");
-        const QString second = conflictCopyPath(path_, when);
-        QCOMPARE(second, dir_.filePath(QStringLiteral("Pratiche (copia in conflitto 2026-01-02 03.04) 2.xls")));
-        writeFile(second, "occupato");
-        QCOMPARE(conflictCopyPath(path_, when),
-                 dir_.filePath(QStringLiteral("Pratiche (copia in conflitto 2026-01-02 03.04) 3.xls")));
+        QCOMPARE(readA(path_), u"RITORNO"_s);
     }
 };
 

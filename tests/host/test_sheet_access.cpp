@@ -4,17 +4,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
-
 #include "core/host/model_access.h"
 
 using namespace gp::host;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 struct Expected {
     const char* name;
-    std::function<void(Range)> put;
+    QVariant input; // written as it is; invalid: nothing written
+    const char* format;
     QVariant value;
     std::optional<double> identifier;
     QString text;
@@ -23,7 +23,7 @@ struct Expected {
     QDateTime dateTime;
 };
 
-QString show(const std::optional<double>& v) { return v ? QString::number(*v) : QStringLiteral("none"); }
+QString show(const std::optional<double>& v) { return v ? QString::number(*v) : u"none"_s; }
 
 } // namespace
 
@@ -35,145 +35,56 @@ private slots:
     {
         QTemporaryDir dir;
         SpreadsheetHost host;
-        Sheet* s = host.create(dir.filePath(QStringLiteral("t.xls")), QString())->addSheet(QStringLiteral("Foglio"));
-        const QDate serial1234 = QDate(1899, 12, 30).addDays(1234); // a number read as a date serial
+        Sheet* s = host.create(dir.filePath(u"t.xls"_s), QString())->addSheet(u"Foglio"_s);
 
+        const QDate day(2025, 12, 6);
+        const QDateTime at1030(day, QTime(10, 30));
+        const std::nullopt_t no = std::nullopt;
+        // Date texts: with dashes, typed as digits, with dots.
         const Expected cases[] = {
-            {"number",
-             [](Range r) {
-                 r.setValue(1234.5);
-                 r.setNumberFormat(QStringLiteral("#,##0.00"));
-             },
-             1234.5,
-             1234.5,
-             QStringLiteral("1.234,50"),
-             false,
-             serial1234,
-             {}},
-            {"text that reads as a number",
-             [](Range r) { r.setValue(QStringLiteral("012")); },
-             QStringLiteral("012"),
-             12.0,
-             QStringLiteral("012"),
-             false,
-             {},
-             {}},
-            {"Italian decimal text",
-             [](Range r) { r.setValue(QStringLiteral(" 12,5\u00a0")); },
-             QStringLiteral(" 12,5\u00a0"),
-             12.5,
-             QStringLiteral(" 12,5\u00a0"),
-             false,
-             {},
-             {}},
-            {"name",
-             [](Range r) { r.setValue(QStringLiteral("ROSSI 12")); },
-             QStringLiteral("ROSSI 12"),
-             std::nullopt,
-             QStringLiteral("ROSSI 12"),
-             false,
-             {},
-             {}},
-            {"name in a text format of its own",
-             [](Range r) {
-                 r.setValue(QStringLiteral("ROSSI"));
-                 r.setNumberFormat(QStringLiteral("@\" SRL\""));
-             },
-             QStringLiteral("ROSSI"),
-             std::nullopt,
-             QStringLiteral("ROSSI SRL"),
-             false,
-             {},
-             {}},
-            {"date value", [](Range r) { r.setValue(QDate(2025, 12, 6)); }, 45997.0, 45997.0,
-             QStringLiteral("06/12/2025"), true, QDate(2025, 12, 6), QDateTime(QDate(2025, 12, 6), QTime(0, 0))},
-            {"date and time", [](Range r) { r.setValue(QDateTime(QDate(2025, 12, 6), QTime(10, 30))); }, 45997.4375,
-             45997.4375, QStringLiteral("06/12/2025 10:30"), true, QDate(2025, 12, 6),
-             QDateTime(QDate(2025, 12, 6), QTime(10, 30))},
-            {"serial 60 shown as a date (no real day)",
-             [](Range r) {
-                 r.setValue(60);
-                 r.setNumberFormat(QStringLiteral("dd/mm/yyyy"));
-             },
-             60.0,
-             60.0,
-             QStringLiteral("29/02/1900"),
-             true,
-             {},
-             {}},
-            {"date text",
-             [](Range r) { r.setValue(QStringLiteral("12/10/08")); },
-             QStringLiteral("12/10/08"),
-             std::nullopt,
-             QStringLiteral("12/10/08"),
-             false,
-             QDate(2008, 10, 12),
-             {}},
-            {"date text with dashes",
-             [](Range r) { r.setValue(QStringLiteral(" 5-3-1999 ")); },
-             QStringLiteral(" 5-3-1999 "),
-             std::nullopt,
-             QStringLiteral(" 5-3-1999 "),
-             false,
-             QDate(1999, 3, 5),
-             {}},
-            {"date typed as digits",
-             [](Range r) { r.setValue(QStringLiteral("12102008")); },
-             QStringLiteral("12102008"),
-             12102008.0,
-             QStringLiteral("12102008"),
-             false,
-             QDate(2008, 10, 12),
-             {}},
-            {"date text with dots",
-             [](Range r) { r.setValue(QStringLiteral("12.10.2008")); },
-             QStringLiteral("12.10.2008"),
-             std::nullopt,
-             QStringLiteral("12.10.2008"),
-             false,
-             QDate(2008, 10, 12),
-             {}},
-            {"no such day",
-             [](Range r) { r.setValue(QStringLiteral("31/02/2008")); },
-             QStringLiteral("31/02/2008"),
-             std::nullopt,
-             QStringLiteral("31/02/2008"),
-             false,
-             {},
-             {}},
-            {"boolean", [](Range r) { r.setValue(true); }, true, std::nullopt, QStringLiteral("VERO"), false, {}, {}},
-            {"error",
-             [](Range r) {
-                 ModelAccess::worksheet(*r.sheet())
-                     .setValue(r.row() - 1, r.column() - 1, gp::sheet::Value::makeError(0x07));
-             },
-             QStringLiteral("#DIV/0!"),
-             std::nullopt,
-             QStringLiteral("#DIV/0!"),
-             false,
-             {},
-             {}},
-            {"empty", [](Range) {}, QString(), std::nullopt, QString(), false, {}, {}},
+            {"number", 1234.5, "#,##0.00", 1234.5, 1234.5, u"1.234,50"_s, false, QDate(1903, 5, 18), {}}, // serial 1234
+            {"text that reads as a number", u"012"_s, "", u"012"_s, 12.0, u"012"_s, false, {}, {}},
+            {"Italian decimal text", u" 12,5\u00a0"_s, "", u" 12,5\u00a0"_s, 12.5, u" 12,5\u00a0"_s, false, {}, {}},
+            {"name", u"ROSSI 12"_s, "", u"ROSSI 12"_s, no, u"ROSSI 12"_s, false, {}, {}},
+            {"name, text format", u"ROSSI"_s, "@\" SRL\"", u"ROSSI"_s, no, u"ROSSI SRL"_s, false, {}, {}},
+            {"date value", day, "", 45997.0, 45997.0, u"06/12/2025"_s, true, day, day.startOfDay()},
+            {"date and time", at1030, "", 45997.4375, 45997.4375, u"06/12/2025 10:30"_s, true, day, at1030},
+            {"serial 60 as a date (no real day)", 60, "dd/mm/yyyy", 60.0, 60.0, u"29/02/1900"_s, true, {}, {}},
+            {"date text", u"12/10/08"_s, "", u"12/10/08"_s, no, u"12/10/08"_s, false, QDate(2008, 10, 12), {}},
+            {"dashes", u" 5-3-1999 "_s, "", u" 5-3-1999 "_s, no, u" 5-3-1999 "_s, false, QDate(1999, 3, 5), {}},
+            {"digits", u"12102008"_s, "", u"12102008"_s, 12102008.0, u"12102008"_s, false, QDate(2008, 10, 12), {}},
+            {"dots", u"12.10.2008"_s, "", u"12.10.2008"_s, no, u"12.10.2008"_s, false, QDate(2008, 10, 12), {}},
+            {"no such day", u"31/02/2008"_s, "", u"31/02/2008"_s, no, u"31/02/2008"_s, false, {}, {}},
+            {"whole number", 42, "", 42.0, 42.0, u"42"_s, false, QDate(1900, 2, 11), {}},
+            {"fraction", 0.5, "", 0.5, 0.5, u"0,5"_s, false, {}, {}},
+            {"exponent as text", u"1e3"_s, "", u"1e3"_s, 1000.0, u"1e3"_s, false, {}, {}},
+            {"boolean", true, "", true, no, u"VERO"_s, false, {}, {}},
+            {"error", {}, "", u"#DIV/0!"_s, no, u"#DIV/0!"_s, false, {}, {}}, // written in the model below
+            {"empty", {}, "", QString(), no, QString(), false, {}, {}},
         };
 
         int row = 2;
         for (const Expected& e : cases) {
-            const Range cell = s->cells(row, 3);
-            e.put(cell);
-            const QString what = QStringLiteral("%1 (row %2)").arg(QLatin1String(e.name)).arg(row);
+            Range cell = s->cells(row, 3);
+            if (e.input.isValid())
+                cell.setValue(e.input);
+            if (*e.format)
+                cell.setNumberFormat(QString::fromUtf8(e.format));
+            if (QByteArray(e.name) == "error")
+                ModelAccess::worksheet(*s).setValue(row - 1, 2, gp::sheet::Value::makeError(0x07));
+            const QString what = u"%1 (row %2)"_s.arg(QLatin1String(e.name)).arg(row);
             const QVariant value = s->value(row, 3);
             QVERIFY2(value == e.value && value.typeId() == e.value.typeId(),
-                     qPrintable(what + QStringLiteral(": value %1").arg(value.toString())));
+                     qPrintable(what + u": value %1"_s.arg(value.toString())));
             QVERIFY2(s->identifier(row, 3) == e.identifier,
-                     qPrintable(what + QStringLiteral(": identifier %1").arg(show(s->identifier(row, 3)))));
-            QVERIFY2(s->text(row, 3) == e.text, qPrintable(what + QStringLiteral(": text ") + s->text(row, 3)));
-            QVERIFY2(s->isDate(row, 3) == e.isDate, qPrintable(what + QStringLiteral(": isDate")));
+                     qPrintable(what + u": identifier %1"_s.arg(show(s->identifier(row, 3)))));
+            QVERIFY2(s->text(row, 3) == e.text, qPrintable(what + u": text "_s + s->text(row, 3)));
+            QVERIFY2(s->isDate(row, 3) == e.isDate, qPrintable(what + u": isDate"_s));
             QVERIFY2(s->date(row, 3) == e.date,
-                     qPrintable(what + QStringLiteral(": date ") + s->date(row, 3).toString(Qt::ISODate)));
+                     qPrintable(what + u": date "_s + s->date(row, 3).toString(Qt::ISODate)));
             QVERIFY2(s->dateTime(row, 3) == e.dateTime,
-                     qPrintable(what + QStringLiteral(": time ") + s->dateTime(row, 3).toString(Qt::ISODate)));
-            QVERIFY2(s->isEmpty(row, 3) == (QByteArray(e.name) == "empty"),
-                     qPrintable(what + QStringLiteral(": isEmpty")));
+                     qPrintable(what + u": time "_s + s->dateTime(row, 3).toString(Qt::ISODate)));
+            QVERIFY2(s->isEmpty(row, 3) == (QByteArray(e.name) == "empty"), qPrintable(what + u": isEmpty"_s));
             // The Range of the cell reads through the same code.
             QCOMPARE(cell.value(), value);
             QCOMPARE(cell.number(), s->identifier(row, 3));
@@ -186,11 +97,9 @@ private slots:
         // Past the stored rows every cell is empty, down to the sheet's last row.
         for (int r : {row + 1, 60000, 65536}) {
             QCOMPARE(s->value(r, 3), QVariant(QString()));
-            QVERIFY(!s->identifier(r, 3));
-            QVERIFY(s->text(r, 3).isEmpty());
-            QVERIFY(s->isEmpty(r, 3));
-            QVERIFY(!s->isDate(r, 3));
-            QVERIFY(!s->date(r, 3).isValid());
+            QVERIFY2(!s->identifier(r, 3) && s->text(r, 3).isEmpty() && s->isEmpty(r, 3) && !s->isDate(r, 3)
+                         && !s->date(r, 3).isValid(),
+                     qPrintable(QString::number(r)));
         }
         QCOMPARE(s->lastRowInColumn(3), row - 2); // the empty case wrote nothing
         QCOMPARE(s->lastRowInColumn(4), 0);

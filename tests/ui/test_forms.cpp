@@ -13,6 +13,7 @@
 #include <QTest>
 
 using namespace gp::ui;
+using namespace Qt::StringLiterals;
 
 namespace {
 class CountingForm : public FormBase {
@@ -26,6 +27,13 @@ protected:
     void onUnload() override { ++unloads; }
 };
 
+// What a test sees of a box: kind, title, text, icon, buttons and the default one.
+QString shape(const SeenBox& b)
+{
+    return QStringList{b.kind, b.title, b.text, QString::number(b.icon), b.buttons.join(u','), b.defaultButton}.join(
+        u'|');
+}
+
 void activate(QWidget* w)
 {
     w->activateWindow();
@@ -36,11 +44,11 @@ void activate(QWidget* w)
 class TestForms : public QObject {
     Q_OBJECT
 private slots:
-    void activationRule()
+    void activationRuleAndRefusedClose()
     {
         AppContext ctx;
-        CountingForm a(ctx, QStringLiteral("A")), b(ctx, QStringLiteral("B"));
-        QCOMPARE(a.objectName(), QStringLiteral("A"));
+        CountingForm a(ctx, u"A"_s), b(ctx, u"B"_s);
+        QCOMPARE(a.objectName(), u"A"_s);
         a.show();
         QVERIFY(QTest::qWaitForWindowActive(&a));
         QCOMPARE(a.activations, 1); // first show
@@ -53,17 +61,13 @@ private slots:
         activate(&b);
         QCOMPARE(b.activations, 2);
 
-        // The whole program loses the focus to another application and gets it
-        // back: the form receives the same deactivate/activate pair that the
-        // window system gives it then.
-        {
-            QEvent off(QEvent::WindowDeactivate), on(QEvent::WindowActivate);
-            QApplication::sendEvent(&b, &off);
-            QApplication::sendEvent(&b, &on);
-        }
+        // No new activation when the focus comes back from: another application
+        // (the deactivate/activate pair the window system sends then), a window
+        // that is not a form of the program, a message box, an input box.
+        QEvent off(QEvent::WindowDeactivate), on(QEvent::WindowActivate);
+        QApplication::sendEvent(&b, &off);
+        QApplication::sendEvent(&b, &on);
         QCOMPARE(b.activations, 2);
-        // A window that is not a form of the program (a tool window, a dialog)
-        // takes the focus and gives it back.
         QWidget outside;
         outside.resize(100, 50);
         outside.show();
@@ -71,47 +75,30 @@ private slots:
         activate(&b);
         QCOMPARE(b.activations, 2);
         outside.hide();
-
-        // A message box over the form opens and closes.
         ModalAnswerer boxes;
-        boxes.press(QStringLiteral("OK"));
-        msgBox(&b, QStringLiteral("Prova"));
-        QCOMPARE(boxes.seen().size(), size_t(1));
-        activate(&b); // the window system gives the focus back to the form
-        QCoreApplication::processEvents();
-        QCOMPARE(b.activations, 2);
-        // ...and an input box.
-        boxes.cancel();
-        QVERIFY(!inputBox(&b, QStringLiteral("Numero?")).has_value());
-        activate(&b); // the window system gives the focus back to the form
+        boxes.press(u"OK"_s).cancel();
+        msgBox(&b, u"Prova"_s);
+        activate(&b);
+        QVERIFY(!inputBox(&b, u"Numero?"_s).has_value());
+        QCOMPARE(boxes.seen().size(), size_t(2));
+        activate(&b);
         QCoreApplication::processEvents();
         QCOMPARE(b.activations, 2);
 
-        // Hidden and shown again: a new activation. (The offscreen platform
-        // keeps the hidden window as its focus window, so the activation the
-        // window system gives a shown window is sent here by hand.)
+        // Hidden and shown again: a new activation. (Offscreen, the hidden window
+        // stays the focus window, so the activation is sent by hand.)
         b.hide();
         b.show();
-        {
-            QEvent on(QEvent::WindowActivate);
-            QApplication::sendEvent(&b, &on);
-        }
+        QApplication::sendEvent(&b, &on);
         QCOMPARE(b.activations, 3);
         QCOMPARE(a.activations, 2);
-    }
 
-    void refusedClose()
-    {
-        AppContext ctx;
-        CountingForm f(ctx, QStringLiteral("F"));
-        f.setCloseRefused(true);
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QVERIFY(!f.close());
-        QVERIFY(f.isVisible());
-        f.setCloseRefused(false);
-        QVERIFY(f.close());
-        QVERIFY(!f.isVisible());
+        a.setCloseRefused(true);
+        QVERIFY(!a.close());
+        QVERIFY(a.isVisible());
+        a.setCloseRefused(false);
+        QVERIFY(a.close());
+        QVERIFY(!a.isVisible());
     }
 
     void navigatorBuildsAnewAfterUnload()
@@ -126,15 +113,14 @@ private slots:
             f->setCloseRefused(true);
             return f;
         });
-        nav.setMainMenuName(QStringLiteral("Menu"));
-        QVERIFY(!nav.isRegistered(QStringLiteral("Menu")));
-        QVERIFY(!nav.show(QStringLiteral("Nessuno")));
+        nav.setMainMenuName(u"Menu"_s);
+        QVERIFY(!nav.isRegistered(u"Menu"_s));
+        QVERIFY(!nav.show(u"Nessuno"_s));
         QVERIFY(!nav.showMainMenu());
 
         QPointer<FormBase> first = nav.show(gp::cases::Form4::kName);
-        QVERIFY(first);
+        QVERIFY(first && first->isVisible());
         QCOMPARE(built, 1);
-        QVERIFY(first->isVisible());
         QCOMPARE(nav.show(gp::cases::Form4::kName), first.data()); // same instance while loaded
         nav.hide(gp::cases::Form4::kName);
         QVERIFY(!first->isVisible());
@@ -145,44 +131,38 @@ private slots:
         QVERIFY(!nav.isLoaded(gp::cases::Form4::kName));
         QCOMPARE(static_cast<CountingForm*>(first.data())->unloads, 1);
         QTRY_VERIFY(first.isNull()); // deleted once the event loop runs
-        FormBase* second = nav.show(gp::cases::Form4::kName);
-        QVERIFY(second);
+        QVERIFY(nav.show(gp::cases::Form4::kName));
         QCOMPARE(built, 2);
         QCOMPARE(nav.loadedForms(), QStringList{gp::cases::Form4::kName});
     }
 
-    void messageBoxes()
+    void messageAndInputBoxes()
     {
         ModalAnswerer boxes;
-        boxes.press(QStringLiteral("OK"));
-        QCOMPARE(msgBox(nullptr, QStringLiteral("Impossibile\r\nseconda riga")), Answer::Ok);
-        boxes.press(QStringLiteral("No"));
-        QCOMPARE(msgBox(nullptr, QStringLiteral("Confermi?"), YesNo | Question, QStringLiteral(" Gestione Pratica")),
-                 Answer::No);
-        boxes.press(QStringLiteral("Sì"));
-        QCOMPARE(msgBox(nullptr, QStringLiteral("Confermi?"), YesNo | Critical, QStringLiteral("Gestione Pratiche")),
-                 Answer::Yes);
-        boxes.press(QStringLiteral("Annulla"));
-        QCOMPARE(msgBox(nullptr, QStringLiteral("x"), OkCancel | Exclamation), Answer::Cancel);
-        QCOMPARE(boxes.seen().size(), size_t(4));
-
-        const SeenBox& first = boxes.seen()[0];
-        QCOMPARE(first.kind, QStringLiteral("message"));
-        QCOMPARE(first.title, QStringLiteral("Dorvessa")); // no title of its own
-        QCOMPARE(first.text, QStringLiteral("Impossibile\nseconda riga"));
-        QCOMPARE(first.icon, QMessageBox::NoIcon);
-        QCOMPARE(first.buttons, QStringList{QStringLiteral("OK")});
-        QCOMPARE(boxes.seen()[1].title, QStringLiteral(" Gestione Pratica"));
-        QCOMPARE(boxes.seen()[1].icon, QMessageBox::Question);
-        QVERIFY(boxes.seen()[1].buttons.contains(QStringLiteral("Sì")));
-        QVERIFY(boxes.seen()[1].buttons.contains(QStringLiteral("No")));
-        QCOMPARE(boxes.seen()[2].icon, QMessageBox::Critical);
-        QCOMPARE(boxes.seen()[3].icon, QMessageBox::Warning);
-        QVERIFY(boxes.seen()[3].buttons.contains(QStringLiteral("Annulla")));
+        boxes.press(u"OK"_s).press(u"No"_s).press(u"Sì"_s).press(u"Annulla"_s);
+        boxes.type(u"12"_s).type(QString()).cancel();
+        QCOMPARE(msgBox(nullptr, u"Impossibile\r\nseconda riga"_s), Answer::Ok);
+        QCOMPARE(msgBox(nullptr, u"Confermi?"_s, YesNo | Question, u" Gestione Pratica"_s), Answer::No);
+        QCOMPARE(msgBox(nullptr, u"Confermi?"_s, YesNo | Critical, u"Gestione Pratiche"_s), Answer::Yes);
+        QCOMPARE(msgBox(nullptr, u"x"_s, OkCancel | Exclamation | DefaultButton2), Answer::Cancel);
+        QCOMPARE(inputBox(nullptr, u"Numero pratica"_s, u"Gestione Pratica"_s, u"0"_s),
+                 std::optional<QString>(u"12"_s));
+        QCOMPARE(inputBox(nullptr, u"Numero"_s), std::optional<QString>(QString()));
+        QVERIFY(!inputBox(nullptr, u"Numero"_s).has_value());
+        QCOMPARE(boxes.seen().size(), size_t(7));
         QVERIFY(!boxes.seen()[0].unplanned);
+        // Icons: 0 none, 2 warning, 3 critical, 4 question; no title of its own: the
+        // program's; the default button: the first, or the second when asked.
+        QCOMPARE(shape(boxes.seen()[0]), u"message|Dorvessa|Impossibile\nseconda riga|0|OK|OK"_s);
+        QCOMPARE(shape(boxes.seen()[1]), u"message| Gestione Pratica|Confermi?|4|Sì,No|Sì"_s);
+        QCOMPARE(shape(boxes.seen()[2]), u"message|Gestione Pratiche|Confermi?|3|Sì,No|Sì"_s);
+        QCOMPARE(shape(boxes.seen()[3]), u"message|Dorvessa|x|2|OK,Annulla|Annulla"_s);
+        QCOMPARE(shape(boxes.seen()[4]) + u'|' + boxes.seen()[4].defaultText,
+                 u"input|Gestione Pratica|Numero pratica|0|OK,Annulla||0"_s);
+        QCOMPARE(boxes.seen()[5].title, u"Dorvessa"_s);
 
         // An unplanned box is answered with its escape button: No for Yes/No.
-        QCOMPARE(msgBox(nullptr, QStringLiteral("?"), YesNo), Answer::No);
+        QCOMPARE(msgBox(nullptr, u"?"_s, YesNo), Answer::No);
         QVERIFY(boxes.seen().back().unplanned);
     }
 
@@ -191,39 +171,16 @@ private slots:
         // A planned button that is not on the box fails the test (expected
         // here); the box is closed with its escape button, never left open.
         ModalAnswerer boxes;
-        boxes.press(QStringLiteral("Sì"));
+        boxes.press(u"Sì"_s);
         QEXPECT_FAIL("", "the planned \"Sì\" is not on an OK-only box", Continue);
-        QCOMPARE(msgBox(nullptr, QStringLiteral("Fatto"), OkOnly), Answer::Ok);
+        QCOMPARE(msgBox(nullptr, u"Fatto"_s, OkOnly), Answer::Ok);
         QVERIFY(boxes.seen().back().mismatched);
-        QCOMPARE(boxes.seen().back().answered, QStringLiteral("OK"));
+        QCOMPARE(boxes.seen().back().answered, u"OK"_s);
         // A button planned where an input box comes fails as well.
-        boxes.press(QStringLiteral("OK"));
+        boxes.press(u"OK"_s);
         QEXPECT_FAIL("", "a button was planned, an input box came", Continue);
-        QVERIFY(!inputBox(nullptr, QStringLiteral("Numero")).has_value());
+        QVERIFY(!inputBox(nullptr, u"Numero"_s).has_value());
         QVERIFY(boxes.seen().back().mismatched);
-    }
-
-    void inputBoxes()
-    {
-        ModalAnswerer boxes;
-        boxes.type(QStringLiteral("12"));
-        const auto typed = inputBox(nullptr, QStringLiteral("Numero pratica"), QStringLiteral("Gestione Pratica"),
-                                    QStringLiteral("0"));
-        QVERIFY(typed.has_value());
-        QCOMPARE(*typed, QStringLiteral("12"));
-        boxes.type(QString());
-        const auto empty = inputBox(nullptr, QStringLiteral("Numero"));
-        QVERIFY(empty.has_value());
-        QVERIFY(empty->isEmpty());
-        boxes.cancel();
-        QVERIFY(!inputBox(nullptr, QStringLiteral("Numero")).has_value());
-
-        QCOMPARE(boxes.seen().size(), size_t(3));
-        QCOMPARE(boxes.seen()[0].kind, QStringLiteral("input"));
-        QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Numero pratica"));
-        QCOMPARE(boxes.seen()[0].defaultText, QStringLiteral("0"));
-        QCOMPARE(boxes.seen()[1].title, QStringLiteral("Dorvessa"));
     }
 };
 
