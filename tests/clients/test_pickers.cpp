@@ -9,7 +9,7 @@
 
 #include "clients/anagrafe.h"
 #include "clients/assegna.h"
-#include "common/modal.h"
+#include "common/boxes_seen.h"
 #include "core/ui/picker.h"
 #include "core/ui/text_rules.h"
 
@@ -47,8 +47,7 @@ void writeRegister(TestPractice& env)
     int row = 2;
     for (const Client& c : kClients) {
         env.setCell(kCl, row, 1, c.number);
-        env.setCell(kCl, row, 2, QString::fromUtf8(c.name));
-        ++row;
+        env.setCell(kCl, row++, 2, QString::fromUtf8(c.name));
     }
     env.setCell(kCl, row, 1, QVariant());
     env.setCell(kCl, row, 2, QVariant());
@@ -62,15 +61,13 @@ QStringList texts(QComboBox* c)
     return out;
 }
 
-// Types into the combo box as the user does and waits for the popup.
+// Types into the combo box as the user does; the popup once it shows, else null.
 QAbstractItemView* typeInto(QComboBox* combo, const QString& text)
 {
     combo->setFocus();
     QTest::keyClicks(combo->lineEdit(), text);
     QAbstractItemView* popup = ListPicker::of(combo)->completer()->popup();
-    if (!QTest::qWaitFor([&] { return popup->isVisible(); }))
-        return nullptr;
-    return popup;
+    return QTest::qWaitFor([&] { return popup->isVisible(); }) ? popup : nullptr;
 }
 
 QStringList shownMatches(QComboBox* combo)
@@ -83,8 +80,7 @@ QStringList shownMatches(QComboBox* combo)
 
 void clickMatch(QAbstractItemView* popup, int i)
 {
-    const QModelIndex index = popup->model()->index(i, 0);
-    QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(index).center());
+    QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(popup->model()->index(i, 0)).center());
 }
 } // namespace
 
@@ -118,7 +114,7 @@ private slots:
     void clientFormFiltersAndPicksTheRowChosen()
     {
         auto* form = env->show<clients::Anagrafe>();
-        auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        auto* combo = child<QComboBox>(form, "Combo1");
         QCOMPARE(texts(combo), kSorted);
 
         // Typing narrows the list and picks nothing: the list stays open to a choice.
@@ -129,32 +125,28 @@ private slots:
         QCOMPARE(popup->model()->rowCount(), 3);
         QCOMPARE(form->pickedRow(), 0);
         QVERIFY(combo->isEnabled());
-        QVERIFY(form->findChild<QLineEdit*>(QStringLiteral("Text2"))->text().isEmpty());
+        QVERIFY(child<QLineEdit>(form, "Text2")->text().isEmpty());
 
         // The second ROSSI MARIO of the popup is the one of row 5, client 88.
         clickMatch(popup, 1);
         QTRY_COMPARE(form->pickedRow(), 5);
-        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), QStringLiteral("88"));
-        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("Text1"))->text(), QStringLiteral("ROSSI MARIO"));
+        QCOMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("88"));
+        QCOMPARE(child<QLineEdit>(form, "Text1")->text(), QStringLiteral("ROSSI MARIO"));
         QVERIFY(!combo->isEnabled());
 
         // Accents and case do not matter; one letter alone picks nothing.
         form->clearFields();
-        popup = typeInto(combo, QStringLiteral("citta"));
-        QVERIFY(popup);
+        QVERIFY(typeInto(combo, QStringLiteral("citta")));
         QCOMPARE(shownMatches(combo), QStringList({"CITTÀ DI ROMA S.P.A."}));
         combo->lineEdit()->clear();
-        popup = typeInto(combo, QStringLiteral("b"));
-        QVERIFY(popup);
+        QVERIFY(typeInto(combo, QStringLiteral("b")));
         QCOMPARE(shownMatches(combo), QStringList({"ABATE GIULIO", "BIANCHI LUCIA"}));
         QCOMPARE(form->pickedRow(), 0);
         QVERIFY(combo->isEnabled());
         // A text typed but not chosen is no client to modify.
-        ModalAnswerer boxes;
-        boxes.press(QStringLiteral("OK"));
-        form->modifyClient();
-        QCOMPARE(boxes.seen().size(), size_t(1));
-        QVERIFY(boxes.seen()[0].text.startsWith(QStringLiteral(" ERRORE- Il Cliente deve essere prima inserito")));
+        const auto seen = answered({"OK"}, [form] { form->modifyClient(); });
+        QCOMPARE(seen.size(), size_t(1));
+        QVERIFY(seen[0].text.startsWith(QStringLiteral(" ERRORE- Il Cliente deve essere prima inserito")));
     }
 
     void assignmentChooserGivesTheCaseToTheClientChosen()
@@ -163,8 +155,8 @@ private slots:
         QVERIFY(form);
         form->startCaseAssignment();
         QTRY_VERIFY(form->isVisible());
-        auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
-        auto* list = form->findChild<QListWidget*>(QStringLiteral("List1"));
+        auto* combo = child<QComboBox>(form, "Combo1");
+        auto* list = child<QListWidget>(form, "List1");
         QCOMPARE(texts(combo), kSorted);
         QCOMPARE(list->item(5)->text(), QStringLiteral("ROSSI MARIO (n. 88)"));
 
@@ -175,37 +167,32 @@ private slots:
         QVERIFY(list->item(4)->isSelected());
 
         const int lastCase = env->tableLength(kPr, 1) + 1;
-        ModalAnswerer boxes;
-        boxes.press(QStringLiteral("Sì")).press(QStringLiteral("OK"));
-        form->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
-        QCOMPARE(boxes.seen().size(), size_t(2));
-        QCOMPARE(boxes.seen()[0].text, QStringLiteral("Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"));
+        const auto seen = answered({"Sì", "OK"}, [form] { child<QPushButton>(form, "Command1")->click(); });
+        QCOMPARE(seen.size(), size_t(2));
+        QCOMPARE(seen[0].text, QStringLiteral("Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"));
         QCOMPARE(env->cell(kPr, lastCase + 1, 2), QVariant(730.0));
     }
 
     void expenseQueryTakesTheNumberOfTheClientChosen()
     {
         QWidget* form = env->show(expenses::InterSpese::kName);
-        form->findChild<QRadioButton*>(QStringLiteral("Option1"))->setChecked(true);
-        auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        child<QRadioButton>(form, "Option1")->setChecked(true);
+        auto* combo = child<QComboBox>(form, "Combo1");
         QCOMPARE(texts(combo), kSorted);
         QAbstractItemView* popup = typeInto(combo, QStringLiteral("rossi m"));
         QVERIFY(popup);
         QCOMPARE(popup->model()->rowCount(), 2);
         clickMatch(popup, 1);
-        QTRY_COMPARE(form->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), QStringLiteral("88"));
+        QTRY_COMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("88"));
         QCOMPARE(combo->currentIndex(), 5);
     }
 
     void caseListFiltersOnTheTypedNumber()
     {
         QWidget* form = env->show(cases::Form4::kName);
-        auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        auto* combo = child<QComboBox>(form, "Combo1");
         QVERIFY(combo->count() > 20);
-        QStringList expected;
-        for (const QString& t : texts(combo))
-            if (t.contains(QStringLiteral("12")))
-                expected << t;
+        const QStringList expected = texts(combo).filter(QStringLiteral("12"));
         QVERIFY(!expected.isEmpty());
         QAbstractItemView* popup = typeInto(combo, QStringLiteral("12"));
         QVERIFY(popup);
@@ -214,8 +201,7 @@ private slots:
         clickMatch(popup, int(expected.size()) - 1);
         const int index = ListPicker::of(combo)->matches().back();
         QTRY_COMPARE(combo->currentIndex(), index);
-        const QVariant client = env->cell(kPr, index + 2, 2);
-        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("Text4"))->text(), ui::valueText(client));
+        QCOMPARE(child<QLineEdit>(form, "Text4")->text(), ui::valueText(env->cell(kPr, index + 2, 2)));
     }
 };
 
