@@ -33,15 +33,6 @@ const QString kPr = QStringLiteral("Pratica");
 const QString kCo = QStringLiteral("Codice");
 } // namespace
 
-// The position in the (alphabetical) list of the client of a sheet row.
-static int positionOfRow(QListWidget* list, int sheetRow)
-{
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->data(Qt::UserRole).toInt() == sheetRow)
-            return i;
-    return -1;
-}
-
 class TestAssegna : public QObject {
     Q_OBJECT
 
@@ -49,7 +40,23 @@ class TestAssegna : public QObject {
 
     Assegna* assegna() { return env->nav->formAs<Assegna>(clients::Assegna::kName); }
     template <class T> T* on(Assegna* f, const char* name) { return f->findChild<T*>(QString::fromLatin1(name)); }
-
+    // Which of the named controls are visible, as "1" and "0".
+    QString visible(Assegna* f, std::initializer_list<const char*> names)
+    {
+        QString out;
+        for (const char* n : names)
+            out += on<QWidget>(f, n)->isVisible() ? QLatin1Char('1') : QLatin1Char('0');
+        return out;
+    }
+    // Chooses in the (alphabetical) client list the client of a sheet row.
+    void chooseRow(Assegna* f, int sheetRow)
+    {
+        QListWidget* list = on<QListWidget>(f, "List1");
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->data(Qt::UserRole).toInt() == sheetRow)
+                return list->setCurrentRow(i);
+        QFAIL("no such client row in the list");
+    }
     // Opens the client form and its "&Aggiungi Cliente".
     Assegna* openForNewClient()
     {
@@ -94,9 +101,7 @@ private slots:
         QVERIFY(f && f->isVisible());
         QVERIFY(!env->nav->form(clients::Anagrafe::kName)->isVisible());
         QCOMPARE(f->windowTitle(), QStringLiteral("Maschera -Assegnazione/Pratica/Cliente"));
-        QVERIFY(!on<QComboBox>(f, "Combo1")->isVisible());
-        QVERIFY(!on<QLabel>(f, "Label2")->isVisible());
-        QVERIFY(!on<QListWidget>(f, "List1")->isVisible());
+        QCOMPARE(visible(f, {"Combo1", "Label2", "List1"}), QStringLiteral("000"));
         QCOMPARE(f->fields()->text("Text2"), QStringLiteral("25"));
 
         // No name typed: the error, nothing written.
@@ -128,11 +133,10 @@ private slots:
                               box(" Gestione Pratiche", "Cliente Aggiunto")}));
         QCOMPARE(seen[1].icon, QMessageBox::NoIcon);
         QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
+        // Row 26, columns A, B, D, F and N; Y1 and the numbers given of "Codice".
         QCOMPARE(env->cell(kCl, 26, 1), QVariant(25.0));
-        QCOMPARE(env->cell(kCl, 26, 2).toString(), QStringLiteral("VERDI ANNA"));
-        QCOMPARE(env->cell(kCl, 26, 4).toString(), QStringLiteral("01/02/26"));
-        QCOMPARE(env->cell(kCl, 26, 6).toString(), QStringLiteral("00010"));
-        QCOMPARE(env->cell(kCl, 26, 14).toString(), QStringLiteral("01234567890"));
+        for (auto [col, value] : {std::pair{2, "VERDI ANNA"}, {4, "01/02/26"}, {6, "00010"}, {14, "01234567890"}})
+            QCOMPARE(env->cell(kCl, 26, col).toString(), QString::fromLatin1(value));
         QCOMPARE(env->cell(kCl, 1, 25), QVariant(25.0));
         QCOMPARE(column(kCo, 5).last(), 25.0);
         // Back to the client form, whose list holds the new client.
@@ -145,7 +149,7 @@ private slots:
         QCOMPARE(combo->itemText(24), QStringLiteral("VERDI ANNA"));
     }
 
-    void numberAfterDeletionAndWithABadY1()
+    void numberAfterDeletionBadY1AndGap()
     {
         // The last client deleted: the next number is still Y1 + 1.
         env->sheet(kCl).rows(25, 25).deleteEntireRow();
@@ -157,16 +161,13 @@ private slots:
         env->setCell(kCl, 1, 25, QStringLiteral("abc"));
         QCOMPARE(addClient("TERZO"), 27.0);
         QCOMPARE(env->cell(kCl, 27, 1), QVariant(27.0));
-        QCOMPARE(column(kCo, 5).mid(23), QList<double>({24, 25, 26, 27}));
-    }
-
-    void newClientFillsAGapOfColumnA()
-    {
+        // A gap in column A is filled first, with the next number.
         env->sheet(kCl).rows(10, 10).clearContents();
-        addClient("NEL BUCO");
+        QCOMPARE(addClient("NEL BUCO"), 28.0);
         QCOMPARE(env->cell(kCl, 10, 2).toString(), QStringLiteral("NEL BUCO"));
-        QCOMPARE(env->cell(kCl, 10, 1), QVariant(25.0));
-        QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
+        QCOMPARE(env->cell(kCl, 10, 1), QVariant(28.0));
+        QVERIFY(env->sheet(kCl).cells(28, 1).isEmpty());
+        QCOMPARE(column(kCo, 5).mid(23), QList<double>({24, 25, 26, 27, 28}));
     }
 
     void caseNumberIsNeverGivenTwice()
@@ -181,52 +182,42 @@ private slots:
         QTRY_VERIFY(f->isVisible());
         QCOMPARE(f->mode(), Assegna::Mode::CaseAssignment);
         QVERIFY(!caseForm->isVisible());
-        QVERIFY(on<QListWidget>(f, "List1")->isVisible());
-        QVERIFY(on<QLabel>(f, "Label2")->isVisible());
-        QVERIFY(!on<QComboBox>(f, "Combo2")->isVisible());
-        QVERIFY(!on<QLabel>(f, "Label3")->isVisible());
+        QCOMPARE(visible(f, {"List1", "Label2", "Combo2", "Label3"}), QStringLiteral("1100"));
         QCOMPARE(on<QLabel>(f, "Label1")->text(), QStringLiteral("Seleziona il Cliente "));
 
         // Nothing picked.
         QCOMPARE(titlesAndTexts(confirm(f, {"OK"})),
                  QStringList({box("Gestione Pratiche", "Seleziona un Cliente !!")}));
 
-        // The second "ROSSI MARIO" is client 24.
+        // The second "ROSSI MARIO" is client 24, of row 25.
         QListWidget* list = on<QListWidget>(f, "List1");
         QCOMPARE(list->count(), 24);
-        const int second = positionOfRow(list, 25);
-        list->setCurrentRow(second);
-        QCOMPARE(on<QComboBox>(f, "Combo1")->currentIndex(), second);
-        QCOMPARE(list->item(second)->text(), QStringLiteral("ROSSI MARIO (n. 24)"));
+        chooseRow(f, 25);
+        QCOMPARE(on<QComboBox>(f, "Combo1")->currentIndex(), list->currentRow());
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("ROSSI MARIO (n. 24)"));
         const auto seen = confirm(f, {"Sì", "OK"});
-        QCOMPARE(int(seen.size()), 2);
-        QCOMPARE(seen[0].text, QStringLiteral("Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"));
-        QCOMPARE(titlesAndTexts(seen)[1],
-                 box(" Gestione Pratiche", "Al Cliente ROSSI MARIO è stata assegnata la Pratica numero 182"));
+        QCOMPARE(
+            titlesAndTexts(seen),
+            QStringList({box("Gestione Pratiche", "Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"),
+                         box(" Gestione Pratiche", "Al Cliente ROSSI MARIO è stata assegnata la Pratica numero 182")}));
         QCOMPARE(env->cell(kPr, lastCaseRow + 1, 1), QVariant(182.0));
         QCOMPARE(env->cell(kPr, lastCaseRow + 1, 2), QVariant(24.0));
         QVERIFY(env->sheet(kPr).cells(lastCaseRow + 2, 1).isEmpty());
         const QList<double> given = column(kCo, 2);
         QCOMPARE(given.last(), 182.0);
         QVERIFY(std::is_sorted(given.begin(), given.end()));
-        // Back to the case form, asked to show the new case.
+        // Back to the case form, which shows the new case: its number and its client.
         QVERIFY(!f->isVisible());
         QVERIFY(caseForm->isVisible());
-        {
-            // The case form shows the new case: its number and its client.
-            auto* number = caseForm->findChild<QComboBox*>("Combo1");
-            auto* client = caseForm->findChild<QLineEdit*>("Text4");
-            QVERIFY(number && client);
-            QVERIFY(QTest::qWaitFor([&] { return ui::FormBase::lastActivated() == caseForm; }, 2000));
-            QTRY_COMPARE(ui::leadingNumber(number->currentText()), 182.0);
-            QTRY_COMPARE(client->text(), QStringLiteral("24"));
-        }
+        QVERIFY(QTest::qWaitFor([&] { return ui::FormBase::lastActivated() == caseForm; }, 2000));
+        QTRY_COMPARE(ui::leadingNumber(child<QComboBox>(caseForm, "Combo1")->currentText()), 182.0);
+        QTRY_COMPARE(child<QLineEdit>(caseForm, "Text4")->text(), QStringLiteral("24"));
 
         // The highest case deleted from "Pratica": its number is not given again.
         env->sheet(kPr).rows(lastCaseRow + 1, lastCaseRow + 1).deleteEntireRow();
         env->nav->hide(cases::Form4::kName);
         f->startCaseAssignment();
-        list->setCurrentRow(positionOfRow(list, 2)); // client 1
+        chooseRow(f, 2); // client 1
         confirm(f, {"Sì", "OK"});
         QCOMPARE(env->cell(kPr, lastCaseRow + 1, 1), QVariant(183.0));
         QCOMPARE(env->cell(kPr, lastCaseRow + 1, 2), QVariant(1.0));
@@ -239,7 +230,7 @@ private slots:
         env->setCell(kPr, 20, 1, QVariant());
         auto* f = qobject_cast<Assegna*>(env->nav->load(clients::Assegna::kName));
         f->startCaseAssignment();
-        on<QListWidget>(f, "List1")->setCurrentRow(positionOfRow(on<QListWidget>(f, "List1"), 4)); // client 3
+        chooseRow(f, 4); // client 3
         // The case below the gap would never be listed: refused, the broken row named.
         QCOMPARE(answered({"Sì", "OK"}, [f] { f->confirm(); }).at(1).text,
                  QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il "
@@ -249,7 +240,7 @@ private slots:
         // The gap emptied: the new case fills it.
         env->sheet(kPr).rows(20, 20).clearContents();
         f->startCaseAssignment();
-        on<QListWidget>(f, "List1")->setCurrentRow(positionOfRow(on<QListWidget>(f, "List1"), 4)); // client 3
+        chooseRow(f, 4);
         answered({"Sì", "OK"}, [f] { f->confirm(); });
         QCOMPARE(f->lastCaseNumber(), 901.0);
         QCOMPARE(env->cell(kPr, 20, 1), QVariant(901.0));
