@@ -198,7 +198,7 @@ private slots:
         QVERIFY(text("Text8")->text().startsWith(QStringLiteral("Ore...")));
     }
 
-    void activationBuildsListsOnce()
+    void activationListsAndSelection()
     {
         env->show<cases::Form4>();
         QComboBox* list = combo("Combo1");
@@ -213,22 +213,19 @@ private slots:
         env->nav->hide(cases::Form4::kName);
         env->show(search::SearchForm::kName);
         env->show<cases::Form4>();
-        QCOMPARE(ui::FormBase::lastActivated(), env->form(cases::Form4::kName));
         QCOMPARE(list->count(), env->tableLength(kPr));
         QCOMPARE(combo("Combo3")->count(), assignees);
         // Entry p is the case of row p + 2.
         for (int p : {0, 7, list->count() - 1})
             QCOMPARE(ui::leadingNumber(list->itemText(p)), env->cell(kPr, p + 2, 1).toDouble());
-    }
 
-    void selectionFillsFields()
-    {
-        env->show<cases::Form4>();
-        pick(*env, 2); // row 4: case 106 of client 1, D empty, E a date value
+        // The selection fills the fields: row 4, case 106 of client 1, D empty, E a date value.
+        const auto fields = {"Text4", "Text9", "Text1", "Text2", "Text3", "Combo3", "Text10", "Text6"};
+        const QStringList case106 = {"1",          "ROSSI MARIO", "01/05/22",   "",
+                                     "27/05/2025", "AVV. ROSSI",  "26/12/2026", "DEPOSITARE MEMORIA\nNOTIFICARE ATTO"};
+        pick(*env, 2);
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("106"));
-        QCOMPARE(shown({"Text4", "Text9", "Text1", "Text2", "Text3", "Combo3", "Text10", "Text6"}),
-                 QStringList({"1", "ROSSI MARIO", "01/05/22", "", "27/05/2025", "AVV. ROSSI", "26/12/2026",
-                              "DEPOSITARE MEMORIA\nNOTIFICARE ATTO"}));
+        QCOMPARE(shown(fields), case106);
         // A client number that is not in "Clienti" leaves the name empty.
         env->setCell(kPr, 6, 2, 999.0);
         pick(*env, 4);
@@ -240,6 +237,22 @@ private slots:
         QCOMPARE(text("Text4")->text(), QStringLiteral("8"));
         env->show<cases::Form4>()->setDeadlineText(QStringLiteral("01/02/2027"));
         QCOMPARE(text("Text10")->text(), QStringLiteral("01/02/2027"));
+
+        // A number typed and confirmed with Enter loads its case as picking it does.
+        button("Command1")->click(); // "&Pulisci"
+        QVERIFY(text("Text5")->text().isEmpty());
+        enterCase(QStringLiteral("106"));
+        QCOMPARE(shown(fields), case106);
+        // Typed and left with Tab: case 104 (row 3).
+        button("Command1")->click();
+        typeAndLeave(combo("Combo1"), QStringLiteral("104"));
+        QTRY_COMPARE(text("Text5")->text(), ui::valueText(env->cell(kPr, 3, 10)));
+        QCOMPARE(text("Text4")->text(), QStringLiteral("8"));
+        // An unknown number: said once, the fields emptied.
+        combo("Combo1")->clearEditText();
+        QCOMPARE(titlesAndTexts(answered({"OK"}, [&] { enterCase(QStringLiteral("999")); })),
+                 QStringList({box(kGP, "La Pratica 999 non esiste nell'elenco delle Pratiche.")}));
+        QCOMPARE(shown({"Text5", "Text4", "Text6"}), QStringList({"", "", ""}));
     }
 
     void storeWritesTheRow()
@@ -259,28 +272,23 @@ private slots:
         QCOMPARE(seen[0].buttons, QStringList({"Sì", "No"}));
         QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
 
+        // A kept, D, F as typed, J, M untouched, N "*" for no deadline; B a number, E today as a date value.
         const QStringList after = rowValues(*env, kPr, 6);
-        QCOMPARE(after[0], before[0]);                           // A
-        QCOMPARE(after[12], QStringLiteral("DATO RISERVATO 5")); // M untouched
-        QCOMPARE(env->cell(kPr, 6, 2), QVariant(20.0));          // B a number
-        QCOMPARE(after[3], QStringLiteral("01/03/26"));
-        QCOMPARE(env->sheet(kPr).cells(6, 5).date(), kToday); // E today, a date value
+        QCOMPARE((QStringList{after[0], after[3], after[5], after[9], after[12], after[13]}),
+                 (QStringList{before[0], "01/03/26", "Avv. Nuovo", "NUOVO OGGETTO", "DATO RISERVATO 5", "*"}));
+        QCOMPARE(env->cell(kPr, 6, 2), QVariant(20.0));
+        QCOMPARE(env->sheet(kPr).cells(6, 5).date(), kToday);
         QCOMPARE(env->cell(kPr, 6, 5).typeId(), int(QMetaType::Double));
-        QCOMPARE(after[5], QStringLiteral("Avv. Nuovo")); // typed, not converted
-        QCOMPARE(after[9], QStringLiteral("NUOVO OGGETTO"));
-        QCOMPARE(after[13], QStringLiteral("*")); // no deadline
         QCOMPARE(rowValues(*env, kPr, 7), neighbour);
 
         // The form is empty; the list holds the plain numbers, entry p = row p + 2.
         QComboBox* list = combo("Combo1");
-        QCOMPARE(list->currentText(), QString());
-        QCOMPARE(text("Text5")->text(), QString());
+        QCOMPARE(shown({"Combo1", "Text5"}), QStringList({"", ""}));
         QCOMPARE(list->count(), env->tableLength(kPr));
         QCOMPARE(list->itemText(0), QStringLiteral("101"));
         QCOMPARE(combo("Combo3")->count(), 4);
         pick(*env, 4);
-        QCOMPARE(text("Text5")->text(), QStringLiteral("NUOVO OGGETTO"));
-        QCOMPARE(text("Text3")->text(), QStringLiteral("14/03/2026"));
+        QCOMPARE(shown({"Text5", "Text3"}), QStringList({"NUOVO OGGETTO", "14/03/2026"}));
         // Back to centred entries at the next activation.
         env->nav->hide(cases::Form4::kName);
         env->show<cases::Form4>();
@@ -353,7 +361,7 @@ private slots:
         QCOMPARE(env->tableLength(kSt), firstFree);
     }
 
-    void deleteWithExpenseCascade()
+    void deleteWithOrWithoutTheExpenses()
     {
         env->show<cases::Form4>();
         const int cases = env->tableLength(kPr);
@@ -380,23 +388,18 @@ private slots:
         // The next activation no longer offers the case.
         env->show<cases::Form4>();
         QCOMPARE(listIndexOf(138), -1);
-    }
 
-    void deleteKeepsExpensesOrStopsForArchive()
-    {
-        env->show<cases::Form4>();
-        const int cases = env->tableLength(kPr);
         pick(*env, 0);                                      // case 101, four expenses
         QCOMPARE(int(click("Command3", {"Sì"}).size()), 1); // archive first: nothing happens
-        QCOMPARE(env->tableLength(kPr), cases);
-        QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("101"));
-
-        click("Command3", {"No", "Sì", "OK", "No"});
         QCOMPARE(env->tableLength(kPr), cases - 1);
+        QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("101"));
+        // "No" to the expenses keeps them.
+        click("Command3", {"No", "Sì", "OK", "No"});
+        QCOMPARE(env->tableLength(kPr), cases - 2);
         QCOMPARE(env->countRows(kSp, 2, 2, 101), 4);
     }
 
-    void otherCommands()
+    void otherCommandsAndHandOvers()
     {
         env->show<cases::Form4>();
         pick(*env, 0);
@@ -408,12 +411,6 @@ private slots:
         button("Command1")->click();
         QCOMPARE(shown({"Combo1", "Text4", "Text6"}), QStringList({"", "", ""}));
         QCOMPARE(combo("Combo1")->count(), env->tableLength(kPr));
-        QVERIFY(clickReleases("Command8")); // "&Esci"
-    }
-
-    void handOversToOtherWindows()
-    {
-        env->show<cases::Form4>();
         pick(*env, 0);
         // The deadline box opens the case's deadline form and stays ticked.
         auto* check = env->control<QCheckBox>(cases::Form4::kName, "Check1");
@@ -443,6 +440,9 @@ private slots:
         auto* noteCases = env->control<QComboBox>(expenses::NotaSpese::kName, "Combo1");
         QCOMPARE(noteCases->currentText().trimmed(), QStringLiteral("101"));
         QVERIFY(noteCases->isVisible());
+        // "&Esci" releases the form too.
+        env->show<cases::Form4>();
+        QVERIFY(clickReleases("Command8"));
     }
 
     void statusAndClientRecord()
@@ -469,30 +469,6 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 17); // headings A to Q of "Clienti"
         QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("Ragione Sociale/Cognome-Nome"));
         QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("ESPOSITO GENNARO"));
-    }
-
-    void typedNumberLoadsTheCase()
-    {
-        env->show<cases::Form4>();
-        const auto fields = {"Text4", "Text5", "Text6", "Text9", "Text1"};
-        pick(*env, 2); // case 106, row 4
-        const QStringList picked = shown(fields);
-        QCOMPARE(picked[0], QStringLiteral("1"));
-        button("Command1")->click(); // "&Pulisci"
-        QVERIFY(text("Text5")->text().isEmpty());
-        // Typed and confirmed with Enter: the same case.
-        enterCase(QStringLiteral("106"));
-        QCOMPARE(shown(fields), picked);
-        // Typed and left with Tab: case 104 (row 3).
-        button("Command1")->click();
-        typeAndLeave(combo("Combo1"), QStringLiteral("104"));
-        QTRY_COMPARE(text("Text5")->text(), ui::valueText(env->cell(kPr, 3, 10)));
-        QCOMPARE(text("Text4")->text(), QStringLiteral("8"));
-        // An unknown number: said once, the fields emptied.
-        combo("Combo1")->clearEditText();
-        QCOMPARE(titlesAndTexts(answered({"OK"}, [&] { enterCase(QStringLiteral("999")); })),
-                 QStringList({box(kGP, "La Pratica 999 non esiste nell'elenco delle Pratiche.")}));
-        QCOMPARE(shown({"Text5", "Text4", "Text6"}), QStringList({"", "", ""}));
     }
 
     void storeGoesOnlyIntoTheCaseShown()
