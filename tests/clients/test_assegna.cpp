@@ -71,12 +71,17 @@ class TestAssegna : public QObject {
     {
         return answered(answers, [&] { on<QPushButton>(f, "Command1")->click(); });
     }
-    double addClient(const QString& name)
+    // "&Aggiungi Cliente" with `name` typed and confirmed; the boxes seen.
+    std::vector<SeenBox> newClient(const QString& name)
     {
         Assegna* f = openForNewClient();
         f->fields()->setText("Text1", name);
-        confirm(f, {"Sì", "OK"});
-        return env->cell(kCl, 1, 25).toDouble(); // Y1
+        return confirm(f, {"Sì", "OK"});
+    }
+    double addClient(const QString& name) // Y1 after it
+    {
+        newClient(name);
+        return env->cell(kCl, 1, 25).toDouble();
     }
     QList<double> column(const QString& sheet, int col)
     {
@@ -110,17 +115,10 @@ private slots:
                                   " ERRORE- Il Cliente deve essere prima inserito nella "
                                   "Maschera -Assegnazione/Pratica/Cliente ....")}));
 
-        // The same input rules as the client form.
-        QLineEdit* name = f->fields()->line("Text1");
-        QTest::keyClicks(name, "verdi anna");
-        QCOMPARE(name->text(), QStringLiteral("VERDI ANNA"));
-        f->fields()->setText("Text5", "00010");
-        f->fields()->setText("Text11", "01234567890");
-        QLineEdit* date = f->fields()->line("Text18");
-        QTest::keyClicks(date, "010226");
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QCoreApplication::sendEvent(date, &out);
-        QCOMPARE(date->text(), QStringLiteral("01/02/26"));
+        // The fields are the client form's own (their input rules are tested there).
+        for (auto [name, value] :
+             {std::pair{"Text1", "VERDI ANNA"}, {"Text5", "00010"}, {"Text11", "01234567890"}, {"Text18", "01/02/26"}})
+            f->fields()->setText(name, value);
 
         // A No writes nothing.
         QCOMPARE(titlesAndTexts(confirm(f, {"No"})),
@@ -168,6 +166,43 @@ private slots:
         QCOMPARE(env->cell(kCl, 10, 1), QVariant(28.0));
         QVERIFY(env->sheet(kCl).cells(28, 1).isEmpty());
         QCOMPARE(column(kCo, 5).mid(23), QList<double>({24, 25, 26, 27, 28}));
+    }
+
+    void newClientNeverOverTheHeadingsNorBelowABrokenRow()
+    {
+        // A row with a name but no number: the clients after it are out of reach.
+        env->setCell(kCl, 10, 1, QVariant());
+        QCOMPARE(titlesAndTexts(newClient("NUOVO")),
+                 QStringList({box("Gestione Pratiche", " Vuoi Inserire questo Cliente ?"),
+                              box("Gestione Pratiche",
+                                  "La riga 10 del foglio Clienti non è vuota ma non ha il numero: "
+                                  "correggerla prima di aggiungere.")}));
+        QCOMPARE(env->cell(kCl, 1, 25), QVariant(24.0)); // Y1 untouched
+        QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
+        QCOMPARE(env->tableLength(kCl, 2), 24); // the names as they were
+        // A numbered row without a name ends the lists of names: refused too.
+        env->setCell(kCl, 10, 1, 9.0);
+        const QVariant name12 = env->cell(kCl, 12, 2);
+        env->setCell(kCl, 12, 2, QVariant());
+        QCOMPARE(newClient("NUOVO").at(1).text,
+                 QStringLiteral("La riga 12 del foglio Clienti non ha il nome del "
+                                "Cliente: correggerla prima di aggiungere."));
+        QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
+
+        // Mended, and the heading of A1 gone: added after the last client, never over the headings.
+        env->setCell(kCl, 12, 2, name12);
+        env->setCell(kCl, 1, 1, QVariant());
+        QCOMPARE(newClient("NUOVO").at(1).text, QStringLiteral("Cliente Aggiunto"));
+        QCOMPARE(env->cell(kCl, 26, 2).toString(), QStringLiteral("NUOVO"));
+        QCOMPARE(env->cell(kCl, 26, 1), QVariant(25.0));
+        QCOMPARE(env->cell(kCl, 1, 2).toString(), QStringLiteral("Ragione Sociale/Cognome-Nome"));
+        QCOMPARE(clients::clientNames(env->book()).back().name, QStringLiteral("NUOVO")); // where the list shows it
+        SKIP_WITHOUT_XLRD();
+        env->book().save();
+        QCOMPARE(
+            readBack(env->path(ui::kPracticeFile), ui::kPracticePassword,
+                     QStringLiteral("print(cell('Clienti', 'B1'), cell('Clienti', 'A26'), cell('Clienti', 'B26'))\n")),
+            QStringLiteral("Ragione Sociale/Cognome-Nome 25.0 NUOVO\n"));
     }
 
     void caseNumberIsNeverGivenTwice()
