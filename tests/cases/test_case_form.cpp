@@ -10,11 +10,9 @@
 #include "deadlines/scadenza_pratica.h"
 #include "expenses/nota_spese.h"
 #include "instructions/istruzioni.h"
-#include "search/register_forms.h"
 #include "search/search_form.h"
 
 #include "cases/case_form.h"
-#include "cases/case_sheet.h"
 #include "common/boxes_seen.h"
 #include "common/xls_readback.h"
 #include "core/ui/geometry.h"

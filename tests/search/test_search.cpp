@@ -2,13 +2,8 @@
 // "S" (every case of a matching client, a client without cases once, the
 // headings of "Clienti" and "S" left alone), the list of the form and its
 // messages, on a copy of the practice's data and on small workbooks.
-#include "cases/case_sheet.h"
 #include "common/boxes_seen.h"
 #include "common/practice.h"
-#include "core/host/spreadsheet_host.h"
-#include "core/ui/app_context.h"
-#include "core/ui/form_base.h"
-#include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
 #include "search/case_search.h"
 #include "search/like_pattern.h"
@@ -18,7 +13,6 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
