@@ -15,14 +15,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
-
-#include "printing/print_support.h"
 
 using namespace gp;
 using gp::clients::Anagrafe;
@@ -99,7 +95,7 @@ private slots:
         ui::Clock::clear();
     }
 
-    void formAndControls()
+    void formControlsAndLeaving()
     {
         QVERIFY(openForm());
         QCOMPARE(form->objectName(), clients::Anagrafe::kName);
@@ -121,6 +117,16 @@ private slots:
         // "&Altri dati".
         QCOMPARE(titlesAndTexts(answered({"OK"}, [this] { item("MenAltri")->trigger(); })),
                  QStringList({::box("Gestione Pratica", " Funzione ancora in Progettazione ")}));
+        // "&Esci" unloads the form for the main menu.
+        pick("BIANCHI LUCIA");
+        item("mnuEsci")->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!env->nav->isLoaded(clients::Anagrafe::kName));
+        QVERIFY(env->nav->form(env->nav->mainMenuName())->isVisible());
+        // A new instance starts afresh with the full list.
+        QVERIFY(openForm());
+        QCOMPARE(combo->count(), 24);
+        QVERIFY(combo->isEnabled());
     }
 
     void duplicateNamesEachShowTheirOwnRow()
@@ -393,31 +399,6 @@ private slots:
         QCOMPARE(QStringList({env->cell(kCl, 3, 2).toString(), env->cell(kCl, 3, 6).toString(),
                               env->cell(kCl, 3, 7).toString(), env->cell(kCl, 3, 8).toString()}),
                  QStringList({"ROSSI", "12345", "FORLÌ", "12"}));
-    }
-
-    void leaveAndPrint()
-    {
-        QVERIFY(openForm());
-        // The register is printed (to a PDF file here, when the system has no printer) and said so.
-        if (printing::currentPrinter() == printing::kPdfPrinter) {
-            const QString pdf = env->ctx.folder + QStringLiteral("/clienti.pdf");
-            printing::installPrinting(env->ctx)->setPdfPathProvider([pdf](QWidget*) { return pdf; });
-            ModalAnswerer boxes;
-            boxes.press("OK");
-            item("MnStampa")->trigger();
-            QVERIFY(boxes.waitForBoxes(1));
-            checkBox(boxes.seen()[0], "Gestione Anagrafica 2008", "Stampa  Eseguita");
-            QVERIFY(QFileInfo(pdf).size() > 0);
-        }
-        pick("BIANCHI LUCIA");
-        item("mnuEsci")->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!env->nav->isLoaded(clients::Anagrafe::kName));
-        QVERIFY(env->nav->form(env->nav->mainMenuName())->isVisible());
-        // A new instance starts afresh with the full list.
-        QVERIFY(openForm());
-        QCOMPARE(combo->count(), 24);
-        QVERIFY(combo->isEnabled());
     }
 
     void emptyNameOrNoSuchDayIsRefused()
