@@ -12,7 +12,6 @@
 #include "cases/case_form.h"
 #include "cases/utilities_form.h"
 #include "common/boxes_seen.h"
-#include "core/ui/text_rules.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -194,7 +193,7 @@ private slots:
         QCOMPARE(env->tableLength(kPr), 1);
     }
 
-    void backupCopiesBothWorkbooks()
+    void backupAndRestore()
     {
         SKIP_WITHOUT_FIXTURE(env->openFixture());
         env->setCell(kCl, 2, 17, QStringLiteral("MODIFICA NON SALVATA"));
@@ -202,8 +201,8 @@ private slots:
         auto* form = qobject_cast<cases::UtilitiesForm*>(env->show(cases::UtilitiesForm::kName));
         QVERIFY(form);
         QStringList written;
-        const auto seen = answered({"OK"}, [&] { written = form->backupTo(target.path()); });
-        QCOMPARE(seen.at(0).title, QStringLiteral("Gestione Pratiche"));
+        QCOMPARE(answered({"OK"}, [&] { written = form->backupTo(target.path()); }).at(0).title,
+                 QStringLiteral("Gestione Pratiche"));
         QCOMPARE(written.size(), 2);
         QCOMPARE(QFileInfo(written[0]).fileName(), QStringLiteral("Pratiche 2026-03-14.xls"));
         QCOMPARE(QFileInfo(written[1]).fileName(), QStringLiteral("Dorvessa 2026-03-14.xls"));
@@ -220,21 +219,11 @@ private slots:
         QCOMPARE(answered({"OK"}, [&] { written = form->backupTo(target.path() + "/manca"); }).at(0).icon,
                  QMessageBox::Critical);
         QVERIFY(written.isEmpty());
-    }
 
-    void restoreBringsBackADatedCopy()
-    {
-        SKIP_WITHOUT_FIXTURE(env->openFixture());
-        auto* form = qobject_cast<cases::UtilitiesForm*>(env->show(cases::UtilitiesForm::kName));
-        QVERIFY(form);
         QCOMPARE(form->findChild<QPushButton*>("Command4")->text(), QStringLiteral("&Ripristina"));
-        // The first save of the day keeps the dated copy; a later one does not.
-        answered({"OK", "OK"}, [&] { // "Archivi salvati."
-            env->setCell(kCl, 2, 17, QStringLiteral("PRIMA"));
-            form->saveNow();
-            env->setCell(kCl, 2, 17, QStringLiteral("DOPO"));
-            form->saveNow();
-        });
+        // The backup saved first, the first save of the day: its dated copy stays the day's.
+        env->setCell(kCl, 2, 17, QStringLiteral("DOPO"));
+        answered({"OK"}, [&] { form->saveNow(); }); // "Archivi salvati."
         const QString bakTime
             = QFileInfo(env->ctx.path("Pratiche.xls.bak")).lastModified().toString("dd/MM/yyyy HH:mm");
         QCOMPARE(
@@ -254,14 +243,12 @@ private slots:
         seen = answered({"Sì", "OK"}, [&] { restored = form->restoreCopy(0); });
         QVERIFY(restored);
         QCOMPARE(seen.at(1).text, QStringLiteral("Pratiche.xls ripristinato dalla copia del 14/03/2026."));
-        QCOMPARE(env->cell(kCl, 2, 17), QVariant(QStringLiteral("PRIMA"))); // reopened from the copy
+        QCOMPARE(env->cell(kCl, 2, 17), QVariant(QStringLiteral("MODIFICA NON SALVATA"))); // reopened from the copy
         QVERIFY(!env->book().modified());
         // The version replaced is one more dated copy.
-        const QString kept = QDir(env->ctx.path("Copie")).filePath(QStringLiteral("Pratiche 2026-03-14 09.30.05.xls"));
-        QVERIFY(QFile::copy(kept, env->ctx.path("letta.xls")));
-        gp::host::SpreadsheetHost reader;
-        QCOMPARE(reader.open(env->ctx.path("letta.xls"), QStringLiteral("Tesm4061"))->sheet(kCl)->cells(2, 17).value(),
-                 QVariant(QStringLiteral("DOPO")));
+        SavedBook kept(env->ctx.path("Copie/Pratiche 2026-03-14 09.30.05.xls"), QStringLiteral("Tesm4061"));
+        QVERIFY(kept.book);
+        QCOMPARE(kept.sheet(kCl)->cells(2, 17).value(), QVariant(QStringLiteral("DOPO")));
         QCOMPARE(form->copyLabels().first(), QStringLiteral("Pratiche.xls - copia del 14/03/2026 09:30"));
     }
 };
