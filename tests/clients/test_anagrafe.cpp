@@ -194,6 +194,7 @@ private slots:
         // Nothing picked: the error, nothing written.
         checkBox(modify({"OK"}).at(0), "Gestione Pratiche",
                  " ERRORE- Il Cliente deve essere prima inserito nella Maschera -Assegnazione/Pratica/Cliente ....");
+        checkBox(erase({"OK"}).at(0), "Gestione Pratiche", "Seleziona un Cliente !!", QMessageBox::Information);
 
         pick("BIANCHI LUCIA");
         const QStringList values = QStringLiteral("2|BIANCHI LUCIA SRL|C9|01/02/2003|VIA ROMA 1|00100|ROMA|RM|06 123||"
@@ -264,77 +265,66 @@ private slots:
         QCOMPARE(env->tableLength(kPr, 1), cases);
     }
 
-    void deleteCascadeYesEverywhere()
-    {
-        QVERIFY(openForm());
-        const double client = 12;
-        // An expense of the client without "ID Oper", on the first row: the
-        // sheet is not empty for all that.
-        env->setCell(kSp, 2, 1, QVariant());
-        env->setCell(kSp, 2, 3, client);
-        // A number stored as text still matches.
-        env->setCell(kPr, 5, 2, QStringLiteral("12"));
-        const int cases = env->tableLength(kPr, 1), expenses = env->tableLength(kSp, 3);
-        const int ownCases = env->countRows(kPr, 1, 2, client), ownExpenses = env->countRows(kSp, 3, 3, client);
-        QVERIFY(ownCases >= 3);
-        QVERIFY(ownExpenses >= 3);
-
-        // No client picked.
-        checkBox(erase({"OK"}).at(0), "Gestione Pratiche", "Seleziona un Cliente !!", QMessageBox::Information);
-
-        pick("BRUNO PAOLO");
-        QCOMPARE(box("Text2")->text(), QStringLiteral("12"));
-        const auto seen = erase({"Sì", "OK", "Sì", "OK", "Sì"});
-        QCOMPARE(seen.size(), size_t(5));
-        QCOMPARE(defaultButtons(seen), QStringList({"No", "OK", "No", "OK", "No"})); // every deletion defaults to No
-        checkBox(seen[0], "Gestione Pratiche", "Si vuole Eliminare il Cliente Selezionato ?");
-        checkBox(seen[1], " Gestione Pratiche", "Cliente    BRUNO PAOLO      Eliminato", QMessageBox::Information);
-        checkBox(seen[2], "Gestione Pratiche", "Si vuole eliminare le Pratiche   associate al Cliente  ?");
-        checkBox(seen[3], " Gestione Pratiche", "Pratica  associata al Cliente Eliminata");
-        checkBox(seen[4], "Gestione Pratiche", "Si vuole Eliminare le Spese  Associate al Cliente  ?");
-        QCOMPARE(seen[4].buttons, QStringList({"Sì", "No"}));
-
-        QCOMPARE(env->tableLength(kCl, 1), 23);
-        QCOMPARE(env->sheet(kCl).findIdentifier(1, client), 0);
-        QCOMPARE(env->countRows(kPr, 1, 2, client), 0);
-        QCOMPARE(env->tableLength(kPr, 1), cases - ownCases);
-        QCOMPARE(env->countRows(kSp, 3, 3, client), 0);
-        QCOMPARE(env->tableLength(kSp, 3), expenses - ownExpenses);
-        // The other clients keep their rows, in order.
-        QCOMPARE(env->cell(kCl, 13, 2).toString(), QStringLiteral("GALLO CATERINA"));
-        QCOMPARE(env->cell(kPr, 2, 1), QVariant(101.0));
-    }
-
-    void deleteCascadeNoKeepsTheRest_data()
+    // Each row answers the delete questions differently; every question seen defaults to No.
+    void deleteCascade_data()
     {
         QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<bool>("casesGone");
         QTest::addColumn<bool>("noCases"); // "Pratica" empty: left before the expenses are asked
-        QTest::newRow("no to cases") << QStringList({"Sì", "OK", "No"}) << false << false;
-        QTest::newRow("no to expenses") << QStringList({"Sì", "OK", "Sì", "OK", "No"}) << true << false;
-        QTest::newRow("no cases at all") << QStringList({"Sì", "OK", "Sì"}) << false << true;
+        QTest::newRow("yes to all") << QStringList({"Sì", "OK", "Sì", "OK", "Sì"}) << false;
+        QTest::newRow("no to cases") << QStringList({"Sì", "OK", "No"}) << false;
+        QTest::newRow("no to expenses") << QStringList({"Sì", "OK", "Sì", "OK", "No"}) << false;
+        QTest::newRow("no cases at all") << QStringList({"Sì", "OK", "Sì"}) << true;
     }
-    void deleteCascadeNoKeepsTheRest()
+    void deleteCascade()
     {
         QFETCH(QStringList, answers);
-        QFETCH(bool, casesGone);
         QFETCH(bool, noCases);
+        const double client = 12;
+        // An expense of the client without "ID Oper", on the first row: the sheet is not empty for all that.
+        env->setCell(kSp, 2, 1, QVariant());
+        env->setCell(kSp, 2, 3, client);
+        env->setCell(kPr, 5, 2, QStringLiteral("12")); // a number stored as text still matches
         if (noCases)
             env->setCell(kPr, 2, 1, QVariant());
         QVERIFY(openForm());
-        const double client = 5;
+        const int cases = env->tableLength(kPr, 1), expenses = env->tableLength(kSp, 3);
         const int ownCases = env->countRows(kPr, 1, 2, client), ownExpenses = env->countRows(kSp, 3, 3, client);
-        QVERIFY(ownExpenses > 0 && (ownCases > 0) != noCases);
-        pick("ESPOSITO GENNARO");
+        QVERIFY(ownExpenses >= 3 && (ownCases >= 3) != noCases);
+        pick("BRUNO PAOLO");
+        QCOMPARE(box("Text2")->text(), QStringLiteral("12"));
         ModalAnswerer boxes;
         for (const QString& a : answers)
             boxes.press(a);
         item(QStringLiteral("MnuE"))->trigger();
-        QCOMPARE(int(boxes.seen().size()), int(answers.size()));
+        const auto& seen = boxes.seen();
+        const QString t = QStringLiteral("Gestione Pratiche");
+        const QStringList all = {::box(t, "Si vuole Eliminare il Cliente Selezionato ?"),
+                                 ::box(" " + t, "Cliente    BRUNO PAOLO      Eliminato"),
+                                 ::box(t, "Si vuole eliminare le Pratiche   associate al Cliente  ?"),
+                                 ::box(" " + t, "Pratica  associata al Cliente Eliminata"),
+                                 ::box(t, "Si vuole Eliminare le Spese  Associate al Cliente  ?")};
+        QCOMPARE(titlesAndTexts(seen), all.mid(0, answers.size()));
+        QCOMPARE(defaultButtons(seen), QStringList({"No", "OK", "No", "OK", "No"}).mid(0, answers.size()));
+        for (size_t i = 0; i < seen.size(); ++i)
+            QCOMPARE(seen[i].icon, i == 1 ? QMessageBox::Information : QMessageBox::NoIcon);
+        if (seen.size() == 5)
+            QCOMPARE(seen[4].buttons, QStringList({"Sì", "No"}));
+
+        const bool casesGone = answers.size() > 2 && answers[2] == QStringLiteral("Sì");
+        const bool expensesGone = answers.size() > 4 && answers[4] == QStringLiteral("Sì");
+        QCOMPARE(env->tableLength(kCl, 1), 23);
         QCOMPARE(env->sheet(kCl).findIdentifier(1, client), 0);
         QCOMPARE(env->countRows(kPr, 1, 2, client), casesGone ? 0 : ownCases);
-        QCOMPARE(env->countRows(kSp, 3, 3, client), ownExpenses);
-        // The form is left for the main menu, emptied.
+        QCOMPARE(env->tableLength(kPr, 1), cases - (casesGone ? ownCases : 0));
+        QCOMPARE(env->countRows(kSp, 3, 3, client), expensesGone ? 0 : ownExpenses);
+        QCOMPARE(env->tableLength(kSp, 3), expenses - (expensesGone ? ownExpenses : 0));
+        // The other clients and cases keep their rows, in order.
+        QCOMPARE(env->cell(kCl, 13, 2).toString(), QStringLiteral("GALLO CATERINA"));
+        if (!noCases)
+            QCOMPARE(env->cell(kPr, 2, 1), QVariant(101.0));
+        // Stopped by a No or by no cases, the form is left for the main menu, emptied.
+        if (expensesGone)
+            return;
         QVERIFY(!form->isVisible());
         QVERIFY(env->nav->form(env->nav->mainMenuName()) && env->nav->form(env->nav->mainMenuName())->isVisible());
         QCOMPARE(combo->count(), 0);
