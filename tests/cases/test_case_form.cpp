@@ -1,8 +1,6 @@
-// The case form on a copy of the practice's data: controls, lists, selection,
-// store, archive and delete (rows and columns written, the expense cascade),
-// every box by title and text, and typing slips; then on small workbooks made
-// for the case (numbers stored as text, error reports), and the utilities
-// window's backup and restore. Files are read back with xlrd.
+// The case form on the practice's data and on small workbooks: rows and columns
+// each command writes, every box shown, typing slips, error reports; then the
+// utilities window's backup and restore.
 #include "cases/case_status_form.h"
 #include "cases/client_info_form.h"
 #include "cases/register_forms.h"
@@ -38,7 +36,6 @@ using namespace gp;
 using gp::cases::Form4;
 
 namespace {
-// Picks the entry at `index` of the case list as the user would.
 void pick(TestPractice& env, int index) { pickEntry(env.control<QComboBox>(gp::cases::Form4::kName, "Combo1"), index); }
 const QString kPr = QStringLiteral("Pratica");
 const QString kSt = QStringLiteral("Storico");
@@ -77,8 +74,7 @@ void checkErrorReport(const std::vector<SeenBox>& seen, size_t first, const QStr
     QCOMPARE(titlesAndTexts(seen)[int(first)], box("Dorvessa", "errore numero: 1004"));
     QCOMPARE(seen[first].buttons, QStringList({"OK"}));
     QCOMPARE(seen[first + 1].title, QStringLiteral("Dorvessa"));
-    QVERIFY(seen[first + 1].text.startsWith(QStringLiteral("descrizione: ")));
-    QVERIFY(seen[first + 1].text.contains(sheet));
+    QVERIFY(seen[first + 1].text.startsWith(QStringLiteral("descrizione: ")) && seen[first + 1].text.contains(sheet));
     QCOMPARE(titlesAndTexts(seen)[int(first + 2)], box("Dorvessa", "sorgente dell'errore: " + source));
 }
 
@@ -153,15 +149,16 @@ class TestCaseForm : public QObject {
         QTest::keyClicks(combo("Combo1"), number);
         QTest::keyClick(combo("Combo1"), Qt::Key_Return);
     }
-    // A fresh bench on a small Pratiche.xls with the given sheets, filled by fillSmall.
-    void small(const QStringList& sheets = kAllSheets)
+    // A fresh bench on a small Pratiche.xls with the given sheets, filled by fillSmall when `fill`.
+    void small(const QStringList& sheets = kAllSheets, bool fill = true)
     {
         env.reset();
         env = std::make_unique<TestPractice>();
         env->fixClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5)));
         env->registerAll();
         env->createSmall(sheets);
-        fillSmall(*env);
+        if (fill)
+            fillSmall(*env);
     }
     QString savedFile()
     {
@@ -192,11 +189,10 @@ private slots:
         Form4* f = env->show<cases::Form4>();
         QVERIFY(f);
         QCOMPARE(f->windowTitle(), QStringLiteral("Gestione della Pratica "));
-        QCOMPARE(combo("Combo1")->geometry(), ui::twipsRect(600, 720, 1695, 390));
-        QCOMPARE(text("Text9")->geometry(), ui::twipsRect(2400, 720, 4575, 390));
-        QCOMPARE(text("Text10")->geometry(), ui::twipsRect(7320, 3240, 2295, 390));
-        QCOMPARE(env->control<QPlainTextEdit>(cases::Form4::kName, "Text6")->geometry(),
-                 ui::twipsRect(600, 5160, 9135, 1125));
+        QCOMPARE((QList<QRect>{combo("Combo1")->geometry(), text("Text9")->geometry(), text("Text10")->geometry(),
+                               memo("Text6")->geometry()}),
+                 (QList<QRect>{ui::twipsRect(600, 720, 1695, 390), ui::twipsRect(2400, 720, 4575, 390),
+                               ui::twipsRect(7320, 3240, 2295, 390), ui::twipsRect(600, 5160, 9135, 1125)}));
         QCOMPARE(env->control<QCheckBox>(cases::Form4::kName, "Check1")->pos(),
                  QPoint(ui::twips(6360), ui::twips(3360)));
         for (const char* locked : {"Text9", "Text3", "Text4", "Text10", "Text8"})
@@ -692,16 +688,13 @@ private slots:
 
     void assignWithoutClients()
     {
-        env.reset();
-        env = std::make_unique<TestPractice>();
-        env->registerAll();
-        env->createSmall(kAllSheets);
+        small(kAllSheets, false);
         env->setCell(kPr, 2, 1, 5.0);
         env->show<cases::Form4>();
         pick(*env, 0);
         ModalAnswerer boxes;
         boxes.press("OK").press("OK");
-        env->form(cases::Form4::kName)->findChild<QAction*>("MnAgg")->trigger();
+        menu("MnAgg")->trigger();
         // The client form opens instead, and says that there are no clients.
         QVERIFY(boxes.waitForBoxes(2));
         QCOMPARE(titlesAndTexts(boxes.seen()),
@@ -712,8 +705,7 @@ private slots:
                                   "Non ci sono Clienti Registrati in Anagrafica , occorre  "
                                   "utilizzare: AGGIUNGI CLIENTE ")}));
         QCOMPARE(boxes.seen()[0].icon, QMessageBox::Information);
-        QVERIFY(env->nav->form(clients::Anagrafe::kName)->isVisible());
-        QVERIFY(!env->form(cases::Form4::kName)->isVisible());
+        QVERIFY(visible(clients::Anagrafe::kName) && !visible(cases::Form4::kName));
         // Nothing written, the form not emptied.
         QCOMPARE(combo("Combo1")->currentText().trimmed(), QStringLiteral("5"));
         QCOMPARE(env->tableLength(kPr), 1);
