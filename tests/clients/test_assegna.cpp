@@ -1,7 +1,6 @@
-// The client-assignment form in its two uses (a new client: number, row, Y1,
-// the way back; a new case number: never one given before, its row, the
-// hand-over), then the pickers of the client and case lists driven by typing,
-// on a register whose client numbers are unrelated to the rows.
+// The assignment form: a new client (number, row, Y1) and a new case number
+// (never one given before, its row, the hand-over); then the client and case
+// pickers, typed into, on a register whose numbers are unrelated to the rows.
 #include "cases/case_form.h"
 #include "cases/case_sheet.h"
 #include "common/practice.h"
@@ -170,8 +169,7 @@ private slots:
         QCOMPARE(env->cell(kCl, 1, 25), QVariant(24.0));
 
         f = openForNewClient();
-        QVERIFY(f && f->isVisible());
-        QVERIFY(!env->nav->form(clients::Anagrafe::kName)->isVisible());
+        QVERIFY(f && f->isVisible() && !env->nav->form(clients::Anagrafe::kName)->isVisible());
         QCOMPARE(f->windowTitle(), QStringLiteral("Maschera -Assegnazione/Pratica/Cliente"));
         QCOMPARE(visible(f, {"Combo1", "Label2", "List1"}), QStringLiteral("000"));
         QCOMPARE(f->fields()->text("Text2"), QStringLiteral("25"));
@@ -309,8 +307,7 @@ private slots:
         QCOMPARE(given.last(), 182.0);
         QVERIFY(std::is_sorted(given.begin(), given.end()));
         // Back to the case form, which shows the new case: its number and its client.
-        QVERIFY(!f->isVisible());
-        QVERIFY(caseForm->isVisible());
+        QVERIFY(!f->isVisible() && caseForm->isVisible());
         QVERIFY(QTest::qWaitFor([&] { return ui::FormBase::lastActivated() == caseForm; }, 2000));
         QTRY_COMPARE(ui::leadingNumber(child<QComboBox>(caseForm, "Combo1")->currentText()), 182.0);
         QTRY_COMPARE(child<QLineEdit>(caseForm, "Text4")->text(), QStringLiteral("24"));
@@ -342,8 +339,7 @@ private slots:
         QCOMPARE(answered({"Sì", "OK"}, [f] { f->confirm(); }).at(1).text,
                  QStringLiteral("La riga 20 del foglio Pratica non è vuota ma non ha il "
                                 "numero: correggerla prima di aggiungere."));
-        QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
-        QVERIFY(env->sheet(kPr).cells(20, 1).isEmpty());
+        QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty() && env->sheet(kPr).cells(20, 1).isEmpty());
         // The gap emptied: the new case fills it.
         env->sheet(kPr).rows(20, 20).clearContents();
         f->startCaseAssignment();
