@@ -1,7 +1,5 @@
 // The search of case files by client: the wildcard match, the rows written to
-// "S" (every case of a matching client, a client without cases once, the
-// headings of "Clienti" and "S" left alone), the list of the form and its
-// messages, on a copy of the practice's data and on small workbooks.
+// "S" (headings left alone), the form's list and messages.
 #include "common/boxes_seen.h"
 #include "common/practice.h"
 #include "core/ui/text_rules.h"
@@ -37,21 +35,17 @@ struct Env : TestPractice {
     int sRows() { return tableLength(kS); }
 };
 
-void addClient(host::Book& b, int row, double id, const QString& name)
+// Columns A and B of a row: a client's number and name, or a case's number and client.
+void setAB(host::Book& b, const char* sheet, int row, const QVariant& a, const QVariant& bValue)
 {
-    b.sheet("Clienti")->cells(row, 1).setValue(id);
-    b.sheet("Clienti")->cells(row, 2).setValue(name);
+    b.sheet(QString::fromLatin1(sheet))->cells(row, 1).setValue(a);
+    b.sheet(QString::fromLatin1(sheet))->cells(row, 2).setValue(bValue);
 }
 // Types `text` into the search form and runs the search; the boxes seen.
 std::vector<SeenBox> runSearch(QWidget* form, const QString& text)
 {
     child<QLineEdit>(form, "Text1")->setText(text);
     return answered({"OK"}, [form] { child<QPushButton>(form, "Command2")->click(); });
-}
-void addCase(host::Book& b, int row, double number, double client)
-{
-    b.sheet("Pratica")->cells(row, 1).setValue(number);
-    b.sheet("Pratica")->cells(row, 2).setValue(client);
 }
 } // namespace
 
@@ -118,13 +112,12 @@ private slots:
         Env env;
         host::Book& b = env.openSmall();
         QCOMPARE(search::searchCases(b, QStringLiteral("X")).result, SearchResult::NoClients);
-        addClient(b, 2, 1, QStringLiteral("ALFA [1] SRL"));
-        addClient(b, 3, 2, QStringLiteral("BETA SPA"));
-        addClient(b, 4, 3, QStringLiteral("ALFA BIS"));
-        addCase(b, 2, 10, 3);
-        addCase(b, 3, 11, 1);
-        b.sheet("Pratica")->cells(4, 1).setValue(12.0);
-        b.sheet("Pratica")->cells(4, 2).setValue(QStringLiteral("3")); // client number stored as text
+        setAB(b, "Clienti", 2, 1.0, QStringLiteral("ALFA [1] SRL"));
+        setAB(b, "Clienti", 3, 2.0, QStringLiteral("BETA SPA"));
+        setAB(b, "Clienti", 4, 3.0, QStringLiteral("ALFA BIS"));
+        setAB(b, "Pratica", 2, 10.0, 3.0);
+        setAB(b, "Pratica", 3, 11.0, 1.0);
+        setAB(b, "Pratica", 4, 12.0, QStringLiteral("3")); // client number stored as text
         // An unclosed bracket is plain text.
         QCOMPARE(search::searchCases(b, QStringLiteral("[1")).result, SearchResult::Found);
         QCOMPARE(env.sRows(), 1);
@@ -141,7 +134,7 @@ private slots:
         host::Book& nb = *bare.host->create(bare.ctx.path(ui::kPracticeFile), QString());
         nb.addSheet("Clienti");
         nb.addSheet("Pratica");
-        addClient(nb, 2, 1, QStringLiteral("GAMMA"));
+        setAB(nb, "Clienti", 2, 1.0, QStringLiteral("GAMMA"));
         const auto noSheet = search::searchCases(nb, QStringLiteral("GAMMA"));
         QCOMPARE(noSheet.result, SearchResult::Found);
         QVERIFY(!noSheet.sheetWritten);
