@@ -115,22 +115,8 @@ private slots:
         // "&Altri dati".
         QCOMPARE(titlesAndTexts(answered({"OK"}, [this] { item("MenAltri")->trigger(); })),
                  QStringList({::box("Gestione Pratica", " Funzione ancora in Progettazione ")}));
-        // "&Esci" unloads the form for the main menu.
-        pick("BIANCHI LUCIA");
-        item("mnuEsci")->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!env->nav->isLoaded(clients::Anagrafe::kName) && env->nav->form(env->nav->mainMenuName())->isVisible());
-        // A new instance starts afresh with the full list.
-        QVERIFY(openForm());
+        // The list: alphabetical, the two ROSSI MARIO told apart by their numbers.
         QCOMPARE(combo->count(), 24);
-        QVERIFY(combo->isEnabled());
-    }
-
-    void duplicateNamesEachShowTheirOwnRow()
-    {
-        QVERIFY(openForm());
-        QCOMPARE(combo->count(), 24);
-        // Alphabetical; the two ROSSI MARIO told apart by their numbers.
         QCOMPARE(combo->itemText(0), QStringLiteral("BARBIERI NICOLA"));
         QCOMPARE(combo->itemText(indexOfName("ROSSI MARIO", 0)), QStringLiteral("ROSSI MARIO (n. 1)"));
         QCOMPARE(combo->itemText(indexOfName("ROSSI MARIO", 1)), QStringLiteral("ROSSI MARIO (n. 24)"));
@@ -154,6 +140,14 @@ private slots:
         QCOMPARE((QStringList{box("Text5")->text(), box("Text11")->text(), box("Text18")->text(),
                               form->findChild<QPlainTextEdit*>("Text12")->toPlainText()}),
                  QStringList({"00184", "09623574309", "17/04/08", "NOTE, CON VIRGOLE; E \"VIRGOLETTE\""}));
+        // "&Esci", a client picked, unloads the form for the main menu.
+        item("mnuEsci")->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!env->nav->isLoaded(clients::Anagrafe::kName) && env->nav->form(env->nav->mainMenuName())->isVisible());
+        // A new instance starts afresh with the full list.
+        QVERIFY(openForm());
+        QCOMPARE(combo->count(), 24);
+        QVERIFY(combo->isEnabled());
     }
 
     void gapInNamesAndEmptyRegister()
@@ -229,17 +223,13 @@ private slots:
         modify({"Sì", "OK"});
         QCOMPARE(env->cell(kCl, 8, 5).toString(), QStringLiteral("PIAZZA GRANDE 1"));
         QCOMPARE(env->cell(kCl, 8, 1), QVariant(7.0));
-    }
-
-    void modifyOrDeleteAClientNoLongerThere()
-    {
-        QVERIFY(openForm());
+        // A client deleted behind the form: modify and delete find nothing and change nothing.
         pick("GRECO ELENA"); // number 11, row 12
         env->sheet(kCl).rows(12, 12).deleteEntireRow();
         const QString before = env->cell(kCl, 12, 2).toString();
-        auto seen = modify({"Sì", "OK"});
-        QCOMPARE(seen.size(), size_t(2));
-        checkBox(seen[1], "Gestione Pratiche",
+        auto gone = modify({"Sì", "OK"});
+        QCOMPARE(gone.size(), size_t(2));
+        checkBox(gone[1], "Gestione Pratiche",
                  "Il Cliente n. 11 non è presente in Anagrafica: nessuna modifica è stata registrata.",
                  QMessageBox::Warning);
         QCOMPARE(env->cell(kCl, 12, 2).toString(), before);
@@ -248,9 +238,9 @@ private slots:
         // Delete: the same client is not found; nothing else is asked or deleted.
         pick("GRECO ELENA");
         const int cases = env->tableLength(kPr, 1);
-        seen = erase({"Sì", "OK"});
-        QCOMPARE(seen.size(), size_t(2));
-        checkBox(seen[1], "Gestione Pratiche",
+        gone = erase({"Sì", "OK"});
+        QCOMPARE(gone.size(), size_t(2));
+        checkBox(gone[1], "Gestione Pratiche",
                  "Il Cliente n. 11 non è presente in Anagrafica: non è stato eliminato nulla.", QMessageBox::Warning);
         QCOMPARE(env->tableLength(kCl, 1), 23);
         QCOMPARE(env->tableLength(kPr, 1), cases);
