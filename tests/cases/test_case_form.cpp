@@ -343,6 +343,21 @@ private slots:
         text("Text10")->setText(QStringLiteral("30/06/2026"));
         click("Command2", {"Sì", "OK"});
         QCOMPARE(ui::valueText(env->cell(kPr, 6, 14)), QStringLiteral("30/06/2026"));
+        // Case numbers too long to centre lead to their own rows, and are stored there.
+        env->setCell(kPr, 2, 1, 123456789.0); // client 9
+        env->setCell(kPr, 3, 1, 12345678.0);  // client 8
+        qobject_cast<cases::Form4*>(env->form(cases::Form4::kName))->rebuildLists();
+        QCOMPARE((QStringList{combo("Combo1")->itemText(0), combo("Combo1")->itemText(1)}),
+                 QStringList({"123456789", "12345678"}));
+        for (auto [entry, client] : {std::pair{0, "9"}, std::pair{1, "8"}, std::pair{0, "9"}}) {
+            pick(*env, entry);
+            QCOMPARE(text("Text4")->text(), QString::fromLatin1(client));
+        }
+        // Stored into its own row too.
+        text("Text5")->setText(QStringLiteral("NUMERO LUNGO"));
+        click("Command2", {"Sì", "OK"});
+        QCOMPARE(ui::valueText(env->cell(kPr, 2, 10)), QStringLiteral("NUMERO LUNGO"));
+        QVERIFY(ui::valueText(env->cell(kPr, 3, 10)) != QStringLiteral("NUMERO LUNGO"));
     }
 
     void commandsWithoutACase()
@@ -415,6 +430,28 @@ private slots:
         const int row = listIndexOf(138) + 2;
         const QStringList next = rowValues(*env, kPr, row + 1);
         pick(*env, row - 2);
+        // Its state and its client's record first.
+        button("Command10")->click();
+        auto* status = env->nav->form(cases::CaseStatusForm::kName);
+        QVERIFY(status);
+        auto label = [&](const char* n) { return status->findChild<QLabel*>(QString::fromLatin1(n))->text(); };
+        QCOMPARE(label("Pratica"), QStringLiteral("138"));
+        QCOMPARE(label("Stato"),
+                 env->cell(kPr, listIndexOf(138) + 2, 4).toString().isEmpty() ? QStringLiteral("Aperta")
+                                                                              : QStringLiteral("Chiusa"));
+        QCOMPARE(label("Spese"), QStringLiteral("3"));
+        QCOMPARE(label("Totale"), QStringLiteral("€ 1.026,76")); // 211,51 + 16,16 + 799,09
+        QVERIFY(label("Cliente").startsWith(QStringLiteral("5 - ESPOSITO GENNARO")));
+
+        button("Command9")->click();
+        auto* info = env->nav->form(cases::ClientInfoForm::kName);
+        QVERIFY(info);
+        auto* list = info->findChild<QTreeWidget*>("ListView1");
+        QVERIFY(list);
+        QCOMPARE(list->topLevelItemCount(), 17); // headings A to Q of "Clienti"
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("Ragione Sociale/Cognome-Nome"));
+        QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("ESPOSITO GENNARO"));
+        // Deleted with its expenses.
         const auto seen = click("Command3", {"No", "Sì", "OK", "Sì"});
         QCOMPARE(titlesAndTexts(seen),
                  QStringList({box(kGPs, " Vuoi Storicizzare la Pratica Prima di Eliminarla ?"),
@@ -486,51 +523,6 @@ private slots:
         // "&Esci" releases the form too.
         env->show<cases::Form4>();
         QVERIFY(clickReleases("Command8"));
-    }
-
-    void statusAndClientRecord()
-    {
-        env->show<cases::Form4>();
-        pick(*env, listIndexOf(138));
-        button("Command10")->click();
-        auto* status = env->nav->form(cases::CaseStatusForm::kName);
-        QVERIFY(status);
-        auto label = [&](const char* n) { return status->findChild<QLabel*>(QString::fromLatin1(n))->text(); };
-        QCOMPARE(label("Pratica"), QStringLiteral("138"));
-        QCOMPARE(label("Stato"),
-                 env->cell(kPr, listIndexOf(138) + 2, 4).toString().isEmpty() ? QStringLiteral("Aperta")
-                                                                              : QStringLiteral("Chiusa"));
-        QCOMPARE(label("Spese"), QStringLiteral("3"));
-        QCOMPARE(label("Totale"), QStringLiteral("€ 1.026,76")); // 211,51 + 16,16 + 799,09
-        QVERIFY(label("Cliente").startsWith(QStringLiteral("5 - ESPOSITO GENNARO")));
-
-        button("Command9")->click();
-        auto* info = env->nav->form(cases::ClientInfoForm::kName);
-        QVERIFY(info);
-        auto* list = info->findChild<QTreeWidget*>("ListView1");
-        QVERIFY(list);
-        QCOMPARE(list->topLevelItemCount(), 17); // headings A to Q of "Clienti"
-        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("Ragione Sociale/Cognome-Nome"));
-        QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("ESPOSITO GENNARO"));
-    }
-
-    void longCaseNumbersLeadToTheirOwnRows()
-    {
-        env->show<cases::Form4>();
-        env->setCell(kPr, 2, 1, 123456789.0); // client 9
-        env->setCell(kPr, 3, 1, 12345678.0);  // client 8
-        qobject_cast<cases::Form4*>(env->form(cases::Form4::kName))->rebuildLists();
-        QCOMPARE(combo("Combo1")->itemText(0), QStringLiteral("123456789"));
-        QCOMPARE(combo("Combo1")->itemText(1), QStringLiteral("12345678"));
-        for (auto [entry, client] : {std::pair{0, "9"}, std::pair{1, "8"}, std::pair{0, "9"}}) {
-            pick(*env, entry);
-            QCOMPARE(text("Text4")->text(), QString::fromLatin1(client));
-        }
-        // Stored into its own row too.
-        text("Text5")->setText(QStringLiteral("NUMERO LUNGO"));
-        click("Command2", {"Sì", "OK"});
-        QCOMPARE(ui::valueText(env->cell(kPr, 2, 10)), QStringLiteral("NUMERO LUNGO"));
-        QVERIFY(ui::valueText(env->cell(kPr, 3, 10)) != QStringLiteral("NUMERO LUNGO"));
     }
 
     void storeGoesOnlyWhereAsked()
