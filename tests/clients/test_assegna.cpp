@@ -141,6 +141,8 @@ class TestAssegna : public QObject {
         newClient(name);
         return env->cell(kCl, 1, 25).toDouble();
     }
+    // Columns A and B of a row: a client's number and name, or a case's number and client.
+    QVariantList ab(const QString& sheet, int row) { return {env->cell(sheet, row, 1), env->cell(sheet, row, 2)}; }
     QList<double> column(const QString& sheet, int col)
     {
         QList<double> out;
@@ -185,7 +187,6 @@ private slots:
              {std::pair{"Text1", "VERDI ANNA"}, {"Text5", "00010"}, {"Text11", "01234567890"}, {"Text18", "01/02/26"}})
             f->fields()->setText(name, value);
 
-        // A No writes nothing.
         QCOMPARE(titlesAndTexts(confirm(f, {"No"})),
                  QStringList({box("Gestione Pratiche", " Vuoi Inserire questo Cliente ?")}));
         QVERIFY(env->sheet(kCl).cells(26, 1).isEmpty());
@@ -227,8 +228,7 @@ private slots:
         // A gap in column A is filled first, with the next number.
         env->sheet(kCl).rows(10, 10).clearContents();
         QCOMPARE(addClient("NEL BUCO"), 28.0);
-        QCOMPARE(env->cell(kCl, 10, 2).toString(), QStringLiteral("NEL BUCO"));
-        QCOMPARE(env->cell(kCl, 10, 1), QVariant(28.0));
+        QCOMPARE(ab(kCl, 10), (QVariantList{28.0, QStringLiteral("NEL BUCO")}));
         QVERIFY(env->sheet(kCl).cells(28, 1).isEmpty());
         QCOMPARE(column(kCo, 5).mid(23), QList<double>({24, 25, 26, 27, 28}));
     }
@@ -258,8 +258,7 @@ private slots:
         env->setCell(kCl, 12, 2, name12);
         env->setCell(kCl, 1, 1, QVariant());
         QCOMPARE(newClient("NUOVO").at(1).text, QStringLiteral("Cliente Aggiunto"));
-        QCOMPARE(env->cell(kCl, 26, 2).toString(), QStringLiteral("NUOVO"));
-        QCOMPARE(env->cell(kCl, 26, 1), QVariant(25.0));
+        QCOMPARE(ab(kCl, 26), (QVariantList{25.0, QStringLiteral("NUOVO")}));
         QCOMPARE(env->cell(kCl, 1, 2).toString(), QStringLiteral("Ragione Sociale/Cognome-Nome"));
         QCOMPARE(clients::clientNames(env->book()).back().name, QStringLiteral("NUOVO")); // where the list shows it
         SKIP_WITHOUT_XLRD();
@@ -278,14 +277,12 @@ private slots:
         ui::FormBase* caseForm = env->show(cases::Form4::kName);
         caseForm->findChild<QAction*>("MnAgg")->trigger();
         Assegna* f = assegna();
-        QVERIFY(f);
-        QTRY_VERIFY(f->isVisible());
+        QTRY_VERIFY(f && f->isVisible());
         QCOMPARE(f->mode(), Assegna::Mode::CaseAssignment);
         QVERIFY(!caseForm->isVisible());
         QCOMPARE(visible(f, {"List1", "Label2", "Combo2", "Label3"}), QStringLiteral("1100"));
         QCOMPARE(on<QLabel>(f, "Label1")->text(), QStringLiteral("Seleziona il Cliente "));
 
-        // Nothing picked.
         QCOMPARE(titlesAndTexts(confirm(f, {"OK"})),
                  QStringList({box("Gestione Pratiche", "Seleziona un Cliente !!")}));
 
@@ -300,8 +297,7 @@ private slots:
             titlesAndTexts(seen),
             QStringList({box("Gestione Pratiche", "Si vuole assegnare una nuova Pratica al Cliente ROSSI MARIO ?"),
                          box(" Gestione Pratiche", "Al Cliente ROSSI MARIO è stata assegnata la Pratica numero 182")}));
-        QCOMPARE(env->cell(kPr, lastCaseRow + 1, 1), QVariant(182.0));
-        QCOMPARE(env->cell(kPr, lastCaseRow + 1, 2), QVariant(24.0));
+        QCOMPARE(ab(kPr, lastCaseRow + 1), (QVariantList{182.0, 24.0}));
         QVERIFY(env->sheet(kPr).cells(lastCaseRow + 2, 1).isEmpty());
         const QList<double> given = column(kCo, 2);
         QCOMPARE(given.last(), 182.0);
@@ -318,8 +314,7 @@ private slots:
         f->startCaseAssignment();
         chooseRow(f, 2); // client 1
         confirm(f, {"Sì", "OK"});
-        QCOMPARE(env->cell(kPr, lastCaseRow + 1, 1), QVariant(183.0));
-        QCOMPARE(env->cell(kPr, lastCaseRow + 1, 2), QVariant(1.0));
+        QCOMPARE(ab(kPr, lastCaseRow + 1), (QVariantList{183.0, 1.0}));
         // The close box goes back to the case form as "&Esci" does, nothing written.
         f->startCaseAssignment();
         f->close();
@@ -346,8 +341,7 @@ private slots:
         chooseRow(f, 4);
         answered({"Sì", "OK"}, [f] { f->confirm(); });
         QCOMPARE(f->lastCaseNumber(), 901.0);
-        QCOMPARE(env->cell(kPr, 20, 1), QVariant(901.0));
-        QCOMPARE(env->cell(kPr, 20, 2), QVariant(3.0));
+        QCOMPARE(ab(kPr, 20), (QVariantList{901.0, 3.0}));
         QVERIFY(env->sheet(kPr).cells(42, 1).isEmpty());
         QCOMPARE(column(kCo, 2).last(), 901.0);
         // The case list reaches it, and so does another reader of the file.
