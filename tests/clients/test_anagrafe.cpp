@@ -110,9 +110,7 @@ private slots:
         ui::Clock::setFixed(QDateTime(QDate(2026, 3, 4), QTime(9, 5, 7)));
         QTRY_COMPARE(box("Text17")->text(), ui::clockText(QTime(9, 5, 7)));
         QVERIFY(box("Text17")->text().startsWith(QStringLiteral("Ore...")));
-        // The close box is refused.
         QVERIFY(!form->close() && form->isVisible());
-        // "&Altri dati".
         QCOMPARE(titlesAndTexts(answered({"OK"}, [this] { item("MenAltri")->trigger(); })),
                  QStringList({::box("Gestione Pratica", " Funzione ancora in Progettazione ")}));
         // The list: alphabetical, the two ROSSI MARIO told apart by their numbers.
