@@ -1,14 +1,7 @@
 // The search of case files by client: the wildcard match, the rows written to
-// "S" (every case of a matching client, a client without cases once, the
-// headings of "Clienti" and "S" left alone), the list of the form and its
-// messages, on a copy of the practice's data and on small workbooks.
-#include "cases/case_sheet.h"
-#include "common/modal.h"
+// "S" (headings left alone), the form's list and messages.
+#include "common/boxes_seen.h"
 #include "common/practice.h"
-#include "core/host/spreadsheet_host.h"
-#include "core/ui/app_context.h"
-#include "core/ui/form_base.h"
-#include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
 #include "search/case_search.h"
 #include "search/like_pattern.h"
@@ -18,7 +11,6 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -43,15 +35,17 @@ struct Env : TestPractice {
     int sRows() { return tableLength(kS); }
 };
 
-void addClient(host::Book& b, int row, double id, const QString& name)
+// Columns A and B of a row: a client's number and name, or a case's number and client.
+void setAB(host::Book& b, const char* sheet, int row, const QVariant& a, const QVariant& bValue)
 {
-    b.sheet("Clienti")->cells(row, 1).setValue(id);
-    b.sheet("Clienti")->cells(row, 2).setValue(name);
+    b.sheet(QString::fromLatin1(sheet))->cells(row, 1).setValue(a);
+    b.sheet(QString::fromLatin1(sheet))->cells(row, 2).setValue(bValue);
 }
-void addCase(host::Book& b, int row, double number, double client)
+// Types `text` into the search form and runs the search; the boxes seen.
+std::vector<SeenBox> runSearch(QWidget* form, const QString& text)
 {
-    b.sheet("Pratica")->cells(row, 1).setValue(number);
-    b.sheet("Pratica")->cells(row, 2).setValue(client);
+    child<QLineEdit>(form, "Text1")->setText(text);
+    return answered({"OK"}, [form] { child<QPushButton>(form, "Command2")->click(); });
 }
 } // namespace
 
@@ -59,98 +53,58 @@ class TestSearch : public QObject {
     Q_OBJECT
 
 private slots:
-    void wildcards_data()
-    {
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<bool>("match");
-        QTest::newRow("star inside") << "*ROSSI*"
-                                     << "ROSSI MARIO" << true << true;
-        QTest::newRow("capitals count") << "*rossi*"
-                                        << "ROSSI MARIO" << true << false;
-        QTest::newRow("one character") << "R?SSI*"
-                                       << "ROSSI" << true << true;
-        QTest::newRow("question needs one") << "ROSSI?"
-                                            << "ROSSI" << true << false;
-        QTest::newRow("digit") << "*#*"
-                               << "STUDIO 3" << true << true;
-        QTest::newRow("no digit") << "*#*"
-                                  << "STUDIO" << true << false;
-        QTest::newRow("class range") << "[A-C]*"
-                                     << "BIANCHI" << true << true;
-        QTest::newRow("class negated") << "[!A-C]*"
-                                       << "BIANCHI" << true << false;
-        QTest::newRow("dash at the end") << "*[X-]*"
-                                         << "DE-LUCA" << true << true;
-        QTest::newRow("empty class") << "A[]B"
-                                     << "AB" << true << true;
-        QTest::newRow("accented") << "*CITTÀ*"
-                                  << "CITTÀ DI ROMA" << true << true;
-        QTest::newRow("backtracking") << "*AB*AB"
-                                      << "XABYABAB" << true << true;
-        QTest::newRow("unclosed bracket") << "[MARIO"
-                                          << "X [MARIO Y" << false << true;
-        QTest::newRow("backwards range") << "[Z-A]"
-                                         << "A [Z-A] B" << false << true;
-    }
     void wildcards()
     {
-        QFETCH(QString, pattern);
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        QFETCH(bool, match);
-        const LikePattern p(pattern);
-        QCOMPARE(p.isValid(), valid);
-        QCOMPARE(p.matches(text), match);
-    }
-    void invalidTypedTextIsPlain()
-    {
-        const auto p = search::containsPattern(QStringLiteral("[ROSSI"));
-        QVERIFY(!p.isValid());
-        QVERIFY(p.matches(QStringLiteral("STUDIO [ROSSI]")));
-        QVERIFY(!p.matches(QStringLiteral("ROSSI")));
+        const struct {
+            const char *pattern, *text;
+            bool valid, match;
+        } rows[] = {
+            {"*ROSSI*", "ROSSI MARIO", true, true},   {"*rossi*", "ROSSI MARIO", true, false}, // capitals count
+            {"R?SSI*", "ROSSI", true, true},          {"ROSSI?", "ROSSI", true, false},        // ? needs one
+            {"*#*", "STUDIO 3", true, true},          {"*#*", "STUDIO", true, false},
+            {"[A-C]*", "BIANCHI", true, true},        {"[!A-C]*", "BIANCHI", true, false},
+            {"*[X-]*", "DE-LUCA", true, true},        {"A[]B", "AB", true, true},
+            {"*CITTÀ*", "CITTÀ DI ROMA", true, true}, {"*AB*AB", "XABYABAB", true, true},  // backtracking
+            {"[MARIO", "X [MARIO Y", false, true},    {"[Z-A]", "A [Z-A] B", false, true}, // invalid: plain text
+        };
+        for (const auto& r : rows) {
+            const LikePattern p(QString::fromUtf8(r.pattern));
+            QVERIFY2(p.isValid() == r.valid, r.pattern);
+            QVERIFY2(p.matches(QString::fromUtf8(r.text)) == r.match, r.pattern);
+        }
+        // A typed text that is no valid pattern is searched as plain text.
+        const auto typed = search::containsPattern(QStringLiteral("[ROSSI"));
+        QVERIFY(!typed.isValid());
+        QVERIFY(typed.matches(QStringLiteral("STUDIO [ROSSI]")));
+        QVERIFY(!typed.matches(QStringLiteral("ROSSI")));
     }
 
     void everyCaseOfEveryMatchingClient()
     {
         Env env;
         SKIP_WITHOUT_FIXTURE(env.openFixture());
+        const QStringList headings = {"Soggetto", "N/Cliente", "N/Pratica"};
         // Two clients are called ROSSI MARIO: number 1 with five cases, number 24 with none.
         const auto out = search::searchCases(env.book(), QStringLiteral("ROSSI"));
         QCOMPARE(out.result, SearchResult::Found);
         QCOMPARE(out.clients, 2);
-        QCOMPARE(env.sRow(1), QStringList({"Soggetto", "N/Cliente", "N/Pratica"}));
+        QCOMPARE(env.sRow(1), headings);
         QCOMPARE(env.sRows(), 6);
-        QStringList expectedCases;
-        host::Sheet* pratica = env.book().sheet("Pratica");
-        for (int r : pratica->walkDown(2, 1))
-            if (host::sameIdentifier(pratica->cells(r, 2).value(), 1))
-                expectedCases << ui::valueText(pratica->cells(r, 1).value());
-        QCOMPARE(expectedCases.size(), 5);
-        for (int i = 0; i < 5; ++i)
-            QCOMPARE(env.sRow(i + 2), QStringList({"ROSSI MARIO", "1", expectedCases[i]}));
+        int next = 2;
+        for (int r : env.sheet("Pratica").walkDown(2, 1))
+            if (host::sameIdentifier(env.cell("Pratica", r, 2), 1))
+                QCOMPARE(env.sRow(next++), QStringList({"ROSSI MARIO", "1", ui::valueText(env.cell("Pratica", r, 1))}));
+        QCOMPARE(next, 7);
         QCOMPARE(env.sRow(7), QStringList({"ROSSI MARIO", "24", ""}));
 
         // The heading of "Clienti" is not a client.
         QCOMPARE(search::searchCases(env.book(), QStringLiteral("Ragione")).result, SearchResult::NoMatch);
-        QCOMPARE(env.sRow(1), QStringList({"Soggetto", "N/Cliente", "N/Pratica"}));
+        QCOMPARE(env.sRow(1), headings);
         QCOMPARE(env.sRows(), 0);
 
-        // "*" lists every client: every case once, plus the clients without cases.
-        const auto all = search::searchCases(env.book(), QStringLiteral("*"));
-        QCOMPARE(all.clients, 24);
-        int withoutCases = 0;
-        host::Sheet* clienti = env.book().sheet("Clienti");
-        for (int r : clienti->walkDown(2, 1)) {
-            bool has = false;
-            for (int c : pratica->walkDown(2, 1))
-                has = has
-                    || host::sameIdentifier(pratica->cells(c, 2).value(), clienti->cells(r, 1).value().toDouble());
-            withoutCases += has ? 0 : 1;
-        }
-        QCOMPARE(withoutCases, 7);
-        QCOMPARE(env.sRows(), int(env.book().sheet("Pratica")->walkDown(2, 1).size()) + withoutCases);
+        // "*": every case once, plus the seven clients of the fixture without cases, once each.
+        QCOMPARE(search::searchCases(env.book(), QStringLiteral("*")).clients, 24);
+        QCOMPARE(env.sRows(), env.tableLength("Pratica") + 7);
     }
 
     void smallWorkbookCases()
@@ -158,20 +112,18 @@ private slots:
         Env env;
         host::Book& b = env.openSmall();
         QCOMPARE(search::searchCases(b, QStringLiteral("X")).result, SearchResult::NoClients);
-        addClient(b, 2, 1, QStringLiteral("ALFA [1] SRL"));
-        addClient(b, 3, 2, QStringLiteral("BETA SPA"));
-        addClient(b, 4, 3, QStringLiteral("ALFA BIS"));
-        addCase(b, 2, 10, 3);
-        addCase(b, 3, 11, 1);
-        b.sheet("Pratica")->cells(4, 1).setValue(12.0);
-        b.sheet("Pratica")->cells(4, 2).setValue(QStringLiteral("3")); // client number stored as text
+        setAB(b, "Clienti", 2, 1.0, QStringLiteral("ALFA [1] SRL"));
+        setAB(b, "Clienti", 3, 2.0, QStringLiteral("BETA SPA"));
+        setAB(b, "Clienti", 4, 3.0, QStringLiteral("ALFA BIS"));
+        setAB(b, "Pratica", 2, 10.0, 3.0);
+        setAB(b, "Pratica", 3, 11.0, 1.0);
+        setAB(b, "Pratica", 4, 12.0, QStringLiteral("3")); // client number stored as text
         // An unclosed bracket is plain text.
-        auto out = search::searchCases(b, QStringLiteral("[1"));
-        QCOMPARE(out.result, SearchResult::Found);
+        QCOMPARE(search::searchCases(b, QStringLiteral("[1")).result, SearchResult::Found);
         QCOMPARE(env.sRows(), 1);
         QCOMPARE(env.sRow(2), QStringList({"ALFA [1] SRL", "1", "11"}));
         // Order of "Clienti", then of "Pratica"; the old result is gone.
-        out = search::searchCases(b, QStringLiteral("ALFA"));
+        search::searchCases(b, QStringLiteral("ALFA"));
         QCOMPARE(env.sRows(), 3);
         QCOMPARE(env.sRow(2), QStringList({"ALFA [1] SRL", "1", "11"}));
         QCOMPARE(env.sRow(3), QStringList({"ALFA BIS", "3", "10"}));
@@ -182,7 +134,7 @@ private slots:
         host::Book& nb = *bare.host->create(bare.ctx.path(ui::kPracticeFile), QString());
         nb.addSheet("Clienti");
         nb.addSheet("Pratica");
-        addClient(nb, 2, 1, QStringLiteral("GAMMA"));
+        setAB(nb, "Clienti", 2, 1.0, QStringLiteral("GAMMA"));
         const auto noSheet = search::searchCases(nb, QStringLiteral("GAMMA"));
         QCOMPARE(noSheet.result, SearchResult::Found);
         QVERIFY(!noSheet.sheetWritten);
@@ -193,63 +145,39 @@ private slots:
     {
         Env env;
         SKIP_WITHOUT_FIXTURE(env.openFixture());
-        auto* form = qobject_cast<search::SearchForm*>(env.nav->show(search::SearchForm::kName));
+        auto* form = env.show(search::SearchForm::kName);
         QVERIFY(form);
         QCOMPARE(form->windowTitle(), QStringLiteral("Ricerca"));
-        auto* text1 = form->findChild<QLineEdit*>("Text1");
-        auto* run = form->findChild<QPushButton*>("Command2");
-        auto* list = form->findChild<QTreeWidget*>("ListView1");
-        QCOMPARE(run->text(), QStringLiteral("&Esegui"));
-
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        run->click();
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Non è possibile alcuna ricerca se il campo è vuoto"));
-
-        boxes.clear();
-        boxes.press("OK");
-        text1->setText(QStringLiteral("zzzz"));
-        run->click();
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Nessuna Pratica trovata, riprova"));
-        QCOMPARE(text1->text(), QString());
-
+        auto* list = child<QTreeWidget>(form, "ListView1");
+        QCOMPARE(child<QPushButton>(form, "Command2")->text(), QStringLiteral("&Esegui"));
+        QCOMPARE(titlesAndTexts(runSearch(form, QString())),
+                 QStringList({box("Gestione Pratica", "Non è possibile alcuna ricerca se il campo è vuoto")}));
+        QCOMPARE(titlesAndTexts(runSearch(form, QStringLiteral("zzzz"))),
+                 QStringList({box("Gestione Pratica", "Nessuna Pratica trovata, riprova")}));
+        QCOMPARE(child<QLineEdit>(form, "Text1")->text(), QString());
         // Lower case typed: capitalised, then found.
-        boxes.clear();
-        boxes.press("OK");
-        text1->setText(QStringLiteral("rossi"));
-        run->click();
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral(" Gestione Pratica"));
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Ricerca Pratica Conclusa  "));
+        QCOMPARE(titlesAndTexts(runSearch(form, QStringLiteral("rossi"))),
+                 QStringList({box(" Gestione Pratica", "Ricerca Pratica Conclusa  ")}));
         QCOMPARE(list->topLevelItemCount(), 6);
         QCOMPARE(list->headerItem()->text(0), QStringLiteral("Soggetto"));
         QCOMPARE(list->headerItem()->text(1), QStringLiteral("N/Pratica"));
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("ROSSI MARIO"));
         QCOMPARE(list->topLevelItem(5)->text(1), QString());
-        QCOMPARE(text1->text(), QString());
+        QCOMPARE(child<QLineEdit>(form, "Text1")->text(), QString());
 
         // Closing releases the form; the next opening starts empty.
         QPointer<ui::FormBase> old = form;
         form->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(old.isNull());
-        auto* again = env.nav->show(search::SearchForm::kName);
-        QCOMPARE(again->findChild<QTreeWidget*>("ListView1")->topLevelItemCount(), 0);
-    }
+        QCOMPARE(child<QTreeWidget>(env.show(search::SearchForm::kName), "ListView1")->topLevelItemCount(), 0);
 
-    void noClientMessage()
-    {
-        Env env;
-        env.openSmall();
-        auto* form = qobject_cast<search::SearchForm*>(env.nav->show(search::SearchForm::kName));
-        ModalAnswerer boxes;
-        boxes.press("OK");
-        form->findChild<QLineEdit*>("Text1")->setText(QStringLiteral("A"));
-        form->findChild<QPushButton*>("Command2")->click();
-        QCOMPARE(boxes.seen().at(0).title, QStringLiteral("Gestione Pratica"));
-        QCOMPARE(boxes.seen().at(0).text,
-                 QStringLiteral("Non è possibile alcuna ricerca perchè non esiste un Cliente registrato "));
+        // A register without clients.
+        Env small;
+        small.openSmall();
+        QCOMPARE(titlesAndTexts(runSearch(small.show(search::SearchForm::kName), QStringLiteral("A"))),
+                 QStringList({box("Gestione Pratica",
+                                  "Non è possibile alcuna ricerca perchè non esiste un Cliente registrato ")}));
     }
 };
 
