@@ -126,6 +126,16 @@ private slots:
         QCOMPARE(sheet_->findIdentifier(1, 101), 2);
         QCOMPARE(sheet_->findIdentifier(1, 99), 0);
         QCOMPARE(sheet_->findIdentifier(1, 12, 4), 5);
+        QCOMPARE(sheet_->findLastIdentifier(1, 12), 5); // the lower row wins
+        QCOMPARE(sheet_->findLastIdentifier(1, 101), 2);
+        QCOMPARE(sheet_->findLastIdentifier(1, 99), 0);
+        // A run longer than the walk reads ahead, ended by a row that does not reach the column.
+        for (int r = 2; r <= 40; ++r)
+            sheet_->cells(r, 3).setValue(r % 5);
+        sheet_->cells(42, 3).setValue(9);
+        QCOMPARE(sheet_->findIdentifier(3, 4), 4);
+        QCOMPARE(sheet_->findLastIdentifier(3, 4), 39);
+        QCOMPARE(sheet_->findLastIdentifier(3, 9), 0);
     }
 
     void identifierRule()
