@@ -1,0 +1,32 @@
+// What the expense tests read off a form or a sheet, a whole row or a set of
+// controls at once, so that one comparison shows every difference.
+#pragma once
+
+#include "core/host/spreadsheet_host.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <initializer_list>
+
+// The texts of controls by their designer names: the text of a button, label,
+// action or line; the current text of a list box; "<none>" for a name missing.
+inline QStringList textsOf(QWidget* form, std::initializer_list<const char*> names)
+{
+    QStringList out;
+    for (const char* name : names) {
+        QObject* o = form->findChild<QObject*>(QString::fromLatin1(name));
+        const QVariant text = o ? o->property("text") : QVariant();
+        out << (text.isValid() ? text.toString() : o ? o->property("currentText").toString() : QString("<none>"));
+    }
+    return out;
+}
+
+// Cells `first` to `last` of row `row`, as the sheet shows them.
+inline QStringList sheetRow(gp::host::Sheet& s, int row, int first = 1, int last = 8)
+{
+    QStringList out;
+    for (int c = first; c <= last; ++c)
+        out << s.cells(row, c).text();
+    return out;
+}
