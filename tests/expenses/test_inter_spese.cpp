@@ -6,11 +6,11 @@
 #include "common/practice.h"
 #include "core/ui/geometry.h"
 #include "core/ui/text_rules.h"
+#include "expense_steps.h"
 #include "expenses/expense_query.h"
 #include "expenses/inter_spese.h"
 #include "expenses/nota_spese.h"
 #include "expenses/register_forms.h"
-#include "form_texts.h"
 #include "instructions/istruzioni.h"
 #include "instructions/register_forms.h"
 #include "printing/stampa_spese.h"
@@ -53,13 +53,6 @@ QStringList rowTexts(QTreeWidgetItem* item)
     return t;
 }
 
-// The query by case for `key`; the boxes it showed, each answered with OK.
-QStringList queryCase(InterSpese* f, const QString& key)
-{
-    f->caseMode();
-    child<QComboBox>(f, "Combo2")->setEditText(key);
-    return titlesAndTexts(answered({"OK"}, [f] { f->queryByCase(); }));
-}
 } // namespace
 
 class TestInterSpese : public QObject {

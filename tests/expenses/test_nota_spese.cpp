@@ -3,10 +3,10 @@
 #include "common/boxes_seen.h"
 #include "common/practice.h"
 #include "core/ui/clock.h"
+#include "expense_steps.h"
 #include "expenses/expense_query.h"
 #include "expenses/nota_spese.h"
 #include "expenses/register_forms.h"
-#include "form_texts.h"
 #include "instructions/register_forms.h"
 
 #include <QComboBox>

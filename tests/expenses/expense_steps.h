@@ -1,9 +1,13 @@
-// What the expense tests read off a form or a sheet, a whole row or a set of
-// controls at once, so that one comparison shows every difference.
+// Steps the expense tests share: a query by case, and what they read off a
+// form or a sheet, a set of controls or a whole row at once, so that one
+// comparison shows every difference.
 #pragma once
 
+#include "common/boxes_seen.h"
 #include "core/host/spreadsheet_host.h"
+#include "expenses/inter_spese.h"
 
+#include <QComboBox>
 #include <QStringList>
 #include <QWidget>
 
@@ -29,4 +33,12 @@ inline QStringList sheetRow(gp::host::Sheet& s, int row, int first = 1, int last
     for (int c = first; c <= last; ++c)
         out << s.cells(row, c).text();
     return out;
+}
+
+// The query by case for `key`; the boxes it showed (title | text), each answered with OK.
+inline QStringList queryCase(gp::expenses::InterSpese* f, const QString& key)
+{
+    f->caseMode();
+    f->findChild<QComboBox*>(QStringLiteral("Combo2"))->setEditText(key);
+    return titlesAndTexts(answered({"OK"}, [f] { f->queryByCase(); }));
 }
