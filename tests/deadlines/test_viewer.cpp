@@ -153,9 +153,7 @@ void TestViewer::startupSummary()
     QCOMPARE(column(child<QTreeWidget>(viewer, "ListView1"), 0), (QStringList{"10", "15", "4", "18", "6", "5"}));
 
     // Back to the menu after an event was added: the text follows.
-    EventFields f;
-    f.date = QDate(2026, 12, 26);
-    appendEvent(agendaSheet(env.ctx), f);
+    appendEvent(agendaSheet(env.ctx), {QDate(2026, 12, 26), {}, {}, {}, {}});
     env.show(app::MainMenu::kName);
     QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(),
              QStringLiteral("Dorvessa: 5 eventi scaduti, 2 eventi nei prossimi sette giorni."));
