@@ -5,14 +5,11 @@
 #include "common/boxes_seen.h"
 #include "common/practice.h"
 #include "core/ui/geometry.h"
-#include "core/ui/text_rules.h"
 #include "expense_steps.h"
 #include "expenses/expense_query.h"
 #include "expenses/inter_spese.h"
 #include "expenses/nota_spese.h"
-#include "expenses/register_forms.h"
 #include "instructions/istruzioni.h"
-#include "instructions/register_forms.h"
 #include "printing/stampa_spese.h"
 
 #include <QAction>
@@ -64,7 +61,6 @@ private slots:
     void emptyAndNotFoundMessages();
     void printBoxInstructionsAndAnnulla();
     void rowOpenedHandsTheExpenseOver();
-    void fixtureQueryByCase();
 };
 
 void TestInterSpese::layoutAndActivation()
@@ -258,30 +254,6 @@ void TestInterSpese::rowOpenedHandsTheExpenseOver()
     QVERIFY(!f->isVisible());
     QCOMPARE(textsOf(note, {"Combo1", "Text1", "Text2", "Text3", "Text4", "Combo2", "Text6", "Combo3"}),
              QStringList({"21", "ALFA", "4", "14/03/2025", "NOTIFICA", "SPESE VIVE", "13,5", "IVA"}));
-}
-
-void TestInterSpese::fixtureQueryByCase()
-{
-    TestPractice env;
-    SKIP_WITHOUT_FIXTURE(env.openWith({gp::expenses::registerForms, gp::instructions::registerForms}));
-    auto* f = env.show<InterSpese>();
-    f->caseMode();
-    QVERIFY(child<QComboBox>(f, "Combo2")->count() >= 59);
-    // Every case of the list gives exactly its own expenses and their exact balance.
-    gp::host::Sheet& spese = env.sheet(kExpenseSheet);
-    for (const double n : {138.0, 164.0, 106.0}) {
-        QCOMPARE(queryCase(f, gp::ui::valueText(n)), QStringList());
-        std::vector<int> expected;
-        qint64 cents = 0;
-        for (int row : spese.walkDown(2, 2))
-            if (spese.cells(row, 2).value().toDouble() == n) {
-                expected.push_back(row);
-                cents += amountCents(spese.cells(row, 7).value()).value();
-            }
-        QVERIFY(!expected.empty());
-        QCOMPARE(f->listedRows(), expected);
-        QCOMPARE(child<QLabel>(f, "Label3")->text(), formatEuro(cents));
-    }
 }
 
 QTEST_MAIN(TestInterSpese)
