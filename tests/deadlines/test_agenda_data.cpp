@@ -2,7 +2,6 @@
 // new IDs, writing, and the field rules for dates and amounts.
 #include "common/practice.h"
 #include "core/host/model_access.h"
-#include "core/ui/clock.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
 #include "deadlines/register_forms.h"

@@ -6,7 +6,6 @@
 #include "common/practice.h"
 #include "common/xls_readback.h"
 #include "core/ui/clock.h"
-#include "core/ui/text_rules.h"
 #include "deadlines/agenda.h"
 #include "deadlines/attiva.h"
 #include "deadlines/inserisci.h"
@@ -25,7 +24,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 #include <QUrl>
 
 using namespace gp;

@@ -13,7 +13,6 @@
 #include "deadlines/visualizza.h"
 
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>

@@ -5,8 +5,6 @@
 #include "expenses/register_forms.h"
 #include "instructions/register_forms.h"
 
-#include "common/modal.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

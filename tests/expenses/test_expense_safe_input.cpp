@@ -7,7 +7,6 @@
 #include "common/xls_readback.h"
 #include "core/host/model_access.h"
 #include "core/ui/app_context.h"
-#include "core/ui/text_rules.h"
 #include "expense_steps.h"
 #include "expenses/expense_query.h"
 #include "expenses/inter_spese.h"
@@ -20,8 +19,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTreeWidget>
 #include <QtTest>
 

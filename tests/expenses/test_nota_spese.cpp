@@ -6,8 +6,6 @@
 #include "expense_steps.h"
 #include "expenses/expense_query.h"
 #include "expenses/nota_spese.h"
-#include "expenses/register_forms.h"
-#include "instructions/register_forms.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -48,8 +46,7 @@ QStringList snapshot(gp::host::Sheet& s)
 {
     QStringList out;
     for (int r = 1; r <= 12; ++r)
-        for (int c = 1; c <= 8; ++c)
-            out << s.cells(r, c).text();
+        out << sheetRow(s, r);
     return out;
 }
 } // namespace

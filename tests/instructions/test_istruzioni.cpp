@@ -58,15 +58,10 @@ private slots:
 void TestIstruzioni::decodeBothEncodingsAndSwitchToUtf8()
 {
     LoadedText a = decodeText(kCp1252);
-    QCOMPARE(a.format.encoding, Encoding::Windows1252);
-    QCOMPARE(a.format.lineEnd, QStringLiteral("\r\n"));
-    QVERIFY(a.format.finalLineEnd);
+    QVERIFY(a.format.encoding == Encoding::Windows1252 && a.format.lineEnd == "\r\n" && a.format.finalLineEnd);
     QCOMPARE(a.text, kShown);
-
-    const QByteArray utf8 = (kShown + QStringLiteral("\n")).toUtf8();
-    const LoadedText b = decodeText(utf8);
-    QCOMPARE(b.format.encoding, Encoding::Utf8);
-    QCOMPARE(b.format.lineEnd, QStringLiteral("\n"));
+    const LoadedText b = decodeText((kShown + QStringLiteral("\n")).toUtf8());
+    QVERIFY(b.format.encoding == Encoding::Utf8 && b.format.lineEnd == "\n");
     QCOMPARE(b.text, kShown);
 
     // A lone byte that is no UTF-8 sends the whole file to Windows-1252.
@@ -119,12 +114,12 @@ void TestIstruzioni::formShowsAndSavesTheFileAsItIs()
     QVERIFY(f);
     QCOMPARE(f->windowTitle(), QStringLiteral("Istruzioni"));
     QCOMPARE(text1(f)->toPlainText(), kShown);
-    QCOMPARE(child<QPushButton>(f, "Command2")->text(), QStringLiteral("Stampa"));
-    QCOMPARE(child<QPushButton>(f, "Command1")->text(), QStringLiteral("Aggiorna/Salva"));
-    QVERIFY(!child<QPushButton>(f, "Command1")->isVisible());
-    auto* modifica = f->findChild<QAction*>(QStringLiteral("MnModifica"));
+    auto* modifica = child<QAction>(f, "MnModifica");
     QVERIFY(modifica);
-    QCOMPARE(modifica->text(), QStringLiteral("&Modifica"));
+    QCOMPARE(QStringList({child<QPushButton>(f, "Command2")->text(), child<QPushButton>(f, "Command1")->text(),
+                          modifica->text()}),
+             QStringList({"Stampa", "Aggiorna/Salva", "&Modifica"}));
+    QVERIFY(!child<QPushButton>(f, "Command1")->isVisible());
     modifica->trigger();
     QVERIFY(child<QPushButton>(f, "Command1")->isVisible());
 
@@ -142,8 +137,7 @@ void TestIstruzioni::formShowsAndSavesTheFileAsItIs()
     QCOMPARE(titlesAndTexts(answered({"OK"}, [f] { f->save(); })), saved);
     QCOMPARE(env.read(), kCp1252 + QByteArray("Novit\xE0, \"s\xEC\"\r\n"));
 
-    // Another form of the program gets the focus and gives it back: the file is read again
-    // and the save button hidden.
+    // Another form takes the focus and gives it back: the file is read again, the save button hidden.
     gp::ui::FormBase other(env.ctx, QStringLiteral("Altro"));
     other.show();
     other.activateWindow();
@@ -248,12 +242,10 @@ void TestIstruzioni::fixtureFile()
     SKIP_WITHOUT_FIXTURE(env.copyFixture());
     const QByteArray before = env.read();
     Istruzioni* f = env.show();
-    QCOMPARE(f->fileFormat().encoding, Encoding::Windows1252);
-    QCOMPARE(f->fileFormat().lineEnd, QStringLiteral("\r\n"));
-    QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("12-10-2008.")));
-    QVERIFY(text1(f)->toPlainText().contains(
-        QStringLiteral("Perché la ricerca funzioni, scrivere parte del nome: ROSSI, BIANCHI.")));
-    QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("\"Conferma la Password\"")));
+    QVERIFY(f->fileFormat().encoding == Encoding::Windows1252 && f->fileFormat().lineEnd == "\r\n");
+    for (const char* line : {"12-10-2008.", "Perché la ricerca funzioni, scrivere parte del nome: ROSSI, BIANCHI.",
+                             "\"Conferma la Password\""})
+        QVERIFY2(text1(f)->toPlainText().contains(QString::fromUtf8(line)), line);
     f->startEditing();
     QCOMPARE(answered({"OK"}, [f] { f->save(); }).size(), size_t(1));
     QCOMPARE(env.read(), before);
