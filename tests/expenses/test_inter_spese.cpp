@@ -46,35 +46,49 @@ std::vector<ExpenseRow> lookAlikeRows()
 class TestInterSpese : public QObject {
     Q_OBJECT
 private slots:
-    void layoutAndActivation();
+    void layoutMessagesAndClosing();
     void clientQueryUsesTheClientNumber();
-    void caseQueryMatchesExactly();
-    void emptyAndNotFoundMessages();
-    void printBoxInstructionsAndAnnulla();
+    void caseQueryPrintBoxAndAnnulla();
     void rowOpenedHandsTheExpenseOver();
 };
 
-void TestInterSpese::layoutAndActivation()
+void TestInterSpese::layoutMessagesAndClosing()
 {
     TestPractice env;
     openExpensePractice(env, lookAlikeRows());
-    auto* f = env.show(InterSpese::kName);
+    auto* f = env.show<InterSpese>();
     QVERIFY(f);
     QCOMPARE(f->windowTitle(), QStringLiteral("Interrogazione/Modifica Spese"));
     QCOMPARE(textsOf(f, {"Command1", "Command2", "Command3", "Check1", "Label1", "Label2", "Label4", "MnIstruzioni"}),
              QStringList({"InterrogaC", "InterrogaP", "Annulla", "Stampa", "Ricerca  per cliente ",
                           "Ricerca  per pratica", "Saldo Scheda................ €", "&Istruzioni"}));
-    QVERIFY(!child<QComboBox>(f, "Combo1")->isEnabled());
-    QVERIFY(!child<QComboBox>(f, "Combo2")->isEnabled());
-    QVERIFY(!child<QRadioButton>(f, "Option1")->isChecked());
+    QVERIFY(!child<QComboBox>(f, "Combo1")->isEnabled() && !child<QComboBox>(f, "Combo2")->isEnabled());
+    QVERIFY(!child<QRadioButton>(f, "Option1")->isChecked() && !child<QRadioButton>(f, "Option2")->isChecked());
+
+    // No client chosen; a client number nobody has; an empty case.
+    f->clientMode();
+    const auto seen = answered({"OK", "OK", "OK"}, [&] {
+        f->queryByClient();
+        child<QLineEdit>(f, "Text2")->setText(QStringLiteral("99"));
+        f->queryByClient();
+        child<QRadioButton>(f, "Option2")->setChecked(true);
+        f->queryByCase();
+    });
+    QCOMPARE(titlesAndTexts(seen),
+             QStringList({box(kGP, "Nessuna Spesa associata al  Cliente interrogato  , Riprova"),
+                          box(kGP, "Nessuna Pratica trovata per il Cliente selezionato , Riprova"),
+                          box(kGP, "Il Campo non può essere vuoto !!!!!!")}));
+    QCOMPARE(seen[0].icon, QMessageBox::Question);
     QVERIFY(!child<QRadioButton>(f, "Option2")->isChecked());
+    for (const SeenBox& b : seen)
+        QCOMPARE(b.buttons, QStringList{QStringLiteral("OK")});
+
     // Closing it goes back to the main menu.
     QVERIFY(f->close());
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!env.nav->isLoaded(InterSpese::kName));
-    QVERIFY(env.nav->isLoaded(gp::app::MainMenu::kName));
-    QVERIFY(env.nav->form(gp::app::MainMenu::kName)->isVisible());
+    QVERIFY(env.nav->isLoaded(gp::app::MainMenu::kName) && env.nav->form(gp::app::MainMenu::kName)->isVisible());
 }
 
 void TestInterSpese::clientQueryUsesTheClientNumber()
@@ -84,8 +98,7 @@ void TestInterSpese::clientQueryUsesTheClientNumber()
     auto* f = env.show<InterSpese>();
     child<QRadioButton>(f, "Option1")->setChecked(true);
     auto* combo1 = child<QComboBox>(f, "Combo1");
-    QVERIFY(combo1->isEnabled());
-    QVERIFY(!child<QPushButton>(f, "Command2")->isEnabled());
+    QVERIFY(combo1->isEnabled() && !child<QPushButton>(f, "Command2")->isEnabled());
     QCOMPARE(combo1->count(), 4);
     QCOMPARE(combo1->itemText(0), QStringLiteral("ALFA"));
     // BETA is the second client but has number 10: the key is 10, not the row at position 2 of "Spese".
@@ -129,15 +142,14 @@ void TestInterSpese::clientQueryUsesTheClientNumber()
     QCOMPARE(child<QLabel>(f, "Label3")->text(), QStringLiteral("33,50"));
 }
 
-void TestInterSpese::caseQueryMatchesExactly()
+void TestInterSpese::caseQueryPrintBoxAndAnnulla()
 {
     TestPractice env;
     openExpensePractice(env, lookAlikeRows());
     auto* f = env.show<InterSpese>();
     child<QRadioButton>(f, "Option2")->setChecked(true);
     auto* combo2 = child<QComboBox>(f, "Combo2");
-    QVERIFY(combo2->isEnabled());
-    QVERIFY(!child<QPushButton>(f, "Command1")->isEnabled());
+    QVERIFY(combo2->isEnabled() && !child<QPushButton>(f, "Command1")->isEnabled());
     QCOMPARE(combo2->count(), 7); // one entry per expense row, in sheet order
     QCOMPARE(combo2->itemText(1), QStringLiteral("10"));
 
@@ -165,37 +177,7 @@ void TestInterSpese::caseQueryMatchesExactly()
     combo2->setCurrentIndex(2); // case 11 on row 4, client 21
     f->chooseCase(2);
     QCOMPARE(textsOf(f, {"Text1", "Text2"}), QStringList({"GAMMA", "11"}));
-}
 
-void TestInterSpese::emptyAndNotFoundMessages()
-{
-    TestPractice env;
-    openExpensePractice(env, lookAlikeRows());
-    auto* f = env.show<InterSpese>();
-    f->clientMode();
-    // No client chosen; a client number nobody has; an empty case.
-    const auto seen = answered({"OK", "OK", "OK"}, [&] {
-        f->queryByClient();
-        child<QLineEdit>(f, "Text2")->setText(QStringLiteral("99"));
-        f->queryByClient();
-        child<QRadioButton>(f, "Option2")->setChecked(true);
-        f->queryByCase();
-    });
-    QCOMPARE(titlesAndTexts(seen),
-             QStringList({box(kGP, "Nessuna Spesa associata al  Cliente interrogato  , Riprova"),
-                          box(kGP, "Nessuna Pratica trovata per il Cliente selezionato , Riprova"),
-                          box(kGP, "Il Campo non può essere vuoto !!!!!!")}));
-    QCOMPARE(seen[0].icon, QMessageBox::Question);
-    QVERIFY(!child<QRadioButton>(f, "Option2")->isChecked());
-    for (const SeenBox& b : seen)
-        QCOMPARE(b.buttons, QStringList{QStringLiteral("OK")});
-}
-
-void TestInterSpese::printBoxInstructionsAndAnnulla()
-{
-    TestPractice env;
-    openExpensePractice(env, lookAlikeRows());
-    auto* f = env.show<InterSpese>();
     // The print box hands the balance the form shows over to the printing form.
     queryCase(f, QStringLiteral("21"));
     const QString balance = child<QLabel>(f, "Label3")->text();
