@@ -40,10 +40,9 @@ private slots:
     void initTestCase() { ui::setItalianLocale(); }
 
     void fixtureEventsAndTheirLists();
-    void listStopsAtGapNewEventsGoBelowTheLastRow();
+    void scratchSheetHeadingsGapsAndNewIds();
     void writesReadBackFromSavedFile();
     void amountAndDateRules();
-    void prepareSheetRewritesHeadingsOnly();
 };
 
 void TestAgendaData::fixtureEventsAndTheirLists()
@@ -89,14 +88,23 @@ void TestAgendaData::fixtureEventsAndTheirLists()
     }
 }
 
-void TestAgendaData::listStopsAtGapNewEventsGoBelowTheLastRow()
+void TestAgendaData::scratchSheetHeadingsGapsAndNewIds()
 {
     ScratchAgenda scratch;
     host::Sheet* s = scratch.sheet;
     QVERIFY(readEvents(s).empty()); // A2 empty: nothing
     const EventFields f{QDate(2026, 1, 1), {}, {}, {}, {}};
     QCOMPARE(appendEvent(s, f), 1.0); // an empty agenda starts at 1
+    // Preparing the sheet rewrites the six headings only.
+    for (int c = 1; c <= 7; ++c)
+        s->cells(1, c).setValue(QStringLiteral("altro"));
+    prepareDeadlineSheet(s);
+    const QStringList headings{"ID", "Dorvessa", "Tipo", "Oggetto", "Nota", "Importo", "altro"};
+    for (int c = 1; c <= 7; ++c)
+        QCOMPARE(s->cells(1, c).text(), headings[c - 1]);
     QCOMPARE(s->cells(2, 1).value().toDouble(), 1.0);
+    QCOMPARE(s->scrollArea(), QStringLiteral("$A$2:$G$65536"));
+    QCOMPARE(host::ModelAccess::worksheet(*s).frozenRows, 1);
     for (int r = 2; r <= 5; ++r) {
         s->cells(r, 1).setValue(double(r - 1));
         s->cells(r, 2).setValue(QDate(2026, 1, r));
@@ -183,22 +191,6 @@ void TestAgendaData::amountAndDateRules()
              {"domani", ""},
              {"", ""}},
             [](const QString& text) { return host::parseDate(text).toString(Qt::ISODate); });
-}
-
-void TestAgendaData::prepareSheetRewritesHeadingsOnly()
-{
-    ScratchAgenda scratch;
-    host::Sheet* s = scratch.sheet;
-    for (int c = 1; c <= 7; ++c)
-        s->cells(1, c).setValue(QStringLiteral("altro"));
-    s->cells(2, 1).setValue(1.0);
-    prepareDeadlineSheet(s);
-    const QStringList headings{"ID", "Dorvessa", "Tipo", "Oggetto", "Nota", "Importo", "altro"};
-    for (int c = 1; c <= 7; ++c)
-        QCOMPARE(s->cells(1, c).text(), headings[c - 1]);
-    QCOMPARE(s->cells(2, 1).value().toDouble(), 1.0);
-    QCOMPARE(s->scrollArea(), QStringLiteral("$A$2:$G$65536"));
-    QCOMPARE(host::ModelAccess::worksheet(*s).frozenRows, 1);
 }
 
 QTEST_MAIN(TestAgendaData)

@@ -31,8 +31,7 @@ private slots:
 
     void dueAndExpiredLists();
     void searchListsEverythingAndRefreshesOnActivation();
-    void startupSummary();
-    void noAgendaNoSummary();
+    void startupSummaryWithAndWithoutAgenda();
 };
 
 void TestViewer::dueAndExpiredLists()
@@ -122,11 +121,21 @@ void TestViewer::searchListsEverythingAndRefreshesOnActivation()
     QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(Visualizza::kName); }, 2000));
 }
 
-void TestViewer::startupSummary()
+void TestViewer::startupSummaryWithAndWithoutAgenda()
 {
     TestPractice env;
     SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
-    QVERIFY(!env.ctx.deadlines());
+    // Without the agenda: no summary, no panel, no box, nothing opened.
+    const QString agenda = env.path(ui::kDeadlineFile);
+    QVERIFY(QFile::rename(agenda, agenda + QStringLiteral(".via")));
+    ModalAnswerer boxes;
+    ui::FormBase* menu = env.show(app::MainMenu::kName);
+    QVERIFY(!deadlines::startupSummary(env.ctx).available);
+    QVERIFY(!startupSummaryPanel(env.ctx, menu->body()));
+    QCoreApplication::processEvents();
+    QVERIFY(boxes.seen().empty() && !env.ctx.deadlines());
+    QVERIFY(QFile::rename(agenda + QStringLiteral(".via"), agenda));
+
     const StartupSummary s = deadlines::startupSummary(env.ctx);
     QVERIFY(s.available && s.expired == 5 && s.upcoming == 1);
     QCOMPARE(s.text, QStringLiteral("Dorvessa: 5 eventi scaduti, 1 evento nei prossimi sette giorni."));
@@ -138,7 +147,6 @@ void TestViewer::startupSummary()
     QCOMPARE(summaryText(1, 2), QStringLiteral("Dorvessa: 1 evento scaduto, 2 eventi nei prossimi sette giorni."));
 
     // The main menu's panel and its command.
-    ui::FormBase* menu = env.show(app::MainMenu::kName);
     QWidget* panel = startupSummaryPanel(env.ctx, menu->body());
     QVERIFY(panel);
     auto* layout = new QVBoxLayout(menu->body());
@@ -156,20 +164,6 @@ void TestViewer::startupSummary()
     env.show(app::MainMenu::kName);
     QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(),
              QStringLiteral("Dorvessa: 5 eventi scaduti, 2 eventi nei prossimi sette giorni."));
-}
-
-void TestViewer::noAgendaNoSummary()
-{
-    TestPractice env;
-    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
-    QFile::remove(env.path(ui::kDeadlineFile));
-    ModalAnswerer boxes;
-    ui::FormBase* menu = env.show(app::MainMenu::kName);
-    QVERIFY(!deadlines::startupSummary(env.ctx).available);
-    QVERIFY(!startupSummaryPanel(env.ctx, menu->body()));
-    QCoreApplication::processEvents();
-    QVERIFY(boxes.seen().empty());
-    QVERIFY(!env.ctx.deadlines());
 }
 
 QTEST_MAIN(TestViewer)
