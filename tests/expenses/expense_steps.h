@@ -1,5 +1,5 @@
-// Steps the expense tests share: a query by case, and what they read off a
-// form or a sheet, a set of controls or a whole row at once, so that one
+// Steps the expense tests share: a query by case, filling the expense note,
+// and reading a set of controls or a sheet row at once, so that one
 // comparison shows every difference.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include "expenses/inter_spese.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QStringList>
 #include <QWidget>
 
@@ -41,4 +42,18 @@ inline QStringList queryCase(gp::expenses::InterSpese* f, const QString& key)
     f->caseMode();
     f->findChild<QComboBox*>(QStringLiteral("Combo2"))->setEditText(key);
     return titlesAndTexts(answered({"OK"}, [f] { f->queryByCase(); }));
+}
+
+// The expense note's fields, in this order: case, date, description, kind, amount, VAT.
+enum Field { Case, Date, Description, Kind, Amount, Vat };
+
+inline void fill(QWidget* note, const QStringList& x)
+{
+    note->findChild<QComboBox*>(QStringLiteral("Combo1"))->setEditText(x[Case]);
+    note->findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(x[Date]);
+    note->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(x[Description]);
+    note->findChild<QComboBox*>(QStringLiteral("Combo2"))->setEditText(x[Kind]);
+    note->findChild<QLineEdit*>(QStringLiteral("Text6"))->setText(x[Amount]);
+    auto* vat = note->findChild<QComboBox*>(QStringLiteral("Combo3"));
+    vat->setCurrentIndex(vat->findText(x[Vat]));
 }

@@ -27,20 +27,6 @@ std::vector<ExpenseRow> someRows()
     };
 }
 
-// The fields in this order: case, date, description, kind, amount, VAT.
-enum Field { Case, Date, Description, Kind, Amount, Vat };
-
-void fill(QWidget* f, const QStringList& x)
-{
-    child<QComboBox>(f, "Combo1")->setEditText(x[Case]);
-    child<QLineEdit>(f, "Text3")->setText(x[Date]);
-    child<QLineEdit>(f, "Text4")->setText(x[Description]);
-    child<QComboBox>(f, "Combo2")->setEditText(x[Kind]);
-    child<QLineEdit>(f, "Text6")->setText(x[Amount]);
-    auto* vat = child<QComboBox>(f, "Combo3");
-    vat->setCurrentIndex(vat->findText(x[Vat]));
-}
-
 // Every cell of "Spese" rows 1..n as display texts, for "nothing changed" checks.
 QStringList snapshot(gp::host::Sheet& s)
 {
