@@ -41,8 +41,7 @@ class TestNotaSpese : public QObject {
     Q_OBJECT
 private slots:
     void newExpenseForCaseThenBooked();
-    void changeAnExpenseWithAndWithoutId();
-    void deleteAnExpense();
+    void changeAndDeleteAnExpense();
     void everyFieldIsChecked();
 };
 
@@ -79,7 +78,7 @@ void TestNotaSpese::newExpenseForCaseThenBooked()
     QCOMPARE(totalsFor(env.book(), kColClient, 21).cents, qint64(700 + 123456));
 }
 
-void TestNotaSpese::changeAnExpenseWithAndWithoutId()
+void TestNotaSpese::changeAndDeleteAnExpense()
 {
     TestPractice env;
     openExpensePractice(env, someRows());
@@ -125,29 +124,25 @@ void TestNotaSpese::changeAnExpenseWithAndWithoutId()
     QCOMPARE(s.cells(4, 7).value(), QVariant(0.29));
     QCOMPARE(s.cells(3, 5).text(), QStringLiteral("CONTRIBUTO UNIFICATO"));
     QCOMPARE(s.cells(5, 5).text(), QStringLiteral("NOTIFICA"));
-}
 
-void TestNotaSpese::deleteAnExpense()
-{
-    TestPractice env;
-    openExpensePractice(env, someRows());
-    auto* f = env.show<NotaSpese>();
-    f->showExpense(3);
-    const auto asked = answered({"No"}, [f] { f->deleteExpense(); });
-    QCOMPARE(titlesAndTexts(asked), QStringList({box(kGP, "Si vuole Eliminare la Spesa selezionata ?")}));
-    QCOMPARE(asked[0].buttons, QStringList({"Sì", "No"}));
-    QCOMPARE(defaultButtons(asked), QStringList({"No"}));
-    QCOMPARE(env.sheet(kExpenseSheet).cells(3, 1).value().toDouble(), 9.0);
-    QCOMPARE(answered({"Sì", "OK"}, [f] { f->deleteExpense(); }).at(1).text, QStringLiteral("Spesa eliminata."));
+    // Deleting it: asked with "No" the default, then gone from the saved sheet.
+    f = env.show<NotaSpese>();
+    f->showExpense(4);
+    const auto askedDelete = answered({"No"}, [f] { f->deleteExpense(); });
+    QCOMPARE(titlesAndTexts(askedDelete), QStringList({box(kGP, "Si vuole Eliminare la Spesa selezionata ?")}));
+    QCOMPARE(askedDelete[0].buttons, QStringList({"Sì", "No"}));
+    QCOMPARE(defaultButtons(askedDelete), QStringList({"No"}));
+    QCOMPARE(env.sheet(kExpenseSheet).cells(4, 1).value().toDouble(), 9.0);
+    QCOMPARE(titlesAndTexts(answered({"Sì", "OK"}, [f] { f->deleteExpense(); })).at(1),
+             box(" " + kGP, "Spesa eliminata."));
     QCOMPARE(f->shownRow(), 0);
     QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QString());
-
     env.reopen(true);
-    gp::host::Sheet& s = env.sheet(kExpenseSheet);
-    QCOMPARE(s.walkDown(2, 2).size(), size_t(3));
+    gp::host::Sheet& after = env.sheet(kExpenseSheet);
+    QCOMPARE(after.walkDown(2, 2).size(), size_t(3));
     for (int r = 2; r <= 4; ++r)
-        QVERIFY(s.cells(r, 1).value().toDouble() != 9.0);
-    QCOMPARE(s.cells(3, 5).value().toString(), QStringLiteral("SENZA ID"));
+        QVERIFY(after.cells(r, 1).value().toDouble() != 9.0);
+    QCOMPARE(after.cells(4, 5).text(), QStringLiteral("NOTIFICA"));
 }
 
 // Each field empty or wrong: a new expense and a change to an existing one are
