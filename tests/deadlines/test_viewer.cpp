@@ -42,8 +42,7 @@ void TestViewer::dueAndExpiredLists()
     QVERIFY(editor);
 
     child<QCheckBox>(editor, "Check4")->setChecked(true);
-    QVERIFY(waitActive(*env.nav, Visualizza::kName));
-    auto* viewer = env.nav->formAs<Visualizza>(Visualizza::kName);
+    auto* viewer = qobject_cast<Visualizza*>(waitActive(*env.nav, Visualizza::kName));
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Eventi in Dorvessa"));
     QCOMPARE(child<QLabel>(viewer, "Label1")->text(), QString());
@@ -153,8 +152,7 @@ void TestViewer::startupSummaryWithAndWithoutAgenda()
     layout->addWidget(panel);
     QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(), s.text);
     child<QPushButton>(panel, "CmdVediScadenze")->click();
-    QVERIFY(waitActive(*env.nav, Visualizza::kName));
-    auto* viewer = env.nav->formAs<Visualizza>(Visualizza::kName);
+    auto* viewer = qobject_cast<Visualizza*>(waitActive(*env.nav, Visualizza::kName));
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), Visualizza::kSummaryCaption);
     QCOMPARE(column(child<QTreeWidget>(viewer, "ListView1"), 0), (QStringList{"10", "15", "4", "18", "6", "5"}));
