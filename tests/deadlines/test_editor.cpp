@@ -310,15 +310,13 @@ void TestEditor::amountAndDateRulesThenInsert()
     fill(editor, {"30/06/2027", "UDIENZA", kSubject, "prima riga,\nseconda", "1.500,25"});
     QCOMPARE(titlesAndTexts(confirm(editor, {"OK"})), QStringList({box(kTitle, "Evento n. 21 inserito in Dorvessa.")}));
     QVERIFY(child<QLineEdit>(editor, "Text2")->text().isEmpty()); // ready for the next one
-    {
-        // Already on disk: the editor saves after writing.
-        SavedBook saved(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
-        host::Sheet* s = saved.sheet(kDeadlineSheet);
-        QCOMPARE(readEvent(s, 22).texts,
-                 QStringList({"21", "30/06/2027", "UDIENZA", kSubject, "prima riga,\nseconda", "1.500,25"}));
-        QCOMPARE(s->cells(22, 2).value().typeId(), int(QMetaType::Double)); // a date value
-        QCOMPARE(s->cells(22, 6).value(), QVariant(1500.25));
-    }
+    // Already on disk: the editor saves after writing.
+    SavedBook saved(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
+    host::Sheet* s = saved.sheet(kDeadlineSheet);
+    QCOMPARE(readEvent(s, 22).texts,
+             QStringList({"21", "30/06/2027", "UDIENZA", kSubject, "prima riga,\nseconda", "1.500,25"}));
+    QCOMPARE(s->cells(22, 2).value().typeId(), int(QMetaType::Double)); // a date value
+    QCOMPARE(s->cells(22, 6).value(), QVariant(1500.25));
 
     // Modify with no event chosen in the viewer.
     check(editor, "Check2");
@@ -358,14 +356,11 @@ void TestEditor::modifyVanishedAndDeleteChosenInViewer()
         titlesAndTexts(seen),
         QStringList({box(kTitle, "Modificare l'evento n. 3 in Dorvessa?"), box(kTitle, "Evento n. 3 modificato.")}));
     QCOMPARE(defaultButtons(seen), QStringList({"Sì", "OK"}));
-    {
-        SavedBook saved(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
-        host::Sheet* s = saved.sheet(kDeadlineSheet);
-        f.prepend(QStringLiteral("3"));
-        QCOMPARE(readEvent(s, 4).texts, f);
-        QCOMPARE(s->cells(4, 6).value().toDouble(), 600.1);
-        QCOMPARE(int(readEvents(s).size()), 20);
-    }
+    SavedBook modified(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
+    f.prepend(QStringLiteral("3"));
+    QCOMPARE(readEvent(modified.sheet(kDeadlineSheet), 4).texts, f);
+    QCOMPARE(modified.sheet(kDeadlineSheet)->cells(4, 6).value().toDouble(), 600.1);
+    QCOMPARE(int(readEvents(modified.sheet(kDeadlineSheet)).size()), 20);
 
     // Answering No changes nothing.
     child<QLineEdit>(editor, "Text4")->setText(QStringLiteral("1,00"));
@@ -427,8 +422,7 @@ void TestEditor::typedEventsGoWhereTheListsShowThem()
              QStringList({box("Gestione Pratiche",
                               "La riga 10 del foglio Dorvessa non è vuota ma non ha il numero: "
                               "correggerla prima di aggiungere.")}));
-    QVERIFY(sheet->cells(22, 1).isEmpty());
-    QVERIFY(sheet->cells(22, 2).isEmpty());
+    QVERIFY(sheet->cells(22, 1).isEmpty() && sheet->cells(22, 2).isEmpty());
 
     // The row emptied (values and formats): the new event fills it and every list reaches it.
     sheet->rows(10, 10).clear();

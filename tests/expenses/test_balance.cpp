@@ -116,9 +116,8 @@ void TestBalance::fixtureBalanceMatchesIndependentReading()
     TestPractice env;
     SKIP_WITHOUT_FIXTURE(env.openWith({gp::expenses::registerForms, gp::instructions::registerForms}));
     // The same sums from the dump written by independent readers.
-    QFile f(practiceFixtureDir() + QStringLiteral("/Pratiche.expected.json"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QJsonObject doc = QJsonDocument::fromJson(f.readAll()).object();
+    const QJsonObject doc
+        = QJsonDocument::fromJson(readFile(practiceFixtureDir() + QStringLiteral("/Pratiche.expected.json"))).object();
     QMap<int, QMap<int, QJsonValue>> rows;
     for (const QJsonValue& s : doc[QStringLiteral("sheets")].toArray()) {
         if (s[QStringLiteral("name")].toString() != QStringLiteral("Spese"))
