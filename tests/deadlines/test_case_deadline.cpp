@@ -52,12 +52,10 @@ private slots:
     void cleanup() { ui::Clock::clear(); }
 
     void writesColumnNTheCaseFormAndTheEvent();
-    void unknownCaseWritesNothing();
-    void missingAgendaWritesNothing();
+    void unknownCaseOrMissingAgendaWritesNothing();
 };
 
-// Opened from the case form's deadline box while the agenda is the active
-// workbook: column N of the case, the case form and the event, all saved.
+// Opened from the case form while the agenda is the active workbook: all three written and saved.
 void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
 {
     TestPractice env;
@@ -83,32 +81,26 @@ void TestCaseDeadline::writesColumnNTheCaseFormAndTheEvent()
 
     SavedBook practice(env.path(ui::kPracticeFile), ui::kPracticePassword);
     host::Sheet* cases = practice.sheet(QStringLiteral("Pratica"));
-    const int row = cases->findIdentifier(1, 106);
-    QCOMPARE(row, 4);
-    QCOMPARE(cases->cells(row, 14).text(), QStringLiteral("15/01/2027"));
-    QCOMPARE(cases->cells(row - 1, 14).text(), QStringLiteral("*")); // the neighbour untouched
+    QCOMPARE(cases->findIdentifier(1, 106), 4);
+    QCOMPARE(cases->cells(4, 14).text(), QStringLiteral("15/01/2027"));
+    QCOMPARE(cases->cells(3, 14).text(), QStringLiteral("*")); // the neighbour untouched
 
     SavedBook agenda(env.path(ui::kDeadlineFile), ui::kDeadlinePassword);
     host::Sheet* s = agenda.sheet(kDeadlineSheet);
-    const Event e = readEvent(s, 22);
-    QCOMPARE(e.number.value(), 21.0);
-    QCOMPARE(e.date, QDate(2027, 1, 15));
-    QCOMPARE(s->cells(22, 2).value().typeId(), int(QMetaType::Double));
-    QCOMPARE(e.type, QStringLiteral("Pratica"));
-    QCOMPARE(e.subject, subject);
-    QCOMPARE(e.note, QStringLiteral("DEPOSITO MEMORIA"));
-    QVERIFY(e.texts[5].isEmpty());
+    QCOMPARE(readEvent(s, 22).texts, (QStringList{"21", "15/01/2027", "Pratica", subject, "DEPOSITO MEMORIA", ""}));
+    QCOMPARE(s->cells(22, 2).value().typeId(), int(QMetaType::Double)); // a date value
 }
 
-void TestCaseDeadline::unknownCaseWritesNothing()
+// A missing date, a missing agenda (moved away, then back) and an unknown case: nothing written.
+void TestCaseDeadline::unknownCaseOrMissingAgendaWritesNothing()
 {
     TestPractice env;
     SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
+    const QString agenda = env.path(ui::kDeadlineFile);
+    QVERIFY(QFile::rename(agenda, agenda + QStringLiteral(".via")));
     ui::FormBase* form = startCase(env, 999, QString());
     QVERIFY(form);
     QCOMPARE(child<QLineEdit>(form, "Text2")->text(), QStringLiteral("PRATICA 999"));
-
-    // No date yet.
     QCOMPARE(titlesAndTexts(save(form)),
              QStringList({box(kTitle,
                               "Il campo \"Dorvessa\" non contiene una data valida.\n"
@@ -116,27 +108,15 @@ void TestCaseDeadline::unknownCaseWritesNothing()
     pick(form, QDate(2027, 1, 15));
     QCOMPARE(titlesAndTexts(save(form)),
              QStringList({box(kTitle,
+                              "Il file " + QDir::toNativeSeparators(agenda)
+                                  + " non è stato trovato.\nLa Dorvessa non è stata registrata.")}));
+    QVERIFY(QFile::rename(agenda + QStringLiteral(".via"), agenda));
+    QCOMPARE(titlesAndTexts(save(form)),
+             QStringList({box(kTitle,
                               "La pratica n. 999 non è presente nel foglio Pratica.\n"
                               "La Dorvessa non è stata registrata.")}));
     QVERIFY(form->isVisible());
     QCOMPARE(lastFilledRow(agendaSheet(env.ctx)), 21);
-    QVERIFY(!env.ctx.practice()->modified());
-}
-
-void TestCaseDeadline::missingAgendaWritesNothing()
-{
-    TestPractice env;
-    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
-    QFile::remove(env.path(ui::kDeadlineFile));
-    ui::FormBase* form = startCase(env, 106, QStringLiteral("X"));
-    QVERIFY(form);
-    pick(form, QDate(2027, 1, 15));
-    QCOMPARE(titlesAndTexts(save(form)),
-             QStringList({box(kTitle,
-                              "Il file " + QDir::toNativeSeparators(env.path("Dorvessa.xls"))
-                                  + " non è stato trovato.\nLa Dorvessa non è stata registrata.")}));
-    host::Sheet* cases = env.ctx.practice()->sheet(QStringLiteral("Pratica"));
-    QCOMPARE(cases->cells(cases->findIdentifier(1, 106), 14).text(), QStringLiteral("26/12/2026"));
     QVERIFY(!env.ctx.practice()->modified());
 }
 

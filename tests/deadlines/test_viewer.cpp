@@ -13,7 +13,6 @@
 #include "deadlines/visualizza.h"
 
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -32,9 +31,7 @@ private slots:
 
     void dueAndExpiredLists();
     void searchListsEverythingAndRefreshesOnActivation();
-    void openedForNothingStaysEmpty();
-    void startupSummary();
-    void noAgendaNoSummary();
+    void startupSummaryWithAndWithoutAgenda();
 };
 
 void TestViewer::dueAndExpiredLists()
@@ -45,27 +42,23 @@ void TestViewer::dueAndExpiredLists()
     QVERIFY(editor);
 
     child<QCheckBox>(editor, "Check4")->setChecked(true);
-    QVERIFY(waitActive(*env.nav, Visualizza::kName));
-    auto* viewer = env.nav->formAs<Visualizza>(Visualizza::kName);
+    auto* viewer = qobject_cast<Visualizza*>(waitActive(*env.nav, Visualizza::kName));
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Eventi in Dorvessa"));
     QCOMPARE(child<QLabel>(viewer, "Label1")->text(), QString());
     auto* list = child<QTreeWidget>(viewer, "ListView1");
     QCOMPARE(list->columnCount(), 6);
-    QStringList headers;
+    const QStringList heads{"ID", "Dorvessa", "Tipo", "Oggetto", "Nota", "Importo"};
     for (int c = 0; c < 6; ++c)
-        headers << list->headerItem()->text(c);
-    QCOMPARE(headers, (QStringList{"ID", "Dorvessa", "Tipo", "Oggetto", "Nota", "Importo"}));
-    QCOMPARE(list->columnWidth(0), ui::twips(500));
-    QCOMPARE(list->columnWidth(2), ui::twips(2000));
-    QCOMPARE(list->columnWidth(5), ui::twips(1000));
+        QCOMPARE(list->headerItem()->text(c), heads[c]);
+    for (const auto& [c, width] : {std::pair(0, 500), std::pair(2, 2000), std::pair(5, 1000)})
+        QCOMPARE(list->columnWidth(c), ui::twips(width));
 
     // Due today or later, by date; none in red.
     QCOMPARE(list->topLevelItemCount(), 15);
     QCOMPARE(column(list, 0).mid(0, 4), (QStringList{"5", "1", "16", "8"}));
     QCOMPARE(column(list, 1).mid(0, 2), (QStringList{"28/12/2026", "17/01/2027"}));
-    // The date column is at least as designed and wide enough for a whole date
-    // with the list's margins: the year is never cut.
+    // The date column is at least as designed and wide enough for a whole date: the year is never cut.
     QVERIFY(list->columnWidth(1) >= ui::twips(1000));
     const int margin = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
     for (const QString& date : column(list, 1))
@@ -94,20 +87,22 @@ void TestViewer::searchListsEverythingAndRefreshesOnActivation()
 {
     TestPractice env;
     SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
+    // Opened for nothing, it lists nothing.
+    openAgenda(env.ctx);
+    ui::FormBase* viewer = env.show(Visualizza::kName);
+    QVERIFY(viewer);
+    auto* list = child<QTreeWidget>(viewer, "ListView1");
+    QCOMPARE(list->topLevelItemCount(), 0);
     ui::FormBase* editor = openAgendaEditor(*env.nav);
     QVERIFY(editor);
     child<QCheckBox>(editor, "Check2")->setChecked(true);
     child<QCheckBox>(editor, "Check6")->setChecked(true);
     QVERIFY(waitActive(*env.nav, Visualizza::kName));
-    auto* viewer = env.nav->formAs<Visualizza>(Visualizza::kName);
-    QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Visualizza")); // caption unchanged
     QCOMPARE(child<QLabel>(viewer, "Label1")->text(), QStringLiteral("Seleziona  la Dorvessa"));
-    auto* list = child<QTreeWidget>(viewer, "ListView1");
-    QStringList ids;
-    for (int i = 1; i <= 20; ++i)
-        ids << QString::number(i);
-    QCOMPARE(column(list, 0), ids);                                          // sheet order, expired ones included
+    QCOMPARE(column(list, 0).size(), 20);
+    for (int i = 0; i < 20; ++i) // sheet order, expired ones included
+        QCOMPARE(column(list, 0)[i], QString::number(i + 1));
     QCOMPARE(list->topLevelItem(3)->foreground(0).color(), QColor(Qt::red)); // event 4 expired
     QVERIFY(!column(list, 4).join(' ').contains(QStringLiteral("colonna G")));
 
@@ -125,26 +120,23 @@ void TestViewer::searchListsEverythingAndRefreshesOnActivation()
     QVERIFY(QTest::qWaitFor([&] { return !env.nav->form(Visualizza::kName); }, 2000));
 }
 
-void TestViewer::openedForNothingStaysEmpty()
+void TestViewer::startupSummaryWithAndWithoutAgenda()
 {
     TestPractice env;
     SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
-    openAgenda(env.ctx);
-    ui::FormBase* viewer = env.show(Visualizza::kName);
-    QVERIFY(viewer);
-    QCOMPARE(viewer->windowTitle(), QStringLiteral("Visualizza"));
-    QCOMPARE(child<QTreeWidget>(viewer, "ListView1")->topLevelItemCount(), 0);
-}
+    // Without the agenda: no summary, no panel, no box, nothing opened.
+    const QString agenda = env.path(ui::kDeadlineFile);
+    QVERIFY(QFile::rename(agenda, agenda + QStringLiteral(".via")));
+    ModalAnswerer boxes;
+    ui::FormBase* menu = env.show(app::MainMenu::kName);
+    QVERIFY(!deadlines::startupSummary(env.ctx).available);
+    QVERIFY(!startupSummaryPanel(env.ctx, menu->body()));
+    QCoreApplication::processEvents();
+    QVERIFY(boxes.seen().empty() && !env.ctx.deadlines());
+    QVERIFY(QFile::rename(agenda + QStringLiteral(".via"), agenda));
 
-void TestViewer::startupSummary()
-{
-    TestPractice env;
-    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
-    QVERIFY(!env.ctx.deadlines());
     const StartupSummary s = deadlines::startupSummary(env.ctx);
-    QVERIFY(s.available);
-    QCOMPARE(s.expired, 5);
-    QCOMPARE(s.upcoming, 1);
+    QVERIFY(s.available && s.expired == 5 && s.upcoming == 1);
     QCOMPARE(s.text, QStringLiteral("Dorvessa: 5 eventi scaduti, 1 evento nei prossimi sette giorni."));
     QVERIFY(env.ctx.deadlines());                             // opened once for the run
     QCOMPARE(env.host->activeWorkbook(), env.ctx.practice()); // the case files stay active
@@ -154,40 +146,22 @@ void TestViewer::startupSummary()
     QCOMPARE(summaryText(1, 2), QStringLiteral("Dorvessa: 1 evento scaduto, 2 eventi nei prossimi sette giorni."));
 
     // The main menu's panel and its command.
-    ui::FormBase* menu = env.show(app::MainMenu::kName);
     QWidget* panel = startupSummaryPanel(env.ctx, menu->body());
     QVERIFY(panel);
     auto* layout = new QVBoxLayout(menu->body());
     layout->addWidget(panel);
     QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(), s.text);
     child<QPushButton>(panel, "CmdVediScadenze")->click();
-    QVERIFY(waitActive(*env.nav, Visualizza::kName));
-    auto* viewer = env.nav->formAs<Visualizza>(Visualizza::kName);
+    auto* viewer = qobject_cast<Visualizza*>(waitActive(*env.nav, Visualizza::kName));
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), Visualizza::kSummaryCaption);
     QCOMPARE(column(child<QTreeWidget>(viewer, "ListView1"), 0), (QStringList{"10", "15", "4", "18", "6", "5"}));
 
     // Back to the menu after an event was added: the text follows.
-    EventFields f;
-    f.date = QDate(2026, 12, 26);
-    appendEvent(agendaSheet(env.ctx), f);
+    appendEvent(agendaSheet(env.ctx), {QDate(2026, 12, 26), {}, {}, {}, {}});
     env.show(app::MainMenu::kName);
     QCOMPARE(child<QLabel>(panel, "LabelScadenze")->text(),
              QStringLiteral("Dorvessa: 5 eventi scaduti, 2 eventi nei prossimi sette giorni."));
-}
-
-void TestViewer::noAgendaNoSummary()
-{
-    TestPractice env;
-    SKIP_WITHOUT_FIXTURE(env.openWith({deadlines::registerForms}));
-    QFile::remove(env.path(ui::kDeadlineFile));
-    ModalAnswerer boxes;
-    ui::FormBase* menu = env.show(app::MainMenu::kName);
-    QVERIFY(!deadlines::startupSummary(env.ctx).available);
-    QVERIFY(!startupSummaryPanel(env.ctx, menu->body()));
-    QCoreApplication::processEvents();
-    QVERIFY(boxes.seen().empty());
-    QVERIFY(!env.ctx.deadlines());
 }
 
 QTEST_MAIN(TestViewer)

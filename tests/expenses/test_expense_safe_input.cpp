@@ -1,14 +1,11 @@
-// The expense forms against stale results and unformatted amounts: every
-// query starts from an empty "S", "Stampa" never prints an earlier result, a
-// failing query is reported once, booked amounts get the money format of the
-// existing rows (read back with msoffcrypto-tool and xlrd) and the list shows
-// amounts in the Italian money form.
-#include "common/modal.h"
+// The expense forms against stale results and unformatted amounts: every query
+// starts from an empty "S", "Stampa" never prints an earlier result, a failing
+// query is reported once, booked amounts get the money format of the rows there.
 #include "common/practice.h"
 #include "common/xls_readback.h"
 #include "core/host/model_access.h"
 #include "core/ui/app_context.h"
-#include "core/ui/text_rules.h"
+#include "expense_steps.h"
 #include "expenses/expense_query.h"
 #include "expenses/inter_spese.h"
 #include "expenses/nota_spese.h"
@@ -20,8 +17,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -45,12 +40,11 @@ std::vector<ExpenseRow> rows()
 class TestExpenseSafeInput : public QObject {
     Q_OBJECT
 private slots:
-    void everyQueryStartsFromAnEmptyResult();
-    void failingQueryIsReportedOnce();
+    void everyQueryStartsFromAnEmptyResultAndFailsOnce();
     void amountsInTheMoneyForm();
 };
 
-void TestExpenseSafeInput::everyQueryStartsFromAnEmptyResult()
+void TestExpenseSafeInput::everyQueryStartsFromAnEmptyResultAndFailsOnce()
 {
     TestPractice env;
     openExpensePractice(env, rows());
@@ -58,71 +52,45 @@ void TestExpenseSafeInput::everyQueryStartsFromAnEmptyResult()
     auto* list = child<QTreeWidget>(f, "ListView1");
     auto* balance = child<QLabel>(f, "Label3");
     gp::host::Sheet& s = env.sheet(kResultSheet);
+    const auto emptied = [&] {
+        QVERIFY(s.cells(2, 1).isEmpty());
+        QVERIFY(s.cells(3, 6).isEmpty());
+        QCOMPARE(s.cells(1, 1).value().toString(), QStringLiteral("N/Pratica")); // the headings stay
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(balance->text(), QString());
+    };
 
-    f->caseMode();
-    child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("10"));
-    f->queryByCase();
-    QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(queryCase(f, QStringLiteral("10")), QStringList());
     QCOMPARE(column(list, 5), QStringList({"1.000,00", "0,10"})); // stored in General format
     QCOMPARE(balance->text(), QStringLiteral("1.000,10"));
-
     // A key that is no number: the earlier result is gone from "S", the list and the balance.
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("abc"));
-    f->queryByCase();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Nessuna Pratica trovata, Riprova"));
-    QVERIFY(s.cells(2, 1).isEmpty());
-    QVERIFY(s.cells(3, 6).isEmpty());
-    QCOMPARE(s.cells(1, 1).value().toString(), QStringLiteral("N/Pratica")); // the headings stay
-    QCOMPARE(list->topLevelItemCount(), 0);
-    QCOMPARE(balance->text(), QString());
+    QCOMPARE(queryCase(f, QStringLiteral("abc")), QStringList({box(kTitle, "Nessuna Pratica trovata, Riprova")}));
+    emptied();
 
     // "Stampa" has nothing to print: it says so and prints nothing.
-    boxes.clear();
-    boxes.press(QStringLiteral("OK"));
-    child<QCheckBox>(f, "Check1")->setChecked(true);
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].title, kTitle);
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Nessun risultato da stampare."));
+    QCOMPARE(titlesAndTexts(answered({"OK"}, [f] { child<QCheckBox>(f, "Check1")->setChecked(true); })),
+             QStringList({box(kTitle, "Nessun risultato da stampare.")}));
     QVERIFY(!child<QCheckBox>(f, "Check1")->isChecked());
     QVERIFY(!env.nav->isLoaded(gp::printing::StampaSpese::kName));
     QVERIFY(env.host->recordedPrints.empty());
 
     // The same after a client query with an empty key.
-    f->caseMode();
-    child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("21"));
-    f->queryByCase();
+    QCOMPARE(queryCase(f, QStringLiteral("21")), QStringList());
     QCOMPARE(list->topLevelItemCount(), 1);
     f->clientMode();
-    boxes.clear();
-    boxes.press(QStringLiteral("OK"));
-    f->queryByClient();
-    QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Nessuna Spesa associata al  Cliente interrogato  , Riprova"));
-    QVERIFY(s.cells(2, 1).isEmpty());
-    QCOMPARE(balance->text(), QString());
-}
+    QCOMPARE(titlesAndTexts(answered({"OK"}, [f] { f->queryByClient(); })),
+             QStringList({box(kTitle, "Nessuna Spesa associata al  Cliente interrogato  , Riprova")}));
+    emptied();
 
-void TestExpenseSafeInput::failingQueryIsReportedOnce()
-{
-    TestPractice env;
-    openExpensePractice(env, rows());
-    auto* f = env.show<InterSpese>();
-    f->caseMode();
-    child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("10"));
-    f->queryByCase();
-    QCOMPARE(child<QTreeWidget>(f, "ListView1")->topLevelItemCount(), 2);
-    // The expense sheet is gone: the engine's error, and nothing after it.
+    // The expense sheet is gone: the engine's error, reported once, and the result emptied.
+    QCOMPARE(queryCase(f, QStringLiteral("10")), QStringList());
+    QCOMPARE(list->topLevelItemCount(), 2);
     gp::host::ModelAccess::workbook(env.book()).sheet("Spese")->name = "Spese di prima";
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
-    f->queryByCase();
-    QCOMPARE(int(boxes.seen().size()), 1);
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
-    QVERIFY(boxes.seen()[0].text.contains(QStringLiteral("Spese")));
-    QCOMPARE(child<QTreeWidget>(f, "ListView1")->topLevelItemCount(), 0);
-    QVERIFY(env.sheet(kResultSheet).cells(2, 1).isEmpty());
+    const auto seen = answered({"OK", "OK"}, [f] { f->queryByCase(); });
+    QCOMPARE(seen.size(), size_t(1));
+    QCOMPARE(seen[0].title, QStringLiteral("Gestione Pratiche"));
+    QVERIFY(seen[0].text.contains(QStringLiteral("Spese")));
+    emptied();
 }
 
 void TestExpenseSafeInput::amountsInTheMoneyForm()
@@ -131,27 +99,16 @@ void TestExpenseSafeInput::amountsInTheMoneyForm()
     SKIP_WITHOUT_FIXTURE(env.openWith({gp::expenses::registerForms, gp::instructions::registerForms}));
     // Booked by the program: the format of the rows already there.
     auto* note = env.show<NotaSpese>();
-    child<QComboBox>(note, "Combo1")->setEditText(QStringLiteral("138"));
+    fill(note, {"138", "12/10/2025", "PERIZIA", "ONORARIO", "1350,5", "IVA"});
     note->chooseCase(-1);
-    child<QLineEdit>(note, "Text3")->setText(QStringLiteral("12/10/2025"));
-    child<QLineEdit>(note, "Text4")->setText(QStringLiteral("PERIZIA"));
-    child<QComboBox>(note, "Combo2")->setEditText(QStringLiteral("ONORARIO"));
-    child<QLineEdit>(note, "Text6")->setText(QStringLiteral("1350,5"));
-    auto* vat = child<QComboBox>(note, "Combo3");
-    vat->setCurrentIndex(0);
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    note->bookExpense();
-    QCOMPARE(boxes.seen().at(0).text, QStringLiteral("Spesa registrata con ID Oper 61."));
-    const int row = note->shownRow();
-    QCOMPARE(row, 62);
+    QCOMPARE(titlesAndTexts(answered({"OK"}, [note] { note->bookExpense(); })),
+             QStringList({box(" " + kTitle, "Spesa registrata con ID Oper 61.")}));
+    QCOMPARE(note->shownRow(), 62);
 
     // The list shows every amount of case 138 in the money form.
     env.nav->hide(NotaSpese::kName);
     auto* f = env.show<InterSpese>();
-    f->caseMode();
-    child<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("138"));
-    f->queryByCase();
+    queryCase(f, QStringLiteral("138"));
     const QStringList amounts = column(child<QTreeWidget>(f, "ListView1"), 5);
     QCOMPARE(amounts.first(), QStringLiteral("211,51"));
     QCOMPARE(amounts.last(), QStringLiteral("1.350,50"));

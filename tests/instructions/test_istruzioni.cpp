@@ -1,7 +1,7 @@
-// The instructions text: shown as it is, line by line, in either encoding;
-// written back unchanged in encoding and line ends, without growing; the
-// missing-file message; the hidden save button and "&Modifica"; the printout.
-#include "common/modal.h"
+// The instructions text: shown as it is in either encoding, written back
+// unchanged in encoding and line ends, the missing-file message, the hidden
+// save button and "&Modifica", the printout.
+#include "common/boxes_seen.h"
 #include "common/practice.h"
 #include "core/ui/app_context.h"
 #include "core/ui/form_base.h"
@@ -44,31 +44,23 @@ QPlainTextEdit* text1(QWidget* f) { return f->findChild<QPlainTextEdit*>(QString
 class TestIstruzioni : public QObject {
     Q_OBJECT
 private slots:
-    void decodeBothEncodings();
+    void decodeBothEncodingsAndSwitchToUtf8();
     void roundTripKeepsBytes_data();
     void roundTripKeepsBytes();
-    void characterOutsideWindows1252();
-    void formShowsTheFileAsItIs();
-    void savingTwiceDoesNotGrow();
+    void formShowsAndSavesTheFileAsItIsOrSaysWhyNot();
     void missingFile();
-    void saveFailureIsReported();
     void printToPdf();
     void longTextSpansPages();
     void fixtureFile();
 };
 
-void TestIstruzioni::decodeBothEncodings()
+void TestIstruzioni::decodeBothEncodingsAndSwitchToUtf8()
 {
-    const LoadedText a = decodeText(kCp1252);
-    QCOMPARE(a.format.encoding, Encoding::Windows1252);
-    QCOMPARE(a.format.lineEnd, QStringLiteral("\r\n"));
-    QVERIFY(a.format.finalLineEnd);
+    LoadedText a = decodeText(kCp1252);
+    QVERIFY(a.format.encoding == Encoding::Windows1252 && a.format.lineEnd == "\r\n" && a.format.finalLineEnd);
     QCOMPARE(a.text, kShown);
-
-    const QByteArray utf8 = (kShown + QStringLiteral("\n")).toUtf8();
-    const LoadedText b = decodeText(utf8);
-    QCOMPARE(b.format.encoding, Encoding::Utf8);
-    QCOMPARE(b.format.lineEnd, QStringLiteral("\n"));
+    const LoadedText b = decodeText((kShown + QStringLiteral("\n")).toUtf8());
+    QVERIFY(b.format.encoding == Encoding::Utf8 && b.format.lineEnd == "\n");
     QCOMPARE(b.text, kShown);
 
     // A lone byte that is no UTF-8 sends the whole file to Windows-1252.
@@ -79,6 +71,13 @@ void TestIstruzioni::decodeBothEncodings()
     // The five bytes without a character come back as they were.
     const QByteArray odd("\x81\x8D\x8F\x90\x9D");
     QCOMPARE(encodeWindows1252(decodeWindows1252(odd)).value(), odd);
+
+    // A character Windows-1252 lacks switches the file to UTF-8, line ends kept.
+    bool switched = false;
+    const QByteArray out = encodeText(a.text + QStringLiteral(" Ω"), a.format, &switched);
+    QVERIFY(switched);
+    QCOMPARE(a.format.encoding, Encoding::Utf8);
+    QCOMPARE(QString::fromUtf8(out), QString(kShown + QStringLiteral(" Ω\n")).replace(u'\n', QStringLiteral("\r\n")));
 }
 
 void TestIstruzioni::roundTripKeepsBytes_data()
@@ -98,27 +97,15 @@ void TestIstruzioni::roundTripKeepsBytes_data()
 void TestIstruzioni::roundTripKeepsBytes()
 {
     QFETCH(QByteArray, bytes);
-    LoadedText t = decodeText(bytes);
-    QByteArray again = encodeText(t.text, t.format);
-    QCOMPARE(again, bytes);
-    // and once more, from what was written
-    LoadedText u = decodeText(again);
-    QCOMPARE(encodeText(u.text, u.format), bytes);
+    QByteArray again = bytes;
+    for (int round = 0; round < 2; ++round) { // and once more, from what was written
+        LoadedText t = decodeText(again);
+        again = encodeText(t.text, t.format);
+        QCOMPARE(again, bytes);
+    }
 }
 
-void TestIstruzioni::characterOutsideWindows1252()
-{
-    LoadedText t = decodeText(kCp1252);
-    bool switched = false;
-    const QByteArray out = encodeText(t.text + QStringLiteral(" Ω"), t.format, &switched);
-    QVERIFY(switched);
-    QCOMPARE(t.format.encoding, Encoding::Utf8);
-    QString expected = kShown + QStringLiteral(" Ω\n");
-    expected.replace(u'\n', QStringLiteral("\r\n"));
-    QCOMPARE(QString::fromUtf8(out), expected);
-}
-
-void TestIstruzioni::formShowsTheFileAsItIs()
+void TestIstruzioni::formShowsAndSavesTheFileAsItIsOrSaysWhyNot()
 {
     Env env;
     env.write(kCp1252);
@@ -126,32 +113,30 @@ void TestIstruzioni::formShowsTheFileAsItIs()
     QVERIFY(f);
     QCOMPARE(f->windowTitle(), QStringLiteral("Istruzioni"));
     QCOMPARE(text1(f)->toPlainText(), kShown);
-    QCOMPARE(child<QPushButton>(f, "Command2")->text(), QStringLiteral("Stampa"));
-    QCOMPARE(child<QPushButton>(f, "Command1")->text(), QStringLiteral("Aggiorna/Salva"));
-    QVERIFY(!child<QPushButton>(f, "Command1")->isVisible());
-    auto* modifica = f->findChild<QAction*>(QStringLiteral("MnModifica"));
+    auto* modifica = child<QAction>(f, "MnModifica");
     QVERIFY(modifica);
-    QCOMPARE(modifica->text(), QStringLiteral("&Modifica"));
+    QCOMPARE(QStringList({child<QPushButton>(f, "Command2")->text(), child<QPushButton>(f, "Command1")->text(),
+                          modifica->text()}),
+             QStringList({"Stampa", "Aggiorna/Salva", "&Modifica"}));
+    QVERIFY(!child<QPushButton>(f, "Command1")->isVisible());
     modifica->trigger();
     QVERIFY(child<QPushButton>(f, "Command1")->isVisible());
 
-    // Saving what was read writes the same bytes.
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton);
-    QCOMPARE(boxes.seen().size(), size_t(1));
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Aggiornameno Eseguito !"));
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
-    QCOMPARE(env.read(), kCp1252);
+    // Saving what was read writes the same bytes, twice over: the file never grows.
+    const QStringList saved{box("Gestione Pratica", " Aggiornameno Eseguito !")};
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(titlesAndTexts(
+                     answered({"OK"}, [f] { QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton); })),
+                 saved);
+        QCOMPARE(env.read(), kCp1252);
+    }
 
     // An edit with an accented letter is written in Windows-1252 with CRLF.
     text1(f)->setPlainText(kShown + QStringLiteral("\nNovità, \"sì\""));
-    boxes.press(QStringLiteral("OK"));
-    f->save();
+    QCOMPARE(titlesAndTexts(answered({"OK"}, [f] { f->save(); })), saved);
     QCOMPARE(env.read(), kCp1252 + QByteArray("Novit\xE0, \"s\xEC\"\r\n"));
 
-    // Another form of the program gets the focus and gives it back: the file is read again
-    // and the save button hidden.
+    // Another form takes the focus and gives it back: the file is read again, the save button hidden.
     gp::ui::FormBase other(env.ctx, QStringLiteral("Altro"));
     other.show();
     other.activateWindow();
@@ -159,23 +144,15 @@ void TestIstruzioni::formShowsTheFileAsItIs()
     env.show();
     QVERIFY(!child<QPushButton>(f, "Command1")->isVisible());
     QCOMPARE(text1(f)->toPlainText(), kShown + QStringLiteral("\nNovità, \"sì\""));
-}
 
-void TestIstruzioni::savingTwiceDoesNotGrow()
-{
-    Env env;
-    const QByteArray utf8 = QByteArray("Prima riga, con virgola\n\"citata\"\nÈ già così\n");
-    env.write(utf8);
-    Istruzioni* f = env.show();
+    // The file's place taken by a folder: it cannot be written, and the box says so.
     f->startEditing();
-    ModalAnswerer boxes;
-    for (int i = 0; i < 3; ++i) {
-        boxes.press(QStringLiteral("OK"));
-        f->save();
-        QCOMPARE(env.read(), utf8);
-        f->reload();
-    }
-    QCOMPARE(boxes.seen().size(), size_t(3));
+    QVERIFY(QFile::remove(env.file()) && QDir().mkdir(env.file()));
+    const auto seen = answered({"OK"}, [f] { f->save(); });
+    QCOMPARE(seen.size(), size_t(1));
+    QCOMPARE(seen[0].title, QStringLiteral("Dorvessa"));
+    QVERIFY(!seen[0].text.isEmpty() && seen[0].text != QStringLiteral(" Aggiornameno Eseguito !"));
+    QVERIFY(QFileInfo(env.file()).isDir());
 }
 
 void TestIstruzioni::missingFile()
@@ -186,38 +163,16 @@ void TestIstruzioni::missingFile()
     auto* f = qobject_cast<Istruzioni*>(env.nav->show(Istruzioni::kName)); // never activated: it closes
     QVERIFY(boxes.waitForBoxes(1));
     QCoreApplication::processEvents();
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral(" Il file  Istruzioni.txt è mancante !"));
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratica"));
+    QCOMPARE(titlesAndTexts(boxes.seen()),
+             QStringList({box("Gestione Pratica", " Il file  Istruzioni.txt è mancante !")}));
     QCOMPARE(boxes.seen()[0].buttons, QStringList{QStringLiteral("OK")});
     QVERIFY(!f->isVisible());
 
     // An empty file is no error.
     env.write(QByteArray());
-    boxes.clear();
-    f = env.show();
+    QCOMPARE(answered({}, [&] { f = env.show(); }).size(), size_t(0));
     QVERIFY(f->isVisible());
     QCOMPARE(text1(f)->toPlainText(), QString());
-    QCOMPARE(boxes.seen().size(), size_t(0));
-}
-
-void TestIstruzioni::saveFailureIsReported()
-{
-    Env env;
-    env.write("uno\r\n");
-    Istruzioni* f = env.show();
-    f->startEditing();
-    text1(f)->setPlainText(QStringLiteral("due"));
-    // The file's place is taken by a folder: it cannot be written.
-    QVERIFY(QFile::remove(env.file()));
-    QVERIFY(QDir().mkdir(env.file()));
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    f->save();
-    QCOMPARE(boxes.seen().size(), size_t(1));
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Dorvessa"));
-    QVERIFY(!boxes.seen()[0].text.isEmpty());
-    QVERIFY(boxes.seen()[0].text != QStringLiteral(" Aggiornameno Eseguito !"));
-    QVERIFY(QFileInfo(env.file()).isDir());
 }
 
 void TestIstruzioni::printToPdf()
@@ -233,13 +188,9 @@ void TestIstruzioni::printToPdf()
         return pdf;
     });
     text1(f)->appendPlainText(QStringLiteral("riga non salvata"));
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK"));
-    f->print();
-    QCOMPARE(boxes.seen().size(), size_t(1));
-    QCOMPARE(boxes.seen()[0].text, QStringLiteral("Vuoi  procedere alla Stampa "));
-    QCOMPARE(boxes.seen()[0].title, QStringLiteral("Gestione Pratiche"));
-    QCOMPARE(boxes.seen()[0].icon, QMessageBox::Information);
+    const auto seen = answered({"OK"}, [f] { f->print(); });
+    QCOMPARE(titlesAndTexts(seen), QStringList({box("Gestione Pratiche", "Vuoi  procedere alla Stampa ")}));
+    QCOMPARE(seen[0].icon, QMessageBox::Information);
     QCOMPARE(asked, 1);
     QVERIFY(QFileInfo(pdf).size() > 0);
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
@@ -257,22 +208,20 @@ void TestIstruzioni::printToPdf()
     // Giving up the file choice prints nothing.
     f->setPdfChooser([](QWidget*) { return QString(); });
     QFile::remove(pdf);
-    boxes.press(QStringLiteral("OK"));
-    f->print();
+    answered({"OK"}, [f] { f->print(); });
     QVERIFY(!QFile::exists(pdf));
 }
 
+// More lines than a 16-bit counter holds; an empty text still prints one page.
 void TestIstruzioni::longTextSpansPages()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("lungo.pdf"));
-    QPdfWriter writer(path);
+    QPdfWriter writer(dir.filePath(QStringLiteral("lungo.pdf")));
     QStringList lines;
-    for (int i = 0; i < 40000; ++i) // beyond a 16-bit line counter
+    for (int i = 0; i < 40000; ++i)
         lines << QStringLiteral("riga %1").arg(i);
     const int pages = printText(writer, lines.join(u'\n'));
     QVERIFY2(pages > 100, qPrintable(QString::number(pages)));
-
     QPdfWriter empty(dir.filePath(QStringLiteral("vuoto.pdf")));
     QCOMPARE(printText(empty, QString()), 1);
 }
@@ -283,17 +232,12 @@ void TestIstruzioni::fixtureFile()
     SKIP_WITHOUT_FIXTURE(env.copyFixture());
     const QByteArray before = env.read();
     Istruzioni* f = env.show();
-    QCOMPARE(f->fileFormat().encoding, Encoding::Windows1252);
-    QCOMPARE(f->fileFormat().lineEnd, QStringLiteral("\r\n"));
-    QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("12-10-2008.")));
-    QVERIFY(text1(f)->toPlainText().contains(
-        QStringLiteral("Perché la ricerca funzioni, scrivere parte del nome: ROSSI, BIANCHI.")));
-    QVERIFY(text1(f)->toPlainText().contains(QStringLiteral("\"Conferma la Password\"")));
+    QVERIFY(f->fileFormat().encoding == Encoding::Windows1252 && f->fileFormat().lineEnd == "\r\n");
+    for (const char* line : {"12-10-2008.", "Perché la ricerca funzioni, scrivere parte del nome: ROSSI, BIANCHI.",
+                             "\"Conferma la Password\""})
+        QVERIFY2(text1(f)->toPlainText().contains(QString::fromUtf8(line)), line);
     f->startEditing();
-    ModalAnswerer boxes;
-    boxes.press(QStringLiteral("OK")).press(QStringLiteral("OK"));
-    f->save();
-    f->save();
+    QCOMPARE(answered({"OK"}, [f] { f->save(); }).size(), size_t(1));
     QCOMPARE(env.read(), before);
 }
 
