@@ -105,9 +105,14 @@ private:
     bool taken_ = false;
 };
 
-void click(QWidget* f, const char* button) { child<QPushButton>(f, button)->click(); }
 void setText(QWidget* f, const char* box, const QString& text) { child<QLineEdit>(f, box)->setText(text); }
-void trigger(QWidget* f, const char* action) { f->findChild<QAction*>(QString::fromLatin1(action))->trigger(); }
+// `f` with `text` typed into its box `box`; null when `f` is.
+ui::FormBase* edited(ui::FormBase* f, const char* box, const QString& text)
+{
+    if (f)
+        setText(f, box, text);
+    return f;
+}
 void pickDate(QWidget* f, QDate date)
 {
     auto* cal = child<QCalendarWidget>(f, "Calendario");
@@ -148,7 +153,7 @@ ui::FormBase* registerOnBruno(app::Program& p)
 }
 
 // The expense note on the expense of sheet row 3 (ID Oper 2).
-expenses::NotaSpese* noteOnSecondExpense(app::Program& p)
+ui::FormBase* noteOnSecondExpense(app::Program& p)
 {
     auto* f = qobject_cast<expenses::NotaSpese*>(showForm(p.navigator(), expenses::NotaSpese::kName));
     if (f)
@@ -159,9 +164,9 @@ expenses::NotaSpese* noteOnSecondExpense(app::Program& p)
 struct Command {
     enum Check { Holds, Gone, Listed }; // the text anywhere / no longer / a number in the first column
     Command(const char* n, std::vector<const char*> a, QString c, QString f, QString s, QString t, Check k, bool sv,
-            std::function<void(app::Program&)> r)
+            const char* g, std::function<ui::FormBase*(app::Program&)> o)
         : name(n), answers(std::move(a)), confirmation(std::move(c)), file(std::move(f)), sheet(std::move(s)),
-          text(std::move(t)), check(k), saved(sv), run(std::move(r))
+          text(std::move(t)), check(k), saved(sv), given(g), open(std::move(o))
     {}
     const char* name;
     std::vector<const char*> answers; // the buttons pressed on its boxes, in order
@@ -169,8 +174,9 @@ struct Command {
     QString file;                     // the workbook it changes ("" for Istruzioni.txt)
     QString sheet, text;              // where the change must be found
     Check check;
-    bool saved;                             // the command saves the workbook itself: no journal is left
-    std::function<void(app::Program&)> run; // fills a form and gives the command
+    bool saved;                                       // the command saves the workbook itself: no journal is left
+    const char* given;                                // the button or menu entry that gives the command
+    std::function<ui::FormBase*(app::Program&)> open; // opens and fills the form; null when it cannot
 };
 
 const std::vector<Command>& commands()
@@ -178,145 +184,113 @@ const std::vector<Command>& commands()
     using C = Command;
     static const std::vector<Command> all = {
         C("pratica modificata", {"Sì", "OK"}, u"Pratica modificata"_s, ui::kPracticeFile, u"Pratica"_s,
-          u"OGGETTO DUREVOLE"_s, C::Holds, false,
-          [](app::Program& p) {
-              ui::FormBase* f = caseFormOn(p, 4);
-              QVERIFY(f);
-              setText(f, "Text5", u"oggetto durevole"_s);
-              click(f, "Command2");
-          }),
+          u"OGGETTO DUREVOLE"_s, C::Holds, false, "Command2",
+          [](app::Program& p) { return edited(caseFormOn(p, 4), "Text5", u"oggetto durevole"_s); }),
         C("spesa registrata", {"OK"}, u"Spesa registrata con ID Oper"_s, ui::kPracticeFile, u"Spese"_s,
-          u"PERIZIA DUREVOLE"_s, C::Holds, false,
+          u"PERIZIA DUREVOLE"_s, C::Holds, false, "Command1",
           [](app::Program& p) {
               ui::FormBase* f = showForm(p.navigator(), expenses::NotaSpese::kName);
-              QVERIFY(f);
-              child<QComboBox>(f, "Combo1")->setEditText(u"101"_s);
-              setText(f, "Text3", u"050426"_s);
-              setText(f, "Text4", u"PERIZIA DUREVOLE"_s);
-              child<QComboBox>(f, "Combo2")->setEditText(u"ONORARIO"_s);
-              setText(f, "Text6", u"1.234,56"_s);
-              auto* vat = child<QComboBox>(f, "Combo3");
-              vat->setCurrentIndex(vat->findText(u"Esente"_s));
-              click(f, "Command1");
+              if (f) {
+                  child<QComboBox>(f, "Combo1")->setEditText(u"101"_s);
+                  setText(f, "Text3", u"050426"_s);
+                  setText(f, "Text4", u"PERIZIA DUREVOLE"_s);
+                  child<QComboBox>(f, "Combo2")->setEditText(u"ONORARIO"_s);
+                  setText(f, "Text6", u"1.234,56"_s);
+                  auto* vat = child<QComboBox>(f, "Combo3");
+                  vat->setCurrentIndex(vat->findText(u"Esente"_s));
+              }
+              return f;
           }),
         C("evento inserito", {"OK"}, u"Evento n. 21 inserito in Dorvessa."_s, ui::kDeadlineFile, u"Dorvessa"_s,
-          u"EVENTO DUREVOLE"_s, C::Holds, false,
+          u"EVENTO DUREVOLE"_s, C::Holds, false, "Command2",
           [](app::Program& p) {
               ui::FormBase* editor = openAgendaEditor(p.navigator());
-              QVERIFY(editor);
-              child<QCheckBox>(editor, "Check1")->setChecked(true);
-              pickDate(editor, QDate(2027, 6, 30));
-              child<QComboBox>(editor, "Combo1")->setEditText(u"UDIENZA"_s);
-              setText(editor, "Text2", u"EVENTO DUREVOLE"_s);
-              click(editor, "Command2");
+              if (editor) {
+                  child<QCheckBox>(editor, "Check1")->setChecked(true);
+                  pickDate(editor, QDate(2027, 6, 30));
+                  child<QComboBox>(editor, "Combo1")->setEditText(u"UDIENZA"_s);
+                  setText(editor, "Text2", u"EVENTO DUREVOLE"_s);
+              }
+              return editor;
           }),
         C("istruzioni aggiornate", {"OK"}, u" Aggiornameno Eseguito !"_s, QString(), QString(), u"RIGA DUREVOLE"_s,
-          C::Holds, false,
+          C::Holds, false, "Command1",
           [](app::Program& p) {
               ui::FormBase* f = showForm(p.navigator(), instructions::Istruzioni::kName);
-              QVERIFY(f);
-              trigger(f, "MnModifica");
-              auto* text = child<QPlainTextEdit>(f, "Text1");
-              text->setPlainText(text->toPlainText() + u"\nRIGA DUREVOLE"_s);
-              QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton);
+              if (f) {
+                  f->findChild<QAction*>(u"MnModifica"_s)->trigger();
+                  auto* text = child<QPlainTextEdit>(f, "Text1");
+                  text->setPlainText(text->toPlainText() + u"\nRIGA DUREVOLE"_s);
+              }
+              return f;
           }),
         C("pratica storicizzata", {"Sì", "OK"}, u"Pratica    110      è stata  Storicizzata"_s, ui::kPracticeFile,
-          u"Storico"_s, u"110"_s, C::Listed, false,
-          [](app::Program& p) {
-              ui::FormBase* f = caseFormOn(p, 4); // case 110
-              QVERIFY(f);
-              click(f, "Command4");
-          }),
+          u"Storico"_s, u"110"_s, C::Listed, false, "Command4", [](app::Program& p) { return caseFormOn(p, 4); }),
         C("pratica eliminata", {"No", "Sì", "OK", "No"}, u"Pratica    110      Eliminata"_s, ui::kPracticeFile,
-          u"Pratica"_s, u"110"_s, C::Gone, false,
-          [](app::Program& p) {
-              ui::FormBase* f = caseFormOn(p, 4);
-              QVERIFY(f);
-              click(f, "Command3");
-          }),
+          u"Pratica"_s, u"110"_s, C::Gone, false, "Command3", [](app::Program& p) { return caseFormOn(p, 4); }),
         C("cliente aggiunto", {"Sì", "OK"}, u"Cliente Aggiunto"_s, ui::kPracticeFile, u"Clienti"_s,
-          u"CLIENTE DUREVOLE"_s, C::Holds, false,
-          [](app::Program& p) {
+          u"CLIENTE DUREVOLE"_s, C::Holds, false, "Command1",
+          [](app::Program& p) -> ui::FormBase* {
               ui::FormBase* register_ = showForm(p.navigator(), clients::Anagrafe::kName);
-              QVERIFY(register_);
-              trigger(register_, "MnAgg");
-              ui::FormBase* shown = nullptr;
-              QVERIFY(QTest::qWaitFor(
-                  [&] { return (shown = p.navigator().form(clients::Assegna::kName)) && shown->isVisible(); }, 3000));
-              auto* f = qobject_cast<clients::Assegna*>(shown);
-              QVERIFY(f);
-              f->fields()->setText("Text1", u"CLIENTE DUREVOLE"_s);
-              click(f, "Command1");
+              if (!register_)
+                  return nullptr;
+              register_->findChild<QAction*>(u"MnAgg"_s)->trigger();
+              clients::Assegna* f = nullptr;
+              if (QTest::qWaitFor(
+                      [&] {
+                          return (f = p.navigator().formAs<clients::Assegna>(clients::Assegna::kName))
+                              && f->isVisible();
+                      },
+                      3000))
+                  f->fields()->setText("Text1", u"CLIENTE DUREVOLE"_s);
+              return f;
           }),
         C("spesa eliminata", {"Sì", "OK"}, u"Spesa eliminata."_s, ui::kPracticeFile, u"Spese"_s, u"2"_s, C::Gone, false,
-          [](app::Program& p) {
-              expenses::NotaSpese* f = noteOnSecondExpense(p);
-              QVERIFY(f);
-              f->deleteExpense();
-          }),
+          "Command4", noteOnSecondExpense),
         C("cliente eliminato con le pratiche", {"Sì", "OK", "Sì", "OK", "No"},
           u"Pratica  associata al Cliente Eliminata"_s, ui::kPracticeFile, u"Clienti"_s, u"12"_s, C::Gone, false,
-          [](app::Program& p) {
-              ui::FormBase* f = registerOnBruno(p);
-              QVERIFY(f);
-              trigger(f, "MnuE");
-          }),
+          "MnuE", registerOnBruno),
         C("cliente modificato", {"Sì", "OK"}, u"Cliente Modificato"_s, ui::kPracticeFile, u"Clienti"_s,
-          u"VIA DUREVOLE 7"_s, C::Holds, false,
-          [](app::Program& p) {
-              ui::FormBase* f = registerOnBruno(p);
-              QVERIFY(f);
-              setText(f, "Text4", u"VIA DUREVOLE 7"_s);
-              trigger(f, "mnuM");
-          }),
+          u"VIA DUREVOLE 7"_s, C::Holds, false, "mnuM",
+          [](app::Program& p) { return edited(registerOnBruno(p), "Text4", u"VIA DUREVOLE 7"_s); }),
         C("spesa modificata", {"Sì", "OK"}, u"Spesa modificata."_s, ui::kPracticeFile, u"Spese"_s,
-          u"SPESA CORRETTA DUREVOLE"_s, C::Holds, false,
-          [](app::Program& p) {
-              expenses::NotaSpese* f = noteOnSecondExpense(p);
-              QVERIFY(f);
-              setText(f, "Text4", u"SPESA CORRETTA DUREVOLE"_s);
-              click(f, "Command2");
-          }),
+          u"SPESA CORRETTA DUREVOLE"_s, C::Holds, false, "Command2",
+          [](app::Program& p) { return edited(noteOnSecondExpense(p), "Text4", u"SPESA CORRETTA DUREVOLE"_s); }),
         C("evento modificato", {"Sì", "OK"}, u"Evento n. 3 modificato."_s, ui::kDeadlineFile, u"Dorvessa"_s,
-          u"EVENTO CORRETTO DUREVOLE"_s, C::Holds, false,
+          u"EVENTO CORRETTO DUREVOLE"_s, C::Holds, false, "Command2",
           [](app::Program& p) {
-              ui::FormBase* editor = editorOnEvent(p, "Check2", 3);
-              QVERIFY(editor);
-              setText(editor, "Text2", u"EVENTO CORRETTO DUREVOLE"_s);
-              click(editor, "Command2");
+              return edited(editorOnEvent(p, "Check2", 3), "Text2", u"EVENTO CORRETTO DUREVOLE"_s);
           }),
         C("evento eliminato", {"Sì", "OK"}, u"Evento n. 5 eliminato."_s, ui::kDeadlineFile, u"Dorvessa"_s, u"5"_s,
-          C::Gone, false,
-          [](app::Program& p) {
-              ui::FormBase* editor = editorOnEvent(p, "Check3", 5);
-              QVERIFY(editor);
-              click(editor, "Command2");
-          }),
+          C::Gone, false, "Command2", [](app::Program& p) { return editorOnEvent(p, "Check3", 5); }),
         // Both workbooks are saved by the command itself.
         C("dorvessa della pratica", {"OK"}, u"Dorvessa del 17/03/2031 registrata per la pratica n. 110."_s,
-          ui::kPracticeFile, u"Pratica"_s, u"17/03/2031"_s, C::Holds, true,
-          [](app::Program& p) {
+          ui::kPracticeFile, u"Pratica"_s, u"17/03/2031"_s, C::Holds, true, "Command1",
+          [](app::Program& p) -> ui::FormBase* {
               ui::FormBase* f = caseFormOn(p, 4); // case 110
-              QVERIFY(f);
+              if (!f)
+                  return nullptr;
               child<QCheckBox>(f, "Check1")->setChecked(true);
               ui::FormBase* deadline = p.navigator().form(deadlines::ScadenzaPratica::kName);
-              QVERIFY(deadline && deadline->isVisible());
-              pickDate(deadline, QDate(2031, 3, 17));
-              click(deadline, "Command1");
+              if (deadline && deadline->isVisible())
+                  pickDate(deadline, QDate(2031, 3, 17));
+              return deadline && deadline->isVisible() ? deadline : nullptr;
           }),
         C("numero pratica assegnato", {"Sì", "OK"}, u"Al Cliente BRUNO PAOLO è stata assegnata la Pratica numero 182"_s,
-          ui::kPracticeFile, u"Pratica"_s, u"182"_s, C::Listed, false,
-          [](app::Program& p) {
+          ui::kPracticeFile, u"Pratica"_s, u"182"_s, C::Listed, false, "Command1",
+          [](app::Program& p) -> ui::FormBase* {
               ui::FormBase* cases = showForm(p.navigator(), cases::Form4::kName);
-              QVERIFY(cases);
-              trigger(cases, "MnAgg");
+              if (!cases)
+                  return nullptr;
+              cases->findChild<QAction*>(u"MnAgg"_s)->trigger();
               ui::FormBase* f = waitActive(p.navigator(), clients::Assegna::kName);
-              QVERIFY(f);
               auto* list = child<QListWidget>(f, "List1");
-              const QList<QListWidgetItem*> found = list->findItems(u"BRUNO PAOLO"_s, Qt::MatchStartsWith);
-              QVERIFY(found.size() == 1);
+              const auto found = list ? list->findItems(u"BRUNO PAOLO"_s, Qt::MatchStartsWith)
+                                      : QList<QListWidgetItem*>();
+              if (found.size() != 1)
+                  return nullptr;
               list->setCurrentItem(found.first());
-              click(f, "Command1");
+              return f;
           }),
     };
     return all;
@@ -387,7 +361,12 @@ private slots:
             ModalAnswerer boxes;
             for (const char* answer : command.answers)
                 boxes.press(QString::fromUtf8(answer));
-            command.run(program);
+            ui::FormBase* form = command.open(program);
+            QVERIFY(form);
+            if (auto* button = child<QPushButton>(form, command.given))
+                button->click();
+            else
+                form->findChild<QAction*>(QString::fromLatin1(command.given))->trigger();
             QVERIFY(boxes.waitForBoxes(1));
             QVERIFY2(crash.taken(), qPrintable(command.confirmation));
             // The program is dropped here without any way out: only the copy counts.
@@ -436,7 +415,7 @@ private slots:
         ui::FormBase* f = caseFormOn(program, 4);
         QVERIFY(f);
         setText(f, "Text5", u"non registrato"_s);
-        const auto seen = answered({"Sì", "OK"}, [&] { click(f, "Command2"); });
+        const auto seen = answered({"Sì", "OK"}, [&] { child<QPushButton>(f, "Command2")->click(); });
         QCOMPARE(seen.size(), size_t(2));
         QCOMPARE(seen[1].icon, QMessageBox::Critical);
         QCOMPARE(box(seen[1].title, seen[1].text),
