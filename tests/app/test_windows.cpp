@@ -1,7 +1,6 @@
-// Every window of the running program, walked as a user meets it on two
-// screens side by side, 1366×768 and 1920×1080 (the offscreen platform with a
-// screen layout and window frames): each opens inside the screen, centred on
-// the window that opened it and off the control that opened it; its
+// Every window of the running program on two screens side by side (the
+// offscreen platform with a screen layout and window frames): each opens inside
+// the screen, centred on its opener and off the control that opened it; its
 // Alt-letters are unique; Enter and Escape do what the buttons do; a delete
 // question defaults to "No"; the toolkit's own dialogs speak Italian.
 #include "app/main_menu.h"
@@ -38,6 +37,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -57,16 +57,9 @@ const QRect kLarge(1366, 0, 1920, 1080);
 // The letter after a single "&", lower case; a null QChar when none.
 QChar mnemonic(const QString& text)
 {
-    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != QLatin1Char('&'))
-            continue;
-        if (text[i + 1] == QLatin1Char('&')) {
-            ++i;
-            continue;
-        }
-        return text[i + 1].toLower();
-    }
-    return {};
+    static const QRegularExpression single(u"(?:^|[^&])(?:&&)*&([^&])"_s);
+    const QRegularExpressionMatch m = single.match(text);
+    return m.hasMatch() ? m.captured(1).at(0).toLower() : QChar();
 }
 
 // The Alt-letters that clash among the controls of `window` a user can reach
@@ -75,41 +68,36 @@ QChar mnemonic(const QString& text)
 QStringList clashes(QWidget* window)
 {
     QStringList found;
-    auto check = [&](const QString& scope, const std::vector<QString>& texts) {
+    const auto check = [&](const QString& scope, const QStringList& texts) {
         std::map<QChar, QString> seen;
-        for (const QString& t : texts) {
-            const QChar m = mnemonic(t);
-            if (m.isNull())
-                continue;
-            auto [it, fresh] = seen.emplace(m, t);
-            if (!fresh)
-                found << u"%1: Alt+%2 in \"%3\" and \"%4\""_s.arg(scope, m, it->second, t);
-        }
+        for (const QString& t : texts)
+            if (const QChar m = mnemonic(t); !m.isNull())
+                if (auto [it, fresh] = seen.emplace(m, t); !fresh)
+                    found << u"%1: Alt+%2 in \"%3\" and \"%4\""_s.arg(scope, m, it->second, t);
     };
-    std::vector<QString> texts;
-    for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
-        if (b->isVisibleTo(window))
-            texts.push_back(b->text());
-    for (QLabel* l : window->findChildren<QLabel*>())
-        if (l->buddy() && l->isVisibleTo(window))
-            texts.push_back(l->text());
-    for (QGroupBox* g : window->findChildren<QGroupBox*>())
-        if (g->isVisibleTo(window))
-            texts.push_back(g->title());
-    if (auto* main = qobject_cast<QMainWindow*>(window); main && main->menuWidget()) {
-        if (auto* bar = qobject_cast<QMenuBar*>(main->menuWidget())) {
-            for (QAction* a : bar->actions()) {
-                if (!a->isVisible())
-                    continue;
-                texts.push_back(a->text());
-                if (QMenu* menu = a->menu()) {
-                    std::vector<QString> items;
-                    for (QAction* item : menu->actions())
-                        if (item->isVisible())
-                            items.push_back(item->text());
-                    check(window->objectName() + u" menu "_s + a->text(), items);
-                }
-            }
+    QStringList texts;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(w);
+        if (!w->isVisibleTo(window) || (label && !label->buddy()))
+            continue;
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            texts << b->text();
+        else if (auto* g = qobject_cast<QGroupBox*>(w))
+            texts << g->title();
+        else if (label)
+            texts << label->text();
+    }
+    auto* main = qobject_cast<QMainWindow*>(window);
+    if (auto* bar = main ? qobject_cast<QMenuBar*>(main->menuWidget()) : nullptr) {
+        for (QAction* a : bar->actions()) {
+            if (!a->isVisible())
+                continue;
+            texts << a->text();
+            QStringList items;
+            for (QAction* item : a->menu() ? a->menu()->actions() : QList<QAction*>())
+                if (item->isVisible())
+                    items << item->text();
+            check(window->objectName() + u" menu "_s + a->text(), items);
         }
     }
     check(window->objectName(), texts);
