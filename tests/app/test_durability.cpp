@@ -20,9 +20,7 @@
 #include "core/ui/session.h"
 #include "core/ui/text_rules.h"
 #include "deadlines/attiva.h"
-#include "deadlines/inserisci.h"
 #include "deadlines/scadenza_pratica.h"
-#include "deadlines/visualizza.h"
 #include "expenses/nota_spese.h"
 #include "instructions/istruzioni.h"
 
@@ -69,34 +67,27 @@ QString passwordOf(const QString& file)
 }
 
 // Copies the folder's files (not the locks) when a box whose text starts with
-// `text` is shown: the disk as a crash at that instant would leave it.
-class CrashCopy : public QObject {
-public:
-    CrashCopy(QString from, QString to, QString text)
-        : from_(std::move(from)), to_(std::move(to)), text_(std::move(text))
+// `text` is shown: the disk as a crash at that instant would leave it. (Qt
+// drops the filter when the object goes.)
+struct CrashCopy : QObject {
+    QString from, to, text;
+    bool taken = false;
+    CrashCopy(QString f, QString t, QString x) : from(std::move(f)), to(std::move(t)), text(std::move(x))
     {
         qApp->installEventFilter(this);
     }
-    ~CrashCopy() override { qApp->removeEventFilter(this); }
-    bool taken() const { return taken_; }
-
-protected:
     bool eventFilter(QObject* o, QEvent* e) override
     {
-        if (!taken_ && e->type() == QEvent::Show)
-            if (auto* box = qobject_cast<QMessageBox*>(o); box && box->text().startsWith(text_)) {
-                QDir().mkpath(to_);
-                for (const QString& n : QDir(from_).entryList(QDir::Files | QDir::Hidden))
-                    if (!n.startsWith(u".~lock"_s))
-                        QFile::copy(in(from_, n), in(to_, n));
-                taken_ = true;
-            }
+        auto* box = !taken && e->type() == QEvent::Show ? qobject_cast<QMessageBox*>(o) : nullptr;
+        if (box && box->text().startsWith(text)) {
+            QDir().mkpath(to);
+            for (const QString& n : QDir(from).entryList(QDir::Files | QDir::Hidden))
+                if (!n.startsWith(u".~lock"_s))
+                    QFile::copy(in(from, n), in(to, n));
+            taken = true;
+        }
         return false;
     }
-
-private:
-    QString from_, to_, text_;
-    bool taken_ = false;
 };
 
 void setText(QWidget* f, const char* box, const QString& text) { child<QLineEdit>(f, box)->setText(text); }
@@ -352,7 +343,7 @@ private slots:
             else
                 form->findChild<QAction*>(QString::fromLatin1(command.given))->trigger();
             QVERIFY(boxes.waitForBoxes(1));
-            QVERIFY2(crash.taken(), qPrintable(command.confirmation));
+            QVERIFY2(crash.taken, qPrintable(command.confirmation));
             // The program is dropped here without any way out: only the copy counts.
         }
         // The change is in the journal, or in the workbook itself when the
