@@ -313,7 +313,7 @@ private slots:
         QVERIFY(caseForm->isVisible());
     }
 
-    void enterPressesTheFocusedButton()
+    void enterPressesTheFocusedButtonAndSearches()
     {
         // A button of the menu.
         auto* cmd = child<QPushButton>(menuOn(kSmall), "CmdPratiche");
@@ -324,62 +324,26 @@ private slots:
         // "&Pulisci" by Enter empties the fields of the case shown.
         cases->showCase(host::toIdentifier(sheet(u"Pratica"_s)->cells(2, 1).value()).value());
         auto* client = child<QLineEdit>(cases, "Text9");
+        auto* number = child<QComboBox>(cases, "Combo1");
         QVERIFY(!client->text().isEmpty());
         auto* clear = child<QPushButton>(cases, "Command1");
         clear->setFocus();
         QTest::keyClick(clear, Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(client->text().isEmpty());
-        QVERIFY(child<QComboBox>(cases, "Combo1")->currentText().isEmpty());
+        QVERIFY(number->currentText().isEmpty());
         // Enter in a text box of a form without a main command does nothing.
         auto* opened = child<QLineEdit>(cases, "Text1");
         opened->setFocus();
         QTest::keyClick(opened, Qt::Key_Return);
         QVERIFY(cases->isVisible());
         QVERIFY(boxes_->seen().empty());
-    }
 
-    void agendaReturnsToTheMenu()
-    {
-        ui::FormBase* menu = menuOn(kSmall);
-        click(menu, "CmdScadenze");
-        ui::FormBase* launcher = nav().form(deadlines::Attiva::kName);
-        QVERIFY(launcher && QTest::qWaitForWindowActive(launcher));
-        // A change in each workbook; "Esci" (Enter on the focused box) saves both.
-        sheet(u"Foglio1"_s)->range(u"A1"_s).setValue(u"dal menu"_s);
-        host::Sheet* agenda = program_->context().deadlines()->sheet(u"Dorvessa"_s);
-        agenda->range(u"G1"_s).setValue(u"agenda"_s);
-        auto* esci = child<QCheckBox>(launcher, "Check2");
-        esci->setFocus();
-        QTest::keyClick(esci, Qt::Key_Return);
-        QVERIFY(!launcher->isVisible());
-        QVERIFY(!esci->isChecked());
-        QVERIFY(menu->isVisible());
-        QVERIFY(!program_->context().practice()->modified());
-        QVERIFY(!program_->context().deadlines()->modified());
-        QVERIFY(boxes_->seen().empty());
-
-        // Back in the agenda, its close box does the same.
-        click(menu, "CmdScadenze");
-        QVERIFY(QTest::qWaitForWindowActive(launcher));
-        QVERIFY(!menu->isVisible());
-        agenda->range(u"G1"_s).setValue(u"ancora"_s);
-        launcher->close();
-        QVERIFY(!launcher->isVisible());
-        QVERIFY(menu->isVisible());
-        QVERIFY(!program_->context().deadlines()->modified());
-        QVERIFY(!program_->context().ended);
-    }
-
-    void searchByEnterAndOpenTheCase()
-    {
-        cases::Form4* cases = casesOn(kSmall);
-        QVERIFY(cases);
+        // Enter in the search's text searches.
         click(cases, "Command7");
         ui::FormBase* search = nav().form(search::SearchForm::kName);
         QVERIFY(search && QTest::qWaitForWindowActive(search));
         auto* text = child<QLineEdit>(search, "Text1");
         auto* list = child<QTreeWidget>(search, "ListView1");
-        auto* number = child<QComboBox>(cases, "Combo1");
         text->setFocus();
         boxes_->press(u"OK"_s);
         QTest::keyClicks(text, u"a"_s);
@@ -387,14 +351,12 @@ private slots:
         QVERIFY(boxes_->waitForBoxes(1));
         QCOMPARE(boxes_->seen()[0].text, u"Ricerca Pratica Conclusa  "_s);
         QVERIFY(list->topLevelItemCount() > 1);
-
         // A double click on a result shows its case in the case form.
         QTreeWidgetItem* item = list->topLevelItem(1);
         doubleClick(list->viewport(), list->visualItemRect(item).center());
         QTRY_COMPARE(number->currentText().trimmed(), item->text(1));
-        QCOMPARE(child<QLineEdit>(cases, "Text9")->text(), item->text(0));
+        QCOMPARE(client->text(), item->text(0));
         QTRY_VERIFY(cases->isActiveWindow());
-
         // Enter on the current result does the same.
         cases->commandClear();
         search->activateWindow();
@@ -404,6 +366,36 @@ private slots:
         QTest::keyClick(list, Qt::Key_Return);
         QTRY_COMPARE(number->currentText().trimmed(), list->topLevelItem(0)->text(1));
         QCOMPARE(boxes_->seen().size(), size_t(1));
+    }
+
+    // "Esci" of the agenda (Enter on its focused box), then its close box: each
+    // saves both workbooks and goes back to the menu.
+    void agendaReturnsToTheMenu()
+    {
+        ui::FormBase* menu = menuOn(kSmall);
+        for (const bool closeBox : {false, true}) {
+            click(menu, "CmdScadenze");
+            ui::FormBase* launcher = nav().form(deadlines::Attiva::kName);
+            QVERIFY(launcher && QTest::qWaitForWindowActive(launcher));
+            QVERIFY(!menu->isVisible());
+            const QString value = closeBox ? u"ancora"_s : u"dal menu"_s;
+            sheet(u"Foglio1"_s)->range(u"A1"_s).setValue(value);
+            program_->context().deadlines()->sheet(u"Dorvessa"_s)->range(u"G1"_s).setValue(value);
+            auto* esci = child<QCheckBox>(launcher, "Check2");
+            if (closeBox) {
+                launcher->close();
+            } else {
+                esci->setFocus();
+                QTest::keyClick(esci, Qt::Key_Return);
+            }
+            QVERIFY(!launcher->isVisible());
+            QVERIFY(!esci->isChecked());
+            QVERIFY(menu->isVisible());
+            QVERIFY(!program_->context().practice()->modified());
+            QVERIFY(!program_->context().deadlines()->modified());
+        }
+        QVERIFY(boxes_->seen().empty());
+        QVERIFY(!program_->context().ended);
     }
 
     void deleteQuestionsDefaultToNo()
