@@ -387,9 +387,8 @@ private slots:
         // Nothing can be written where the journal goes.
         const QString journal = host::Journal::pathFor(program.context().practice()->path());
         QVERIFY(QDir().mkpath(journal + u"/x"_s));
-        ui::FormBase* f = caseFormOn(program, 4);
+        ui::FormBase* f = edited(caseFormOn(program, 4), "Text5", u"non registrato"_s);
         QVERIFY(f);
-        setText(f, "Text5", u"non registrato"_s);
         const auto seen = answered({"Sì", "OK"}, [&] { child<QPushButton>(f, "Command2")->click(); });
         QCOMPARE(seen.size(), size_t(2));
         QCOMPARE(seen[1].icon, QMessageBox::Critical);
@@ -507,12 +506,7 @@ private slots:
         childProcess.start(QCoreApplication::applicationFilePath(), args);
         QVERIFY(childProcess.waitForStarted());
         QByteArray said;
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                said += childProcess.readAllStandardOutput();
-                return said.contains("pronto");
-            },
-            30000));
+        QTRY_VERIFY_WITH_TIMEOUT((said += childProcess.readAllStandardOutput()).contains("pronto"), 30000);
         QVERIFY2(said.contains("non dumpable: 1"), said.constData()); // no core with the data in clear
         ::kill(pid_t(childProcess.processId()), signal);
         QVERIFY(childProcess.waitForFinished(30000));
@@ -533,36 +527,60 @@ private slots:
 
     void waysOutSaveBothWorkbooks_data()
     {
-        QTest::addColumn<bool>("sessionEnd"); // else the main menu's "Esci"
-        QTest::newRow("Esci") << false;
-        QTest::newRow("fine della sessione del desktop") << true;
+        QTest::addColumn<int>("way"); // 0 the main menu's "Esci", 1 the desktop session's end, 2 a full disk first
+        QTest::newRow("Esci") << 0;
+        QTest::newRow("fine della sessione del desktop") << 1;
+        // The failure is told, the program goes on, and the menu's close box tries again.
+        QTest::newRow("Esci con il disco pieno, poi la chiusura a disco libero") << 2;
     }
 
     void waysOutSaveBothWorkbooks()
     {
-        QFETCH(bool, sessionEnd);
+        QFETCH(int, way);
         QTemporaryDir dir;
         SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         QApplication::setQuitOnLastWindowClosed(false);
+        const QString practice = in(dir.path(), ui::kPracticeFile);
+        const QByteArray before = readFile(practice);
         {
             app::Program program;
             QVERIFY(startLoggedIn(program, dir.path()));
+            ui::FormBase* menu = program.navigator().form(app::MainMenu::kName);
             // The case-file workbook changes, then the deadline workbook is
             // opened (it becomes the active one) and changes too.
             program.context().practice()->sheet(u"Foglio1"_s)->range(u"A1"_s).setValue(u"modificato"_s);
             host::Book* agenda = program.host().open(in(dir.path(), ui::kDeadlineFile), ui::kDeadlinePassword);
             QCOMPARE(program.host().activeWorkbook(), agenda);
             agenda->sheet(u"Dorvessa"_s)->range(u"C2"_s).setValue(u"UDIENZA"_s);
+            if (way == 2) {
+                program.host().setWriteSink([](const QString&, const QByteArray&) { return false; });
+                const auto seen = answered(
+                    {"OK", "OK"}, [&] { QTest::mouseClick(child<QPushButton>(menu, "CmdEsci"), Qt::LeftButton); });
+                QCOMPARE(seen.size(), size_t(2)); // one for each workbook
+                for (size_t i = 0; i < seen.size(); ++i) {
+                    const QString file = i == 0 ? ui::kPracticeFile : ui::kDeadlineFile;
+                    QCOMPARE(seen[i].title, kTitle);
+                    QCOMPARE(seen[i].icon, QMessageBox::Critical);
+                    QVERIFY2(seen[i].text.startsWith(u"Il file %1 non è stato salvato.\n"_s.arg(file)),
+                             qPrintable(seen[i].text));
+                }
+                QVERIFY(!program.context().ended);
+                QVERIFY(menu->isVisible());
+                QVERIFY(program.context().practice()->modified());
+                QCOMPARE(readFile(practice), before);
+                program.host().setWriteSink({});
+            }
             ModalAnswerer boxes;
-            if (sessionEnd) {
+            if (way == 1) {
                 app::connectSessionEnd(*qApp, program.context());
                 // The program's answer does not use the session manager; the
                 // signal carries one only as the desktop's handle.
                 alignas(QSessionManager) unsigned char storage[sizeof(QSessionManager)] = {};
                 emit qApp->commitDataRequest(*reinterpret_cast<QSessionManager*>(storage));
+            } else if (way == 2) {
+                QVERIFY(!menu->close());
             } else {
-                QTest::mouseClick(child<QPushButton>(program.navigator().form(app::MainMenu::kName), "CmdEsci"),
-                                  Qt::LeftButton);
+                QTest::mouseClick(child<QPushButton>(menu, "CmdEsci"), Qt::LeftButton);
             }
             QVERIFY(boxes.seen().empty());
             QVERIFY(program.context().ended);
@@ -570,45 +588,13 @@ private slots:
             QVERIFY(program.host().workbooks().empty());
             QCOMPARE(QDir(dir.path()).entryList({u".~lock*"_s}, QDir::Files | QDir::Hidden), QStringList());
         }
-        QCOMPARE(readCell(in(dir.path(), ui::kPracticeFile), u"Foglio1"_s, u"A1"_s), QVariant(u"modificato"_s));
+        QCOMPARE(readCell(practice, u"Foglio1"_s, u"A1"_s), QVariant(u"modificato"_s));
         QCOMPARE(readCell(in(dir.path(), ui::kDeadlineFile), u"Dorvessa"_s, u"C2"_s), QVariant(u"UDIENZA"_s));
         // The sheets the program showed for its work are hidden again in the file.
-        const QJsonObject visible
-            = readSheets(in(dir.path(), ui::kPracticeFile), ui::kPracticePassword)[u"visible"_s].toObject();
+        const QJsonObject visible = readSheets(practice, ui::kPracticePassword)[u"visible"_s].toObject();
         for (const char* hidden : {"Codice", "S", "Foglio1"})
             QVERIFY2(!visible[QString::fromLatin1(hidden)].toBool(), hidden);
         QVERIFY(visible[u"Clienti"_s].toBool());
-    }
-
-    void failedSaveKeepsTheProgramRunning()
-    {
-        QTemporaryDir dir;
-        writeSmallPractice(dir.path(), u"pw"_s);
-        const QString practice = in(dir.path(), ui::kPracticeFile);
-        const QByteArray before = readFile(practice);
-        app::Program program;
-        QVERIFY(startProgram(program, dir.path()));
-        ui::FormBase* menu = logIn(program, u"pw"_s);
-        QVERIFY(menu);
-        program.context().practice()->sheet(u"S"_s)->range(u"A1"_s).setValue(1.0);
-        // The disk is full: nothing can be written.
-        program.host().setWriteSink([](const QString&, const QByteArray&) { return false; });
-        const auto seen = answered({"OK"},
-                                   [&] { QTest::mouseClick(child<QPushButton>(menu, "CmdEsci"), Qt::LeftButton); });
-        QCOMPARE(seen.size(), size_t(1));
-        QCOMPARE(seen[0].title, kTitle);
-        QCOMPARE(seen[0].icon, QMessageBox::Critical);
-        QVERIFY2(seen[0].text.startsWith(u"Il file Pratiche.xls non è stato salvato.\n"_s), qPrintable(seen[0].text));
-        QVERIFY(!program.context().ended);
-        QVERIFY(menu->isVisible());
-        QVERIFY(program.context().practice()->modified());
-        QCOMPARE(readFile(practice), before);
-
-        // The close box of the menu tries again; with the disk back it leaves.
-        program.host().setWriteSink({});
-        QVERIFY(!menu->close());
-        QVERIFY(program.context().ended);
-        QCOMPARE(readCell(practice, u"S"_s, u"A1"_s), QVariant(1.0));
     }
 };
 
