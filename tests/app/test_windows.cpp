@@ -126,12 +126,18 @@ void doubleClick(QWidget* viewport, const QPoint& pos)
 class TestWindows : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<app::Program> program_;
-    std::unique_ptr<ModalAnswerer> boxes_;
+    // Each test's program, logged in on a copy of the practice, and the answerer of its boxes.
+    struct Bench {
+        QTemporaryDir dir;
+        app::Program program;
+        ModalAnswerer boxes;
+    };
+    std::unique_ptr<Bench> bench_;
 
-    ui::Navigator& nav() { return program_->navigator(); }
-    host::Sheet* sheet(const QString& name) { return program_->context().practice()->sheet(name); }
+    ui::Navigator& nav() { return bench_->program.navigator(); }
+    ui::AppContext& ctx() { return bench_->program.context(); }
+    ModalAnswerer& boxes() { return bench_->boxes; }
+    host::Sheet* sheet(const QString& name) { return ctx().practice()->sheet(name); }
 
     ui::FormBase* menuOn(const QRect& screen)
     {
@@ -180,19 +186,11 @@ private slots:
 
     void init()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
-        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir_->path()));
-        program_ = std::make_unique<app::Program>();
-        QVERIFY(startLoggedIn(*program_, dir_->path()));
-        boxes_ = std::make_unique<ModalAnswerer>();
+        bench_ = std::make_unique<Bench>();
+        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(bench_->dir.path()));
+        QVERIFY(startLoggedIn(bench_->program, bench_->dir.path()));
     }
-
-    void cleanup()
-    {
-        boxes_.reset();
-        program_.reset();
-        dir_.reset();
-    }
+    void cleanup() { bench_.reset(); }
 
     // Each window on each screen, shown from the main menu; on the way, the
     // Alt-letters of every window (the menu's too) are collected.
@@ -273,11 +271,9 @@ private slots:
             click(menuOn(screen), "CmdScadenze");
             ui::FormBase* launcher = nav().form(deadlines::Attiva::kName);
             QVERIFY(launcher && QTest::qWaitForWindowActive(launcher));
-            QVERIFY(screen.contains(launcher->frameGeometry()));
             clickBox(child<QCheckBox>(launcher, "Check1"));
             ui::FormBase* editor = nav().form(deadlines::Inserisci::kName);
             QVERIFY(editor && QTest::qWaitForWindowActive(editor));
-            QVERIFY(screen.contains(editor->frameGeometry()));
             QVERIFY(opensOff(deadlines::Visualizza::kName, child<QCheckBox>(editor, "Check5")));
             for (const QString& name :
                  {deadlines::Visualizza::kName, deadlines::Inserisci::kName, deadlines::Attiva::kName})
@@ -286,11 +282,23 @@ private slots:
         }
     }
 
-    void escapeClosesTheSmallWindows()
+    // Escape closes the small windows of the case form (the expense note goes
+    // back to it as its "Esci" does) and not the big ones; Enter on a delete
+    // question is "No" and keeps the case or the expense.
+    void escapeClosesTheSmallWindowsAndDeleteQuestionsDefaultToNo()
     {
         cases::Form4* cases = casesOn(kSmall);
         QVERIFY(cases);
-        cases->showCase(1);
+        const QVariant first = sheet(u"Pratica"_s)->cells(2, 1).value();
+        cases->showCase(host::toIdentifier(first).value());
+        // "Elimina": the first question (archive first?) answered No, then Enter on the delete question.
+        boxes().press(u"No"_s).pressEnter();
+        child<QPushButton>(cases, "Command3")->click();
+        QCOMPARE(boxes().seen().size(), size_t(2));
+        QCOMPARE(boxes().seen()[1].text, u"Si vuole eliminare la Pratica selezionata ?"_s);
+        QCOMPARE(boxes().seen()[1].defaultButton, u"No"_s);
+        QCOMPARE(sheet(u"Pratica"_s)->cells(2, 1).value(), first);
+
         for (const QString& form :
              {search::SearchForm::kName, cases::ClientInfoForm::kName, cases::CaseStatusForm::kName,
               cases::UtilitiesForm::kName, instructions::Istruzioni::kName, deadlines::Visualizza::kName}) {
@@ -302,15 +310,28 @@ private slots:
         }
         // The expense note leaves as its "Esci" does: back to the case form.
         cases->commandExpenseNote();
-        ui::FormBase* note = nav().form(expenses::NotaSpese::kName);
+        auto* note = nav().formAs<expenses::NotaSpese>(expenses::NotaSpese::kName);
         QVERIFY(note && QTest::qWaitForWindowActive(note));
         escape(note);
         QTRY_VERIFY(!note->isVisible());
-        QTRY_VERIFY(nav().form(cases::Form4::kName) && nav().form(cases::Form4::kName)->isVisible());
+        QTRY_VERIFY((cases = nav().formAs<cases::Form4>(cases::Form4::kName)) && cases->isVisible());
         // The big windows stay.
-        ui::FormBase* caseForm = nav().form(cases::Form4::kName);
-        QTest::keyClick(caseForm, Qt::Key_Escape);
-        QVERIFY(caseForm->isVisible());
+        QTest::keyClick(cases, Qt::Key_Escape);
+        QVERIFY(cases->isVisible());
+        // In the note again: Alt+E is "Esci", and Enter on the delete question keeps the expense.
+        cases->commandExpenseNote();
+        note = nav().formAs<expenses::NotaSpese>(expenses::NotaSpese::kName);
+        QVERIFY(note && QTest::qWaitForWindowActive(note));
+        QCOMPARE(mnemonic(child<QPushButton>(note, "Command3")->text()), QLatin1Char('e'));
+        const QVariant firstId = sheet(u"Spese"_s)->cells(2, 1).value();
+        note->showExpense(2);
+        boxes().clear();
+        boxes().pressEnter();
+        child<QPushButton>(note, "Command4")->click();
+        QCOMPARE(boxes().seen().size(), size_t(1));
+        QCOMPARE(boxes().seen()[0].text, u"Si vuole Eliminare la Spesa selezionata ?"_s);
+        QCOMPARE(boxes().seen()[0].defaultButton, u"No"_s);
+        QCOMPARE(sheet(u"Spese"_s)->cells(2, 1).value(), firstId);
     }
 
     void enterPressesTheFocusedButtonAndSearches()
@@ -336,7 +357,7 @@ private slots:
         opened->setFocus();
         QTest::keyClick(opened, Qt::Key_Return);
         QVERIFY(cases->isVisible());
-        QVERIFY(boxes_->seen().empty());
+        QVERIFY(boxes().seen().empty());
 
         // Enter in the search's text searches.
         click(cases, "Command7");
@@ -345,11 +366,11 @@ private slots:
         auto* text = child<QLineEdit>(search, "Text1");
         auto* list = child<QTreeWidget>(search, "ListView1");
         text->setFocus();
-        boxes_->press(u"OK"_s);
+        boxes().press(u"OK"_s);
         QTest::keyClicks(text, u"a"_s);
         QTest::keyClick(text, Qt::Key_Return);
-        QVERIFY(boxes_->waitForBoxes(1));
-        QCOMPARE(boxes_->seen()[0].text, u"Ricerca Pratica Conclusa  "_s);
+        QVERIFY(boxes().waitForBoxes(1));
+        QCOMPARE(boxes().seen()[0].text, u"Ricerca Pratica Conclusa  "_s);
         QVERIFY(list->topLevelItemCount() > 1);
         // A double click on a result shows its case in the case form.
         QTreeWidgetItem* item = list->topLevelItem(1);
@@ -365,7 +386,7 @@ private slots:
         list->setCurrentItem(list->topLevelItem(0));
         QTest::keyClick(list, Qt::Key_Return);
         QTRY_COMPARE(number->currentText().trimmed(), list->topLevelItem(0)->text(1));
-        QCOMPARE(boxes_->seen().size(), size_t(1));
+        QCOMPARE(boxes().seen().size(), size_t(1));
     }
 
     // "Esci" of the agenda (Enter on its focused box), then its close box: each
@@ -380,7 +401,7 @@ private slots:
             QVERIFY(!menu->isVisible());
             const QString value = closeBox ? u"ancora"_s : u"dal menu"_s;
             sheet(u"Foglio1"_s)->range(u"A1"_s).setValue(value);
-            program_->context().deadlines()->sheet(u"Dorvessa"_s)->range(u"G1"_s).setValue(value);
+            ctx().deadlines()->sheet(u"Dorvessa"_s)->range(u"G1"_s).setValue(value);
             auto* esci = child<QCheckBox>(launcher, "Check2");
             if (closeBox) {
                 launcher->close();
@@ -391,44 +412,11 @@ private slots:
             QVERIFY(!launcher->isVisible());
             QVERIFY(!esci->isChecked());
             QVERIFY(menu->isVisible());
-            QVERIFY(!program_->context().practice()->modified());
-            QVERIFY(!program_->context().deadlines()->modified());
+            QVERIFY(!ctx().practice()->modified());
+            QVERIFY(!ctx().deadlines()->modified());
         }
-        QVERIFY(boxes_->seen().empty());
-        QVERIFY(!program_->context().ended);
-    }
-
-    void deleteQuestionsDefaultToNo()
-    {
-        cases::Form4* cases = casesOn(kSmall);
-        QVERIFY(cases);
-        const QVariant first = sheet(u"Pratica"_s)->cells(2, 1).value();
-        cases->showCase(host::toIdentifier(first).value());
-
-        // "Elimina": the first question (archive first?) answered No, then Enter
-        // on the delete question keeps the case.
-        boxes_->press(u"No"_s).pressEnter();
-        child<QPushButton>(cases, "Command3")->click();
-        QCOMPARE(boxes_->seen().size(), size_t(2));
-        QCOMPARE(boxes_->seen()[1].text, u"Si vuole eliminare la Pratica selezionata ?"_s);
-        QCOMPARE(boxes_->seen()[1].defaultButton, u"No"_s);
-        QCOMPARE(sheet(u"Pratica"_s)->cells(2, 1).value(), first);
-
-        // The expense note: Alt+E is "Esci", and Enter on the delete question keeps the expense.
-        cases->commandExit();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        auto* note = qobject_cast<expenses::NotaSpese*>(showFrom(menuOn(kSmall), expenses::NotaSpese::kName));
-        QVERIFY(note);
-        const QVariant firstId = sheet(u"Spese"_s)->cells(2, 1).value();
-        note->showExpense(2);
-        boxes_->clear();
-        boxes_->pressEnter();
-        child<QPushButton>(note, "Command4")->click();
-        QCOMPARE(boxes_->seen().size(), size_t(1));
-        QCOMPARE(boxes_->seen()[0].text, u"Si vuole Eliminare la Spesa selezionata ?"_s);
-        QCOMPARE(boxes_->seen()[0].defaultButton, u"No"_s);
-        QCOMPARE(sheet(u"Spese"_s)->cells(2, 1).value(), firstId);
-        QCOMPARE(mnemonic(child<QPushButton>(note, "Command3")->text()), QLatin1Char('e'));
+        QVERIFY(boxes().seen().empty());
+        QVERIFY(!ctx().ended);
     }
 
     void toolkitDialogsInItalian()
@@ -453,12 +441,13 @@ private slots:
 int main(int argc, char** argv)
 {
     QTemporaryFile layout(QDir::tempPath() + u"/gp-screens-XXXXXX.json"_s);
-    if (!layout.open())
-        return 1;
-    layout.write(R"({"windowFrameMargins": true, "screens": [
+    if (!layout.open()
+        || layout.write(R"({"windowFrameMargins": true, "screens": [
         {"name": "portatile", "x": 0, "y": 0, "width": 1366, "height": 768},
-        {"name": "monitor", "x": 1366, "y": 0, "width": 1920, "height": 1080}]})");
-    layout.flush();
+        {"name": "monitor", "x": 1366, "y": 0, "width": 1920, "height": 1080}]})")
+            < 0
+        || !layout.flush())
+        return 1;
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + layout.fileName().toLocal8Bit());
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
