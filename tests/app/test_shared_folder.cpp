@@ -51,6 +51,14 @@ void expectRefused(std::initializer_list<const char*> answers, const std::functi
     QCOMPARE(seen.back().icon, QMessageBox::Critical);
 }
 
+// The choice the start-up offers for a workbook held by Mario Rossi, and the menu's notice of it.
+QString inUse(const QString& file)
+{
+    return box(kTitle,
+               u"La cartella di lavoro %1 è in uso da Mario Rossi (STUDIO-PC) dal 06/12/2026 09:15."_s.arg(file));
+}
+QString notice(const QString& file) { return u"Sola lettura: %1 è in uso da Mario Rossi (STUDIO-PC)"_s.arg(file); }
+
 void click(QWidget* f, const char* button) { QTest::mouseClick(child<QPushButton>(f, button), Qt::LeftButton); }
 void setA1(app::Program& p, const QVariant& v)
 {
@@ -85,21 +93,17 @@ private slots:
             app::Program program;
             ui::Navigator& nav = program.navigator();
             const auto seen = answered({"Sola lettura"}, [&] { QVERIFY(program.start(dir.path())); });
-            QCOMPARE(titlesAndTexts(seen),
-                     QStringList{box(kTitle,
-                                     u"La cartella di lavoro Pratiche.xls è in uso da "
-                                     u"Mario Rossi (STUDIO-PC) dal 06/12/2026 09:15."_s)});
+            QCOMPARE(titlesAndTexts(seen), QStringList{inUse(ui::kPracticeFile)});
             QCOMPARE(seen[0].buttons, (QStringList{u"Sola lettura"_s, u"Apri comunque"_s, u"Annulla"_s}));
             QVERIFY(program.context().practice()->readOnly());
 
             ui::FormBase* menu = logIn(program, u"segreta"_s);
-            QVERIFY(menu);
-            QTRY_VERIFY(menu->isVisible());
-            auto* notice = child<QLabel>(menu, "LabelSolaLettura");
-            QVERIFY(notice);
-            QTRY_COMPARE(notice->text(), u"Sola lettura: Pratiche.xls è in uso da Mario Rossi (STUDIO-PC)"_s);
-            QVERIFY(notice->isVisible());
-            QVERIFY(notice->styleSheet().contains(u"color: #c00000"_s));
+            QTRY_VERIFY(menu && menu->isVisible());
+            auto* label = child<QLabel>(menu, "LabelSolaLettura");
+            QVERIFY(label);
+            QTRY_COMPARE(label->text(), notice(ui::kPracticeFile));
+            QVERIFY(label->isVisible());
+            QVERIFY(label->styleSheet().contains(u"color: #c00000"_s));
             // The agenda is free: it is handled on its own, writable.
             QVERIFY(program.context().deadlines());
             QVERIFY(!program.context().deadlines()->readOnly());
@@ -180,14 +184,9 @@ private slots:
             QVERIFY(startProgram(program, dir.path()));
             ui::FormBase* menu = nullptr;
             const auto seen = answered({"Sola lettura"}, [&] { menu = logIn(program, u"pw"_s); });
-            QVERIFY(menu);
-            QTRY_VERIFY(menu->isVisible());
-            QCOMPARE(titlesAndTexts(seen),
-                     QStringList{box(kTitle,
-                                     u"La cartella di lavoro Dorvessa.xls è in uso da "
-                                     u"Mario Rossi (STUDIO-PC) dal 06/12/2026 09:15."_s)});
-            QTRY_COMPARE(child<QLabel>(menu, "LabelSolaLettura")->text(),
-                         u"Sola lettura: Dorvessa.xls è in uso da Mario Rossi (STUDIO-PC)"_s);
+            QTRY_VERIFY(menu && menu->isVisible());
+            QCOMPARE(titlesAndTexts(seen), QStringList{inUse(ui::kDeadlineFile)});
+            QTRY_COMPARE(child<QLabel>(menu, "LabelSolaLettura")->text(), notice(ui::kDeadlineFile));
             QVERIFY(program.context().deadlines()->readOnly());
             QVERIFY(!program.context().practice()->readOnly());
 
@@ -239,8 +238,7 @@ private slots:
             QCOMPARE(entry->login, host::currentLockOwner().login);
             QCOMPARE(marker, QString::fromLatin1(host::kLockMarker));
             ui::FormBase* menu = logIn(program, u"pw"_s);
-            QVERIFY(menu);
-            QTRY_VERIFY(menu->isVisible());
+            QTRY_VERIFY(menu && menu->isVisible());
             QVERIFY(!child<QLabel>(menu, "LabelSolaLettura")->isVisible());
             setA1(program, 2.0);
             click(menu, "CmdEsci");
