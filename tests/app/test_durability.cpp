@@ -404,36 +404,6 @@ private slots:
         QVERIFY(QFileInfo(journal).isFile());
     }
 
-    void sessionWithoutChangesWritesNothing()
-    {
-        QTemporaryDir dir;
-        SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
-        const auto entries = [&] {
-            return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        };
-        const QStringList before = entries();
-        const QByteArray practice = readFile(in(dir.path(), ui::kPracticeFile));
-        const QByteArray agenda = readFile(in(dir.path(), ui::kDeadlineFile));
-        {
-            app::Program program;
-            QVERIFY(startLoggedIn(program, dir.path()));
-            // The forms that show the sheets, and the agenda's workbook opened.
-            QVERIFY(showForm(program.navigator(), cases::Form4::kName));
-            program.navigator().hide(cases::Form4::kName);
-            QVERIFY(showForm(program.navigator(), deadlines::Attiva::kName));
-            QVERIFY(program.context().deadlines());
-            QVERIFY(!program.context().practice()->modified());
-            QVERIFY(!program.context().deadlines()->modified());
-            QVERIFY(program.context().practice()->sheet(u"Codice"_s)->visible()); // shown for work
-            ModalAnswerer boxes;
-            QVERIFY(ui::saveAndQuit(program.context(), nullptr));
-            QVERIFY(boxes.seen().empty());
-        }
-        QCOMPARE(readFile(in(dir.path(), ui::kPracticeFile)), practice);
-        QCOMPARE(readFile(in(dir.path(), ui::kDeadlineFile)), agenda);
-        QCOMPARE(entries(), before);
-    }
-
     void noClearTextOnDisk()
     {
         // A session with changes in both workbooks, left by a crash and
@@ -527,11 +497,13 @@ private slots:
 
     void waysOutSaveBothWorkbooks_data()
     {
-        QTest::addColumn<int>("way"); // 0 the main menu's "Esci", 1 the desktop session's end, 2 a full disk first
+        QTest::addColumn<int>("way"); // 0 "Esci", 1 the desktop session's end, 2 a full disk first, 3 "Esci" unchanged
         QTest::newRow("Esci") << 0;
         QTest::newRow("fine della sessione del desktop") << 1;
         // The failure is told, the program goes on, and the menu's close box tries again.
         QTest::newRow("Esci con il disco pieno, poi la chiusura a disco libero") << 2;
+        // The sheets the program shows for its work are no change: nothing is written.
+        QTest::newRow("Esci senza modifiche") << 3;
     }
 
     void waysOutSaveBothWorkbooks()
@@ -540,18 +512,31 @@ private slots:
         QTemporaryDir dir;
         SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         QApplication::setQuitOnLastWindowClosed(false);
-        const QString practice = in(dir.path(), ui::kPracticeFile);
-        const QByteArray before = readFile(practice);
+        const QString practice = in(dir.path(), ui::kPracticeFile), deadlines = in(dir.path(), ui::kDeadlineFile);
+        const QByteArray before = readFile(practice), deadlinesBefore = readFile(deadlines);
+        const auto entries = [&] {
+            return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+        const QStringList entriesBefore = entries();
         {
             app::Program program;
             QVERIFY(startLoggedIn(program, dir.path()));
             ui::FormBase* menu = program.navigator().form(app::MainMenu::kName);
+            if (way == 3) { // the forms that show the sheets, and the agenda's launcher
+                QVERIFY(showForm(program.navigator(), cases::Form4::kName));
+                QVERIFY(showForm(program.navigator(), deadlines::Attiva::kName));
+                program.navigator().showMainMenu();
+            }
+            QVERIFY(program.context().practice()->sheet(u"Codice"_s)->visible()); // shown for work
             // The case-file workbook changes, then the deadline workbook is
             // opened (it becomes the active one) and changes too.
-            program.context().practice()->sheet(u"Foglio1"_s)->range(u"A1"_s).setValue(u"modificato"_s);
-            host::Book* agenda = program.host().open(in(dir.path(), ui::kDeadlineFile), ui::kDeadlinePassword);
+            if (way != 3)
+                program.context().practice()->sheet(u"Foglio1"_s)->range(u"A1"_s).setValue(u"modificato"_s);
+            host::Book* agenda = program.host().open(deadlines, ui::kDeadlinePassword);
             QCOMPARE(program.host().activeWorkbook(), agenda);
-            agenda->sheet(u"Dorvessa"_s)->range(u"C2"_s).setValue(u"UDIENZA"_s);
+            if (way != 3)
+                agenda->sheet(u"Dorvessa"_s)->range(u"C2"_s).setValue(u"UDIENZA"_s);
+            QCOMPARE(program.context().practice()->modified(), way != 3);
             if (way == 2) {
                 program.host().setWriteSink([](const QString&, const QByteArray&) { return false; });
                 const auto seen = answered(
@@ -588,8 +573,14 @@ private slots:
             QVERIFY(program.host().workbooks().empty());
             QCOMPARE(QDir(dir.path()).entryList({u".~lock*"_s}, QDir::Files | QDir::Hidden), QStringList());
         }
+        if (way == 3) {
+            QCOMPARE(readFile(practice), before);
+            QCOMPARE(readFile(deadlines), deadlinesBefore);
+            QCOMPARE(entries(), entriesBefore);
+            return;
+        }
         QCOMPARE(readCell(practice, u"Foglio1"_s, u"A1"_s), QVariant(u"modificato"_s));
-        QCOMPARE(readCell(in(dir.path(), ui::kDeadlineFile), u"Dorvessa"_s, u"C2"_s), QVariant(u"UDIENZA"_s));
+        QCOMPARE(readCell(deadlines, u"Dorvessa"_s, u"C2"_s), QVariant(u"UDIENZA"_s));
         // The sheets the program showed for its work are hidden again in the file.
         const QJsonObject visible = readSheets(practice, ui::kPracticePassword)[u"visible"_s].toObject();
         for (const char* hidden : {"Codice", "S", "Foglio1"})
