@@ -192,9 +192,10 @@ private slots:
     }
     void cleanup() { bench_.reset(); }
 
-    // Each window on each screen, shown from the main menu; on the way, the
-    // Alt-letters of every window (the menu's too) are collected.
-    void everyWindowInsideTheScreenCentredOnItsOpenerWithUniqueAltLetters()
+    // Each window on each screen, shown from the main menu: inside the screen
+    // and centred on the menu; the ones a control opens, off that control; and
+    // the Alt-letters of every window (the menu's too) collected on the way.
+    void everyWindowOnEachScreen()
     {
         QStringList names = nav().registeredForms();
         names.removeAll(app::MainMenu::kName);
@@ -217,27 +218,6 @@ private slots:
                 nav().unload(name);
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             }
-        }
-        // The windows with two faces, in each of them.
-        auto* assegna = qobject_cast<clients::Assegna*>(showFrom(menuOn(kSmall), clients::Assegna::kName));
-        QVERIFY(assegna);
-        assegna->startNewClient();
-        problems << clashes(assegna);
-        assegna->startCaseAssignment();
-        problems << clashes(assegna);
-        ui::FormBase* editor = showFrom(menuOn(kSmall), deadlines::Inserisci::kName);
-        QVERIFY(editor);
-        child<QCheckBox>(editor, "Check1")->setChecked(true);
-        problems << clashes(editor);
-        problems.removeDuplicates();
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
-        // The walk does see letters: the case form has some.
-        QVERIFY(!mnemonic(child<QPushButton>(nav().load(cases::Form4::kName), "Command8")->text()).isNull());
-    }
-
-    void windowsOpenOffTheirControl()
-    {
-        for (const QRect& screen : {kSmall, kLarge}) {
             // `name`, opened by `control`, is shown inside the screen and off the control.
             const auto opensOff = [&](const QString& name, QWidget* control) {
                 if (auto* box = qobject_cast<QCheckBox*>(control))
@@ -247,8 +227,7 @@ private slots:
                 ui::FormBase* f = nav().form(name);
                 if (!f || !QTest::qWaitForWindowExposed(f) || !screen.contains(f->frameGeometry())
                     || f->frameGeometry().intersects(globalRect(control)))
-                    QTest::qFail(qPrintable(name + u" is not inside the screen, off its control"_s), __FILE__,
-                                 __LINE__);
+                    QTest::qFail(qPrintable(name + u": outside or on its control"_s), __FILE__, __LINE__);
                 return f;
             };
             cases::Form4* cases = casesOn(screen);
@@ -280,6 +259,21 @@ private slots:
                 nav().unload(name);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
+        // The windows with two faces, in each of them.
+        auto* assegna = qobject_cast<clients::Assegna*>(showFrom(menuOn(kSmall), clients::Assegna::kName));
+        QVERIFY(assegna);
+        assegna->startNewClient();
+        problems << clashes(assegna);
+        assegna->startCaseAssignment();
+        problems << clashes(assegna);
+        ui::FormBase* editor = showFrom(menuOn(kSmall), deadlines::Inserisci::kName);
+        QVERIFY(editor);
+        child<QCheckBox>(editor, "Check1")->setChecked(true);
+        problems << clashes(editor);
+        problems.removeDuplicates();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        // The walk does see letters: the case form has some.
+        QVERIFY(!mnemonic(child<QPushButton>(nav().load(cases::Form4::kName), "Command8")->text()).isNull());
     }
 
     // Escape closes the small windows of the case form (the expense note goes
