@@ -78,129 +78,117 @@ private slots:
     void initTestCase() { ui::setItalianLocale(); }
     void cleanup() { ui::Clock::clear(); }
 
-    void readOnlyConsultationThroughTheForms()
+    void readOnlyWorkbook_data()
     {
+        QTest::addColumn<QString>("held");
+        QTest::newRow("Pratiche.xls, consulted through the forms") << ui::kPracticeFile;
+        QTest::newRow("Dorvessa.xls, on its own") << ui::kDeadlineFile;
+    }
+
+    // A workbook someone else holds is opened read-only at the user's choice
+    // (at the start for the practice, at the login for the agenda), said so
+    // on the menu, and never written; the other one is handled on its own.
+    void readOnlyWorkbook()
+    {
+        QFETCH(QString, held);
+        const bool practiceHeld = held == ui::kPracticeFile;
         QTemporaryDir dir;
         SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         ui::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(10, 0)));
-        const QString practice = practiceIn(dir);
-        const QString lock = host::lockFilePath(practice);
+        const QString path = QDir(dir.path()).filePath(held);
+        const QString lock = host::lockFilePath(path);
         QVERIFY(writeFile(lock, kTheirLock));
-        const QByteArray before = readFile(practice);
+        const QByteArray before = readFile(path);
         const QString instructionsFile = QDir(dir.path()).filePath(u"Istruzioni.txt"_s);
         const QByteArray instructions = readFile(instructionsFile);
         {
             app::Program program;
             ui::Navigator& nav = program.navigator();
-            const auto seen = answered({"Sola lettura"}, [&] { QVERIFY(program.start(dir.path())); });
-            QCOMPARE(titlesAndTexts(seen), QStringList{inUse(ui::kPracticeFile)});
-            QCOMPARE(seen[0].buttons, (QStringList{u"Sola lettura"_s, u"Apri comunque"_s, u"Annulla"_s}));
-            QVERIFY(program.context().practice()->readOnly());
-
-            ui::FormBase* menu = logIn(program, u"segreta"_s);
+            ui::FormBase* menu = nullptr;
+            const auto seen = answered({"Sola lettura"}, [&] {
+                QVERIFY(program.start(dir.path()));
+                menu = logIn(program, u"segreta"_s);
+            });
             QTRY_VERIFY(menu && menu->isVisible());
+            QCOMPARE(titlesAndTexts(seen), QStringList{inUse(held)});
+            QCOMPARE(seen[0].buttons, (QStringList{u"Sola lettura"_s, u"Apri comunque"_s, u"Annulla"_s}));
             auto* label = child<QLabel>(menu, "LabelSolaLettura");
             QVERIFY(label);
-            QTRY_COMPARE(label->text(), notice(ui::kPracticeFile));
+            QTRY_COMPARE(label->text(), notice(held));
             QVERIFY(label->isVisible());
             QVERIFY(label->styleSheet().contains(u"color: #c00000"_s));
-            // The agenda is free: it is handled on its own, writable.
             QVERIFY(program.context().deadlines());
-            QVERIFY(!program.context().deadlines()->readOnly());
+            QCOMPARE(program.context().practice()->readOnly(), practiceHeld);
+            QCOMPARE(program.context().deadlines()->readOnly(), !practiceHeld);
+            if (!practiceHeld) {
+                // The practice workbook changes and is saved; the agenda refuses and stays as it was.
+                setA1(program, u"modificato"_s);
+                QVERIFY_THROWS_EXCEPTION(
+                    host::HostError, program.context().deadlines()->sheet(u"Dorvessa"_s)->range(u"A2"_s).setValue(1.0));
+            } else {
+                // The client register: shown; changing or deleting a client is
+                // refused (no "Eliminato", no cascade questions).
+                ui::FormBase* clients = showForm(nav, clients::Anagrafe::kName);
+                QVERIFY(clients);
+                auto* clientList = child<QComboBox>(clients, "Combo1");
+                QTRY_VERIFY(clientList->count() > 1);
+                pickEntry(clientList, 1);
+                QVERIFY(!child<QLineEdit>(clients, "Text2")->text().isEmpty());
+                for (const char* action : {"mnuM", "MnuE"})
+                    expectRefused({"Sì", "OK"},
+                                  [&] { clients->findChild<QAction*>(QString::fromLatin1(action))->trigger(); });
+                nav.hide(clients::Anagrafe::kName);
 
-            // The client register: shown; changing or deleting a client is
-            // refused (no "Eliminato", no cascade questions).
-            ui::FormBase* clients = showForm(nav, clients::Anagrafe::kName);
-            QVERIFY(clients);
-            auto* clientList = child<QComboBox>(clients, "Combo1");
-            QTRY_VERIFY(clientList->count() > 1);
-            pickEntry(clientList, 1);
-            QVERIFY(!child<QLineEdit>(clients, "Text2")->text().isEmpty());
-            for (const char* action : {"mnuM", "MnuE"})
-                expectRefused({"Sì", "OK"},
-                              [&] { clients->findChild<QAction*>(QString::fromLatin1(action))->trigger(); });
-            nav.hide(clients::Anagrafe::kName);
+                // The case form: a case is shown; storing, archiving and deleting are refused.
+                ui::FormBase* cases = showForm(nav, cases::Form4::kName);
+                QVERIFY(cases);
+                auto* caseList = child<QComboBox>(cases, "Combo1");
+                QTRY_VERIFY(caseList->count() > 4);
+                pickEntry(caseList, 4);
+                QVERIFY(!child<QLineEdit>(cases, "Text5")->text().isEmpty());
+                expectRefused({"Sì", "OK"}, [&] { click(cases, "Command2"); });
+                for (const char* command : {"Command4", "Command3"})
+                    expectRefused({"OK"}, [&] { click(cases, command); });
 
-            // The case form: a case is shown; storing, archiving and deleting are refused.
-            ui::FormBase* cases = showForm(nav, cases::Form4::kName);
-            QVERIFY(cases);
-            auto* caseList = child<QComboBox>(cases, "Combo1");
-            QTRY_VERIFY(caseList->count() > 4);
-            pickEntry(caseList, 4);
-            QVERIFY(!child<QLineEdit>(cases, "Text5")->text().isEmpty());
-            expectRefused({"Sì", "OK"}, [&] { click(cases, "Command2"); });
-            for (const char* command : {"Command4", "Command3"})
-                expectRefused({"OK"}, [&] { click(cases, command); });
-
-            // The search writes only its work sheet: it works.
-            ui::FormBase* search = nullptr;
-            const auto searched = answered({"OK"}, [&] {
-                search = showForm(nav, search::SearchForm::kName);
+                // The search writes only its work sheet: it works.
+                ui::FormBase* search = showForm(nav, search::SearchForm::kName);
                 QVERIFY(search);
                 child<QLineEdit>(search, "Text1")->setText(u"ROSSI"_s);
-                click(search, "Command2");
+                const auto searched = answered({"OK"}, [&] { click(search, "Command2"); });
                 QTRY_VERIFY(child<QTreeWidget>(search, "ListView1")->topLevelItemCount() > 0);
-            });
-            QCOMPARE(titlesAndTexts(searched),
-                     QStringList{box(u" Gestione Pratica"_s, u"Ricerca Pratica Conclusa  "_s)});
-            nav.hide(search::SearchForm::kName);
-            nav.hide(cases::Form4::kName);
+                QCOMPARE(titlesAndTexts(searched),
+                         QStringList{box(u" Gestione Pratica"_s, u"Ricerca Pratica Conclusa  "_s)});
+                nav.hide(search::SearchForm::kName);
+                nav.hide(cases::Form4::kName);
 
-            // The instructions: shown, but not saved beside a workbook someone else holds.
-            ui::FormBase* help = showForm(nav, instructions::Istruzioni::kName);
-            QVERIFY(help);
-            help->findChild<QAction*>(u"MnModifica"_s)->trigger();
-            expectRefused({"OK"}, [&] { click(help, "Command1"); });
-            nav.hide(instructions::Istruzioni::kName);
+                // The instructions: shown, but not saved beside a workbook someone else holds.
+                ui::FormBase* help = showForm(nav, instructions::Istruzioni::kName);
+                QVERIFY(help);
+                help->findChild<QAction*>(u"MnModifica"_s)->trigger();
+                expectRefused({"OK"}, [&] { click(help, "Command1"); });
+                nav.hide(instructions::Istruzioni::kName);
 
-            // "Salva Ora" does not claim a save it did not make.
-            ui::FormBase* utilities = showForm(nav, cases::UtilitiesForm::kName);
-            QVERIFY(utilities);
-            expectRefused({"OK"}, [&] { click(utilities, "Command1"); });
-            nav.unload(cases::UtilitiesForm::kName);
-
-            // Leaving: nothing of the practice workbook is written.
+                // "Salva Ora" does not claim a save it did not make.
+                ui::FormBase* utilities = showForm(nav, cases::UtilitiesForm::kName);
+                QVERIFY(utilities);
+                expectRefused({"OK"}, [&] { click(utilities, "Command1"); });
+                nav.unload(cases::UtilitiesForm::kName);
+            }
+            // Leaving: nothing of the held workbook is written.
             nav.showMainMenu();
             QCOMPARE(titlesAndTexts(answered({}, [&] { click(menu, "CmdEsci"); })), QStringList());
             QVERIFY(program.context().ended);
         }
-        QCOMPARE(readFile(practice), before);
+        QCOMPARE(readFile(path), before);
         QCOMPARE(readFile(lock), kTheirLock);
-        QVERIFY(!QFile::exists(practice + u".bak"_s));
-        QVERIFY(!QFile::exists(host::processLockPath(practice)));
+        QVERIFY(!QFile::exists(path + u".bak"_s));
+        QVERIFY(!QFile::exists(host::processLockPath(path)));
         QCOMPARE(readFile(instructionsFile), instructions);
         QCOMPARE(QDir(dir.path()).entryList({u"*conflitto*"_s}), QStringList());
-    }
-
-    void agendaReadOnlyOnItsOwn()
-    {
-        QTemporaryDir dir;
-        writeSmallPractice(dir.path(), u"pw"_s);
-        const QString agenda = QDir(dir.path()).filePath(ui::kDeadlineFile);
-        QVERIFY(writeFile(host::lockFilePath(agenda), kTheirLock));
-        const QByteArray agendaBefore = readFile(agenda);
-        {
-            app::Program program;
-            QVERIFY(startProgram(program, dir.path()));
-            ui::FormBase* menu = nullptr;
-            const auto seen = answered({"Sola lettura"}, [&] { menu = logIn(program, u"pw"_s); });
-            QTRY_VERIFY(menu && menu->isVisible());
-            QCOMPARE(titlesAndTexts(seen), QStringList{inUse(ui::kDeadlineFile)});
-            QTRY_COMPARE(child<QLabel>(menu, "LabelSolaLettura")->text(), notice(ui::kDeadlineFile));
-            QVERIFY(program.context().deadlines()->readOnly());
-            QVERIFY(!program.context().practice()->readOnly());
-
-            // The practice workbook changes and is saved; the agenda refuses and stays as it was.
-            setA1(program, u"modificato"_s);
-            QVERIFY_THROWS_EXCEPTION(host::HostError,
-                                     program.context().deadlines()->sheet(u"Dorvessa"_s)->range(u"A2"_s).setValue(1.0));
-            QCOMPARE(titlesAndTexts(answered({}, [&] { click(menu, "CmdEsci"); })), QStringList());
-            QVERIFY(program.context().ended);
+        if (!practiceHeld) {
+            QVERIFY(!QFile::exists(host::lockFilePath(practiceIn(dir))));
+            QCOMPARE(savedA1(practiceIn(dir)), QVariant(u"modificato"_s));
         }
-        QCOMPARE(readFile(agenda), agendaBefore);
-        QCOMPARE(readFile(host::lockFilePath(agenda)), kTheirLock);
-        QVERIFY(!QFile::exists(host::lockFilePath(practiceIn(dir))));
-        QCOMPARE(savedA1(practiceIn(dir)), QVariant(u"modificato"_s));
     }
 
     void openAnywayAsksAgainWithTheLocksAge()
