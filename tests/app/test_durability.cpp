@@ -66,9 +66,8 @@ QString passwordOf(const QString& file)
     return file == ui::kDeadlineFile ? ui::kDeadlinePassword : ui::kPracticePassword;
 }
 
-// Copies the folder's files (not the locks) when a box whose text starts with
-// `text` is shown: the disk as a crash at that instant would leave it. (Qt
-// drops the filter when the object goes.)
+// Copies the folder's files (not the locks) when a box starting with `text` is
+// shown: the disk as a crash at that instant would leave it.
 struct CrashCopy : QObject {
     QString from, to, text;
     bool taken = false;
@@ -105,8 +104,7 @@ void pickDate(QWidget* f, QDate date)
     emit cal->clicked(date);
 }
 
-// The agenda's editor in `mode` ("Check2" modify, "Check3" delete) with the
-// event `id` chosen by a double click in the viewer's list, as the user does.
+// The agenda's editor in `mode` ("Check2" modify, "Check3" delete) on event `id`, picked in the viewer.
 ui::FormBase* editorOnEvent(app::Program& p, const char* mode, double id)
 {
     ui::FormBase* editor = openAgendaEditor(p.navigator());
@@ -346,8 +344,7 @@ private slots:
             QVERIFY2(crash.taken, qPrintable(command.confirmation));
             // The program is dropped here without any way out: only the copy counts.
         }
-        // The change is in the journal, or in the workbook itself when the
-        // command saves it (the agenda's commands do).
+        // The change is in the journal, or in the workbook when the command saves it.
         const QString file = in(crashed.path(), command.file);
         const bool journaled = !command.file.isEmpty() && QFileInfo::exists(host::Journal::pathFor(file));
         QCOMPARE(journaled, command.file == ui::kPracticeFile && !command.saved);
@@ -406,9 +403,7 @@ private slots:
 
     void noClearTextOnDisk()
     {
-        // A session with changes in both workbooks, left by a crash and
-        // recovered: the folder and the temporary folder hold no client name and
-        // no password in clear.
+        // Changes in both workbooks, a crash, a recovery: no name or password in clear on disk.
         QTemporaryDir dir, tmp;
         SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         const QByteArray oldTmp = qgetenv("TMPDIR");
@@ -460,9 +455,8 @@ private slots:
         QTest::newRow("SIGTERM con un messaggio aperto") << int(SIGTERM) << true;
     }
 
-    // A real child process running the program with one change confirmed: a
-    // kill -9 loses nothing (the next start recovers it and says so), the
-    // system's other ways of ending it save like "Esci" and leave no lock.
+    // A real child process with one change confirmed: a kill -9 loses nothing (the next start
+    // recovers it), the other signals save like "Esci" and leave no lock.
     void signalsToTheRunningProgram()
     {
         QFETCH(int, signal);
@@ -528,8 +522,7 @@ private slots:
                 program.navigator().showMainMenu();
             }
             QVERIFY(program.context().practice()->sheet(u"Codice"_s)->visible()); // shown for work
-            // The case-file workbook changes, then the deadline workbook is
-            // opened (it becomes the active one) and changes too.
+            // The practice changes, then the agenda is opened (the active workbook now) and changes.
             if (way != 3)
                 program.context().practice()->sheet(u"Foglio1"_s)->range(u"A1"_s).setValue(u"modificato"_s);
             host::Book* agenda = program.host().open(deadlines, ui::kDeadlinePassword);
@@ -558,8 +551,7 @@ private slots:
             ModalAnswerer boxes;
             if (way == 1) {
                 app::connectSessionEnd(*qApp, program.context());
-                // The program's answer does not use the session manager; the
-                // signal carries one only as the desktop's handle.
+                // The program's answer never touches the manager the signal carries.
                 alignas(QSessionManager) unsigned char storage[sizeof(QSessionManager)] = {};
                 emit qApp->commitDataRequest(*reinterpret_cast<QSessionManager*>(storage));
             } else if (way == 2) {
@@ -589,8 +581,7 @@ private slots:
     }
 };
 
-// The child process: the program on `folder`, one change confirmed (on disk as
-// before any message), then the event loop with every way out wired.
+// The child: the program on `folder`, one change confirmed, the event loop with every way out wired.
 static int runChild(int argc, char** argv)
 {
     app::protectProcessMemory();

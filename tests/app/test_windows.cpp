@@ -62,9 +62,8 @@ QChar mnemonic(const QString& text)
     return m.hasMatch() ? m.captured(1).at(0).toLower() : QChar();
 }
 
-// The Alt-letters that clash among the controls of `window` a user can reach
-// now (buttons, check and option boxes, labels of a box, frames, the menu
-// bar), and among the items of each drop-down menu.
+// The Alt-letters that clash among the visible controls of `window` (its menu bar
+// too), and among the items of each drop-down menu.
 QStringList clashes(QWidget* window)
 {
     QStringList found;
@@ -276,9 +275,7 @@ private slots:
         QVERIFY(!mnemonic(child<QPushButton>(nav().load(cases::Form4::kName), "Command8")->text()).isNull());
     }
 
-    // Escape closes the small windows of the case form (the expense note goes
-    // back to it as its "Esci" does) and not the big ones; Enter on a delete
-    // question is "No" and keeps the case or the expense.
+    // Escape closes the small windows, not the big ones; Enter on a delete question is "No".
     void escapeClosesTheSmallWindowsAndDeleteQuestionsDefaultToNo()
     {
         cases::Form4* cases = casesOn(kSmall);
@@ -383,8 +380,7 @@ private slots:
         QCOMPARE(boxes().seen().size(), size_t(1));
     }
 
-    // "Esci" of the agenda (Enter on its focused box), then its close box: each
-    // saves both workbooks and goes back to the menu.
+    // The agenda's "Esci" (Enter on the focused box), then its close box: each saves and goes back to the menu.
     void agendaReturnsToTheMenu()
     {
         ui::FormBase* menu = menuOn(kSmall);
@@ -430,8 +426,7 @@ private slots:
     }
 };
 
-// The two screens of an office: a laptop's and a desktop monitor's, with
-// window frames, set before the application starts.
+// A laptop's screen and a desktop monitor beside it, with window frames, set before the application starts.
 int main(int argc, char** argv)
 {
     QTemporaryFile layout(QDir::tempPath() + u"/gp-screens-XXXXXX.json"_s);
