@@ -32,11 +32,11 @@ class TestSettingsSheet : public QObject {
     ui::AppContext ctx_;
     host::Sheet* codice_ = nullptr;
 
-    // Column `col` of "Codice" from row 2 down: each value, an invalid QVariant for an empty cell.
-    void fill(int col, const QVariantList& values)
+    // Column `col` of "Codice" from row `from` down: each value, an invalid QVariant for an empty cell.
+    void fill(int col, const QVariantList& values, int from = 2)
     {
         for (int i = 0; i < values.size(); ++i)
-            codice_->cells(2 + i, col).setValue(values[i]);
+            codice_->cells(from + i, col).setValue(values[i]);
     }
     QVariantList column(int col, int rows)
     {
@@ -59,9 +59,8 @@ private slots:
 
     void listsStopAtTheFirstGap()
     {
-        codice_->range(u"J1"_s).setValue(u"AVV. ROSSI"_s);
         // A duplicate kept, numbers as plain text whatever their display format, then a gap.
-        fill(10, {u"AVV. VERDI"_s, u"AVV. ROSSI"_s, 2024.0, 12.5, QVariant(), u"DOPO IL VUOTO"_s});
+        fill(10, {u"AVV. ROSSI"_s, u"AVV. VERDI"_s, u"AVV. ROSSI"_s, 2024.0, 12.5, QVariant(), u"DOPO IL VUOTO"_s}, 1);
         codice_->range(u"J4"_s).setNumberFormat(u"#,##0.00"_s);
         QComboBox j;
         j.addItem(u"già presente"_s);
@@ -70,12 +69,11 @@ private slots:
             items(j),
             (QStringList{u"già presente"_s, u"AVV. ROSSI"_s, u"AVV. VERDI"_s, u"AVV. ROSSI"_s, u"2024"_s, u"12,5"_s}));
 
-        // One entry only: End goes to the last row, the walk still stops at K2.
-        codice_->range(u"K1"_s).setValue(u"CONSULENZA"_s);
-        // First cell empty: nothing, even with entries further down.
-        codice_->range(u"L2"_s).setValue(u"CIVILE"_s);
-        codice_->range(u"M1"_s).setValue(u"ARMADIO A"_s);
-        codice_->range(u"M2"_s).setValue(u"ARMADIO B"_s);
+        // K: one entry only (End goes to the last row, the walk still stops at K2); L: the first cell
+        // empty, nothing even with entries further down.
+        fill(11, {u"CONSULENZA"_s}, 1);
+        fill(12, {QVariant(), u"CIVILE"_s}, 1);
+        fill(13, {u"ARMADIO A"_s, u"ARMADIO B"_s}, 1);
         QComboBox k, l, m;
         ui::loadListK(ctx_, &k);
         ui::loadListL(ctx_, &l);
