@@ -61,10 +61,7 @@ const QString kRecovered = u"Il programma non era stato chiuso correttamente.\n"
                            "Le ultime operazioni confermate sono state recuperate (%1)."_s;
 
 QString in(const QString& dir, const QString& file) { return QDir(dir).filePath(file); }
-QString passwordOf(const QString& file)
-{
-    return file == ui::kDeadlineFile ? ui::kDeadlinePassword : ui::kPracticePassword;
-}
+QString passwordOf(const QString& f) { return f == ui::kDeadlineFile ? ui::kDeadlinePassword : ui::kPracticePassword; }
 
 // Copies the folder's files (not the locks) when a box starting with `text` is
 // shown: the disk as a crash at that instant would leave it.
@@ -89,12 +86,11 @@ struct CrashCopy : QObject {
     }
 };
 
-void setText(QWidget* f, const char* box, const QString& text) { child<QLineEdit>(f, box)->setText(text); }
 // `f` with `text` typed into its box `box`; null when `f` is.
 ui::FormBase* edited(ui::FormBase* f, const char* box, const QString& text)
 {
     if (f)
-        setText(f, box, text);
+        child<QLineEdit>(f, box)->setText(text);
     return f;
 }
 void pickDate(QWidget* f, QDate date)
@@ -175,10 +171,10 @@ const std::vector<Command>& commands()
               ui::FormBase* f = showForm(p.navigator(), expenses::NotaSpese::kName);
               if (f) {
                   child<QComboBox>(f, "Combo1")->setEditText(u"101"_s);
-                  setText(f, "Text3", u"050426"_s);
-                  setText(f, "Text4", u"PERIZIA DUREVOLE"_s);
+                  edited(f, "Text3", u"050426"_s);
+                  edited(f, "Text4", u"PERIZIA DUREVOLE"_s);
                   child<QComboBox>(f, "Combo2")->setEditText(u"ONORARIO"_s);
-                  setText(f, "Text6", u"1.234,56"_s);
+                  edited(f, "Text6", u"1.234,56"_s);
                   auto* vat = child<QComboBox>(f, "Combo3");
                   vat->setCurrentIndex(vat->findText(u"Esente"_s));
               }
@@ -192,7 +188,7 @@ const std::vector<Command>& commands()
                   child<QCheckBox>(editor, "Check1")->setChecked(true);
                   pickDate(editor, QDate(2027, 6, 30));
                   child<QComboBox>(editor, "Combo1")->setEditText(u"UDIENZA"_s);
-                  setText(editor, "Text2", u"EVENTO DUREVOLE"_s);
+                  edited(editor, "Text2", u"EVENTO DUREVOLE"_s);
               }
               return editor;
           }),

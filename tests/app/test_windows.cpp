@@ -109,6 +109,12 @@ QRect globalRect(QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->siz
 void clickBox(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
 void click(QWidget* f, const char* button) { QTest::mouseClick(child<QPushButton>(f, button), Qt::LeftButton); }
 void escape(QWidget* f) { QTest::keyClick(f->focusWidget() ? f->focusWidget() : f, Qt::Key_Escape); }
+// Enter on `w` with the focus, as the main keyboard gives it (Return) or the keypad.
+void enter(QWidget* w, bool keypad = false)
+{
+    w->setFocus();
+    QTest::keyClick(w, keypad ? Qt::Key_Enter : Qt::Key_Return, keypad ? Qt::KeypadModifier : Qt::NoModifier);
+}
 
 // A double click as the window system delivers it: press, release, double click, release.
 void doubleClick(QWidget* viewport, const QPoint& pos)
@@ -328,9 +334,7 @@ private slots:
     void enterPressesTheFocusedButtonAndSearches()
     {
         // A button of the menu.
-        auto* cmd = child<QPushButton>(menuOn(kSmall), "CmdPratiche");
-        cmd->setFocus();
-        QTest::keyClick(cmd, Qt::Key_Return);
+        enter(child<QPushButton>(menuOn(kSmall), "CmdPratiche"));
         auto* cases = nav().formAs<cases::Form4>(cases::Form4::kName);
         QVERIFY(cases && QTest::qWaitForWindowActive(cases));
         // "&Pulisci" by Enter empties the fields of the case shown.
@@ -338,15 +342,11 @@ private slots:
         auto* client = child<QLineEdit>(cases, "Text9");
         auto* number = child<QComboBox>(cases, "Combo1");
         QVERIFY(!client->text().isEmpty());
-        auto* clear = child<QPushButton>(cases, "Command1");
-        clear->setFocus();
-        QTest::keyClick(clear, Qt::Key_Enter, Qt::KeypadModifier);
+        enter(child<QPushButton>(cases, "Command1"), true);
         QVERIFY(client->text().isEmpty());
         QVERIFY(number->currentText().isEmpty());
         // Enter in a text box of a form without a main command does nothing.
-        auto* opened = child<QLineEdit>(cases, "Text1");
-        opened->setFocus();
-        QTest::keyClick(opened, Qt::Key_Return);
+        enter(child<QLineEdit>(cases, "Text1"));
         QVERIFY(cases->isVisible());
         QVERIFY(boxes().seen().empty());
 
@@ -373,9 +373,8 @@ private slots:
         cases->commandClear();
         search->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(search));
-        list->setFocus();
         list->setCurrentItem(list->topLevelItem(0));
-        QTest::keyClick(list, Qt::Key_Return);
+        enter(list);
         QTRY_COMPARE(number->currentText().trimmed(), list->topLevelItem(0)->text(1));
         QCOMPARE(boxes().seen().size(), size_t(1));
     }
@@ -396,8 +395,7 @@ private slots:
             if (closeBox) {
                 launcher->close();
             } else {
-                esci->setFocus();
-                QTest::keyClick(esci, Qt::Key_Return);
+                enter(esci);
             }
             QVERIFY(!launcher->isVisible());
             QVERIFY(!esci->isChecked());
