@@ -175,56 +175,56 @@ private slots:
                  (QStringList{u"Dorvessa.xls"_s, u"Istruzioni.txt"_s, u"Pratiche.xls"_s}));
     }
 
+    void hostFailuresEndTheStart_data()
+    {
+        QTest::addColumn<int>("folder"); // 0 empty, 1 a damaged file, 2 no sheet "S", 3 a workbook in use
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text"); // as it starts, %1 for the folder
+        QTest::addColumn<int>("icon");
+        QTest::newRow("no workbook")
+            << 0 << u"Dorvessa"_s
+            << u"Impossibile eseguire il programma\nIl file %1/Pratiche.xls non è stato trovato."_s
+            << int(QMessageBox::NoIcon);
+        QTest::newRow("damaged file") << 1 << u"Gestione Pratiche"_s
+                                      << u"Impossibile aprire la cartella di lavoro Pratiche.xls: il file non è una "
+                                         u"cartella di lavoro di Excel 97-2003."_s
+                                      << int(QMessageBox::Critical);
+        QTest::newRow("no sheet S") << 2 << u"Gestione Pratiche"_s
+                                    << u"Il foglio \"S\" non esiste nella cartella di lavoro Pratiche.xls."_s
+                                    << int(QMessageBox::Critical);
+        QTest::newRow("in use by someone else")
+            << 3 << u"Gestione Pratiche"_s << u"La cartella di lavoro Pratiche.xls è in uso da "_s
+            << int(QMessageBox::Warning);
+    }
+
     // A start-up that cannot go on says why in one box and ends, before the login.
     void hostFailuresEndTheStart()
     {
-        struct Failure {
-            const char* what;
-            std::function<void(const QString&)> prepare;
-            QString title, text; // the text as it starts, %1 for the folder
-            QMessageBox::Icon icon;
-        };
+        QFETCH(int, folder);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(int, icon);
+        QTemporaryDir dir;
         host::SpreadsheetHost other;
-        const std::vector<Failure> failures = {
-            {"no workbook", [](const QString&) {}, u"Dorvessa"_s,
-             u"Impossibile eseguire il programma\nIl file %1/Pratiche.xls non è stato trovato."_s, QMessageBox::NoIcon},
-            {"damaged file",
-             [](const QString& dir) {
-                 QVERIFY(writeFile(QDir(dir).filePath(ui::kPracticeFile), "questo non è un foglio di lavoro"));
-             },
-             u"Gestione Pratiche"_s,
-             u"Impossibile aprire la cartella di lavoro Pratiche.xls: il file non è una cartella di lavoro di Excel 97-2003."_s,
-             QMessageBox::Critical},
-            {"no sheet S",
-             [](const QString& dir) {
-                 writeBook(dir, ui::kPracticePassword, {u"Codice"_s, u"Foglio1"_s, u"Dorvessa"_s});
-             },
-             u"Gestione Pratiche"_s, u"Il foglio \"S\" non esiste nella cartella di lavoro Pratiche.xls."_s,
-             QMessageBox::Critical},
-            {"in use by someone else",
-             [&](const QString& dir) {
-                 writeSmallPractice(dir, u"x"_s);
-                 other.open(QDir(dir).filePath(ui::kPracticeFile), ui::kPracticePassword);
-             },
-             u"Gestione Pratiche"_s, u"La cartella di lavoro Pratiche.xls è in uso da "_s, QMessageBox::Warning},
-        };
-        for (const Failure& failure : failures) {
-            QTemporaryDir dir;
-            failure.prepare(dir.path());
-            app::Program program;
-            ModalAnswerer boxes;
-            QVERIFY2(!program.start(dir.path()), failure.what);
-            QCOMPARE(boxes.seen().size(), size_t(1));
-            const SeenBox& b = boxes.seen()[0];
-            QCOMPARE(b.title, failure.title);
-            QVERIFY2(QString(b.text).replace(QDir::cleanPath(dir.path()), u"%1"_s).startsWith(failure.text),
-                     qPrintable(b.text));
-            QCOMPARE(b.icon, failure.icon);
-            QVERIFY(program.context().ended);
-            QVERIFY(program.host().workbooks().empty());
-            QVERIFY(!program.navigator().isLoaded(app::Form8::kName));
-            other.closeAll();
+        if (folder == 1)
+            QVERIFY(writeFile(QDir(dir.path()).filePath(ui::kPracticeFile), "questo non è un foglio di lavoro"));
+        if (folder == 2)
+            writeBook(dir.path(), ui::kPracticePassword, {u"Codice"_s, u"Foglio1"_s, u"Dorvessa"_s});
+        if (folder == 3) {
+            writeSmallPractice(dir.path(), u"x"_s);
+            other.open(QDir(dir.path()).filePath(ui::kPracticeFile), ui::kPracticePassword);
         }
+        app::Program program;
+        ModalAnswerer boxes;
+        QVERIFY(!program.start(dir.path()));
+        QCOMPARE(boxes.seen().size(), size_t(1));
+        const SeenBox& b = boxes.seen()[0];
+        QCOMPARE(b.title, title);
+        QVERIFY2(QString(b.text).replace(QDir::cleanPath(dir.path()), u"%1"_s).startsWith(text), qPrintable(b.text));
+        QCOMPARE(int(b.icon), icon);
+        QVERIFY(program.context().ended);
+        QVERIFY(program.host().workbooks().empty());
+        QVERIFY(!program.navigator().isLoaded(app::Form8::kName));
     }
 
     void undecryptableWorkbookFailsAtOnce()
