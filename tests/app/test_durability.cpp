@@ -591,17 +591,13 @@ static int runChild(int argc, char** argv)
     program.context().practice()->sheet(u"Codice"_s)->cells(1, 40).setValue(u"DA NON PERDERE"_s);
     ui::commitChanges(nullptr);
     std::printf("non dumpable: %d\n", ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0 ? 1 : 0);
-    if (argc > 3 && qstrcmp(argv[3], "messaggio") == 0) {
-        // A box waits for an answer when the signal comes.
-        QTimer::singleShot(0, [] {
-            std::fputs("pronto\n", stdout);
-            std::fflush(stdout);
-            ui::msgBox(nullptr, u"In attesa"_s, ui::OkOnly);
-        });
-    } else {
+    // Ready once the event loop runs; with "messaggio", a box then waits for an answer when the signal comes.
+    QTimer::singleShot(0, [box = argc > 3 && qstrcmp(argv[3], "messaggio") == 0] {
         std::fputs("pronto\n", stdout);
         std::fflush(stdout);
-    }
+        if (box)
+            ui::msgBox(nullptr, u"In attesa"_s, ui::OkOnly);
+    });
     return app::exec(app, program);
 }
 
