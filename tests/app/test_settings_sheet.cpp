@@ -96,7 +96,6 @@ private slots:
         QCOMPARE(ui::choiceList(ctx_, u"L"_s).size(), 5);
         QCOMPARE(ui::choiceList(ctx_, u"K"_s).size(), 3);
         QCOMPARE(ui::choiceList(ctx_, u"M"_s).size(), 4);
-        ctx_.folder = dir_.path();
     }
 
     void releaseClientNumberE()

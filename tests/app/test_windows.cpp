@@ -1,8 +1,5 @@
-// Every window of the running program on two screens side by side (the
-// offscreen platform with a screen layout and window frames): each opens inside
-// the screen, centred on its opener and off the control that opened it; its
-// Alt-letters are unique; Enter and Escape do what the buttons do; a delete
-// question defaults to "No"; the toolkit's own dialogs speak Italian.
+// Every window of the running program on two screens side by side: inside the screen, centred on its opener, off
+// its control, with unique Alt-letters; Enter and Escape do what the buttons do; the toolkit's dialogs speak Italian.
 #include "app/main_menu.h"
 #include "app/program.h"
 #include "cases/case_form.h"
