@@ -147,15 +147,16 @@ struct Command {
         : name(n), answers(std::move(a)), confirmation(std::move(c)), file(std::move(f)), sheet(std::move(s)),
           text(std::move(t)), check(k), saved(sv), given(g), open(std::move(o))
     {}
+    // The buttons pressed on its boxes in order; the start of the message that confirms it; the workbook it changes
+    // ("" for Istruzioni.txt), the sheet and text where the change is found; whether the command saves the workbook
+    // itself (no journal is left); the button or menu entry that gives it; what opens and fills its form (null: not).
     const char* name;
-    std::vector<const char*> answers; // the buttons pressed on its boxes, in order
-    QString confirmation;             // the start of the message that confirms it
-    QString file;                     // the workbook it changes ("" for Istruzioni.txt)
-    QString sheet, text;              // where the change must be found
+    std::vector<const char*> answers;
+    QString confirmation, file, sheet, text;
     Check check;
-    bool saved;                                       // the command saves the workbook itself: no journal is left
-    const char* given;                                // the button or menu entry that gives the command
-    std::function<ui::FormBase*(app::Program&)> open; // opens and fills the form; null when it cannot
+    bool saved;
+    const char* given;
+    std::function<ui::FormBase*(app::Program&)> open;
 };
 
 const std::vector<Command>& commands()
@@ -275,13 +276,17 @@ const std::vector<Command>& commands()
     return all;
 }
 
-// Adds to `where` every file under `folder` (the hidden ones too) that holds `text` in any encoding.
-void filesHold(const QString& folder, const QString& text, QStringList* where)
+// Each file under the folders (the hidden ones too) that holds one of the texts in any encoding, with the text.
+QString clearTexts(const QStringList& folders, const QStringList& texts)
 {
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        if (const QString path = it.next(); gptest::containsText(readFile(path), text))
-            *where << path + u": "_s + text;
+    QStringList where;
+    for (const QString& folder : folders)
+        for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+             it.hasNext();)
+            for (const QString path = it.next(); const QString& text : texts)
+                if (gptest::containsText(readFile(path), text))
+                    where << path + u": "_s + text;
+    return where.join('\n');
 }
 
 QVariant readCell(const QString& path, const QString& sheet, const QString& a1)
@@ -360,12 +365,10 @@ private slots:
             QVERIFY(ui::saveAndQuit(again.context(), nullptr));
         }
         const QJsonObject book = readSheets(file, passwordOf(command.file));
-        if (command.check == Command::Holds)
-            QVERIFY2(sheetHolds(book, command.sheet, command.text), qPrintable(command.text));
-        else
-            QVERIFY2(firstColumnHolds(book, command.sheet, command.text.toDouble())
-                         == (command.check == Command::Listed),
-                     qPrintable(command.text));
+        const bool found = command.check == Command::Holds
+            ? sheetHolds(book, command.sheet, command.text)
+            : firstColumnHolds(book, command.sheet, command.text.toDouble());
+        QVERIFY2(found == (command.check != Command::Gone), qPrintable(command.text));
         // A third start has nothing to recover.
         app::Program third;
         QCOMPARE(restart(third, crashed.path()), QStringList());
@@ -404,12 +407,6 @@ private slots:
         SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         const QByteArray oldTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", tmp.path().toLocal8Bit());
-        const auto clearTexts = [&](const QStringList& texts) {
-            QStringList where;
-            for (const QString& t : texts)
-                filesHold(dir.path(), t, &where), filesHold(tmp.path(), t, &where);
-            return where.join('\n');
-        };
         {
             app::Program program;
             QVERIFY(startLoggedIn(program, dir.path()));
@@ -423,6 +420,7 @@ private slots:
             QVERIFY(QFileInfo::exists(host::Journal::pathFor(practice->path())));
             QVERIFY(QFileInfo::exists(host::Journal::pathFor(agenda->path())));
             QCOMPARE(clearTexts(
+                         {dir.path(), tmp.path()},
                          {u"ZANZIBAR"_s, u"ROSSI MARIO"_s, u"segreta"_s, ui::kPracticePassword, ui::kDeadlinePassword}),
                      QString());
         }
@@ -435,7 +433,7 @@ private slots:
             QVERIFY(ui::saveAndQuit(again.context(), nullptr));
         }
         qputenv("TMPDIR", oldTmp);
-        QCOMPARE(clearTexts({u"ZANZIBAR"_s, u"segreta"_s, ui::kPracticePassword}), QString());
+        QCOMPARE(clearTexts({dir.path(), tmp.path()}, {u"ZANZIBAR"_s, u"segreta"_s, ui::kPracticePassword}), QString());
         QVERIFY(sheetHolds(readSheets(in(dir.path(), ui::kDeadlineFile), ui::kDeadlinePassword), u"Dorvessa"_s,
                            u"ZANZIBAR UDIENZA"_s));
     }
