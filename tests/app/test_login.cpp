@@ -9,7 +9,7 @@
 #include "core/ui/navigator.h"
 #include "core/ui/text_rules.h"
 
-#include "common/modal.h"
+#include "common/boxes_seen.h"
 #include "common/practice.h"
 
 #include <QDir>
@@ -26,7 +26,7 @@ using namespace Qt::StringLiterals;
 class TestLogin : public QObject {
     Q_OBJECT
 
-    static QLineEdit* box(app::Program& program)
+    static QLineEdit* passwordBox(app::Program& program)
     {
         return child<QLineEdit>(program.navigator().form(app::Form8::kName), "Text1");
     }
@@ -73,7 +73,7 @@ private slots:
         ui::FormBase* login = program.navigator().form(app::Form8::kName);
         QVERIFY(login && login->isVisible());
         QCOMPARE(login->windowTitle(), u"Gestione Pratiche Versione 4  del 14-10-08- AGGIORNAMENTO del 29-10-08"_s);
-        QLineEdit* text1 = box(program);
+        QLineEdit* text1 = passwordBox(program);
         QCOMPARE(text1->text(), u"nori"_s);
         QCOMPARE(text1->echoMode(), QLineEdit::Password);
         QVERIFY(QTest::qWaitForWindowActive(login));
@@ -148,14 +148,12 @@ private slots:
             }
             const QStringList titles = QStringList{u"Prova # 1"_s, u"Prova # 2"_s, u"Ultima prova"_s}.first(right ? 2
                                                                                                                   : 3);
-            QCOMPARE(int(boxes.seen().size()), titles.size());
-            for (size_t i = 0; i < boxes.seen().size(); ++i) {
-                const SeenBox& b = boxes.seen()[i];
-                QCOMPARE(b.title, titles[qsizetype(i)]);
-                QCOMPARE(b.text, u"NON E' VALIDA -Riprova!"_s);
-                QCOMPARE(b.icon, QMessageBox::Critical);
-                QCOMPARE(b.buttons, QStringList{u"OK"_s});
-            }
+            QStringList expected;
+            for (const QString& title : titles)
+                expected << box(title, u"NON E' VALIDA -Riprova!"_s);
+            QCOMPARE(titlesAndTexts(boxes.seen()), expected);
+            for (const SeenBox& b : boxes.seen())
+                QVERIFY(b.icon == QMessageBox::Critical && b.buttons == QStringList{u"OK"_s});
             auto* login = qobject_cast<app::Form8*>(program.navigator().form(app::Form8::kName));
             if (right) {
                 QCOMPARE(login->loginAttempts(), 3);
