@@ -215,13 +215,8 @@ const std::vector<Command>& commands()
               if (!register_)
                   return nullptr;
               register_->findChild<QAction*>(u"MnAgg"_s)->trigger();
-              clients::Assegna* f = nullptr;
-              if (QTest::qWaitFor(
-                      [&] {
-                          return (f = p.navigator().formAs<clients::Assegna>(clients::Assegna::kName))
-                              && f->isVisible();
-                      },
-                      3000))
+              auto* f = qobject_cast<clients::Assegna*>(waitActive(p.navigator(), clients::Assegna::kName));
+              if (f)
                   f->fields()->setText("Text1", u"CLIENTE DUREVOLE"_s);
               return f;
           }),
