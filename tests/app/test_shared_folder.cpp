@@ -1,8 +1,7 @@
 // The program on a folder shared with other people: a workbook someone else
 // holds is consulted read-only through the real forms, its lock can be taken
-// over after a second question, a left-over lock of an office program of the
-// same user is taken over quietly, and a file changed behind the program's
-// back is never overwritten.
+// over after a second question, and a file changed behind the program's back
+// is never overwritten.
 #include "app/main_menu.h"
 #include "app/program.h"
 #include "cases/case_form.h"
@@ -29,8 +28,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
-
-#include <unistd.h>
 
 using namespace gp;
 using namespace Qt::StringLiterals;
@@ -234,27 +231,6 @@ private slots:
         }
         QVERIFY(!QFile::exists(lock));
         QCOMPARE(savedA1(practiceIn(dir)), QVariant(2.0));
-    }
-
-    void leftOverOfficeLockIsTakenOverQuietly()
-    {
-        // An entry of this user and host written by another office program
-        // that no longer runs (no such process of this user here).
-        if (host::officeProcessRunning(::getuid()))
-            QSKIP("an office program of this user is running here");
-        QTemporaryDir dir;
-        writeSmallPractice(dir.path(), u"pw"_s);
-        const QString lock = host::lockFilePath(practiceIn(dir));
-        QVERIFY(writeFile(lock,
-                          host::formatLockEntry(host::currentLockOwner(), u"file:///home/x/.config/libreoffice/4"_s)));
-        app::Program program;
-        QVERIFY(startProgram(program, dir.path())); // no question
-        QVERIFY(!program.context().practice()->readOnly());
-        QString marker;
-        QVERIFY(host::parseLockEntry(readFile(lock), &marker));
-        QCOMPARE(marker, QString::fromLatin1(host::kLockMarker));
-        program.context().endProgram(0);
-        QVERIFY(!QFile::exists(lock));
     }
 
     void changedFileGetsAConflictCopyAtExit()
