@@ -90,7 +90,6 @@ private slots:
         SKIP_WITHOUT_FIXTURE(copyPracticeFixture(dir.path()));
         ctx_.folder = dir.path();
         host_.open(ctx_.path(ui::kPracticeFile), ui::kPracticePassword);
-        QCOMPARE(ui::loginPassword(ctx_), u"segreta"_s);
         QCOMPARE(ui::choiceList(ctx_, u"J"_s),
                  (QStringList{u"AVV. ROSSI"_s, u"AVV. VERDI"_s, u"DOTT.SSA NERI"_s, u"2024"_s}));
         QCOMPARE(ui::choiceList(ctx_, u"L"_s).size(), 5);
