@@ -1,9 +1,6 @@
-// Nothing the program confirmed is lost: each command is on disk when its
-// message appears, a start after a crash brings it back (and says so once,
-// before the login), every way of ending the program saves like "Esci", and no
-// clear text of the workbooks reaches the disk on the way. A crash "the instant
-// the message appears" is the folder copied when the box is shown; real signals
-// go to a child process running the program (this test started with --figlio).
+// Nothing the program confirmed is lost: each command is on disk when its message appears (the folder is copied
+// then, as a crash would leave it), the next start brings it back and says so, every way of ending the program
+// saves like "Esci" (real signals go to a child started with --figlio), and no clear text reaches the disk.
 #include "app/form8.h"
 #include "app/main_menu.h"
 #include "app/program.h"

@@ -59,8 +59,7 @@ private slots:
         QTest::newRow("keys after a click: the first replaces the masked text") << u"segreta"_s << 2;
     }
 
-    // The login form as designed and the start-up's preparation of the
-    // workbook, then the cell's password given in each way.
+    // The login form as designed and the workbook as the start-up prepared it, then the password given each way.
     void passwordOfTheCellLogsIn()
     {
         QFETCH(QString, password);
