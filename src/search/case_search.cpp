@@ -46,9 +46,10 @@ SearchOutcome searchCases(host::Book& practice, const QString& text)
     }
 
     // The clients whose name matches, in sheet order; the heading row is not a client.
+    // Each register is read in one pass down column A to its first empty cell.
     const LikePattern pattern = containsPattern(text);
     std::vector<Match> matches;
-    for (int r : clienti->walkDown(2, 1))
+    for (int r = 2; r <= sheet::kMaxRows && !clienti->isEmpty(r, 1); ++r)
         if (pattern.matches(clienti->text(r, 2)))
             matches.push_back({r, clienti->identifier(r, 1)});
     out.clients = int(matches.size());
@@ -64,7 +65,7 @@ SearchOutcome searchCases(host::Book& practice, const QString& text)
             casesOf.insert(*m.client, {});
     const Sheet* pratica = practice.sheetOrNull(QStringLiteral("Pratica"));
     if (pratica) {
-        for (int r : pratica->walkDown(2, 1)) {
+        for (int r = 2; r <= sheet::kMaxRows && !pratica->isEmpty(r, 1); ++r) {
             const auto client = pratica->identifier(r, 2);
             if (!client)
                 continue;
