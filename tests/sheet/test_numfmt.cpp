@@ -97,8 +97,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"0.00;-0.00", -0.001, "-0,00"}, // the negative section is written as the user wants
         Case{"[>=100]\"tanti\";0", 150, "tanti"}, Case{"[>=100]\"tanti\";0", 5, "5"},
         Case{"[>=100]\"tanti\";0", -5, "-5"}, Case{"[<0]\"neg \"0;0", -5, "neg 5"},
-        Case{"[Blue][>100]0;[Red][<-100]0;0.0", -150, "150"}, Case{"[Blue][>100]0;[Red][<-100]0;0.0", 50, "50,0"},
-        Case{"@", 12.5, "12,5"}, Case{"0;@", -5, "-5"}, // a text-only last section takes no numbers
+        Case{"[<=10]\"basso\";0", 10, "basso"}, Case{"[<=10]\"basso\";0", 11, "11"}, Case{"[>10]\"alto\";0", 10, "10"},
+        Case{"[=0]\"zero\";0", 0, "zero"}, Case{"[=0]\"zero\";0", 4, "4"}, Case{"[<>5]0;\"cinque\"", 5, "cinque"},
+        Case{"[<>5]0;\"cinque\"", 6, "6"}, Case{"[Blue][>100]0;[Red][<-100]0;0.0", -150, "150"},
+        Case{"[Blue][>100]0;[Red][<-100]0;0.0", 50, "50,0"}, Case{"@", 12.5, "12,5"},
+        Case{"0;@", -5, "-5"}, // a text-only last section takes no numbers
         Case{"[$-410]dd/mm/yyyy;@", 45366, "15/03/2024"}, Case{"[$-410]dd/mm/yyyy;@", -1, "#####"},
         Case{"\"Tot. \"General", 1234.5, "Tot. 1234,5"}));
 

@@ -14,7 +14,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <unordered_map>
+#include <utility>
 
 namespace gp::sheet {
 
@@ -483,28 +485,17 @@ void addLiteral(std::vector<Token>& toks, std::string_view text)
 
 bool parseCondition(std::string_view inner, Section& sec)
 {
-    size_t i = 0;
-    CondOp op;
-    if (inner.substr(0, 2) == "<=") {
-        op = CondOp::Le;
-        i = 2;
-    } else if (inner.substr(0, 2) == ">=") {
-        op = CondOp::Ge;
-        i = 2;
-    } else if (inner.substr(0, 2) == "<>") {
-        op = CondOp::Ne;
-        i = 2;
-    } else if (inner.substr(0, 1) == "<") {
-        op = CondOp::Lt;
-        i = 1;
-    } else if (inner.substr(0, 1) == ">") {
-        op = CondOp::Gt;
-        i = 1;
-    } else if (inner.substr(0, 1) == "=") {
-        op = CondOp::Eq;
-        i = 1;
-    } else
+    // Two-character operators first, so that "<=" is not read as "<".
+    static constexpr std::pair<std::string_view, CondOp> kOps[] = {
+        {"<=", CondOp::Le}, {">=", CondOp::Ge}, {"<>", CondOp::Ne},
+        {"<", CondOp::Lt},  {">", CondOp::Gt},  {"=", CondOp::Eq},
+    };
+    const auto* found = std::find_if(std::begin(kOps), std::end(kOps),
+                                     [&](const auto& o) { return inner.substr(0, o.first.size()) == o.first; });
+    if (found == std::end(kOps))
         return false;
+    const CondOp op = found->second;
+    const size_t i = found->first.size();
     std::string num(inner.substr(i));
     std::replace(num.begin(), num.end(), ',', '.');
     char* end = nullptr;
